@@ -1,0 +1,28 @@
+# One place for warnings and the shared settings of every Stylor target.
+function(stylor_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+endfunction()
+
+# A layer library made of every .cpp in the calling folder.
+function(stylor_add_library target)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*/*.cpp)
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${target} PUBLIC ${ARG_DEPENDS})
+  stylor_warnings(${target})
+endfunction()
+
+# A GoogleTest executable made of every *_test.cpp in the calling folder, discovered by CTest.
+function(stylor_add_test target)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;ENVIRONMENT" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE ${ARG_DEPENDS} GTest::gmock GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${target} PRIVATE
+    STYLOR_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+    STYLOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    STYLOR_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  stylor_warnings(${target})
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
+endfunction()

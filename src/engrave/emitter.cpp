@@ -1,0 +1,299 @@
+#include "engrave/emitter.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "engrave/program_store.h"
+#include "engrave/stroke_font.h"
+#include "settings/engrave_settings.h"
+#include "settings/error.h"
+#include "settings/numbers.h"
+
+namespace stylor {
+namespace {
+
+// No control takes a coordinate or feed this large; beyond it a number is a mistake in the
+// settings (a height of 1e200, say), never something to send to a machine.
+constexpr double kMaxMachineValue = 1e9;
+
+constexpr int kIpm = 0;
+constexpr int kDegreesPerMin = 1;
+constexpr int kInverseTime = 2;
+
+constexpr int kModeG16 = 1;
+constexpr int kModeG071 = 2;
+constexpr int kModeOkumaG138 = 6;
+
+// Modes in which a rotary axis is programmed in degrees rather than as a length.
+bool WritesDegrees(int mode) { return mode == 0 || mode == 1 || mode == 2 || mode == 6; }
+
+void AppendNumber(std::string& out, double value, int decimals) {
+  if (!std::isfinite(value) || std::abs(value) >= kMaxMachineValue) {
+    throw Error("Cannot write the value " + FormatGeneral(value) +
+                " into the program: it is out of range for a machine (check the text height, "
+                "ratios, start values and feeds)");
+  }
+  AppendFixed(out, value, decimals);
+}
+
+void AppendWord(std::string& out, char letter, double value) {
+  out += ' ';
+  out += letter;
+  AppendNumber(out, value, 4);
+}
+
+void AppendG(std::string& out, int g) {
+  out += 'G';
+  if (g >= 0 && g < 10) out += '0';
+  AppendInteger(out, g);
+}
+
+// A position as written with four decimals, "-0.0000" read as "0.0000": two positions are the
+// same for the program exactly when these texts are equal.
+class PositionText {
+ public:
+  explicit PositionText(double value) {
+    auto result = std::to_chars(m_chars.data(), m_chars.data() + m_chars.size(), value,
+                                std::chars_format::fixed, 4);
+    m_size = static_cast<std::size_t>(result.ptr - m_chars.data());
+    if (View() == "-0.0000") {
+      m_chars[0] = '0';
+      m_chars[1] = '.';
+      m_size = 6;
+    }
+  }
+  std::string_view View() const { return {m_chars.data(), m_size}; }
+  friend bool operator==(const PositionText& a, const PositionText& b) {
+    return a.View() == b.View();
+  }
+
+ private:
+  std::array<char, 400> m_chars;
+  std::size_t m_size = 0;
+};
+
+// Degrees above one turn come back into it by whole turns; at or below 360 (negative values
+// included) they stay as they are.
+double ReduceDegrees(double degrees) {
+  if (degrees > 360.0 * 1e6) {  // subtracting 360 would take for ever or not change the value
+    degrees = std::fmod(degrees, 360.0);
+    if (degrees == 0) degrees = 360;
+  }
+  while (degrees > 360) degrees = degrees - 360;
+  return degrees;
+}
+
+class MoveWriter {
+ public:
+  MoveWriter(std::string& out, const PreparedJob& job, Point2 start, double angleRad)
+      : m_out(out), m_job(job), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
+        m_xScale(job.textHeight * job.widthRatio), m_yScale(job.textHeight),
+        m_circumference(2 * job.penDown * kPi), m_plane(start), m_origin(start),
+        m_plungeLevel(job.penUp), m_degreesAxis(job.g16AxisMarker) {}
+
+  void OpeningMove() {
+    m_out += "G00";
+    AppendWord(m_out, m_job.axis1, OpeningValue(m_job.axis1, m_plane.x));
+    AppendWord(m_out, m_job.axis2, OpeningValue(m_job.axis2, m_plane.y));
+    AppendWord(m_out, m_job.plungeAxis, m_job.penUp);
+    m_out += '\n';
+  }
+
+  void Glyph(const stylor::Glyph& glyph, double width) {
+    for (int m = 0; m < glyph.moveCount; ++m) {
+      const GlyphMove& move = glyph.moves[m];
+      if (move.zDirection != 0) PlungeMove(move);
+      else PlaneMove(move);
+    }
+    Advance(width);
+  }
+
+  void Advance(double width) {
+    const double advance = (width + 0.35) * m_job.spacingRatio * m_xScale;
+    m_origin.x = m_origin.x + advance * m_cos;
+    m_origin.y = m_origin.y + advance * m_sin;
+  }
+
+ private:
+  double OpeningValue(char letter, double start) const {
+    if (IsRotaryLetter(letter) && WritesDegrees(m_job.latheMillMode)) {
+      return start / m_circumference * 360;
+    }
+    return start;
+  }
+
+  void PlungeMove(const GlyphMove& move) {
+    const double level = move.zDirection < 0 ? m_job.penDown : m_job.penUp;
+    const double travel = std::abs(level - m_plungeLevel);
+    if (m_job.feedMode == kInverseTime) {
+      if (travel == 0) {
+        throw Error("Inverse Time Feed cannot time a plunge move that does not move (a glyph of "
+                    "the font plunges twice to the same level)");
+      }
+      m_feed = m_job.plungeFeed / travel;
+    } else {
+      m_feed = m_job.plungeFeed;
+    }
+    AppendG(m_out, move.g);
+    AppendWord(m_out, m_job.plungeAxis, level);
+    if (move.g != 0) {
+      m_out += " F";
+      AppendNumber(m_out, m_feed, 2);
+    }
+    m_out += '\n';
+    m_plungeLevel = level;
+    m_rememberedFeed = m_feed;
+  }
+
+  void PlaneMove(const GlyphMove& move) {
+    const double sx = move.x * m_xScale;
+    const double sy = move.y * m_yScale;
+    const double p1 = sx * m_cos - sy * m_sin + m_origin.x;
+    const double p2 = sx * m_sin + sy * m_cos + m_origin.y;
+    const double d1 = m_plane.x - p1;
+    const double d2 = m_plane.y - p2;
+    const PositionText old1(m_plane.x), old2(m_plane.y), new1(p1), new2(p2);
+    const Point2 before = m_plane;
+    m_plane = {p1, p2};
+
+    double out1 = p1;
+    double out2 = p2;
+    if (m_job.latheMillMode == kModeG16) {
+      // Whole turns of the cylinder come off the Axis 1 value; the count is taken from where the
+      // tool stands before the move, so that a cut over the seam stays one continuous move.
+      const double turns = std::trunc(before.x / m_circumference);
+      if (turns > 0) out1 = p1 - turns * m_circumference;
+    }
+    const bool changes1 = !(new1 == old1);
+    const bool changes2 = !(new2 == old2);
+    if (!changes1 && !changes2) return;
+
+    if (WritesDegrees(m_job.latheMillMode)) {
+      if (IsRotaryLetter(m_job.axis1)) {
+        out1 = ReduceDegrees(out1 / m_circumference * 360);
+        m_degreesAxis = 1;
+      }
+      if (IsRotaryLetter(m_job.axis2)) {
+        out2 = ReduceDegrees(out2 / m_circumference * 360);
+        m_degreesAxis = 2;
+      }
+    }
+    if (m_job.latheMillMode == kModeG071) m_degreesAxis = 0;
+
+    const double distance = std::sqrt(d1 * d1 + d2 * d2);
+    int g = move.g;
+    if (g != 0) FeedForPlaneMove(d1, d2, distance, changes1, changes2);
+    if (m_job.latheMillMode == kModeG071 && g == 0) {
+      // G07.1 has no rapid in the plane: a positioning move becomes a slow feed move.
+      m_feed = 200;
+      g = 1;
+    }
+    if (m_job.latheMillMode == kModeOkumaG138) {
+      if (IsRotaryLetter(m_job.axis1) && changes1) m_direction = DirectionCode(p1, before.x);
+      if (IsRotaryLetter(m_job.axis2) && changes2) m_direction = DirectionCode(p2, before.y);
+    }
+
+    AppendG(m_out, g);
+    if (changes1) AppendWord(m_out, m_job.axis1, out1);
+    if (changes2) AppendWord(m_out, m_job.axis2, out2);
+    if (g != 0 && (!m_rememberedFeed || m_feed != *m_rememberedFeed ||
+                   m_job.feedMode == kInverseTime)) {
+      m_out += " F";
+      AppendNumber(m_out, m_feed, 2);
+    }
+    if (m_job.latheMillMode == kModeOkumaG138 && m_direction != m_lastDirection) {
+      m_out += " M";
+      AppendInteger(m_out, m_direction);
+    }
+    m_out += '\n';
+    m_rememberedFeed = m_feed;
+    m_lastDirection = m_direction;
+  }
+
+  void FeedForPlaneMove(double d1, double d2, double distance, bool changes1, bool changes2) {
+    if (m_job.feedMode == kInverseTime) {
+      m_feed = m_job.engraveFeed / distance;
+      return;
+    }
+    m_feed = m_job.engraveFeed;
+    if (m_job.feedMode != kDegreesPerMin || m_job.latheMillMode == kModeOkumaG138) return;
+    // The rotary axis turns |d| / circumference x 360 degrees in distance / feed minutes.
+    if (m_degreesAxis == 1 && changes1) {
+      m_feed = (std::abs(d1) / m_circumference * 360) / (distance / m_job.engraveFeed);
+    } else if (m_degreesAxis == 2 && changes2) {
+      m_feed = (std::abs(d2) / m_circumference * 360) / (distance / m_job.engraveFeed);
+    }
+  }
+
+  int DirectionCode(double to, double from) const {
+    if (to > from) return 15;
+    if (to < from) return 16;
+    return m_direction;
+  }
+
+  std::string& m_out;
+  const PreparedJob& m_job;
+  const double m_cos;
+  const double m_sin;
+  const double m_xScale;
+  const double m_yScale;
+  const double m_circumference;
+  Point2 m_plane;
+  Point2 m_origin;
+  double m_plungeLevel;
+  double m_feed = 0;
+  std::optional<double> m_rememberedFeed;
+  int m_degreesAxis;
+  int m_direction = 0;
+  int m_lastDirection = 0;
+};
+
+}  // namespace
+
+void CheckEmitterValues(const PreparedJob& job) {
+  const bool rotary = IsRotaryLetter(job.axis1) || IsRotaryLetter(job.axis2);
+  const bool usesCylinder =
+      (rotary && WritesDegrees(job.latheMillMode)) || job.latheMillMode == kModeG16;
+  if (job.penDown == 0 && usesCylinder) {
+    throw Error("The pen down level must not be 0 with a rotary axis or in the Mazak G16 mode: "
+                "it is the radius of the engraved cylinder");
+  }
+  if (job.feedMode == kInverseTime && job.penUp == job.penDown) {
+    throw Error("Inverse Time Feed needs different pen up and pen down levels: a plunge that "
+                "does not move cannot be timed");
+  }
+  if (job.feedMode == kDegreesPerMin && job.engraveFeed == 0) {
+    throw Error("Degrees Per Min needs an engrave feed other than 0");
+  }
+}
+
+void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
+                        std::string_view text, const StrokeFont& font) {
+  CheckEmitterValues(job);
+  const std::size_t keep = out.size();
+  try {
+    MoveWriter writer(out, job, start, angleRad);
+    writer.OpeningMove();
+    for (char c : text) {
+      const stylor::Glyph* glyph = GlyphOf(font, c);
+      // Codes 128 and above have no glyph: they engrave nothing and advance like an empty glyph.
+      if (glyph != nullptr) writer.Glyph(*glyph, GlyphWidth(font, c));
+      else writer.Advance(0);
+    }
+  } catch (...) {
+    out.resize(keep);
+    throw;
+  }
+}
+
+void EngraveLine(ProgramStore& store, const std::string& fileName, const PreparedJob& job,
+                 Point2 start, double angleRad, std::string_view text, const StrokeFont& font) {
+  std::string moves;
+  moves.reserve(64 + text.size() * 400);
+  AppendEngraveMoves(moves, job, start, angleRad, text, font);
+  store.Write(fileName, WriteMode::Append, moves);
+}
+
+}  // namespace stylor

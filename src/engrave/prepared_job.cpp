@@ -1,0 +1,63 @@
+#include "engrave/prepared_job.h"
+
+#include <string>
+
+#include "engrave/emitter.h"
+#include "settings/engrave_settings.h"
+#include "settings/error.h"
+#include "settings/numbers.h"
+
+namespace stylor {
+namespace {
+
+constexpr int kModeG16 = 1;
+
+// A start value typed in degrees becomes the length of that arc on the cylinder whose radius is
+// the cutting depth (the plunge axis holds absolute positions on a rotary machine).
+double DegreesToLength(double degrees, double penDown) {
+  return 2 * kPi * penDown * (degrees * (1.0 / 360));
+}
+
+void RequireLetter(char letter, const char* axisName) {
+  // An empty axis box would put a NUL byte into every move of the program.
+  if (letter == '\0') throw Error(std::string("The axis letter of ") + axisName + " is empty");
+}
+
+}  // namespace
+
+PreparedJob PrepareJob(const EngraveSettings& settings) {
+  PreparedJob job;
+  job.start.x = ReadReal(settings.Axis1StartE);
+  job.start.y = ReadReal(settings.Axis2StartE);
+  job.penUp = ReadReal(settings.PenUpE);
+  job.penDown = ReadReal(settings.PenDownE);
+  job.axis1 = ReadLetter(settings.Axis1E);
+  job.axis2 = ReadLetter(settings.Axis2E);
+  job.plungeAxis = ReadLetter(settings.Axis3E);
+  job.textHeight = ReadReal(settings.TextHeightE);
+  job.widthRatio = ReadReal(settings.WidthRatioE);
+  job.spacingRatio = ReadReal(settings.SpacingRatioE);
+  job.lineSpacing = ReadReal(settings.LineSpacingE);
+  job.plungeFeed = ReadReal(settings.PlungeFeedE);
+  job.engraveFeed = ReadReal(settings.EngraveFeedE);
+  const double textAngle = ReadReal(settings.TextAngleE);
+  job.textAngleRad = textAngle * kPi * (1.0 / 180);
+
+  if (IsRotaryLetter(job.axis1)) job.start.x = DegreesToLength(job.start.x, job.penDown);
+  if (IsRotaryLetter(job.axis2)) job.start.y = DegreesToLength(job.start.y, job.penDown);
+
+  job.latheMillMode = settings.IntegrexMode;
+  job.feedMode = settings.FeedMode;
+  if (settings.IntegrexMode == kModeG16) {
+    if (settings.Axis1E == "Y") job.g16AxisMarker = 1;
+    if (settings.Axis2E == "Y") job.g16AxisMarker = 2;
+  }
+
+  RequireLetter(job.axis1, "Axis 1");
+  RequireLetter(job.axis2, "Axis 2");
+  RequireLetter(job.plungeAxis, "the plunge axis");
+  CheckEmitterValues(job);
+  return job;
+}
+
+}  // namespace stylor

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engrave/geometry.h"
+
+namespace stylor {
+
+struct EngraveSettings;
+
+/// The common settings of every engrave job, converted once when the job starts. Lengths are in
+/// machine units; start values on rotary axes are already lengths on the cylinder of radius
+/// penDown.
+struct PreparedJob {
+  Point2 start;
+  double penUp = 0.001;
+  double penDown = -0.001;
+  char axis1 = 'X';
+  char axis2 = 'Y';
+  char plungeAxis = 'Z';
+  double textHeight = 0.125;
+  double widthRatio = 1;
+  double spacingRatio = 1;
+  double lineSpacing = 1.5;
+  double plungeFeed = 25;
+  double engraveFeed = 50;
+  double textAngleRad = 0;
+  int g16AxisMarker = 0;  // which plane axis (1, 2) sets F in degrees per minute; 0 none
+  std::int32_t latheMillMode = 0;  // IntegrexMode item index
+  std::int32_t feedMode = 0;       // FeedMode item index
+  friend bool operator==(const PreparedJob&, const PreparedJob&) = default;
+};
+
+/// Reads the common settings in the fixed order of every job (start values, pen levels, axis
+/// letters, height and ratios, feeds, text angle), converts the angle to radians and rotary start
+/// values to lengths, and derives the G16 axis marker. Throws the conversion message of the first
+/// field that does not convert, or a message for values no machine program can hold.
+PreparedJob PrepareJob(const EngraveSettings& settings);
+
+}  // namespace stylor

@@ -1,0 +1,107 @@
+#include "settings/engrave_settings.h"
+
+#include <array>
+
+#include "settings/text8.h"
+
+namespace stylor {
+namespace {
+
+using S = EngraveSettings;
+using Items = std::span<const std::string_view>;
+
+constexpr std::array<std::string_view, 3> kJustificationItems = {"Left", "Center", "Right"};
+constexpr std::array<std::string_view, 3> kFeedModeItems = {"IPM/MMPM", "Degrees Per Min",
+                                                            "Inverse Time Feed"};
+constexpr std::array<std::string_view, 7> kIntegrexModes = {
+    "None", "Mazak G16   (Y, Z, X)", "Mazak G07.1 (C, Z, X)", "Mazak G12.1 Standard",
+    "Mazak G12.1 T-32", "Mazak G12.1 Matrix", "Okuma G138  (C, Z, X)"};
+constexpr std::array<std::string_view, 2> kHeadItems = {"Head 1", "Head 2"};
+constexpr std::array<std::string_view, 4> kAppendModes = {
+    "Single Engrave Operation", "Start New Engrave Job", "Append to Engrave Job",
+    "Close Engrave Job"};
+constexpr std::array<std::string_view, 2> kDirectionItems = {"Clock Wise", "Counter Clock Wise"};
+constexpr std::array<std::string_view, 4> kJustifyPointItems = {"A", "B", "C", "D"};
+constexpr std::array<std::string_view, 2> kFilesItems = {"One File", "Many Files"};
+
+const FieldInfo kFields[] = {
+    {"TextHeightE", &S::TextHeightE, {}},
+    {"WidthRatioE", &S::WidthRatioE, {}},
+    {"SpacingRatioE", &S::SpacingRatioE, {}},
+    {"LineSpacingE", &S::LineSpacingE, {}},
+    {"FontFile", &S::FontFile, {}},
+    {"Justification", &S::Justification, kJustificationItems},
+    {"Axis1E", &S::Axis1E, {}},
+    {"Axis1StartE", &S::Axis1StartE, {}},
+    {"TextAngleE", &S::TextAngleE, {}},
+    {"Axis2E", &S::Axis2E, {}},
+    {"Axis2StartE", &S::Axis2StartE, {}},
+    {"Axis3E", &S::Axis3E, {}},
+    {"PenDownE", &S::PenDownE, {}},
+    {"PenUpE", &S::PenUpE, {}},
+    {"EngraveFeedE", &S::EngraveFeedE, {}},
+    {"PlungeFeedE", &S::PlungeFeedE, {}},
+    {"InverseTimeE", &S::InverseTimeE, {}},
+    {"FeedMode", &S::FeedMode, kFeedModeItems},
+    {"IntegrexMode", &S::IntegrexMode, kIntegrexModes},
+    {"IntegrexHead", &S::IntegrexHead, kHeadItems},
+    {"AppendMode", &S::AppendMode, kAppendModes},
+    {"PreEngraveW", &S::PreEngraveW, {}},
+    {"PostEngraveW", &S::PostEngraveW, {}},
+    {"PreToolChange", &S::PreToolChange, {}},
+    {"ToolChange", &S::ToolChange, {}},
+    {"PostToolChange", &S::PostToolChange, {}},
+    {"PostEngrave", &S::PostEngrave, {}},
+    {"FreeFormTextE", &S::FreeFormTextE, {}},
+    {"RadiusE", &S::RadiusE, {}},
+    {"ArcTextE", &S::ArcTextE, {}},
+    {"Direction", &S::Direction, kDirectionItems},
+    {"AEdit", &S::AEdit, {}},
+    {"BEdit", &S::BEdit, {}},
+    {"EllipseTextE", &S::EllipseTextE, {}},
+    {"JustifyPoint", &S::JustifyPoint, kJustifyPointItems},
+    {"JustifyPointText", &S::JustifyPointText, {}},
+    {"EllipseDirection", &S::EllipseDirection, kDirectionItems},
+    {"SeqStart", &S::SeqStart, {}},
+    {"SeqEnd", &S::SeqEnd, {}},
+    {"SeqStep", &S::SeqStep, {}},
+    {"SeqPrefix", &S::SeqPrefix, {}},
+    {"SeqPostfix", &S::SeqPostfix, {}},
+    {"SeqDigits", &S::SeqDigits, {}},
+    {"SeqPreGCodes", &S::SeqPreGCodes, {}},
+    {"SeqPostGCodes", &S::SeqPostGCodes, {}},
+    {"Files", &S::Files, kFilesItems},
+    {"FilePrefix", &S::FilePrefix, {}},
+    {"UseArcSettings", &S::UseArcSettings, {}},
+    {"SymAngleE", &S::SymAngleE, {}},
+};
+
+}  // namespace
+
+const std::span<const std::string_view> kIntegrexModeItems = kIntegrexModes;
+const std::span<const std::string_view> kAppendModeItems = kAppendModes;
+
+std::span<const FieldInfo> AllFields() { return kFields; }
+
+const FieldInfo* FindField(std::string_view name) {
+  for (const FieldInfo& field : AllFields()) {
+    if (field.name == name) return &field;
+  }
+  return nullptr;
+}
+
+const FieldInfo& InfoOf(const FieldRef& ref) {
+  for (const FieldInfo& field : AllFields()) {
+    if (field.ref == ref) return field;
+  }
+  return AllFields().front();  // unreachable: every member is in the table
+}
+
+char ReadLetter(std::string_view axisText) {
+  const std::string bytes = To8Bit(axisText);
+  return bytes.empty() ? '\0' : bytes.front();
+}
+
+bool IsRotaryLetter(char letter) { return letter == 'A' || letter == 'B' || letter == 'C'; }
+
+}  // namespace stylor

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace stylor {
+
+using Lines = std::vector<std::string>;
+
+/// Every job parameter, held exactly as the window holds it: texts as typed (UTF-8), memo lines,
+/// selected item indices (-1 = nothing selected) and check states. Nothing is converted until a
+/// job reads it.
+struct EngraveSettings {
+  // Text parameters.
+  std::string TextHeightE = ".125";
+  std::string WidthRatioE = "1";
+  std::string SpacingRatioE = "1";
+  std::string LineSpacingE = "1.5";
+  std::string FontFile = "BasicFont.fnt";
+  std::int32_t Justification = 0;
+  // Axes.
+  std::string Axis1E = "X";
+  std::string Axis1StartE = "0";
+  std::string TextAngleE = "0";
+  std::string Axis2E = "Y";
+  std::string Axis2StartE = "0";
+  std::string Axis3E = "Z";
+  std::string PenDownE = "-.001";
+  std::string PenUpE = ".001";
+  // Feeds.
+  std::string EngraveFeedE = "50";
+  std::string PlungeFeedE = "25";
+  bool InverseTimeE = false;
+  std::int32_t FeedMode = 0;
+  // Machine modes and appending.
+  std::int32_t IntegrexMode = 0;
+  std::int32_t IntegrexHead = 0;
+  std::int32_t AppendMode = 0;
+  bool PreEngraveW = true;
+  bool PostEngraveW = true;
+  // Machine G-code blocks.
+  Lines PreToolChange;
+  Lines ToolChange;
+  Lines PostToolChange;
+  Lines PostEngrave;
+  // Free-form text.
+  Lines FreeFormTextE;
+  // Circle text.
+  std::string RadiusE = "1";
+  std::string ArcTextE;
+  std::int32_t Direction = 0;
+  // Ellipse text.
+  std::string AEdit = "4";
+  std::string BEdit = "2.5";
+  std::string EllipseTextE;
+  std::int32_t JustifyPoint = -1;        // index 0 from start-up on
+  std::string JustifyPointText = "A";    // what the editable combo box shows
+  std::int32_t EllipseDirection = 0;
+  // Sequences.
+  std::string SeqStart = "1000";
+  std::string SeqEnd = "1010";
+  std::string SeqStep = "1";
+  std::string SeqPrefix;
+  std::string SeqPostfix;
+  std::string SeqDigits = "0";
+  Lines SeqPreGCodes;
+  Lines SeqPostGCodes;
+  std::int32_t Files = 0;
+  std::string FilePrefix;
+  bool UseArcSettings = false;
+  // Advanced (never shown; no job reads it).
+  std::string SymAngleE = "0";
+
+  friend bool operator==(const EngraveSettings&, const EngraveSettings&) = default;
+};
+
+using TextField = std::string EngraveSettings::*;
+using LinesField = Lines EngraveSettings::*;
+using IndexField = std::int32_t EngraveSettings::*;
+using StateField = bool EngraveSettings::*;
+using FieldRef = std::variant<TextField, LinesField, IndexField, StateField>;
+
+/// One field of the settings by its name, with the item list of an index field.
+struct FieldInfo {
+  std::string_view name;
+  FieldRef ref;
+  std::span<const std::string_view> items;  // empty for non-index fields
+};
+
+/// All fields, in the order of the window's groups.
+std::span<const FieldInfo> AllFields();
+
+/// The field of that exact name, or nothing.
+const FieldInfo* FindField(std::string_view name);
+
+/// The field that `ref` points to (every member of EngraveSettings has one).
+const FieldInfo& InfoOf(const FieldRef& ref);
+
+/// Item captions of the index fields.
+extern const std::span<const std::string_view> kIntegrexModeItems;
+extern const std::span<const std::string_view> kAppendModeItems;
+
+/// The axis letter of an axis text: the low 8 bits of its first character (the Windows-1252
+/// byte of it), 0 when the text is empty.
+char ReadLetter(std::string_view axisText);
+
+/// True for the rotary axis letters A, B and C (capitals only).
+bool IsRotaryLetter(char letter);
+
+}  // namespace stylor

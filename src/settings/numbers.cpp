@@ -1,0 +1,173 @@
+#include "settings/numbers.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "settings/error.h"
+
+namespace stylor {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsCBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Length of the decimal real at the front of `text` (sign, digits with at most one point and at
+// least one digit, optional exponent), or 0. This is the C syntax without "inf", "nan" or hex.
+std::size_t DecimalRealLength(std::string_view text) {
+  std::size_t pos = 0;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) ++pos;
+  std::size_t digits = 0;
+  while (pos < text.size() && IsDigit(text[pos])) ++pos, ++digits;
+  if (pos < text.size() && text[pos] == '.') {
+    ++pos;
+    while (pos < text.size() && IsDigit(text[pos])) ++pos, ++digits;
+  }
+  if (digits == 0) return 0;
+  if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+    std::size_t exponent = pos + 1;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+    if (exponent < text.size() && IsDigit(text[exponent])) {
+      while (exponent < text.size() && IsDigit(text[exponent])) ++exponent;
+      pos = exponent;
+    }
+  }
+  return pos;
+}
+
+// Roughly the power of ten of a decimal real text (digits before the point, less leading zeros
+// after it, plus the exponent): positive for values of 1 and above.
+long DecimalExponent(std::string_view number) {
+  std::size_t pos = 0;
+  while (pos < number.size() && number[pos] == '0') ++pos;
+  long exponent = 0;
+  while (pos < number.size() && IsDigit(number[pos])) ++pos, ++exponent;
+  if (exponent == 0 && pos < number.size() && number[pos] == '.') {
+    ++pos;
+    while (pos < number.size() && number[pos] == '0') ++pos, --exponent;
+  }
+  const std::size_t e = number.find_first_of("eE");
+  if (e != std::string_view::npos) {
+    long value = 0;
+    std::from_chars(number.data() + e + 1 + (number[e + 1] == '+'), number.data() + number.size(),
+                    value);
+    exponent += value;
+  }
+  return exponent;
+}
+
+// Converts a text already known to have the decimal real syntax; false when out of range.
+bool ConvertDecimalReal(std::string_view number, double& value) {
+  // from_chars takes neither a leading '+' nor a bare leading point after a sign in every
+  // library version, so hand it the digits and put the sign back ourselves.
+  bool negative = false;
+  if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
+    negative = number.front() == '-';
+    number.remove_prefix(1);
+  }
+  double magnitude = 0;
+  auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), magnitude,
+                                   std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    // Underflow is harmless (the value is 0 to any precision we print); overflow is not a number.
+    if (DecimalExponent(number) > 0) return false;
+    magnitude = 0;
+  } else if (ec != std::errc() || end != number.data() + number.size()) {
+    return false;
+  }
+  if (!std::isfinite(magnitude)) return false;
+  value = negative ? -magnitude : magnitude;
+  return true;
+}
+
+}  // namespace
+
+void AppendFixed(std::string& out, double value, int decimals) {
+  std::array<char, 400> buffer;  // DBL_MAX in fixed notation with decimals needs 310+ characters
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                              std::chars_format::fixed, decimals);
+  out.append(buffer.data(), result.ptr);
+}
+
+std::string FormatFixed(double value, int decimals) {
+  std::string text;
+  AppendFixed(text, value, decimals);
+  return text;
+}
+
+void AppendInteger(std::string& out, long long value) {
+  std::array<char, 24> buffer;
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  out.append(buffer.data(), result.ptr);
+}
+
+std::string FormatGeneral(double value) {
+  if (value == 0) return "0";
+  std::array<char, 64> buffer;
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                              std::chars_format::general, 15);
+  std::string text(buffer.data(), result.ptr);
+  // "%g" style exponents read better in the window with an upper-case E and no padding zeros.
+  const auto e = text.find('e');
+  if (e == std::string::npos) return text;
+  std::string mantissa = text.substr(0, e);
+  std::string exponent = text.substr(e + 1);
+  const std::string sign = exponent.front() == '-' ? "-" : "";
+  exponent.erase(0, exponent.front() == '-' || exponent.front() == '+' ? 1 : 0);
+  exponent.erase(0, std::min(exponent.find_first_not_of('0'), exponent.size() - 1));
+  return mantissa + "E" + sign + exponent;
+}
+
+double ReadReal(std::string_view text) {
+  double value = 0;
+  if (text.empty() || DecimalRealLength(text) != text.size() || !ConvertDecimalReal(text, value)) {
+    throw Error("'" + std::string(text) + "' is not a valid floating point value");
+  }
+  return value;
+}
+
+std::int32_t ReadInteger(std::string_view text) {
+  std::string_view digits = text;
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
+  }
+  std::int64_t magnitude = 0;
+  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (digits.empty() || !IsDigit(digits.front()) || ec != std::errc() ||
+      end != digits.data() + digits.size() || value < INT32_MIN || value > INT32_MAX) {
+    throw Error("'" + std::string(text) + "' is not a valid integer value");
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+ScannedReal ScanReal(std::string_view text) {
+  std::size_t blanks = 0;
+  while (blanks < text.size() && IsCBlank(text[blanks])) ++blanks;
+  const std::size_t length = DecimalRealLength(text.substr(blanks));
+  double value = 0;
+  if (length == 0 || !ConvertDecimalReal(text.substr(blanks, length), value)) return {};
+  return {value, blanks + length};
+}
+
+ScannedInteger ScanInteger(std::string_view text) {
+  std::size_t pos = 0;
+  while (pos < text.size() && IsCBlank(text[pos])) ++pos;
+  const std::size_t start = pos;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) ++pos;
+  const std::size_t digitsStart = pos;
+  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  if (pos == digitsStart) return {};
+  try {
+    return {ReadInteger(text.substr(start, pos - start)), pos};
+  } catch (const Error&) {
+    return {};
+  }
+}
+
+}  // namespace stylor

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace stylor {
+
+/// Appends `value` as printf("%1.<decimals>lf") would, whatever the process's locale.
+void AppendFixed(std::string& out, double value, int decimals);
+
+/// `value` as printf("%1.<decimals>lf") would write it, whatever the locale.
+std::string FormatFixed(double value, int decimals);
+
+/// `value` as printf("%d") would write it.
+void AppendInteger(std::string& out, long long value);
+
+/// Shortest decimal form of `value` with at most 15 significant digits and no trailing zeros
+/// ("0", "1.65", "0.125"; "1E20", "1E-5" for very large or very small values).
+std::string FormatGeneral(double value);
+
+/// Reads the whole text as a finite decimal real ("-.001", "1.5e3", "+2");
+/// throws Error "'<text>' is not a valid floating point value" otherwise (also for blanks,
+/// a decimal comma, "inf", "nan" and values out of range).
+double ReadReal(std::string_view text);
+
+/// Reads the whole text as a decimal signed 32-bit integer ("-42", "+7");
+/// throws Error "'<text>' is not a valid integer value" otherwise.
+std::int32_t ReadInteger(std::string_view text);
+
+/// A number read from the front of a text the way C's "%lf" takes it: leading blanks, sign,
+/// digits, point, exponent. `used` is 0 when no number starts there. A value too large for a
+/// double, or one spelled "inf" or "nan", counts as no number.
+struct ScannedReal {
+  double value = 0;
+  std::size_t used = 0;
+};
+ScannedReal ScanReal(std::string_view text);
+
+/// A decimal integer read from the front of a text the way C's "%d" takes it; values beyond
+/// 32 bits count as no number (`used` 0).
+struct ScannedInteger {
+  std::int32_t value = 0;
+  std::size_t used = 0;
+};
+ScannedInteger ScanInteger(std::string_view text);
+
+}  // namespace stylor

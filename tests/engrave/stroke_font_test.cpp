@@ -1,0 +1,170 @@
+#include "engrave/stroke_font.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "font_fixture.h"
+#include "settings/error.h"
+
+namespace stylor {
+namespace {
+
+using test::FontFromText;
+using testing::HasSubstr;
+using testing::ThrowsMessage;
+
+constexpr const char* kHyphenAndA =
+    "SYM -\n"
+    "G00 X0 Y0.5\n"
+    "G01 Z-1\n"
+    "G01 X1 Y0.5\n"
+    "G00 Z1\n"
+    "SYM A\r\n"
+    "G00 X0 Y0\r\n"
+    "G01 Z-1\r\n"
+    "G01 X0.5 Y1\r\n"
+    "G01 X1 Y0\r\n"
+    "G00 Z1\r\n";
+
+TEST(LoadFont, ReadsSectionsMovesAndExtents) {
+  FontReport report;
+  auto font = FontFromText(kHyphenAndA, &report);
+  const Glyph& hyphen = font->glyphs['-'];
+  ASSERT_EQ(hyphen.moveCount, 4);
+  EXPECT_EQ(hyphen.moves[0], (GlyphMove{0, 0.5, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(hyphen.moves[1], (GlyphMove{0, 0, -1, 0, 0, 0, 1}));
+  EXPECT_EQ(hyphen.moves[2], (GlyphMove{1, 0.5, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(hyphen.moves[3], (GlyphMove{0, 0, 1, 0, 0, 0, 0}));
+  EXPECT_EQ(hyphen.minX, 0);
+  EXPECT_EQ(hyphen.maxX, 1);
+  EXPECT_EQ(hyphen.minY, 0.5);
+  EXPECT_EQ(hyphen.maxY, 0.5);
+  EXPECT_EQ(font->glyphs['A'].moveCount, 5);
+  ASSERT_EQ(report.size(), 3u);
+  EXPECT_EQ(report[0],
+            "SYM-: Moves:000 minX:1000000.000000 minY:1000000.000000 maxX:-1000000.000000 "
+            "maxY:-1000000.000000 ");
+  EXPECT_EQ(report[1],
+            "SYM--: Moves:004 minX:0.000000 minY:0.500000 maxX:1.000000 maxY:0.500000 ");
+  EXPECT_EQ(report[2], "SYM-A: Moves:005 minX:0.000000 minY:0.000000 maxX:1.000000 maxY:1.000000");
+}
+
+TEST(LoadFont, ReadsWordsLikeTheMachineReader) {
+  auto font = FontFromText(
+      "SYM x\n"
+      "g01 x1 y2\n"          // upper-cased
+      "G01 X1\n"             // Y absent: 0 and no Y extent
+      "(MAX) X1 Y0\n"        // the first X is the one in MAX
+      "G01 Z0\n"             // Z 0 or less: down
+      "G01 Z\n"              // Z without a number: down
+      "G01 Z0.001\n"         // up
+      "\n"                   // a blank line is a move of zeros
+      "sym A\n"              // not a symbol line
+      "G2 X1.5e1 I-2 J3 K4\n");
+  const Glyph& g = font->glyphs['x'];
+  ASSERT_EQ(g.moveCount, 9);
+  EXPECT_EQ(g.moves[0], (GlyphMove{1, 2, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(g.moves[1].y, 0);
+  EXPECT_EQ(g.moves[2].x, 0);
+  EXPECT_EQ(g.moves[3].zDirection, -1);
+  EXPECT_EQ(g.moves[4].zDirection, -1);
+  EXPECT_EQ(g.moves[5].zDirection, 1);
+  EXPECT_EQ(g.moves[6], GlyphMove{});
+  EXPECT_EQ(g.moves[7].g, 0);
+  EXPECT_EQ(g.moves[8], (GlyphMove{15, 0, 0, -2, 3, 4, 2}));
+  EXPECT_EQ(g.minY, 0);
+  EXPECT_EQ(g.maxY, 2);
+  EXPECT_EQ(g.maxX, 15);
+}
+
+TEST(LoadFont, SplitsLongLinesIntoPiecesOf99) {
+  // 99 characters and a line end: the line end comes back as a second, empty piece.
+  const std::string line99 = "G01 X2" + std::string(93, ' ');
+  auto font = FontFromText("SYM a\n" + line99 + "\n");
+  ASSERT_EQ(font->glyphs['a'].moveCount, 2);
+  EXPECT_EQ(font->glyphs['a'].moves[0].x, 2);
+  EXPECT_EQ(font->glyphs['a'].moves[1], GlyphMove{});
+  // Longer: the hundredth character starts a piece of its own, read as a move line.
+  auto split = FontFromText("SYM b\n" + line99 + "X3\n");
+  ASSERT_EQ(split->glyphs['b'].moveCount, 2);
+  EXPECT_EQ(split->glyphs['b'].moves[0].x, 2);
+  EXPECT_EQ(split->glyphs['b'].moves[1].x, 3);
+}
+
+TEST(LoadFont, ALaterSectionReplacesTheMovesAndAnotherFontKeepsOldExtents) {
+  test::TempDir dir;
+  auto font = std::make_unique<StrokeFont>();
+  FontReport report;
+  LoadFont(dir.Write("a.fnt", "SYM A\nG00 X0 Y0\nG01 X2 Y1\nSYM B\nX0 Y0\nX0.5 Y1\nSYM A\nX0 Y0\n"),
+           *font, report);
+  EXPECT_EQ(font->glyphs['A'].moveCount, 1);
+  EXPECT_EQ(font->glyphs['A'].maxX, 0);
+  EXPECT_EQ(report[1], "SYM-A: Moves:002 minX:0.000000 minY:0.000000 maxX:2.000000 maxY:1.000000 ");
+  LoadFont(dir.Write("b.fnt", "SYM A\nX0 Y0\nX1 Y1\n"), *font, report);
+  EXPECT_EQ(font->glyphs['B'].moveCount, 0);
+  EXPECT_EQ(TextWidth(*font, "B", 1, 1, 1), 0.5);  // the extents of the earlier font stay
+}
+
+TEST(LoadFont, AGlyphWithoutXWordsMeasuresZeroButReportsItsSentinels) {
+  FontReport report;
+  auto font = FontFromText("SYM .\nG01 Z-1\nG00 Z1\nSYM A\nX0 Y0\nX1 Y1\n", &report);
+  EXPECT_EQ(font->glyphs['.'].maxX, -1000000);
+  EXPECT_EQ(GlyphWidth(*font, '.'), 0);
+  EXPECT_DOUBLE_EQ(TextWidth(*font, ".A", 1, 1, 1), 0.35 + 1);
+  EXPECT_THAT(report[1], HasSubstr("minX:1000000.000000"));
+}
+
+struct RefusedFont {
+  const char* name;
+  std::string text;
+  const char* reason;
+};
+
+TEST(LoadFont, RefusesBadFilesAndLeavesAnEmptyTable) {
+  const RefusedFont kCases[] = {
+      {"Empty", "", "defines no character"},
+      {"NoSymbolLine", "G00 X0 Y0\n", "defines no character"},
+      {"Binary", std::string("SYM A\nX1\0\x01\x02", 11), "binary data"},
+      {"EightBitSymbol", "SYM \xE9\nX0 Y0\n", "code 233"},
+      {"TooManyMoves", "SYM W\n" + [] {
+         std::string moves;
+         for (int i = 0; i < 201; ++i) moves += "G01 X1 Y1\n";
+         return moves;
+       }(), "'W' (code 87) has more than 200 moves"},
+  };
+  for (const RefusedFont& c : kCases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    auto font = std::make_unique<StrokeFont>();
+    FontReport report;
+    LoadFont(dir.Write("good.fnt", kHyphenAndA), *font, report);
+    const std::string file = dir.Write("bad.fnt", c.text);
+    EXPECT_THAT([&] { LoadFont(file, *font, report); },
+                ThrowsMessage<Error>(AllOf(HasSubstr("'" + file + "'"), HasSubstr(c.reason))));
+    EXPECT_EQ(font->glyphs['A'].moveCount, 0);
+    EXPECT_TRUE(report.empty());
+  }
+}
+
+TEST(LoadFont, NamesAFileThatCannotBeReadAndTheReason) {
+  test::TempDir dir;
+  auto font = std::make_unique<StrokeFont>();
+  FontReport report{"old line"};
+  const std::string missing = dir.File("missing.fnt");
+  EXPECT_THAT([&] { LoadFont(missing, *font, report); },
+              ThrowsMessage<Error>(AllOf(HasSubstr(missing), HasSubstr("No such file"))));
+  EXPECT_TRUE(report.empty());
+  EXPECT_THAT([&] { LoadFont(dir.Path().string(), *font, report); },
+              ThrowsMessage<Error>(HasSubstr("Is a directory")));
+}
+
+TEST(TextWidth, SumsAdvancesLessTheLastGap) {
+  auto font = FontFromText(kHyphenAndA);
+  EXPECT_EQ(TextWidth(*font, "", 1, 1, 1), 0);
+  EXPECT_EQ(TextWidth(*font, "A", 2, 1, 1), 2);
+  EXPECT_DOUBLE_EQ(TextWidth(*font, "A-", 0.5, 2, 1.5), (1 + 0.35) * 1.5 + 1 * 1.5);
+  EXPECT_DOUBLE_EQ(TextWidth(*font, "\xE9" "A", 1, 1, 1), 0.35 + 1);  // no glyph above 127
+}
+
+}  // namespace
+}  // namespace stylor

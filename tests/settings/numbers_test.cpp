@@ -1,0 +1,109 @@
+#include "settings/numbers.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+
+#include "settings/error.h"
+
+namespace stylor {
+namespace {
+
+using testing::HasSubstr;
+using testing::ThrowsMessage;
+
+struct FixedCase {
+  double value;
+  int decimals;
+  const char* text;
+};
+
+TEST(FormatFixed, MatchesPrintfRoundingAndSigns) {
+  constexpr FixedCase kCases[] = {
+      {0.00005, 4, "0.0001"},   {-0.00004, 4, "-0.0000"}, {1.23445, 4, "1.2345"},
+      {-0.0, 4, "-0.0000"},     {0.99995, 4, "1.0000"},   {2.00005, 4, "2.0000"},
+      {1432.394, 2, "1432.39"}, {25, 2, "25.00"},         {1e15, 4, "1000000000000000.0000"},
+      {1000000, 6, "1000000.000000"},
+  };
+  for (const FixedCase& c : kCases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(FormatFixed(c.value, c.decimals), c.text);
+  }
+}
+
+TEST(FormatFixed, IgnoresACommaLocale) {
+  // The window sets the C numeric locale from the user's environment; output must not follow it.
+  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = previous ? previous : "C";
+  for (const char* name : {"de_DE.UTF-8", "de_DE", "fr_FR.UTF-8", "C"}) {
+    if (std::setlocale(LC_NUMERIC, name) == nullptr) continue;
+    EXPECT_EQ(FormatFixed(1.5, 4), "1.5000") << name;
+    EXPECT_EQ(ReadReal("-.001"), -0.001) << name;
+  }
+  std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(ReadReal, TakesDecimalTexts) {
+  EXPECT_EQ(ReadReal(".125"), 0.125);
+  EXPECT_EQ(ReadReal("-.001"), -0.001);
+  EXPECT_EQ(ReadReal("+2"), 2);
+  EXPECT_EQ(ReadReal("1.5e3"), 1500);
+  EXPECT_EQ(ReadReal("5."), 5);
+  EXPECT_EQ(ReadReal("1e-400"), 0);  // below any precision we print
+}
+
+TEST(ReadReal, RefusesEverythingElseWithTheText) {
+  for (const char* text : {"", "abc", " 1", "1 ", "1,5", "1e999", "-1e999", "inf", "nan", "-",
+                           ".", "0x10", "1.2.3", "e5"}) {
+    SCOPED_TRACE(text);
+    EXPECT_THAT([&] { ReadReal(text); },
+                ThrowsMessage<Error>(std::string("'") + text +
+                                     "' is not a valid floating point value"));
+  }
+}
+
+TEST(ReadInteger, TakesSigned32BitDecimals) {
+  EXPECT_EQ(ReadInteger("50"), 50);
+  EXPECT_EQ(ReadInteger("-51"), -51);
+  EXPECT_EQ(ReadInteger("+7"), 7);
+  EXPECT_EQ(ReadInteger("2147483647"), 2147483647);
+  EXPECT_EQ(ReadInteger("-2147483648"), -2147483647 - 1);
+  for (const char* text : {"", "1.5", "2147483648", " 1", "0x10", "-", "1e3", "12a"}) {
+    SCOPED_TRACE(text);
+    EXPECT_THAT([&] { ReadInteger(text); },
+                ThrowsMessage<Error>(std::string("'") + text + "' is not a valid integer value"));
+  }
+}
+
+TEST(ScanReal, ReadsAPrefixTheWayCDoes) {
+  EXPECT_EQ(ScanReal("  -1.5e2abc").value, -150);
+  EXPECT_EQ(ScanReal("  -1.5e2abc").used, 8u);
+  EXPECT_EQ(ScanReal("1e").value, 1);
+  EXPECT_EQ(ScanReal(".5 Y2").value, 0.5);
+  EXPECT_EQ(ScanReal("AX").used, 0u);
+  EXPECT_EQ(ScanReal("inf").used, 0u);
+  EXPECT_EQ(ScanReal("1e999").used, 0u);
+  EXPECT_EQ(ScanInteger("01 X").value, 1);
+  EXPECT_EQ(ScanInteger("99999999999").used, 0u);
+}
+
+TEST(FormatGeneral, WritesTheShortestFormUpTo15Digits) {
+  EXPECT_EQ(FormatGeneral(0), "0");
+  EXPECT_EQ(FormatGeneral(1.65), "1.65");
+  EXPECT_EQ(FormatGeneral(0.125 * 0.65), "0.08125");
+  EXPECT_EQ(FormatGeneral(0.1 + 0.2), "0.3");
+  EXPECT_EQ(FormatGeneral(-2.5), "-2.5");
+  EXPECT_EQ(FormatGeneral(1e20), "1E20");
+}
+
+TEST(WithFullStop, AddsAStopAfterCharactersAboveTheStop) {
+  EXPECT_EQ(WithFullStop("'a' is not a valid integer value"), "'a' is not a valid integer value.");
+  EXPECT_EQ(WithFullStop("done."), "done.");
+  EXPECT_EQ(WithFullStop("(x)"), "(x)");  // ')' is below '.'
+  EXPECT_EQ(WithFullStop(""), "");
+}
+
+}  // namespace
+}  // namespace stylor
