@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+
+#include "settings/engrave_settings.h"
+
+namespace stylor {
+
+/// Receives the fields of a machine file one by one, in file order, so that a window can run its
+/// change rules as they arrive (EngraveFeedE sets PlungeFeedE, a new lathe-mill mode sets the
+/// axes) and load the font right after FontFile.
+class SettingsEditor {
+ public:
+  virtual ~SettingsEditor() = default;
+  virtual const EngraveSettings& Settings() const = 0;
+  virtual void SetText(TextField field, std::string value) = 0;
+  virtual void SetLines(LinesField field, Lines value) = 0;
+  virtual void SetIndex(IndexField field, std::int32_t value) = 0;
+  virtual void SetState(StateField field, bool value) = 0;
+  /// Loads the font that FontFile now names.
+  virtual void LoadFontFile() = 0;
+};
+
+/// Edits a settings set directly, with no change rules and no font: for tests and tools.
+class PlainSettingsEditor final : public SettingsEditor {
+ public:
+  explicit PlainSettingsEditor(EngraveSettings& settings) : m_settings(settings) {}
+  const EngraveSettings& Settings() const override { return m_settings; }
+  void SetText(TextField field, std::string value) override { m_settings.*field = std::move(value); }
+  void SetLines(LinesField field, Lines value) override { m_settings.*field = std::move(value); }
+  void SetIndex(IndexField field, std::int32_t value) override { m_settings.*field = value; }
+  void SetState(StateField field, bool value) override { m_settings.*field = value; }
+  void LoadFontFile() override {}
+
+ private:
+  EngraveSettings& m_settings;
+};
+
+/// Writes the current machine-file layout (header, 18 key/value pairs, 4 block sections, CR LF)
+/// to `path`, replacing it atomically. Throws Error naming the file and the reason.
+void WriteMachineFile(const std::string& path, const EngraveSettings& settings);
+
+/// Reads a machine file of the current layout into the editor, field by field in file order.
+/// Throws Error naming the file when it cannot be read or ends early, or the integer message of a
+/// value of pairs 15 to 18; the fields set before the failure keep their new values.
+void ReadMachineFile(const std::string& path, SettingsEditor& editor);
+
+/// Reads the older layout (the four block sections only) into the editor.
+void ReadOldMachineFile(const std::string& path, SettingsEditor& editor);
+
+/// Writes the header and the 18 pairs alone to `directory` joined with `name`.
+void WriteTextParameters(const std::string& directory, const std::string& name,
+                         const EngraveSettings& settings);
+
+}  // namespace stylor
