@@ -1,0 +1,311 @@
+#include "ui/cli/command_line.h"
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string_view>
+
+#include "engrave/program_store.h"
+#include "settings/error.h"
+#include "settings/numbers.h"
+#include "ui/model/engrave_form_model.h"
+
+namespace stylor {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Kind {
+  Set, Font, Text, Arc, Ellipse, Sequence, SaveMachine, OpenMachine, OpenOld, ResetMachine,
+  Width, Example, FontReport, Show,
+};
+
+struct ActionSpec {
+  std::string_view name;
+  Kind kind;
+  std::string_view argument;  // empty: the action takes none
+  std::string_view help;
+};
+
+constexpr ActionSpec kActions[] = {
+    {"--set", Kind::Set, "FIELD=VALUE", "set one field as the window holds it (see the fields)"},
+    {"--font", Kind::Font, "FILE", "\"Pick Font\": load FILE as the stroke font"},
+    {"text", Kind::Text, "FILE", "\"EngraveText\": free-form text into the program FILE"},
+    {"arc", Kind::Arc, "FILE", "\"Create Arc\": circle text into FILE"},
+    {"ellipse", Kind::Ellipse, "FILE", "\"Create Ellipse\": ellipse text into FILE"},
+    {"sequence", Kind::Sequence, "FILE",
+     "\"Generate Sequences\" into FILE (Many Files: into the folder of FILE, or FILE itself "
+     "when it is a folder)"},
+    {"save-machine", Kind::SaveMachine, "FILE", "\"Save\": write the machine file FILE"},
+    {"open-machine", Kind::OpenMachine, "FILE", "\"Open\": read the machine file FILE"},
+    {"open-old", Kind::OpenOld, "FILE", "\"Open Old\": read the G-code blocks of an old machine file"},
+    {"reset-machine", Kind::ResetMachine, "", "\"Reset\": empty the four G-code blocks"},
+    {"width", Kind::Width, "", "print the width label of the free-form text's last line"},
+    {"example", Kind::Example, "", "print the sequence example label"},
+    {"font-report", Kind::FontReport, "", "print the lines of the font report"},
+    {"show", Kind::Show, "FIELD", "print a field as held (memo lines one per line)"},
+};
+
+struct Action {
+  const ActionSpec* spec = nullptr;
+  std::string argument;
+  const FieldInfo* field = nullptr;  // --set and show
+  std::string value;                 // --set
+};
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+const ActionSpec* FindAction(std::string_view name) {
+  for (const ActionSpec& spec : kActions) {
+    if (spec.name == name) return &spec;
+  }
+  return nullptr;
+}
+
+const FieldInfo& RequireField(std::string_view name) {
+  const FieldInfo* field = FindField(name);
+  if (field == nullptr) throw UsageError("unknown field '" + std::string(name) + "'");
+  return *field;
+}
+
+Lines SplitLines(std::string_view value) {
+  Lines lines;
+  std::size_t start = 0;
+  while (start < value.size()) {
+    const std::size_t lf = value.find('\n', start);
+    if (lf == std::string_view::npos) {
+      lines.emplace_back(value.substr(start));
+      break;
+    }
+    lines.emplace_back(value.substr(start, lf - start));
+    start = lf + 1;
+  }
+  return lines;
+}
+
+// Checks a --set value against its field's kind now, so that a typing mistake stops the run
+// before anything is written.
+void CheckSetValue(const FieldInfo& field, const std::string& value) {
+  if (std::holds_alternative<IndexField>(field.ref)) {
+    try {
+      ReadInteger(value);
+    } catch (const Error&) {
+      throw UsageError("the index of " + std::string(field.name) +
+                       " must be a whole number (-1: nothing selected), not '" + value + "'");
+    }
+  } else if (std::holds_alternative<StateField>(field.ref) && value != "0" && value != "1") {
+    throw UsageError("the state of " + std::string(field.name) + " must be 0 or 1, not '" +
+                     value + "'");
+  }
+}
+
+struct Invocation {
+  std::optional<std::string> directory;
+  std::vector<Action> actions;
+  bool help = false;
+  bool version = false;
+};
+
+Invocation Parse(const std::vector<std::string>& args) {
+  Invocation invocation;
+  std::size_t pos = 0;
+  if (pos < args.size() && (args[pos] == "--help" || args[pos] == "-h")) {
+    invocation.help = true;
+    return invocation;
+  }
+  if (pos < args.size() && args[pos] == "--version") {
+    invocation.version = true;
+    return invocation;
+  }
+  if (pos < args.size() && args[pos] == "--dir") {
+    if (pos + 1 >= args.size()) throw UsageError("--dir needs a folder");
+    invocation.directory = args[pos + 1];
+    pos += 2;
+  }
+  for (; pos < args.size(); ++pos) {
+    const ActionSpec* spec = FindAction(args[pos]);
+    if (spec == nullptr) throw UsageError("unknown action '" + args[pos] + "'");
+    Action action{spec, {}, nullptr, {}};
+    if (!spec->argument.empty()) {
+      if (pos + 1 >= args.size()) {
+        throw UsageError(std::string(spec->name) + " needs " + std::string(spec->argument));
+      }
+      action.argument = args[++pos];
+    }
+    if (spec->kind == Kind::Set) {
+      const std::size_t equals = action.argument.find('=');
+      if (equals == std::string::npos) throw UsageError("--set needs FIELD=VALUE");
+      action.field = &RequireField(std::string_view(action.argument).substr(0, equals));
+      action.value = action.argument.substr(equals + 1);
+      CheckSetValue(*action.field, action.value);
+    } else if (spec->kind == Kind::Show) {
+      action.field = &RequireField(action.argument);
+    }
+    invocation.actions.push_back(std::move(action));
+  }
+  if (invocation.actions.empty()) throw UsageError("no action given");
+  return invocation;
+}
+
+void PrintHelp(std::ostream& out) {
+  out << "Usage: stylor-cli [--dir DIR] ACTION...\n\n"
+         "Starts like the Stylor window in DIR (default: the current folder): BasicFont.fnt and\n"
+         "default.mch of DIR are read when present. Then runs each ACTION from left to right,\n"
+         "like the window's button of that name. Exit status: 0 done, 1 an action failed (its\n"
+         "message on stderr), 2 a usage error (nothing ran).\n\nActions:\n";
+  for (const ActionSpec& spec : kActions) {
+    std::string head = "  " + std::string(spec.name);
+    if (!spec.argument.empty()) head += " " + std::string(spec.argument);
+    head.resize(std::max<std::size_t>(head.size() + 1, 28), ' ');
+    out << head << spec.help << "\n";
+  }
+  out << "\nFields (texts as typed; index fields take -1 to n-1; state fields 0 or 1; memo\n"
+         "fields take lines separated by LF):\n";
+  std::string line = " ";
+  for (const FieldInfo& field : AllFields()) {
+    if (line.size() + field.name.size() + 1 > 78) {
+      out << line << "\n";
+      line = " ";
+    }
+    line += " " + std::string(field.name);
+  }
+  out << line << "\n";
+  out << "  --help, --version\n";
+}
+
+// Answers the window's dialogs with the action's file and writes messages to stderr.
+class CommandLineHost final : public FormHost {
+ public:
+  explicit CommandLineHost(std::ostream& err) : m_err(err) {}
+
+  void Answer(std::string file) {
+    m_answer = std::move(file);
+    m_refused = false;
+  }
+  bool Refused() const { return m_refused; }
+
+  std::optional<std::string> AskProgramFile(const std::optional<std::string>& presetName) override {
+    std::error_code error;
+    if (fs::is_directory(m_answer, error)) {
+      return (fs::path(m_answer) / presetName.value_or("program.eia")).string();
+    }
+    return m_answer;
+  }
+  void ClearProgramFileName() override {}
+  void ShowMessage(const std::string& text) override {
+    m_err << "Stylor: " << WithFullStop(text) << "\n";
+    m_refused = true;
+  }
+  ProgramStore& Programs() override { return m_store; }
+  std::optional<std::string> AskFontFile(const std::string&) override { return m_answer; }
+  std::optional<std::string> AskMachineFileToSave(const std::string&) override { return m_answer; }
+  std::optional<std::string> AskMachineFileToOpen(const std::string&) override { return m_answer; }
+  void ShowError(const std::string& text) override { m_err << "Stylor: " << text << "\n"; }
+  void OpenUrl(const std::string&) override {}
+
+ private:
+  std::ostream& m_err;
+  FileProgramStore m_store;
+  std::string m_answer;
+  bool m_refused = false;
+};
+
+void ApplySet(EngraveFormModel& model, const FieldInfo& field, const std::string& value) {
+  if (auto text = std::get_if<TextField>(&field.ref)) model.SetText(*text, value);
+  else if (auto lines = std::get_if<LinesField>(&field.ref)) model.SetLines(*lines, SplitLines(value));
+  else if (auto index = std::get_if<IndexField>(&field.ref)) model.SetIndex(*index, ReadInteger(value));
+  else if (auto state = std::get_if<StateField>(&field.ref)) model.SetState(*state, value == "1");
+}
+
+void PrintField(const EngraveSettings& settings, const FieldInfo& field, std::ostream& out) {
+  if (auto text = std::get_if<TextField>(&field.ref)) {
+    out << settings.*(*text) << "\n";
+  } else if (auto lines = std::get_if<LinesField>(&field.ref)) {
+    for (const std::string& line : settings.*(*lines)) out << line << "\n";
+  } else if (auto index = std::get_if<IndexField>(&field.ref)) {
+    out << settings.*(*index) << "\n";
+  } else if (auto state = std::get_if<StateField>(&field.ref)) {
+    out << (settings.*(*state) ? 1 : 0) << "\n";
+  }
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(path, error);
+  return error ? path : absolute.string();
+}
+
+void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& action,
+               std::ostream& out) {
+  host.Answer(action.argument);
+  switch (action.spec->kind) {
+    case Kind::Set: ApplySet(model, *action.field, action.value); break;
+    case Kind::Font: model.PickFont(action.argument); break;
+    case Kind::Text: model.EngraveTextClick(); break;
+    case Kind::Arc: model.CreateArcClick(); break;
+    case Kind::Ellipse: model.CreateEllipseClick(); break;
+    case Kind::Sequence: model.GenerateSequencesClick(); break;
+    case Kind::SaveMachine: model.SaveClick(); break;
+    case Kind::OpenMachine: model.OpenClick(); break;
+    case Kind::OpenOld: model.OpenOldClick(); break;
+    case Kind::ResetMachine: model.ResetClick(); break;
+    case Kind::Width:
+      model.FreeFormTextEChange();
+      out << model.WidthLabel() << "\n";
+      break;
+    case Kind::Example:
+      model.SeqStartChange();
+      out << model.SeqExample() << "\n";
+      break;
+    case Kind::FontReport:
+      for (const std::string& line : model.FontReportLines()) out << line << "\n";
+      break;
+    case Kind::Show: PrintField(model.Settings(), *action.field, out); break;
+  }
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Invocation invocation;
+  try {
+    invocation = Parse(args);
+  } catch (const UsageError& error) {
+    err << "stylor-cli: " << error.what() << "\nTry 'stylor-cli --help'.\n";
+    return 2;
+  }
+  if (invocation.help) {
+    PrintHelp(out);
+    return 0;
+  }
+  if (invocation.version) {
+    out << "stylor-cli " << STYLOR_VERSION << "\n";
+    return 0;
+  }
+
+  CommandLineHost host(err);
+  EngraveFormModel model(host, /*runLabelHandlers=*/false);
+  std::error_code error;
+  const std::string directory =
+      AbsolutePath(invocation.directory.value_or(fs::current_path(error).string()));
+  // A start-up error is shown and the run goes on, as the window stays usable.
+  model.Run([&] { model.FormActivate(directory); });
+
+  for (const Action& action : invocation.actions) {
+    try {
+      RunAction(model, host, action, out);
+    } catch (const Error& failure) {
+      out.flush();
+      err << "Stylor: " << WithFullStop(failure.what()) << "\n";
+      return 1;
+    }
+    if (host.Refused()) return 1;
+  }
+  return 0;
+}
+
+}  // namespace stylor

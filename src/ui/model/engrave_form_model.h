@@ -1,0 +1,116 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engrave/stroke_font.h"
+#include "settings/engrave_settings.h"
+#include "settings/error.h"
+#include "settings/machine_file.h"
+#include "ui/model/form_host.h"
+
+namespace stylor {
+
+enum class MouseButton { Left, Right, Middle };
+
+/// Pages of the lower part of the window, in their order.
+enum class Page { FreeForm = 0, CircleText, EllipseText, Sequence, Machine, Advanced, About };
+
+/// The behaviour of the main window without any toolkit: it owns the settings, the font and the
+/// font report, runs the start-up actions and every handler, and applies the change rules
+/// whenever a field really changes, by the user or by the program. Handlers throw Error; the
+/// front end shows it (see Run). Change rules report their own errors through the host.
+class EngraveFormModel final : public SettingsEditor {
+ public:
+  /// `runLabelHandlers`: the window updates the width and example labels on every change; the
+  /// command line runs them only when asked.
+  explicit EngraveFormModel(FormHost& host, bool runLabelHandlers = true);
+
+  // Held values and what the window shows besides them.
+  const EngraveSettings& Settings() const override { return m_settings; }
+  const StrokeFont& Font() const { return *m_font; }
+  const FontReport& FontReportLines() const { return m_fontReport; }
+  const std::string& WidthLabel() const { return m_widthLabel; }
+  const std::string& SeqExample() const { return m_seqExample; }
+  bool Memo1Visible() const { return m_memo1Visible; }
+  bool FilePrefixVisible() const { return m_filePrefixVisible; }
+  bool OverwriteQuestion() const { return m_overwriteQuestion; }
+  Page CurrentPage() const { return m_currentPage; }
+  const std::string& WorkingDirectory() const { return m_workingDirectory; }
+  /// Where "See Website for Documentation" leads: the README installed with the program (or the
+  /// one of the source tree for a build that is not installed).
+  std::string DocumentationUrl() const;
+
+  // Changes: each runs the change rules once when the value really changes.
+  void SetText(TextField field, std::string value) override;
+  void SetLines(LinesField field, Lines value) override;
+  void SetIndex(IndexField field, std::int32_t value) override;
+  void SetState(StateField field, bool value) override;
+  void LoadFontFile() override;
+  void ShowPage(Page page);
+
+  /// Runs a handler and shows its error, as the window does for every event.
+  template <typename Handler>
+  void Run(Handler&& handler);
+
+  // Start-up and handlers.
+  void FormActivate(const std::string& workingDirectory);
+  void PickFontClick();
+  void EngraveFeedEChange();
+  void FormMouseDown(MouseButton button, bool shift, bool ctrl);
+  void URLlabelClick();
+  void SaveClick();
+  void OpenClick();
+  void OpenOldClick();
+  void ResetClick();
+  void Button1Click();
+  void Button2Click();
+  void IntegrexModeClick();
+  void AppendModeClick();
+  void PreEngraveWClick();
+  void EngraveTextClick();
+  void FreeFormTextEChange();
+  void GenerateSequencesClick();
+  void FilesClick();
+  void SeqStartChange();
+  void CreateArcClick();
+  void CreateEllipseClick();
+
+  /// FontFile := `path` made absolute against the process's current directory, then the font
+  /// is loaded (the command line's "Pick Font").
+  void PickFont(const std::string& path);
+
+ private:
+  void FieldChanged(const FieldRef& field);
+  void RunRule(void (EngraveFormModel::*rule)());
+  void ReportError(const std::string& message);
+  void LoadFontNamedByFontFile();
+
+  FormHost& m_host;
+  bool m_runLabelHandlers;
+  EngraveSettings m_settings;
+  std::unique_ptr<StrokeFont> m_font;
+  FontReport m_fontReport;
+  std::string m_widthLabel = "0";
+  std::string m_seqExample;
+  bool m_memo1Visible = false;
+  bool m_filePrefixVisible = false;
+  bool m_overwriteQuestion = true;
+  Page m_currentPage = Page::FreeForm;
+  std::string m_workingDirectory = ".";
+};
+
+template <typename Handler>
+void EngraveFormModel::Run(Handler&& handler) {
+  try {
+    handler();
+  } catch (const Error& error) {
+    ReportError(error.what());
+  }
+}
+
+/// The folder of the fonts that ship with Stylor: beside an installed program, or the source
+/// tree's fonts/ for a build that is not installed; empty when neither is there.
+std::string BundledFontDirectory();
+
+}  // namespace stylor

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engrave/job_host.h"
+#include "settings/engrave_settings.h"
+
+namespace stylor {
+
+/// What the window model asks of its front end: the dialogs, the message boxes, the browser, and
+/// word of every change so that the screen always shows what the model holds.
+class FormHost : public JobHost {
+ public:
+  /// The font dialog (title "Font File", filter "Font File|*.fnt", default extension fnt).
+  virtual std::optional<std::string> AskFontFile(const std::string& initialDirectory) = 0;
+  /// The machine save dialog (filter "Machine File|*.mch", extension mch, no overwrite question).
+  virtual std::optional<std::string> AskMachineFileToSave(const std::string& initialDirectory) = 0;
+  /// The machine open dialog (filter "Machine File|*.mch").
+  virtual std::optional<std::string> AskMachineFileToOpen(const std::string& initialDirectory) = 0;
+  /// A message box with the error icon, titled "Stylor"; `text` already ends as shown.
+  virtual void ShowError(const std::string& text) = 0;
+  /// Opens an address in the user's browser.
+  virtual void OpenUrl(const std::string& url) = 0;
+  /// A field changed, by the user or by the program.
+  virtual void FieldChanged(const FieldInfo& /*field*/) {}
+  /// A label, the font report, a visibility or the current page changed.
+  virtual void ViewChanged() {}
+};
+
+}  // namespace stylor
