@@ -1,10 +1,221 @@
 #include "engrave/layouts/ellipse.h"
 
-#include "settings/error.h"
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
 
-// Placeholder until the ellipse layout lands.
+#include "engrave/emitter.h"
+#include "engrave/framing.h"
+#include "engrave/job_host.h"
+#include "engrave/prepared_job.h"
+#include "engrave/program_store.h"
+#include "engrave/stroke_font.h"
+#include "settings/engrave_settings.h"
+#include "settings/error.h"
+#include "settings/numbers.h"
+#include "settings/text8.h"
+
 namespace stylor {
-void CreateEllipse(const EngraveSettings&, const StrokeFont&, JobHost&) {
-  throw Error("Ellipse text is not available in this build");
+namespace {
+
+constexpr double kStepRad = 0.0001;
+constexpr double kTwoPi = 2 * kPi;
+
+constexpr int kCentre = 1;
+constexpr int kRight = 2;
+constexpr int kCounterClockWise = 1;
+
+// Where one clockwise turn starts and ends, as ellipse parameters, for the points A (left),
+// B (top), C (right) and D (bottom).
+struct WalkRange {
+  double start;
+  double end;
+};
+constexpr WalkRange kWalkRanges[4] = {
+    {kPi, -kPi},
+    {kPi / 2, -4.71238898038469},
+    {0, -kTwoPi},
+    {-kPi / 2, -7.853981633974483},
+};
+
+// Along the walk a character takes its advance; its middle sits half its width into it.
+struct CharacterSize {
+  double advance;
+  double width;
+};
+
+CharacterSize SizeOf(const StrokeFont& font, char c, const PreparedJob& job) {
+  const double glyphWidth = GlyphWidth(font, c);
+  return {(glyphWidth + 0.35) * job.spacingRatio * job.textHeight * job.widthRatio,
+          glyphWidth * job.spacingRatio * job.textHeight * job.widthRatio};
 }
+
+void RequireAxisAboveZero(double half, const char* name, const std::string& typed) {
+  if (!(half > 0)) {
+    throw Error(std::string(name) + " must be larger than 0 ('" + typed + "' was entered)");
+  }
+}
+
+// The combo box takes typed text: when no item is selected, a typed point letter counts as
+// choosing that point, so the text the user sees is the point that is engraved.
+int JustifyPointOf(const EngraveSettings& settings) {
+  if (settings.JustifyPoint >= 0 && settings.JustifyPoint <= 3) return settings.JustifyPoint;
+  const std::string& typed = settings.JustifyPointText;
+  if (typed.size() == 1) {
+    const char letter = typed[0];
+    if (letter >= 'A' && letter <= 'D') return letter - 'A';
+    if (letter >= 'a' && letter <= 'd') return letter - 'a';
+  }
+  throw Error("Justify Point '" + typed + "' is not one of A, B, C or D");
+}
+
+}  // namespace
+
+double EllipsePerimeter(double a, double b) {
+  const double h = (a - b) * (a - b) / ((a + b) * (a + b));
+  return (3 * h / (std::sqrt(4 - 3 * h) + 10) + 1) * ((a + b) * kPi);
+}
+
+double EllipseBaselineAngle(double dX, double dY, double parameterRad, bool counterClockwise) {
+  double phi;
+  if (dX != 0) phi = std::atan(dY / dX);
+  else phi = dY < 0 ? -kPi / 2 : kPi / 2;
+  // The principal arctangent points right; on the lower half a clockwise walk runs left.
+  if (-kPi <= parameterRad && parameterRad < 0) phi = phi + kPi;
+  // Counter-clockwise text runs its baseline against the walk, glyph tops toward the centre.
+  if (counterClockwise) phi = phi + kPi;
+  return phi;
+}
+
+std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
+                                               const EllipseLayout& layout,
+                                               const PreparedJob& job, const StrokeFont& font) {
+  if (layout.justifyPoint < 0 || layout.justifyPoint > 3) {
+    std::string message = "Justify Point ";
+    AppendInteger(message, layout.justifyPoint);
+    throw Error(message + " is not one of A, B, C or D");
+  }
+  std::vector<EllipsePlacement> placed;
+  if (text.empty()) return placed;
+
+  const double textWidth =
+      TextWidth(font, text, job.textHeight, job.widthRatio, job.spacingRatio);
+  std::string order(text);
+  double a = layout.a;
+  double b = layout.b;
+  if (layout.counterClockwise) {
+    // The walk is always clockwise: counter-clockwise text is placed last-first, on baselines
+    // one text height outside the ellipse so that the glyphs, tops inward, cover it.
+    std::reverse(order.begin(), order.end());
+    a = a + job.textHeight;
+    b = b + job.textHeight;
+  }
+  const double perimeter = EllipsePerimeter(a, b);
+
+  double start = kWalkRanges[layout.justifyPoint].start;
+  double end = kWalkRanges[layout.justifyPoint].end;
+  double offset = 0;
+  if (layout.justification == kCentre) {
+    start = start - kPi;
+    end = end - kPi;
+    offset = (perimeter - textWidth) * 0.5;
+  } else if (layout.justification == kRight) {
+    offset = perimeter - textWidth;
+  }
+  if (start <= -kPi) {
+    start = start + kTwoPi;
+    end = end + kTwoPi;
+  }
+
+  placed.reserve(order.size());
+  std::size_t index = 0;
+  CharacterSize size = SizeOf(font, order[0], job);
+  double target = size.width * 0.5 + offset;
+  double walked = 0;
+  bool firstSample = true;
+  Point2 previous;
+  for (double t = start; t >= end; t = t - kStepRad) {
+    double tPrime = t;
+    while (tPrime <= -kTwoPi) tPrime = tPrime + kTwoPi;
+    const double x = std::cos(tPrime) * a;
+    const double y = std::sin(tPrime) * b;
+    double dX = x - previous.x;
+    double dY = y - previous.y;
+    if (firstSample) {
+      // A character due at the very first sample (a zero-width first glyph with "Left") has no
+      // chord behind it: its baseline follows the tangent, the derivative of (a cos t, b sin t)
+      // taken for a falling t, which is the direction the walk travels.
+      dX = a * std::sin(tPrime);
+      dY = -(b * std::cos(tPrime));
+    } else {
+      walked = std::sqrt(dX * dX + dY * dY) + walked;
+    }
+    firstSample = false;
+
+    if (walked >= target) {
+      const double phi = EllipseBaselineAngle(dX, dY, tPrime, layout.counterClockwise);
+      const Point2 q = RotatePoint(-size.width / 2, 0, phi, x, y);
+      const Point2 s = RotatePoint(q.x, q.y, job.textAngleRad, job.start.x, job.start.y);
+      placed.push_back({order[index], s, phi + job.textAngleRad, tPrime});
+      if (++index == order.size()) break;
+      target = (size.advance - size.width * 0.5) + target;
+      size = SizeOf(font, order[index], job);
+      target = size.width * 0.5 + target;
+    }
+    previous = {x, y};
+  }
+  return placed;
+}
+
+void CreateEllipse(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
+  const PreparedJob job = PrepareJob(settings);
+  const std::string text = To8Bit(settings.EllipseTextE);
+  const double a = ReadReal(settings.AEdit) * 0.5;
+  const double b = ReadReal(settings.BEdit) * 0.5;
+  // An axis of 0 or below is no ellipse (a + b = 0 divides by zero in the perimeter); saying so
+  // comes before the comparison of the two axes, which would only mislead then.
+  RequireAxisAboveZero(a, "Major Axis", settings.AEdit);
+  RequireAxisAboveZero(b, "Minor Axis", settings.BEdit);
+  if (a < b) {
+    host.ShowMessage("Major Axis Must be larger than Minor Axis");
+    return;
+  }
+  const double textWidth =
+      TextWidth(font, text, job.textHeight, job.widthRatio, job.spacingRatio);
+  const double perimeter = EllipsePerimeter(a, b);
+  if (perimeter < textWidth) {
+    host.ShowMessage("Text is too long to fit around ellipse");
+    return;
+  }
+
+  EllipseLayout layout;
+  layout.a = a;
+  layout.b = b;
+  layout.justifyPoint = JustifyPointOf(settings);
+  layout.justification = settings.Justification;
+  layout.counterClockwise = settings.EllipseDirection == kCounterClockWise;
+  const double walkedA = layout.counterClockwise ? a + job.textHeight : a;
+  const double walkedB = layout.counterClockwise ? b + job.textHeight : b;
+  if (!(walkedB > 0)) {
+    throw Error("Counter Clock Wise text lies on the ellipse enlarged by the text height; with "
+                "the text height '" + settings.TextHeightE + "' its Minor Axis is 0 or below");
+  }
+  // A perimeter beyond the largest number leaves no place on the walk for any character.
+  if (!std::isfinite(perimeter) || !std::isfinite(EllipsePerimeter(walkedA, walkedB))) {
+    throw Error("The ellipse of Major Axis '" + settings.AEdit + "' and Minor Axis '" +
+                settings.BEdit + "' is too large to engrave");
+  }
+
+  const std::optional<std::string> fileName = host.AskProgramFile(std::nullopt);
+  if (!fileName) return;
+  ProgramStore& store = host.Programs();
+  WriteFraming(store, *fileName, true, settings);
+  for (const EllipsePlacement& placement : PlaceEllipseText(text, layout, job, font)) {
+    EngraveLine(store, *fileName, job, placement.start, placement.angleRad,
+                std::string_view(&placement.character, 1), font);
+  }
+  WriteFraming(store, *fileName, false, settings);
+}
+
 }  // namespace stylor

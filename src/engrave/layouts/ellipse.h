@@ -1,10 +1,54 @@
 #pragma once
 
+#include <string_view>
+#include <vector>
+
+#include "engrave/geometry.h"
+
 namespace stylor {
 
 struct EngraveSettings;
+struct PreparedJob;
 struct StrokeFont;
 class JobHost;
+
+/// The ellipse of one job as entered and how its text sits on it.
+struct EllipseLayout {
+  double a = 2;           // half the major axis, along Axis 1 before the text-angle turn
+  double b = 1.25;        // half the minor axis
+  int justifyPoint = 0;   // 0 A (left), 1 B (top), 2 C (right), 3 D (bottom)
+  int justification = 0;  // 0 left, 1 centre, 2 right; any other index as left
+  bool counterClockwise = false;
+  friend bool operator==(const EllipseLayout&, const EllipseLayout&) = default;
+};
+
+/// One character on the ellipse: its baseline start point (program coordinates), its baseline
+/// angle (text angle included, not reduced to one turn) and the ellipse parameter t' of the
+/// sample that placed it.
+struct EllipsePlacement {
+  char character = 0;
+  Point2 start;
+  double angleRad = 0;
+  double parameterRad = 0;
+  friend bool operator==(const EllipsePlacement&, const EllipsePlacement&) = default;
+};
+
+/// Perimeter of the ellipse with half axes `a` and `b` by Ramanujan's second approximation.
+double EllipsePerimeter(double a, double b);
+
+/// Baseline angle of a character placed at parameter `parameterRad` (t', -2 pi < t' <= pi) after
+/// the chord (dX, dY) of a clockwise walk: the chord's direction of travel (a vertical chord points
+/// up for dY >= 0, down otherwise), turned by a further pi for counter-clockwise text.
+double EllipseBaselineAngle(double dX, double dY, double parameterRad, bool counterClockwise);
+
+/// Places the 8-bit `text` around the ellipse about job.start, turned by job.textAngleRad: one
+/// clockwise turn from the justification point in parameter steps of 0.0001, each character at
+/// the first sample whose walked chord length reaches its middle, at most one per sample.
+/// Counter-clockwise text is laid last-first on the ellipse larger by the text height. Characters
+/// the turn does not reach are left out. Throws Error for a justification point outside 0 to 3.
+std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
+                                               const EllipseLayout& layout,
+                                               const PreparedJob& job, const StrokeFont& font);
 
 /// The "Create Ellipse" job: EllipseTextE around the ellipse of AEdit by BEdit about the start
 /// point, justified at JustifyPoint, turned by the text angle. The two refusals ("Major Axis Must
