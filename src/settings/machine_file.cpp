@@ -1,19 +1,432 @@
 #include "settings/machine_file.h"
 
-#include "settings/error.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-// Placeholder until machine files land.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "settings/error.h"
+#include "settings/numbers.h"
+#include "settings/text8.h"
+
 namespace stylor {
-void WriteMachineFile(const std::string&, const EngraveSettings&) {
-  throw Error("Machine files are not available in this build");
+namespace {
+
+using S = EngraveSettings;
+
+// The key names are not uniform ("[Axis1]" beside "[Axis2E]"); files in use carry them exactly so.
+const MachineFilePair kPairs[] = {
+    {"[Height]", &S::TextHeightE},
+    {"[WidthRatio]", &S::WidthRatioE},
+    {"[SpacingRatio]", &S::SpacingRatioE},
+    {"[FontFile]", &S::FontFile},
+    {"[Axis1]", &S::Axis1E},
+    {"[Axis1Start]", &S::Axis1StartE},
+    {"[TextAngleE]", &S::TextAngleE},
+    {"[Axis2E]", &S::Axis2E},
+    {"[Axis2StartE]", &S::Axis2StartE},
+    {"[Axis3E]", &S::Axis3E},
+    {"[PenDownE]", &S::PenDownE},
+    {"[PenUpE]", &S::PenUpE},
+    {"[EngraveFeedE]", &S::EngraveFeedE},
+    {"[PlungeFeedE]", &S::PlungeFeedE},
+    {"[InverseTimeE]", &S::InverseTimeE},
+    {"[Justification]", &S::Justification},
+    {"[IntegrexMode]", &S::IntegrexMode},
+    {"[IntegrexHead]", &S::IntegrexHead},
+};
+
+const MachineFileBlock kBlocks[] = {
+    {"[SECTION -- Pre Tool Change]", &S::PreToolChange},
+    {"[SECTION -- Tool Change]", &S::ToolChange},
+    {"[SECTION -- Post Tool Change]", &S::PostToolChange},
+    {"[SECTION -- Post Engrave]", &S::PostEngrave},
+};
+
+constexpr std::string_view kTextParametersHeader = "[SECTION -- Text Parameters]";
+constexpr std::string_view kLineEnd = "\r\n";
+// Only seven characters mark a header: files in use are read that way, whatever follows.
+constexpr std::string_view kSectionMark = "[SECTIO";
+
+std::string SizeText(std::size_t bytes) {
+  std::string text;
+  if (bytes % (1024 * 1024) == 0) {
+    AppendInteger(text, static_cast<long long>(bytes / (1024 * 1024)));
+    return text + " MiB";
+  }
+  AppendInteger(text, static_cast<long long>(bytes));
+  return text + " characters";
 }
-void ReadMachineFile(const std::string&, SettingsEditor&) {
-  throw Error("Machine files are not available in this build");
+
+[[noreturn]] void RefuseSave(const std::string& path, const std::string& reason) {
+  throw Error("Cannot save the machine file '" + path + "': " + reason);
 }
-void ReadOldMachineFile(const std::string&, SettingsEditor&) {
-  throw Error("Machine files are not available in this build");
+
+// A value has exactly one line in the file: a line break in it would put every later pair out of
+// step when the file is read, so such a set-up is refused rather than saved damaged.
+void AppendValueLine(std::string& out, const std::string& path, std::string_view key,
+                     std::string_view text) {
+  const std::string bytes = To8Bit(text);
+  const std::string what = "the value of " + std::string(key);
+  if (bytes.find('\n') != std::string::npos) {
+    RefuseSave(path, what + " holds a line break, which a machine file cannot store");
+  }
+  if (bytes.find('\0') != std::string::npos) {
+    RefuseSave(path, what + " holds a NUL character, which a machine file cannot store");
+  }
+  if (bytes.size() > kMaxMachineFileLine) {
+    RefuseSave(path, what + " is longer than " + SizeText(kMaxMachineFileLine));
+  }
+  out += bytes;
+  out += kLineEnd;
 }
-void WriteTextParameters(const std::string&, const std::string&, const EngraveSettings&) {
-  throw Error("Machine files are not available in this build");
+
+void AppendNumberLine(std::string& out, std::int32_t value) {
+  AppendInteger(out, value);
+  out += kLineEnd;
 }
+
+// A line break inside a memo line starts a new file line: the text survives and reads back as two
+// memo lines, which is how the window would show it anyway.
+void AppendBlock(std::string& out, const std::string& path, const MachineFileBlock& block,
+                 const Lines& lines) {
+  out += block.header;
+  out += kLineEnd;
+  for (const std::string& line : lines) {
+    const std::string bytes = To8Bit(line);
+    const std::string what = "a line of the block " + std::string(block.header);
+    if (bytes.find('\0') != std::string::npos) {
+      RefuseSave(path, what + " holds a NUL character, which a machine file cannot store");
+    }
+    std::string_view rest = bytes;
+    for (;;) {
+      const std::size_t lf = rest.find('\n');
+      const std::string_view piece = rest.substr(0, lf);
+      if (piece.size() > kMaxMachineFileLine) {
+        RefuseSave(path, what + " is longer than " + SizeText(kMaxMachineFileLine));
+      }
+      out += piece;
+      out += kLineEnd;
+      if (lf == std::string_view::npos) break;
+      rest.remove_prefix(lf + 1);
+    }
+  }
+}
+
+std::string FormatTextParameters(const EngraveSettings& settings, const std::string& path) {
+  std::string out;
+  out += kTextParametersHeader;
+  out += kLineEnd;
+  for (const MachineFilePair& pair : kPairs) {
+    out += pair.key;
+    out += kLineEnd;
+    if (const auto* text = std::get_if<TextField>(&pair.field)) {
+      AppendValueLine(out, path, pair.key, settings.**text);
+    } else if (const auto* state = std::get_if<StateField>(&pair.field)) {
+      AppendNumberLine(out, settings.**state ? 1 : 0);
+    } else {
+      AppendNumberLine(out, settings.*std::get<IndexField>(pair.field));
+    }
+  }
+  return out;
+}
+
+// Removes the temporary file of a save unless the save completed.
+class TemporaryFile {
+ public:
+  TemporaryFile(std::string name, int descriptor) : m_name(std::move(name)), m_fd(descriptor) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (m_fd >= 0) ::close(m_fd);
+    if (!m_kept) ::unlink(m_name.c_str());
+  }
+
+  int Descriptor() const { return m_fd; }
+  bool Close() {
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    return result == 0;
+  }
+  void Keep() { m_kept = true; }
+
+ private:
+  std::string m_name;
+  int m_fd;
+  bool m_kept = false;
+};
+
+// Best effort: a new file that cannot take the old one's mode or owner keeps the defaults, which
+// is no reason to lose the save.
+bool TakeModeAndOwner(int descriptor, const struct stat& old) {
+  return ::fchmod(descriptor, old.st_mode & 07777) == 0 &&
+         ::fchown(descriptor, old.st_uid, old.st_gid) == 0;
+}
+
+// Best effort: makes the rename itself durable.
+void SyncDirectoryOf(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  const std::string directory =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const int descriptor = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  ::fsync(descriptor);
+  ::close(descriptor);
+}
+
+// The new file is written beside the old one and renamed over it only once it is complete on the
+// disk, so a failure or a crash while saving leaves the user's old set-up whole.
+void SaveReplacing(const std::string& path, std::string_view bytes) {
+  if (bytes.size() > kMaxMachineFileSize) {
+    RefuseSave(path, "the set-up takes more than " + SizeText(kMaxMachineFileSize) +
+                         ", more than a machine file may hold");
+  }
+  // Saving through a symbolic link replaces the file it points to, not the link.
+  std::string target = path;
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+      target = resolved;
+      std::free(resolved);
+    }
+  }
+  struct stat old {};
+  const bool replacing = ::stat(target.c_str(), &old) == 0;
+  if (replacing) {
+    if (S_ISDIR(old.st_mode)) RefuseSave(path, std::strerror(EISDIR));
+    // A write-protected file stays protected, as it would against writing it in place.
+    if (::access(target.c_str(), W_OK) != 0) RefuseSave(path, std::strerror(errno));
+  }
+
+  int descriptor = -1;
+  std::string temporaryName;
+  for (int attempt = 0; descriptor < 0; ++attempt) {
+    temporaryName = target + ".saving-";
+    AppendInteger(temporaryName, ::getpid());
+    temporaryName += '-';
+    AppendInteger(temporaryName, attempt);
+    descriptor = ::open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0 && (errno != EEXIST || attempt == 99)) {
+      RefuseSave(path, std::strerror(errno));
+    }
+  }
+  TemporaryFile temporary(temporaryName, descriptor);
+  if (replacing) TakeModeAndOwner(descriptor, old);
+
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      RefuseSave(path, std::strerror(errno));
+    }
+    written += static_cast<std::size_t>(count);
+  }
+  // Some file systems cannot sync (EINVAL); the data is then as safe as they make it.
+  if (::fsync(descriptor) != 0 && errno != EINVAL) RefuseSave(path, std::strerror(errno));
+  if (!temporary.Close()) RefuseSave(path, std::strerror(errno));
+  if (::rename(temporaryName.c_str(), target.c_str()) != 0) {
+    RefuseSave(path, std::strerror(errno));
+  }
+  temporary.Keep();
+  SyncDirectoryOf(target);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+[[noreturn]] void RefuseRead(const std::string& path, const std::string& reason) {
+  throw Error("Cannot read the machine file '" + path + "': " + reason);
+}
+
+// Whole lines, whatever their length: a line that this program writes reads back as one value.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view bytes) : m_rest(bytes) {}
+
+  /// The next line without its line end (LF, and a CR right before it); false at the end.
+  bool Next(std::string_view& line) {
+    if (m_rest.empty()) return false;
+    const std::size_t lf = m_rest.find('\n');
+    line = m_rest.substr(0, lf);
+    m_rest.remove_prefix(lf == std::string_view::npos ? m_rest.size() : lf + 1);
+    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
+    return true;
+  }
+
+ private:
+  std::string_view m_rest;
+};
+
+// The whole file, refused before any field changes when it cannot be a machine file: too large,
+// binary, or with a line longer than any that a machine file holds.
+std::string ReadMachineFileBytes(const std::string& path) {
+  errno = 0;
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) RefuseRead(path, std::strerror(errno != 0 ? errno : ENOENT));
+  std::string bytes;
+  char buffer[16384];
+  errno = 0;
+  for (;;) {
+    const std::size_t count = std::fread(buffer, 1, sizeof buffer, file.get());
+    if (count == 0) break;
+    if (count > kMaxMachineFileSize - bytes.size()) {
+      RefuseRead(path, "it is larger than " + SizeText(kMaxMachineFileSize) +
+                           ", too large for a machine file");
+    }
+    bytes.append(buffer, count);
+  }
+  if (std::ferror(file.get())) RefuseRead(path, std::strerror(errno != 0 ? errno : EIO));
+
+  if (bytes.find('\0') != std::string::npos) RefuseRead(path, "it holds binary data, not text");
+  LineReader lines(bytes);
+  std::string_view line;
+  for (long long number = 1; lines.Next(line); ++number) {
+    if (line.size() > kMaxMachineFileLine) {
+      std::string reason = "line ";
+      AppendInteger(reason, number);
+      RefuseRead(path, reason + " is longer than " + SizeText(kMaxMachineFileLine));
+    }
+  }
+  return bytes;
+}
+
+// An error of the editor (a change rule, the font) is the window's to show; the load goes on, so
+// that the rest of the set-up still arrives, and the first such error is thrown at its end.
+class EditorErrors {
+ public:
+  template <typename Call>
+  void Run(Call&& call) {
+    try {
+      call();
+    } catch (const Error& error) {
+      if (!m_first) m_first = error.what();
+    }
+  }
+  void ThrowFirst() const {
+    if (m_first) throw Error(*m_first);
+  }
+
+ private:
+  std::optional<std::string> m_first;
+};
+
+std::int32_t ClampIndex(std::int32_t value, IndexField field) {
+  const auto last = static_cast<std::int32_t>(InfoOf(field).items.size()) - 1;
+  if (value < -1) return -1;
+  return value > last ? last : value;
+}
+
+bool IsSectionHeader(std::string_view line) { return line.starts_with(kSectionMark); }
+
+std::string_view TrimBlanks(std::string_view line) {
+  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  while (!line.empty() && isBlank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && isBlank(line.back())) line.remove_suffix(1);
+  return line;
+}
+
+// The block part: headers are counted, not named; the first four choose the memo that the
+// following lines fill, and a fifth or later one is passed over.
+void ReadBlocks(LineReader& lines, SettingsEditor& editor, EditorErrors& editorErrors) {
+  LinesField current = &S::PreToolChange;
+  Lines memo;
+  std::size_t sections = 0;
+  std::string_view line;
+  while (lines.Next(line)) {
+    if (IsSectionHeader(line)) {
+      if (sections < std::size(kBlocks)) {
+        // Lines before the first header belong to PreToolChange, which that header empties.
+        if (sections > 0) editorErrors.Run([&] { editor.SetLines(current, std::move(memo)); });
+        memo.clear();
+        current = kBlocks[sections].field;
+        ++sections;
+      }
+      continue;
+    }
+    memo.push_back(From8Bit(TrimBlanks(line)));
+  }
+  editorErrors.Run([&] { editor.SetLines(current, std::move(memo)); });
+}
+
+}  // namespace
+
+std::span<const MachineFilePair> MachineFilePairs() { return kPairs; }
+
+std::span<const MachineFileBlock> MachineFileBlocks() { return kBlocks; }
+
+void WriteMachineFile(const std::string& path, const EngraveSettings& settings) {
+  std::string bytes = FormatTextParameters(settings, path);
+  for (const MachineFileBlock& block : kBlocks) {
+    AppendBlock(bytes, path, block, settings.*block.field);
+  }
+  SaveReplacing(path, bytes);
+}
+
+void ReadMachineFile(const std::string& path, SettingsEditor& editor) {
+  const std::string bytes = ReadMachineFileBytes(path);
+  LineReader lines(bytes);
+  EditorErrors editorErrors;
+  editorErrors.Run([&] { editor.SetLines(&S::PreToolChange, {}); });
+
+  std::string_view line;
+  if (!lines.Next(line)) throw Error("The machine file '" + path + "' is empty");
+  for (const MachineFilePair& pair : kPairs) {
+    const std::string key(pair.key);
+    if (!lines.Next(line)) {
+      throw Error("The machine file '" + path + "' ends before the key " + key);
+    }
+    if (!lines.Next(line)) {
+      throw Error("The machine file '" + path + "' ends before the value of " + key);
+    }
+    std::string value = From8Bit(line);
+    if (const auto* text = std::get_if<TextField>(&pair.field)) {
+      editorErrors.Run([&] { editor.SetText(*text, std::move(value)); });
+      if (*text == &S::FontFile) editorErrors.Run([&] { editor.LoadFontFile(); });
+    } else if (const auto* state = std::get_if<StateField>(&pair.field)) {
+      const bool ticked = ReadInteger(value) != 0;
+      editorErrors.Run([&] { editor.SetState(*state, ticked); });
+    } else {
+      const IndexField field = std::get<IndexField>(pair.field);
+      const std::int32_t index = ClampIndex(ReadInteger(value), field);
+      editorErrors.Run([&] { editor.SetIndex(field, index); });
+    }
+  }
+  ReadBlocks(lines, editor, editorErrors);
+  editorErrors.ThrowFirst();
+}
+
+void ReadOldMachineFile(const std::string& path, SettingsEditor& editor) {
+  const std::string bytes = ReadMachineFileBytes(path);
+  LineReader lines(bytes);
+  EditorErrors editorErrors;
+  editorErrors.Run([&] { editor.SetLines(&S::PreToolChange, {}); });
+  ReadBlocks(lines, editor, editorErrors);
+  editorErrors.ThrowFirst();
+}
+
+void WriteTextParameters(const std::string& directory, const std::string& name,
+                         const EngraveSettings& settings) {
+  std::string path = directory;
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += name;
+  SaveReplacing(path, FormatTextParameters(settings, path));
+}
+
+void ResetMachineBlocks(SettingsEditor& editor) {
+  for (const MachineFileBlock& block : kBlocks) editor.SetLines(block.field, {});
+}
+
 }  // namespace stylor

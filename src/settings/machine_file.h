@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "settings/engrave_settings.h"
 
@@ -43,6 +46,8 @@ void WriteMachineFile(const std::string& path, const EngraveSettings& settings);
 /// Reads a machine file of the current layout into the editor, field by field in file order.
 /// Throws Error naming the file when it cannot be read or ends early, or the integer message of a
 /// value of pairs 15 to 18; the fields set before the failure keep their new values.
+/// An Error thrown by the editor (a change rule, the font) does not stop the load: the first one
+/// is thrown once every field has been set.
 void ReadMachineFile(const std::string& path, SettingsEditor& editor);
 
 /// Reads the older layout (the four block sections only) into the editor.
@@ -51,5 +56,33 @@ void ReadOldMachineFile(const std::string& path, SettingsEditor& editor);
 /// Writes the header and the 18 pairs alone to `directory` joined with `name`.
 void WriteTextParameters(const std::string& directory, const std::string& name,
                          const EngraveSettings& settings);
+
+/// One key/value pair of the text parameters: the key line as written and the field it holds.
+struct MachineFilePair {
+  std::string_view key;
+  FieldRef field;
+};
+
+/// The eighteen pairs in file order, "[Height]" to "[IntegrexHead]".
+std::span<const MachineFilePair> MachineFilePairs();
+
+/// A block section: its header line as written and the memo it holds.
+struct MachineFileBlock {
+  std::string_view header;
+  LinesField field;
+};
+
+/// The four block sections in file order, "[SECTION -- Pre Tool Change]" first.
+std::span<const MachineFileBlock> MachineFileBlocks();
+
+/// Empties PreToolChange, ToolChange, PostToolChange and PostEngrave, in that order ("Reset").
+void ResetMachineBlocks(SettingsEditor& editor);
+
+/// Longest line (line end not counted) that a machine file may hold; the readers refuse a longer
+/// one and the writers refuse to store one.
+inline constexpr std::size_t kMaxMachineFileLine = 64 * 1024;
+
+/// Largest machine file that is read or written, in bytes.
+inline constexpr std::size_t kMaxMachineFileSize = 4 * 1024 * 1024;
 
 }  // namespace stylor
