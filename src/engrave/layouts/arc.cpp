@@ -1,14 +1,126 @@
 #include "engrave/layouts/arc.h"
 
-#include "settings/error.h"
+#include <cmath>
+#include <optional>
 
-// Placeholder until the circle layout lands.
+#include "engrave/emitter.h"
+#include "engrave/framing.h"
+#include "engrave/job_host.h"
+#include "engrave/prepared_job.h"
+#include "engrave/program_store.h"
+#include "engrave/stroke_font.h"
+#include "settings/engrave_settings.h"
+#include "settings/error.h"
+#include "settings/numbers.h"
+#include "settings/text8.h"
+
 namespace stylor {
-void CreateArc(const EngraveSettings&, const StrokeFont&, JobHost&) {
-  throw Error("Circle text is not available in this build");
+namespace {
+
+constexpr int kClockwise = 0;
+constexpr int kJustifyCenter = 1;
+constexpr int kJustifyRight = 2;
+
+constexpr const char* kZeroRadius =
+    "The radius must not be 0: the characters are spaced around the circle by dividing by it";
+
+}  // namespace
+
+void CheckArcRadius(const ArcLayout& layout) {
+  if (layout.radius == 0) {
+    if (layout.directionSign > 0) {
+      throw Error("Counter Clock Wise text needs a radius other than minus the text height: its "
+                  "baselines sit on the radius plus the text height, which would be 0");
+    }
+    throw Error(kZeroRadius);
+  }
+  if (!std::isfinite(layout.radius)) {
+    throw Error("The radius of the text's circle is out of range");
+  }
 }
-void EngraveArc(ProgramStore&, const std::string&, const PreparedJob&, Point2, double,
-                std::string_view, const ArcLayout&, int, const StrokeFont&) {
-  throw Error("Circle text is not available in this build");
+
+ArcLayout PrepareArcJob(PreparedJob& job, double radius, int direction) {
+  ArcLayout layout;
+  if (direction == kClockwise) {
+    layout = {radius, -1, -kPi / 2};
+  } else {
+    // The spacing ratio is scaled by the typed radius before the radius grows.
+    if (radius == 0) throw Error(kZeroRadius);
+    const double height = job.textHeight;
+    job.spacingRatio = job.spacingRatio * (radius + height) / radius;
+    layout = {radius + height, 1, kPi / 2};
+  }
+  CheckArcRadius(layout);
+  return layout;
 }
+
+std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 centre,
+                                             double startAngleRad, std::string_view text,
+                                             const ArcLayout& layout, int justification,
+                                             const StrokeFont& font) {
+  CheckArcRadius(layout);
+  const double height = job.textHeight;
+  const double widthRatio = job.widthRatio;
+  const double spacingRatio = job.spacingRatio;
+  const double radius = layout.radius;
+  const double sign = layout.directionSign;
+
+  const double width = TextWidth(font, text, height, widthRatio, spacingRatio);
+  double theta = startAngleRad;
+  if (justification == kJustifyCenter) theta = theta + (width * -0.5 / radius) * sign;
+  else if (justification == kJustifyRight) theta = theta + (width * -1 / radius) * sign;
+
+  std::vector<ArcPlacement> placements;
+  placements.reserve(text.size());
+  for (const char c : text) {
+    const double glyphWidth = GlyphWidth(font, c);
+    const double advance = (glyphWidth + 0.35) * spacingRatio * height * widthRatio;
+    const double w = glyphWidth * spacingRatio * height * widthRatio;
+    // theta moves to the middle of the character, where its baseline touches the circle.
+    theta = theta + (w * 0.5 / radius) * sign;
+    const double phi = theta + layout.tangentOffsetRad;
+    const double middle1 = std::cos(theta) * radius + centre.x;
+    const double middle2 = std::sin(theta) * radius + centre.y;
+    placements.push_back({c, RotatePoint(-w / 2, 0, phi, middle1, middle2), phi});
+    theta = theta + ((advance - w * 0.5) / radius) * sign;
+  }
+  return placements;
+}
+
+void EngraveArc(ProgramStore& store, const std::string& fileName, const PreparedJob& job,
+                Point2 centre, double startAngleRad, std::string_view text,
+                const ArcLayout& layout, int justification, const StrokeFont& font) {
+  for (const ArcPlacement& placement :
+       PlaceArcCharacters(job, centre, startAngleRad, text, layout, justification, font)) {
+    EngraveLine(store, fileName, job, placement.start, placement.baselineAngleRad,
+                std::string_view(&placement.character, 1), font);
+  }
+}
+
+void CreateArc(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
+  PreparedJob job = PrepareJob(settings);
+  const double radius = ReadReal(settings.RadiusE);
+  const ArcLayout layout = PrepareArcJob(job, radius, settings.Direction);
+  const std::string text = To8Bit(settings.ArcTextE);
+  const int justification = settings.Justification;
+
+  // Every character's moves are made once before the dialog, so that a value no machine can
+  // take (a huge radius or height) is refused before a file is touched.
+  std::string scratch;
+  for (const ArcPlacement& placement : PlaceArcCharacters(
+           job, job.start, job.textAngleRad, text, layout, justification, font)) {
+    scratch.clear();
+    AppendEngraveMoves(scratch, job, placement.start, placement.baselineAngleRad,
+                       std::string_view(&placement.character, 1), font);
+  }
+
+  const std::optional<std::string> fileName = host.AskProgramFile(std::nullopt);
+  if (!fileName) return;
+  ProgramStore& store = host.Programs();
+  WriteFraming(store, *fileName, true, settings);
+  EngraveArc(store, *fileName, job, job.start, job.textAngleRad, text, layout, justification,
+             font);
+  WriteFraming(store, *fileName, false, settings);
+}
+
 }  // namespace stylor

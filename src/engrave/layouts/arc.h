@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engrave/geometry.h"
 
@@ -22,10 +23,37 @@ struct ArcLayout {
   friend bool operator==(const ArcLayout&, const ArcLayout&) = default;
 };
 
+/// Where one character of an arc text is engraved: the start of its own straight baseline,
+/// tangent to the circle at the character's middle, and that baseline's angle.
+struct ArcPlacement {
+  char character = 0;
+  Point2 start;
+  double baselineAngleRad = 0;
+  friend bool operator==(const ArcPlacement&, const ArcPlacement&) = default;
+};
+
 /// The "Create Arc" job: ArcTextE around the circle of RadiusE about the start point, justified
 /// at the text angle. Throws Error; writes nothing when a field does not convert, the radius
 /// gives no angular step, or the user cancels.
 void CreateArc(const EngraveSettings& settings, const StrokeFont& font, JobHost& host);
+
+/// The circle of the "Create Arc" job for the typed `radius` and the Direction index (0
+/// clockwise, any other counter-clockwise). Counter-clockwise baselines sit one text height
+/// further out and `job.spacingRatio` grows by (R + H) / R, so that both directions take the same
+/// angle per character. Throws Error when the radius gives no angular step.
+ArcLayout PrepareArcJob(PreparedJob& job, double radius, int direction);
+
+/// Throws Error when `layout.radius` is 0 (the steps around the circle divide by it) or is not
+/// a finite number.
+void CheckArcRadius(const ArcLayout& layout);
+
+/// The placement of every character of `text` around the circle about `centre`, first to last,
+/// justified (0 left, 1 centre, 2 right, any other index as left) about `startAngleRad`, with
+/// the job's text height, width ratio and spacing ratio. Characters without a glyph measure 0.
+std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 centre,
+                                             double startAngleRad, std::string_view text,
+                                             const ArcLayout& layout, int justification,
+                                             const StrokeFont& font);
 
 /// Lays `text` around the circle about `centre`, one EngraveLine call per character, justified
 /// (0 left, 1 centre, 2 right, any other index as left) about `startAngleRad`. The job's
