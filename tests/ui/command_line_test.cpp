@@ -1,0 +1,138 @@
+#include "ui/cli/command_line.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace stylor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::HasSubstr;
+
+class CommandLineTest : public testing::Test {
+ protected:
+  CommandLineTest() {
+    std::string pattern = (fs::temp_directory_path() / "stylor-cli-XXXXXX").string();
+    dir = mkdtemp(pattern.data());
+    Write("BasicFont.fnt", "SYM L\nG00 X0 Y1\nG01 Z-1\nG01 X0 Y0\nG01 X0.6 Y0\nG00 Z1\n");
+  }
+  ~CommandLineTest() override { fs::remove_all(dir); }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(dir + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  int Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--dir", dir});
+    out.str("");
+    err.str("");
+    return RunCommandLine(args, out, err);
+  }
+
+  std::string dir;
+  std::ostringstream out, err;
+};
+
+TEST_F(CommandLineTest, WritesTheWholeProgramToTheByte) {
+  ASSERT_EQ(Run({"--set", "FreeFormTextE=LL\n", "--set", "TextHeightE=1", "--set", "PenUpE=0.1",
+                 "--set", "PenDownE=-0.01", "--set", "PreToolChange=T1 M6\n", "--set",
+                 "PostEngrave=M30", "text", dir + "/ll.eia"}),
+            0)
+      << err.str();
+  EXPECT_EQ(Read("ll.eia"),
+            "T1 M6\r\n"
+            "G00 X0.0000 Y0.0000 Z0.1000\r\nG00 Y1.0000\r\nG01 Z-0.0100 F25.00\r\n"
+            "G01 Y0.0000 F50.00\r\nG01 X0.6000\r\nG00 Z0.1000\r\nG00 X0.9500 Y1.0000\r\n"
+            "G01 Z-0.0100 F25.00\r\nG01 Y0.0000 F50.00\r\nG01 X1.5500\r\nG00 Z0.1000\r\n"
+            "M30\r\n");
+  EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(CommandLineTest, LatheMillModeAndAppendStatesBuildOneProgram) {
+  const std::string file = dir + "/job.eia";
+  ASSERT_EQ(Run({"--set", "IntegrexMode=1", "--set", "IntegrexHead=1", "--set", "AppendMode=1",
+                 "--set", "FreeFormTextE=L", "text", file, "show", "Axis1E", "show",
+                 "PreEngraveW", "show", "PostEngraveW"}),
+            0)
+      << err.str();
+  EXPECT_EQ(out.str(), "Y\n1\n0\n");
+  ASSERT_EQ(Run({"--set", "IntegrexMode=1", "--set", "AppendMode=3", "--set",
+                 "FreeFormTextE=L", "text", file}),
+            0);
+  const std::string program = Read("job.eia");
+  EXPECT_THAT(program, testing::StartsWith("G110C2\r\nG00 C0.0\r\nG12.1\r\nG16 C-0.0010\r\n"
+                                           "G00 Y0.0000 Z0.0000 X0.0010\r\n"));
+  EXPECT_THAT(program, testing::EndsWith("X0.0010\r\nG13.1\r\n"));
+  EXPECT_EQ(std::count(program.begin(), program.end(), '\n'), 4 + 6 + 6 + 1);  // blocks and two jobs of one L
+}
+
+TEST_F(CommandLineTest, PrintsFieldsLabelsAndTheFontReport) {
+  ASSERT_EQ(Run({"--set", "TextHeightE=1", "--set", "FreeFormTextE=x\nLL", "width", "show",
+                 "FreeFormTextE", "show", "FontFile", "font-report", "--set", "EngraveFeedE=75",
+                 "show", "PlungeFeedE"}),
+            0);
+  EXPECT_EQ(out.str(), "1.55\nx\nLL\n" + dir + "/BasicFont.fnt\n" +
+                           "SYM-: Moves:000 minX:1000000.000000 minY:1000000.000000 "
+                           "maxX:-1000000.000000 maxY:-1000000.000000 \n"
+                           "SYM-L: Moves:005 minX:0.000000 minY:0.000000 maxX:0.600000 "
+                           "maxY:1.000000\n37\n");
+}
+
+TEST_F(CommandLineTest, AFailedActionStopsWithStatusOneAndKeepsWhatWasDone) {
+  EXPECT_EQ(Run({"show", "TextHeightE", "--set", "TextHeightE=1,5", "text", dir + "/x.eia",
+                 "show", "TextHeightE"}),
+            1);
+  EXPECT_EQ(out.str(), ".125\n");
+  EXPECT_EQ(err.str(), "Stylor: '1,5' is not a valid floating point value.\n");
+  EXPECT_FALSE(fs::exists(dir + "/x.eia"));
+
+  // A change rule's error is shown and the run goes on.
+  EXPECT_EQ(Run({"--set", "EngraveFeedE=7.5", "show", "PlungeFeedE"}), 0);
+  EXPECT_EQ(err.str(), "Stylor: '7.5' is not a valid integer value.\n");
+  EXPECT_EQ(out.str(), "25\n");
+
+  EXPECT_EQ(Run({"--set", "FreeFormTextE=L", "text", dir + "/missing/x.eia"}), 1);
+  EXPECT_THAT(err.str(), HasSubstr("No such file or directory"));
+}
+
+TEST_F(CommandLineTest, UsageErrorsRunNothing) {
+  const std::vector<std::vector<std::string>> kCases = {
+      {},
+      {"bogus"},
+      {"--set", "NoSuchField=1", "save-machine", dir + "/m.mch"},
+      {"--set", "Justification=left"},
+      {"--set", "PreEngraveW=2"},
+      {"--set", "TextHeightE"},
+      {"text"},
+      {"show", "Nope"},
+  };
+  for (const auto& args : kCases) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    EXPECT_EQ(Run(args), 2);
+    EXPECT_THAT(err.str(), HasSubstr("stylor-cli: "));
+    EXPECT_EQ(out.str(), "");
+  }
+  EXPECT_FALSE(fs::exists(dir + "/m.mch"));
+}
+
+TEST_F(CommandLineTest, TheProgramRunsFromAScriptWithHelpAndVersion) {
+  const std::string cli = std::string(STYLOR_BIN_DIR) + "/stylor-cli";
+  const std::string command = "cd '" + dir + "' && '" + cli +
+                              "' --set 'FreeFormTextE=L' text rel.eia > out.txt 2> err.txt";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
+  EXPECT_THAT(Read("rel.eia"), testing::StartsWith("G00 X0.0000 Y0.0000 Z0.0010\r\n"));
+  EXPECT_EQ(WEXITSTATUS(std::system(("'" + cli + "' --help > '" + dir + "/help.txt'").c_str())), 0);
+  EXPECT_THAT(Read("help.txt"), AllOf(HasSubstr("open-old FILE"), HasSubstr("SeqPostGCodes")));
+  EXPECT_EQ(WEXITSTATUS(std::system(("'" + cli + "' 2> /dev/null").c_str())), 2);
+}
+
+}  // namespace
+}  // namespace stylor

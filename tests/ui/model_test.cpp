@@ -1,0 +1,211 @@
+#include "ui/model/engrave_form_model.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engrave/program_store.h"
+
+namespace stylor {
+namespace {
+
+namespace fs = std::filesystem;
+using S = EngraveSettings;
+
+class RecordingHost final : public FormHost {
+ public:
+  std::optional<std::string> AskProgramFile(const std::optional<std::string>&) override {
+    ++programDialogs;
+    return programAnswer;
+  }
+  void ClearProgramFileName() override {}
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  ProgramStore& Programs() override { return store; }
+  std::optional<std::string> AskFontFile(const std::string& dir) override {
+    fontDialogDir = dir;
+    return fontAnswer;
+  }
+  std::optional<std::string> AskMachineFileToSave(const std::string&) override { return {}; }
+  std::optional<std::string> AskMachineFileToOpen(const std::string&) override { return {}; }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void OpenUrl(const std::string& url) override { urls.push_back(url); }
+  void FieldChanged(const FieldInfo& field) override { changes.emplace_back(field.name); }
+
+  std::optional<std::string> programAnswer = "job.eia";
+  std::optional<std::string> fontAnswer;
+  std::string fontDialogDir;
+  int programDialogs = 0;
+  std::vector<std::string> messages, errors, urls, changes;
+  MemoryProgramStore store;
+};
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "stylor-ui-XXXXXX").string();
+    path = mkdtemp(pattern.data());
+  }
+  ~TempFolder() { fs::remove_all(path); }
+  std::string path;
+};
+
+const std::string kFontText = "SYM L\nG00 X0 Y1\nG01 Z-1\nG01 X0 Y0\nG01 X0.6 Y0\nG00 Z1\n";
+
+TEST(EngraveFormModel, StartUpTakesTheWorkingFolderAndItsFont) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  EXPECT_EQ(model.Settings().FontFile, dir.path + "/BasicFont.fnt");
+  EXPECT_EQ(model.Font().glyphs['L'].moveCount, 5);
+  EXPECT_EQ(model.Settings().JustifyPoint, 0);
+  EXPECT_EQ(model.Settings().JustifyPointText, "A");
+  EXPECT_EQ(model.CurrentPage(), Page::Sequence);
+  EXPECT_TRUE(host.errors.empty());
+}
+
+TEST(EngraveFormModel, StartUpElsewhereUsesTheFontThatShipsWithStylor) {
+  TempFolder dir;
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  EXPECT_THAT(model.Settings().FontFile, testing::EndsWith("/fonts/BasicFont.fnt"));
+  EXPECT_GT(model.Font().glyphs['A'].moveCount, 0);
+  EXPECT_TRUE(host.errors.empty());
+}
+
+TEST(EngraveFormModel, AppendModeAndTheTwoBoxesAgree) {
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.SetIndex(&S::AppendMode, 2);
+  EXPECT_FALSE(model.Settings().PreEngraveW);
+  EXPECT_FALSE(model.Settings().PostEngraveW);
+  EXPECT_FALSE(model.OverwriteQuestion());
+  model.SetState(&S::PreEngraveW, true);
+  EXPECT_EQ(model.Settings().AppendMode, 1);
+  EXPECT_TRUE(model.OverwriteQuestion());
+  model.SetState(&S::PostEngraveW, true);
+  EXPECT_EQ(model.Settings().AppendMode, 0);
+  model.SetState(&S::PreEngraveW, false);
+  EXPECT_EQ(model.Settings().AppendMode, 3);
+  EXPECT_FALSE(model.OverwriteQuestion());
+  model.SetIndex(&S::AppendMode, 7);  // no such item: the boxes stay
+  EXPECT_FALSE(model.Settings().PreEngraveW);
+  EXPECT_TRUE(model.Settings().PostEngraveW);
+}
+
+TEST(EngraveFormModel, LatheMillModeAndHeadSetTheAxes) {
+  RecordingHost host;
+  EngraveFormModel model(host);
+  auto axes = [&] {
+    return model.Settings().Axis1E + model.Settings().Axis2E + model.Settings().Axis3E;
+  };
+  model.SetIndex(&S::IntegrexHead, 1);
+  EXPECT_EQ(axes(), "XYZ");  // mode None: unchanged
+  model.SetIndex(&S::IntegrexMode, 4);
+  EXPECT_EQ(axes(), "YXZ");
+  model.SetIndex(&S::IntegrexHead, 0);
+  EXPECT_EQ(axes(), "XYZ");
+  model.SetText(&S::Axis1E, "B");
+  model.SetIndex(&S::IntegrexMode, 0);
+  EXPECT_EQ(axes(), "BYZ");
+  model.SetIndex(&S::IntegrexMode, 6);
+  EXPECT_EQ(axes(), "YZX");
+}
+
+TEST(EngraveFormModel, EngraveFeedSetsHalfAsPlungeFeedAtEveryChange) {
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.SetText(&S::EngraveFeedE, "");
+  EXPECT_EQ(host.errors, std::vector<std::string>{"'' is not a valid integer value."});
+  EXPECT_EQ(model.Settings().PlungeFeedE, "25");
+  model.SetText(&S::EngraveFeedE, "7");
+  EXPECT_EQ(model.Settings().PlungeFeedE, "3");
+  model.SetText(&S::EngraveFeedE, "75");
+  EXPECT_EQ(model.Settings().PlungeFeedE, "37");
+  model.SetText(&S::EngraveFeedE, "-51");
+  EXPECT_EQ(model.Settings().PlungeFeedE, "-25");
+  host.changes.clear();
+  model.SetText(&S::EngraveFeedE, "-51");  // the same text again runs nothing
+  EXPECT_TRUE(host.changes.empty());
+}
+
+TEST(EngraveFormModel, LabelsFollowTheirFieldsOnlyWhenAsked) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  RecordingHost host;
+  EngraveFormModel window(host);
+  window.FormActivate(dir.path);
+  EXPECT_EQ(window.WidthLabel(), "0");
+  window.SetText(&S::TextHeightE, "1");
+  window.SetLines(&S::FreeFormTextE, {"LL"});
+  EXPECT_EQ(window.WidthLabel(), "1.55");
+
+  RecordingHost quietHost;
+  EngraveFormModel commandLine(quietHost, /*runLabelHandlers=*/false);
+  commandLine.FormActivate(dir.path);
+  commandLine.SetText(&S::TextHeightE, "x");
+  commandLine.SetLines(&S::FreeFormTextE, {"LL"});
+  EXPECT_EQ(commandLine.WidthLabel(), "0");
+  EXPECT_TRUE(quietHost.errors.empty());
+}
+
+TEST(EngraveFormModel, EngravingClearsTheFontReportUnlessCancelled) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  ASSERT_EQ(model.FontReportLines().size(), 2u);
+  host.programAnswer.reset();
+  model.EngraveTextClick();
+  EXPECT_EQ(model.FontReportLines().size(), 2u);
+  host.programAnswer = "job.eia";
+  model.EngraveTextClick();
+  EXPECT_EQ(model.FontReportLines(), FontReport{""});
+}
+
+TEST(EngraveFormModel, PickFontLoadsTheChosenFileAndCancelKeepsTheFont) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  std::ofstream(dir.path + "/other.fnt") << "SYM M\nG00 X0 Y0\n";
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  model.PickFontClick();
+  EXPECT_EQ(host.fontDialogDir, dir.path);
+  EXPECT_EQ(model.Settings().FontFile, dir.path + "/BasicFont.fnt");
+  host.fontAnswer = dir.path + "/other.fnt";
+  model.PickFontClick();
+  EXPECT_EQ(model.Settings().FontFile, dir.path + "/other.fnt");
+  EXPECT_EQ(model.Font().glyphs['M'].moveCount, 1);
+  EXPECT_EQ(model.Font().glyphs['L'].moveCount, 0);
+}
+
+TEST(EngraveFormModel, ShiftCtrlRightClickFlipsTheFontReport) {
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormMouseDown(MouseButton::Right, false, true);
+  EXPECT_FALSE(model.Memo1Visible());
+  model.FormMouseDown(MouseButton::Right, true, true);
+  EXPECT_TRUE(model.Memo1Visible());
+  model.FormMouseDown(MouseButton::Left, true, true);
+  EXPECT_TRUE(model.Memo1Visible());
+  model.FormMouseDown(MouseButton::Right, true, true);
+  EXPECT_FALSE(model.Memo1Visible());
+}
+
+TEST(EngraveFormModel, HandlerErrorsShowWithAFullStop) {
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.SetText(&S::PenUpE, "abc");
+  model.Run([&] { model.EngraveTextClick(); });
+  EXPECT_EQ(host.errors, std::vector<std::string>{"'abc' is not a valid floating point value."});
+  EXPECT_EQ(host.programDialogs, 0);
+}
+
+}  // namespace
+}  // namespace stylor
