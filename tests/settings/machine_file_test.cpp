@@ -1,0 +1,735 @@
+#include "settings/machine_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "settings/error.h"
+
+namespace stylor {
+namespace {
+
+namespace fs = std::filesystem;
+using S = EngraveSettings;
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::ThrowsMessage;
+
+constexpr const char* kFontPath = "/home/cnc/BasicFont.fnt";
+
+// The 41 lines of a file saved from the defaults, with FontFile = kFontPath.
+std::vector<std::string> DefaultLines() {
+  return {"[SECTION -- Text Parameters]",
+          "[Height]", ".125",
+          "[WidthRatio]", "1",
+          "[SpacingRatio]", "1",
+          "[FontFile]", kFontPath,
+          "[Axis1]", "X",
+          "[Axis1Start]", "0",
+          "[TextAngleE]", "0",
+          "[Axis2E]", "Y",
+          "[Axis2StartE]", "0",
+          "[Axis3E]", "Z",
+          "[PenDownE]", "-.001",
+          "[PenUpE]", ".001",
+          "[EngraveFeedE]", "50",
+          "[PlungeFeedE]", "25",
+          "[InverseTimeE]", "0",
+          "[Justification]", "0",
+          "[IntegrexMode]", "0",
+          "[IntegrexHead]", "0",
+          "[SECTION -- Pre Tool Change]",
+          "[SECTION -- Tool Change]",
+          "[SECTION -- Post Tool Change]",
+          "[SECTION -- Post Engrave]"};
+}
+
+// Line index of the value of pair `pair` (1 to 18) in DefaultLines().
+std::size_t ValueLine(int pair) { return static_cast<std::size_t>(2 * pair); }
+
+std::string WithCrLf(const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + "\r\n";
+  return bytes;
+}
+
+EngraveSettings DefaultsWithFont() {
+  EngraveSettings settings;
+  settings.FontFile = kFontPath;
+  return settings;
+}
+
+// Settings whose every stored field differs from the defaults, with all four blocks filled.
+EngraveSettings OtherSettings() {
+  EngraveSettings settings;
+  for (const MachineFilePair& pair : MachineFilePairs()) {
+    if (const auto* text = std::get_if<TextField>(&pair.field)) settings.**text = "old";
+  }
+  settings.InverseTimeE = true;
+  settings.Justification = 2;
+  settings.IntegrexMode = 3;
+  settings.IntegrexHead = 1;
+  settings.PreToolChange = {"old pre"};
+  settings.ToolChange = {"old tool"};
+  settings.PostToolChange = {"old post tool"};
+  settings.PostEngrave = {"old post engrave"};
+  return settings;
+}
+
+// Sees every call of the readers in order, and can make a change rule or the font fail.
+class RecordingEditor final : public SettingsEditor {
+ public:
+  explicit RecordingEditor(EngraveSettings start = {}) : settings(std::move(start)) {}
+
+  const EngraveSettings& Settings() const override { return settings; }
+  void SetText(TextField field, std::string value) override {
+    calls.push_back("SetText " + Name(field) + "=" + value);
+    settings.*field = std::move(value);
+    if (field == &S::EngraveFeedE && engraveFeedRuleError) throw Error(*engraveFeedRuleError);
+  }
+  void SetLines(LinesField field, Lines value) override {
+    calls.push_back("SetLines " + Name(field));
+    settings.*field = std::move(value);
+  }
+  void SetIndex(IndexField field, std::int32_t value) override {
+    calls.push_back("SetIndex " + Name(field) + "=" + std::to_string(value));
+    settings.*field = value;
+  }
+  void SetState(StateField field, bool value) override {
+    calls.push_back("SetState " + Name(field) + "=" + (value ? "1" : "0"));
+    settings.*field = value;
+  }
+  void LoadFontFile() override {
+    calls.push_back("LoadFontFile");
+    if (fontError) throw Error(*fontError);
+  }
+
+  EngraveSettings settings;
+  std::vector<std::string> calls;
+  std::optional<std::string> engraveFeedRuleError;
+  std::optional<std::string> fontError;
+
+ private:
+  template <typename Field>
+  static std::string Name(Field field) {
+    return std::string(InfoOf(field).name);
+  }
+};
+
+class MachineFileTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = testing::TempDir() + "stylor_mch_XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    m_dir = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(m_dir, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(m_dir, ignored);
+  }
+
+  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+
+  std::string Put(const std::string& name, const std::string& bytes) const {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+    return Path(name);
+  }
+
+  static std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+
+  std::set<std::string> Entries() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_dir)) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  // Writes `settings` and reads the file back into fresh defaults.
+  EngraveSettings RoundTrip(const EngraveSettings& settings) {
+    const std::string path = Path("round.mch");
+    WriteMachineFile(path, settings);
+    EngraveSettings loaded;
+    PlainSettingsEditor editor(loaded);
+    ReadMachineFile(path, editor);
+    return loaded;
+  }
+
+  fs::path m_dir;
+};
+
+TEST_F(MachineFileTest, SavesTheDefaultsAsFortyOneLinesAndReadsThemBack) {
+  const EngraveSettings defaults = DefaultsWithFont();
+  const std::string path = Path("default.mch");
+  WriteMachineFile(path, defaults);
+  EXPECT_EQ(Bytes(path), WithCrLf(DefaultLines()));
+
+  EngraveSettings loaded = OtherSettings();
+  PlainSettingsEditor editor(loaded);
+  ReadMachineFile(path, editor);
+  EXPECT_EQ(loaded, defaults);  // every stored field back, the four memos empty
+}
+
+TEST_F(MachineFileTest, WritesEachMemoLineAsOneFileLine) {
+  EngraveSettings settings = DefaultsWithFont();
+  settings.ToolChange = {"G28 U0", "", "M6 T1"};
+  settings.PostEngrave = {"M30"};
+  WriteMachineFile(Path("blocks.mch"), settings);
+  std::vector<std::string> lines = DefaultLines();
+  lines.insert(lines.begin() + 39, {"G28 U0", "", "M6 T1"});
+  lines.push_back("M30");
+  EXPECT_EQ(Bytes(Path("blocks.mch")), WithCrLf(lines));
+}
+
+struct RoundTripCase {
+  const char* name;
+  std::function<void(EngraveSettings&)> change;
+};
+
+TEST_F(MachineFileTest, EveryStoredFieldReadsBackAsHeld) {
+  const RoundTripCase kCases[] = {
+      {"Defaults", [](EngraveSettings&) {}},
+      {"FontPathOf300Characters",
+       [](EngraveSettings& s) { s.FontFile = "/fonts/" + std::string(289, 'f') + ".fnt"; }},
+      {"BlanksAroundValuesKept",
+       [](EngraveSettings& s) {
+         s.TextHeightE = "  .25 ";
+         s.Axis1E = " X";
+         s.PenUpE = "\t.1\t";
+       }},
+      {"EmptyTexts",
+       [](EngraveSettings& s) {
+         s.Axis1StartE = "";
+         s.Axis3E = "";
+       }},
+      {"AccentsAndDegreeSign",
+       [](EngraveSettings& s) { s.FontFile = "/home/jos\xc3\xa9/Schrift\xc2\xb0.fnt"; }},
+      {"NonNumericTextKeptVerbatim", [](EngraveSettings& s) { s.EngraveFeedE = "fast"; }},
+      {"IndicesAndState",
+       [](EngraveSettings& s) {
+         s.InverseTimeE = true;
+         s.Justification = -1;
+         s.IntegrexMode = 6;
+         s.IntegrexHead = 1;
+       }},
+      {"BlocksWithEmptyLinesAndLongLine",
+       [](EngraveSettings& s) {
+         s.PreToolChange = {"G28 U0", ""};
+         s.ToolChange = {"(" + std::string(300, 'T') + ")"};
+         s.PostToolChange = {"", "", "M13"};
+         s.PostEngrave = {"M30"};
+       }},
+      {"ValueAtTheLongestLine",
+       [](EngraveSettings& s) { s.FontFile = std::string(kMaxMachineFileLine, 'p'); }},
+      {"ValueEndingInCarriageReturn", [](EngraveSettings& s) { s.SpacingRatioE = "1\r"; }},
+  };
+  for (const RoundTripCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EngraveSettings settings = DefaultsWithFont();
+    c.change(settings);
+    EXPECT_EQ(RoundTrip(settings), settings);
+  }
+}
+
+TEST_F(MachineFileTest, MemoLinesWithALineBreakComeBackAsSeparateLines) {
+  EngraveSettings settings = DefaultsWithFont();
+  settings.ToolChange = {"G0 X0\nG1 Z-1", "M6\r\nT2"};
+  const EngraveSettings loaded = RoundTrip(settings);
+  EXPECT_THAT(loaded.ToolChange, ElementsAre("G0 X0", "G1 Z-1", "M6", "T2"));
+}
+
+TEST_F(MachineFileTest, MemoLineThatLooksLikeAHeaderReadsBackAsOne) {
+  // The block part knows headers only by their first seven characters.
+  EngraveSettings settings = DefaultsWithFont();
+  settings.ToolChange = {"M6", "[SECTION note"};
+  settings.PostToolChange = {"M13"};
+  const EngraveSettings loaded = RoundTrip(settings);
+  EXPECT_THAT(loaded.ToolChange, ElementsAre("M6"));
+  EXPECT_TRUE(loaded.PostToolChange.empty());
+  EXPECT_THAT(loaded.PostEngrave, ElementsAre("M13"));
+}
+
+TEST_F(MachineFileTest, ReadsAFileMadeByHandIntoEveryField) {
+  RecordingEditor editor(OtherSettings());
+  ReadMachineFile(STYLOR_TEST_DATA "/lathe_setup.mch", editor);
+  const EngraveSettings& s = editor.settings;
+  EXPECT_EQ(s.TextHeightE, ".25");
+  EXPECT_EQ(s.WidthRatioE, ".8");
+  EXPECT_EQ(s.SpacingRatioE, "1.1");
+  EXPECT_EQ(s.FontFile, "/opt/fonts/Script.fnt");
+  EXPECT_EQ(s.Axis1E + s.Axis2E + s.Axis3E, "CZX");
+  EXPECT_EQ(s.Axis1StartE, "90");
+  EXPECT_EQ(s.Axis2StartE, "-1.5");
+  EXPECT_EQ(s.PenDownE + " " + s.PenUpE, "1.98 2.1");
+  EXPECT_EQ(s.EngraveFeedE + " " + s.PlungeFeedE, "30 12");
+  EXPECT_TRUE(s.InverseTimeE);
+  EXPECT_EQ(s.Justification, 1);
+  EXPECT_EQ(s.IntegrexMode, 2);
+  EXPECT_EQ(s.IntegrexHead, 1);
+  EXPECT_THAT(s.PreToolChange, ElementsAre("G28 U0 W0", "M5"));
+  EXPECT_THAT(s.ToolChange, ElementsAre("T0101 M6", "(ENGRAVE)", ""));
+  EXPECT_THAT(s.PostToolChange, ElementsAre("G97 S1500 M13"));
+  EXPECT_THAT(s.PostEngrave, ElementsAre("M9", "G28 U0 W0"));
+}
+
+TEST_F(MachineFileTest, TheEditorSeesTheFieldsOneByOneInFileOrder) {
+  RecordingEditor editor;
+  ReadMachineFile(STYLOR_TEST_DATA "/lathe_setup.mch", editor);
+  EXPECT_THAT(editor.calls,
+              ElementsAre("SetLines PreToolChange", "SetText TextHeightE=.25",
+                          "SetText WidthRatioE=.8", "SetText SpacingRatioE=1.1",
+                          "SetText FontFile=/opt/fonts/Script.fnt", "LoadFontFile",
+                          "SetText Axis1E=C", "SetText Axis1StartE=90", "SetText TextAngleE=0",
+                          "SetText Axis2E=Z", "SetText Axis2StartE=-1.5", "SetText Axis3E=X",
+                          "SetText PenDownE=1.98", "SetText PenUpE=2.1",
+                          "SetText EngraveFeedE=30", "SetText PlungeFeedE=12",
+                          "SetState InverseTimeE=1", "SetIndex Justification=1",
+                          "SetIndex IntegrexMode=2", "SetIndex IntegrexHead=1",
+                          "SetLines PreToolChange", "SetLines ToolChange",
+                          "SetLines PostToolChange", "SetLines PostEngrave"));
+}
+
+TEST_F(MachineFileTest, AFailingChangeRuleOrFontDoesNotStopTheLoad) {
+  RecordingEditor editor(OtherSettings());
+  editor.fontError = "Cannot load the font file '/opt/fonts/Script.fnt': No such file or directory";
+  editor.engraveFeedRuleError = "'30' is not a valid integer value";
+  EXPECT_THAT([&] { ReadMachineFile(STYLOR_TEST_DATA "/lathe_setup.mch", editor); },
+              ThrowsMessage<Error>(*editor.fontError));
+  EXPECT_EQ(editor.settings.PlungeFeedE, "12");
+  EXPECT_EQ(editor.settings.IntegrexHead, 1);
+  EXPECT_THAT(editor.settings.PostEngrave, ElementsAre("M9", "G28 U0 W0"));
+}
+
+TEST_F(MachineFileTest, BlockLinesAreTrimmedAndLineEndsMayBeBareLf) {
+  std::vector<std::string> lines = DefaultLines();
+  lines.insert(lines.begin() + 38, {"  G0 X0 \t", "", "\t M6 T1\x1f", "G0 \tX1"});
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + "\n";
+  bytes += "M30  ";  // the last line has no line end
+  EngraveSettings loaded;
+  PlainSettingsEditor editor(loaded);
+  ReadMachineFile(Put("lf.mch", bytes), editor);
+  EXPECT_THAT(loaded.PreToolChange, ElementsAre("G0 X0", "", "M6 T1", "G0 \tX1"));
+  EXPECT_THAT(loaded.PostEngrave, ElementsAre("M30"));
+  EXPECT_EQ(loaded.TextHeightE, ".125");
+}
+
+TEST_F(MachineFileTest, TheLastValueLineNeedsNoLineEnd) {
+  std::vector<std::string> lines = DefaultLines();
+  lines.resize(37);
+  lines.back() = "1";
+  std::string bytes = WithCrLf(lines);
+  bytes.resize(bytes.size() - 2);
+  EngraveSettings loaded;
+  PlainSettingsEditor editor(loaded);
+  ReadMachineFile(Put("short.txt", bytes), editor);
+  EXPECT_EQ(loaded.IntegrexHead, 1);
+}
+
+TEST_F(MachineFileTest, SectionHeadersAreCountedNotNamed) {
+  std::vector<std::string> lines = DefaultLines();
+  lines.resize(37);
+  for (const char* line : {"stray line before the first header", "[SECTIONS are counted]",
+                           "G28", "[SECTIOX seven characters suffice]", "T1 M6",
+                           " [SECTION -- indented is a line]", "[SECTION -- Post Tool Change]",
+                           "M13", "[SECTION -- Post Engrave]", "M5",
+                           "[SECTION -- a fifth header]", "M30"}) {
+    lines.push_back(line);
+  }
+  EngraveSettings loaded = OtherSettings();
+  PlainSettingsEditor editor(loaded);
+  ReadMachineFile(Put("headers.mch", WithCrLf(lines)), editor);
+  EXPECT_THAT(loaded.PreToolChange, ElementsAre("G28"));
+  EXPECT_THAT(loaded.ToolChange, ElementsAre("T1 M6", "[SECTION -- indented is a line]"));
+  EXPECT_THAT(loaded.PostToolChange, ElementsAre("M13"));
+  EXPECT_THAT(loaded.PostEngrave, ElementsAre("M5", "M30"));
+}
+
+TEST_F(MachineFileTest, MissingSectionsLeaveTheirMemosAsTheyWere) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> blockPart;
+    Lines pre, tool, postTool, postEngrave;
+  };
+  const Case kCases[] = {
+      {"TwoSections",
+       {"[SECTION -- Pre Tool Change]", "G28", "[SECTION -- Tool Change]", "M6"},
+       {"G28"}, {"M6"}, {"old post tool"}, {"old post engrave"}},
+      {"NoBlockPart", {}, {}, {"old tool"}, {"old post tool"}, {"old post engrave"}},
+      {"NoHeaderKeepsStrayLinesInPreToolChange",
+       {"  G28  "}, {"G28"}, {"old tool"}, {"old post tool"}, {"old post engrave"}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> lines = DefaultLines();
+    lines.resize(37);
+    lines.insert(lines.end(), c.blockPart.begin(), c.blockPart.end());
+    EngraveSettings loaded = OtherSettings();
+    PlainSettingsEditor editor(loaded);
+    ReadMachineFile(Put("sections.mch", WithCrLf(lines)), editor);
+    EXPECT_EQ(loaded.PreToolChange, c.pre);
+    EXPECT_EQ(loaded.ToolChange, c.tool);
+    EXPECT_EQ(loaded.PostToolChange, c.postTool);
+    EXPECT_EQ(loaded.PostEngrave, c.postEngrave);
+  }
+}
+
+TEST_F(MachineFileTest, OpenOldOnACurrentFileShiftsTheBlocksByOneSection) {
+  RecordingEditor editor(OtherSettings());
+  ReadOldMachineFile(STYLOR_TEST_DATA "/lathe_setup.mch", editor);
+  const EngraveSettings& s = editor.settings;
+  ASSERT_EQ(s.PreToolChange.size(), 36u);
+  EXPECT_EQ(s.PreToolChange.front(), "[Height]");
+  EXPECT_EQ(s.PreToolChange[7], "/opt/fonts/Script.fnt");
+  EXPECT_EQ(s.PreToolChange.back(), "1");
+  EXPECT_THAT(s.ToolChange, ElementsAre("G28 U0 W0", "M5"));
+  EXPECT_THAT(s.PostToolChange, ElementsAre("T0101 M6", "(ENGRAVE)", ""));
+  EXPECT_THAT(s.PostEngrave, ElementsAre("G97 S1500 M13", "M9", "G28 U0 W0"));
+  // No text parameter is touched and no font is loaded.
+  EXPECT_THAT(editor.calls, ElementsAre("SetLines PreToolChange", "SetLines PreToolChange",
+                                        "SetLines ToolChange", "SetLines PostToolChange",
+                                        "SetLines PostEngrave"));
+}
+
+TEST_F(MachineFileTest, OpenOldReadsTheFourBlocks) {
+  const std::string path =
+      Put("old.mch", WithCrLf({"[SECTION -- Pre Tool Change]", "G28 U0", "[SECTION -- Tool Change]",
+                               "T0303", "[SECTION -- Post Tool Change]",
+                               "[SECTION -- Post Engrave]", " M30 "}));
+  EngraveSettings loaded = OtherSettings();
+  PlainSettingsEditor editor(loaded);
+  ReadOldMachineFile(path, editor);
+  EngraveSettings expected = OtherSettings();
+  expected.PreToolChange = {"G28 U0"};
+  expected.ToolChange = {"T0303"};
+  expected.PostToolChange = {};
+  expected.PostEngrave = {"M30"};
+  EXPECT_EQ(loaded, expected);
+}
+
+TEST_F(MachineFileTest, PairsAreTakenByPosition) {
+  // A file that lacks the pair [TextAngleE]: every later field takes the value of the pair after
+  // its own, and [IntegrexHead] takes the first header as its key.
+  std::vector<std::string> lines = DefaultLines();
+  lines[ValueLine(9)] = "2.5";    // Axis2StartE
+  lines[ValueLine(11)] = "-.01";  // PenDownE
+  lines[ValueLine(13)] = "40";    // EngraveFeedE
+  lines[ValueLine(14)] = "20";    // PlungeFeedE
+  lines[ValueLine(15)] = "1";     // InverseTimeE
+  lines[ValueLine(16)] = "2";     // Justification
+  lines[ValueLine(17)] = "1";     // IntegrexMode
+  lines.erase(lines.begin() + 13, lines.begin() + 15);
+  lines.insert(lines.begin() + 36, {"1", "G28"});  // the lines of the first block
+  EngraveSettings loaded = OtherSettings();
+  PlainSettingsEditor editor(loaded);
+  ReadMachineFile(Put("shifted.mch", WithCrLf(lines)), editor);
+  EXPECT_EQ(loaded.Axis1StartE, "0");
+  EXPECT_EQ(loaded.TextAngleE, "Y");
+  EXPECT_EQ(loaded.Axis2E, "2.5");
+  EXPECT_EQ(loaded.Axis2StartE, "Z");
+  EXPECT_EQ(loaded.Axis3E, "-.01");
+  EXPECT_EQ(loaded.PenDownE, ".001");
+  EXPECT_EQ(loaded.PenUpE, "40");
+  EXPECT_EQ(loaded.EngraveFeedE, "20");
+  EXPECT_EQ(loaded.PlungeFeedE, "1");
+  EXPECT_TRUE(loaded.InverseTimeE);
+  EXPECT_EQ(loaded.Justification, 1);
+  EXPECT_EQ(loaded.IntegrexMode, 0);
+  EXPECT_EQ(loaded.IntegrexHead, 1);
+  // "[SECTION -- Tool Change]" is the first header left, so the blocks move up by one.
+  EXPECT_TRUE(loaded.PreToolChange.empty());
+  EXPECT_TRUE(loaded.ToolChange.empty());
+  EXPECT_TRUE(loaded.PostToolChange.empty());
+  EXPECT_THAT(loaded.PostEngrave, ElementsAre("old post engrave"));
+}
+
+TEST_F(MachineFileTest, IndicesAreClampedAndAnyNonZeroTicks) {
+  struct Case {
+    int pair;
+    const char* value;
+    std::function<std::int32_t(const EngraveSettings&)> read;
+    std::int32_t expected;
+  };
+  const auto justification = [](const EngraveSettings& s) { return s.Justification; };
+  const auto mode = [](const EngraveSettings& s) { return s.IntegrexMode; };
+  const auto head = [](const EngraveSettings& s) { return s.IntegrexHead; };
+  const auto inverseTime = [](const EngraveSettings& s) { return s.InverseTimeE ? 1 : 0; };
+  const Case kCases[] = {
+      {16, "7", justification, 2},   {16, "-5", justification, -1}, {16, "-1", justification, -1},
+      {16, "+1", justification, 1},  {17, "6", mode, 6},             {17, "99", mode, 6},
+      {18, "2", head, 1},            {18, "-2147483648", head, -1},  {15, "2", inverseTime, 1},
+      {15, "-1", inverseTime, 1},    {15, "0", inverseTime, 0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.pair) + ": " + c.value);
+    std::vector<std::string> lines = DefaultLines();
+    lines[ValueLine(c.pair)] = c.value;
+    EngraveSettings loaded = OtherSettings();
+    PlainSettingsEditor editor(loaded);
+    ReadMachineFile(Put("index.mch", WithCrLf(lines)), editor);
+    EXPECT_EQ(c.read(loaded), c.expected);
+  }
+}
+
+TEST_F(MachineFileTest, ABadIntegerEndsTheLoadAtItsPair) {
+  struct Case {
+    int pair;
+    const char* value;
+  };
+  const Case kCases[] = {{15, "yes"}, {16, "abc"}, {16, ""}, {17, "1.5"}, {18, " 1"},
+                         {16, "99999999999"}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.pair) + ": " + c.value);
+    std::vector<std::string> lines = DefaultLines();
+    lines[ValueLine(c.pair)] = c.value;
+    const std::string path = Put("bad.mch", WithCrLf(lines));
+    RecordingEditor editor(OtherSettings());
+    EXPECT_THAT([&] { ReadMachineFile(path, editor); },
+                ThrowsMessage<Error>("'" + std::string(c.value) + "' is not a valid integer value"));
+    EngraveSettings expected = OtherSettings();
+    expected.PreToolChange.clear();
+    for (int pair = 1; pair < c.pair; ++pair) {
+      const MachineFilePair& stored = MachineFilePairs()[static_cast<std::size_t>(pair - 1)];
+      const std::string& value = lines[ValueLine(pair)];
+      if (const auto* text = std::get_if<TextField>(&stored.field)) expected.**text = value;
+      if (const auto* state = std::get_if<StateField>(&stored.field)) expected.**state = false;
+      if (const auto* index = std::get_if<IndexField>(&stored.field)) expected.**index = 0;
+    }
+    EXPECT_EQ(editor.settings, expected);
+  }
+}
+
+TEST_F(MachineFileTest, AFileThatEndsEarlyIsReportedAndKeepsWhatWasRead) {
+  struct Case {
+    std::size_t lines;  // how many lines of the defaults file remain
+    const char* missing;
+    const char* lastField;  // the last field set, or ""
+  };
+  const Case kCases[] = {
+      {0, "' is empty", ""},
+      {1, "' ends before the key [Height]", ""},
+      {28, "' ends before the value of [PlungeFeedE]", "EngraveFeedE"},
+      {35, "' ends before the key [IntegrexHead]", "IntegrexMode"},
+      {36, "' ends before the value of [IntegrexHead]", "IntegrexMode"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.missing);
+    std::vector<std::string> lines = DefaultLines();
+    lines.resize(c.lines);
+    const std::string path = Put("cut.mch", WithCrLf(lines));
+    RecordingEditor editor(OtherSettings());
+    EXPECT_THAT([&] { ReadMachineFile(path, editor); },
+                ThrowsMessage<Error>("The machine file '" + path + c.missing));
+    const std::string& last = editor.calls.back();
+    if (*c.lastField == '\0') {
+      EXPECT_EQ(last, "SetLines PreToolChange");
+    } else {
+      EXPECT_THAT(last, HasSubstr(std::string(" ") + c.lastField + "="));
+    }
+    EXPECT_TRUE(editor.settings.PreToolChange.empty());
+    EXPECT_THAT(editor.settings.PostEngrave, ElementsAre("old post engrave"));
+  }
+}
+
+TEST_F(MachineFileTest, AFileThatCannotBeAMachineFileChangesNothing) {
+  const std::string longLine(kMaxMachineFileLine + 1, 'x');
+  std::vector<std::string> withLongValue = DefaultLines();
+  withLongValue[ValueLine(4)] = longLine;
+  struct Case {
+    const char* name;
+    std::string path;
+    std::string reason;
+  };
+  fs::create_directory(Path("folder.mch"));
+  const Case kCases[] = {
+      {"Missing", Path("missing.mch"), "No such file or directory"},
+      {"Directory", Path("folder.mch"), "Is a directory"},
+      {"Binary", Put("binary.mch", WithCrLf(DefaultLines()) + std::string("\0\x01\x02", 3)),
+       "it holds binary data, not text"},
+      {"LongLine", Put("long.mch", WithCrLf(withLongValue)), "line 9 is longer than 65536 characters"},
+      {"TooLarge", Put("large.mch", std::string(kMaxMachineFileSize + 1, '\n')),
+       "it is larger than 4 MiB, too large for a machine file"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    for (const bool old : {false, true}) {
+      RecordingEditor editor(OtherSettings());
+      EXPECT_THAT(
+          [&] { old ? ReadOldMachineFile(c.path, editor) : ReadMachineFile(c.path, editor); },
+          ThrowsMessage<Error>("Cannot read the machine file '" + c.path + "': " + c.reason));
+      EXPECT_TRUE(editor.calls.empty());
+    }
+  }
+}
+
+TEST_F(MachineFileTest, AFailedSaveLeavesTheOldFileWhole) {
+  const std::string oldBytes = WithCrLf(DefaultLines());
+  const std::string target = Put("setup.mch", oldBytes);
+  fs::create_directory(Path("folder.mch"));
+  const EngraveSettings defaults = DefaultsWithFont();
+  EngraveSettings withBreak = DefaultsWithFont();
+  withBreak.FontFile = "/fonts/a\nb.fnt";
+  EngraveSettings withLongLine = DefaultsWithFont();
+  withLongLine.PostEngrave = {std::string(kMaxMachineFileLine + 1, 'M')};
+  EngraveSettings tooLarge = DefaultsWithFont();
+  tooLarge.ToolChange.assign(kMaxMachineFileSize / 6, "G0 X1");  // 7 bytes a line
+  EngraveSettings withNul = DefaultsWithFont();
+  withNul.ToolChange = {std::string("M6\0", 3)};
+  struct Case {
+    const char* name;
+    std::string path;
+    const EngraveSettings& settings;
+    std::string reason;
+  };
+  const Case kCases[] = {
+      {"MissingDirectory", Path("no/such/dir.mch"), defaults, "No such file or directory"},
+      {"Directory", Path("folder.mch"), defaults, "Is a directory"},
+      {"LineBreakInAValue", target, withBreak,
+       "the value of [FontFile] holds a line break, which a machine file cannot store"},
+      {"LongBlockLine", target, withLongLine,
+       "a line of the block [SECTION -- Post Engrave] is longer than 65536 characters"},
+      {"NulInABlockLine", target, withNul,
+       "a line of the block [SECTION -- Tool Change] holds a NUL character, which a machine "
+       "file cannot store"},
+      {"TooLarge", target, tooLarge,
+       "the set-up takes more than 4 MiB, more than a machine file may hold"},
+  };
+  const std::set<std::string> entries = Entries();
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_THAT([&] { WriteMachineFile(c.path, c.settings); },
+                ThrowsMessage<Error>("Cannot save the machine file '" + c.path + "': " + c.reason));
+    EXPECT_EQ(Bytes(target), oldBytes);
+    EXPECT_EQ(Entries(), entries);
+  }
+}
+
+// Makes every write beyond `bytes` fail, as a full disk would.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_handler);
+  }
+
+ private:
+  rlimit m_saved{};
+  void (*m_handler)(int) = nullptr;
+};
+
+TEST_F(MachineFileTest, AWriteThatFailsHalfWayLeavesTheOldFileWhole) {
+  const std::string oldBytes = WithCrLf(DefaultLines());
+  const std::string target = Put("setup.mch", oldBytes);
+  EngraveSettings settings = DefaultsWithFont();
+  settings.PostEngrave.assign(100, "G0 X1 Y1");
+  const std::set<std::string> entries = Entries();
+  {
+    const FileSizeLimit limit(256);
+    EXPECT_THAT([&] { WriteMachineFile(target, settings); },
+                ThrowsMessage<Error>("Cannot save the machine file '" + target +
+                                     "': File too large"));
+  }
+  EXPECT_EQ(Bytes(target), oldBytes);
+  EXPECT_EQ(Entries(), entries);
+}
+
+TEST_F(MachineFileTest, WriteProtectionRefusesTheSave) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes through write protection";
+  const std::string oldBytes = WithCrLf(DefaultLines());
+  const std::string target = Put("setup.mch", oldBytes);
+  const std::string locked = Put("locked.mch", oldBytes);
+  fs::permissions(locked, fs::perms::owner_read);
+  EXPECT_THAT([&] { WriteMachineFile(locked, OtherSettings()); },
+              ThrowsMessage<Error>("Cannot save the machine file '" + locked +
+                                   "': Permission denied"));
+  fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_THAT([&] { WriteMachineFile(target, OtherSettings()); },
+              ThrowsMessage<Error>("Cannot save the machine file '" + target +
+                                   "': Permission denied"));
+  fs::permissions(m_dir, fs::perms::owner_all);
+  EXPECT_EQ(Bytes(target), oldBytes);
+  EXPECT_EQ(Bytes(locked), oldBytes);
+  EXPECT_EQ(Entries(), (std::set<std::string>{"locked.mch", "setup.mch"}));
+}
+
+TEST_F(MachineFileTest, SavingReplacesTheFileBehindItsNameAndLink) {
+  const std::string target = Put("setup.mch", "old");
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(target, Path("link.mch"));
+  const EngraveSettings settings = DefaultsWithFont();
+  WriteMachineFile(Path("link.mch"), settings);
+  EXPECT_TRUE(fs::is_symlink(Path("link.mch")));
+  EXPECT_EQ(Bytes(target), WithCrLf(DefaultLines()));
+  EXPECT_EQ(fs::status(target).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(Entries(), (std::set<std::string>{"link.mch", "setup.mch"}));
+}
+
+TEST_F(MachineFileTest, TestButtonsWriteAndReadTheTextParametersAlone) {
+  EngraveSettings settings = DefaultsWithFont();
+  settings.TextHeightE = ".25";
+  settings.IntegrexMode = 3;
+  settings.PostEngrave = {"M30"};  // not part of the reduced file
+  WriteTextParameters(m_dir.string(), "test.txt", settings);
+  WriteTextParameters(m_dir.string() + "/", "again.txt", settings);
+  std::vector<std::string> lines = DefaultLines();
+  lines.resize(37);
+  lines[ValueLine(1)] = ".25";
+  lines[ValueLine(17)] = "3";
+  EXPECT_EQ(Bytes(Path("test.txt")), WithCrLf(lines));
+  EXPECT_EQ(Bytes(Path("again.txt")), WithCrLf(lines));
+
+  RecordingEditor editor(OtherSettings());
+  ReadMachineFile(Path("test.txt"), editor);
+  EngraveSettings expected = DefaultsWithFont();
+  expected.TextHeightE = ".25";
+  expected.IntegrexMode = 3;
+  expected.ToolChange = {"old tool"};
+  expected.PostToolChange = {"old post tool"};
+  expected.PostEngrave = {"old post engrave"};
+  EXPECT_EQ(editor.settings, expected);
+  EXPECT_THAT(editor.calls, testing::Contains("LoadFontFile"));
+}
+
+TEST(ResetMachineBlocks, EmptiesTheFourBlocksInOrderAndNothingElse) {
+  RecordingEditor editor(OtherSettings());
+  ResetMachineBlocks(editor);
+  EngraveSettings expected = OtherSettings();
+  expected.PreToolChange.clear();
+  expected.ToolChange.clear();
+  expected.PostToolChange.clear();
+  expected.PostEngrave.clear();
+  EXPECT_EQ(editor.settings, expected);
+  EXPECT_THAT(editor.calls, ElementsAre("SetLines PreToolChange", "SetLines ToolChange",
+                                        "SetLines PostToolChange", "SetLines PostEngrave"));
+}
+
+}  // namespace
+}  // namespace stylor
