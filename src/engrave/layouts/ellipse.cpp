@@ -77,12 +77,15 @@ double EllipsePerimeter(double a, double b) {
   return (3 * h / (std::sqrt(4 - 3 * h) + 10) + 1) * ((a + b) * kPi);
 }
 
-double EllipseBaselineAngle(double dX, double dY, double parameterRad, bool counterClockwise) {
+double EllipseBaselineAngle(double dX, double dY, bool counterClockwise) {
   double phi;
   if (dX != 0) phi = std::atan(dY / dX);
   else phi = dY < 0 ? -kPi / 2 : kPi / 2;
-  // The principal arctangent points right; on the lower half a clockwise walk runs left.
-  if (-kPi <= parameterRad && parameterRad < 0) phi = phi + kPi;
+  // The principal arctangent points right. A clockwise walk runs left exactly on the lower half,
+  // but the turn is decided by the chord itself and not by the half its end lies on: the chord
+  // that crosses the major axis at A or C starts on the other half, and judged by its end it
+  // would engrave its character upside down.
+  if (dX < 0) phi = phi + kPi;
   // Counter-clockwise text runs its baseline against the walk, glyph tops toward the centre.
   if (counterClockwise) phi = phi + kPi;
   return phi;
@@ -154,7 +157,7 @@ std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
     firstSample = false;
 
     if (walked >= target) {
-      const double phi = EllipseBaselineAngle(dX, dY, tPrime, layout.counterClockwise);
+      const double phi = EllipseBaselineAngle(dX, dY, layout.counterClockwise);
       const Point2 q = RotatePoint(-size.width / 2, 0, phi, x, y);
       const Point2 s = RotatePoint(q.x, q.y, job.textAngleRad, job.start.x, job.start.y);
       placed.push_back({order[index], s, phi + job.textAngleRad, tPrime});

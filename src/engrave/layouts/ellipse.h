@@ -36,10 +36,10 @@ struct EllipsePlacement {
 /// Perimeter of the ellipse with half axes `a` and `b` by Ramanujan's second approximation.
 double EllipsePerimeter(double a, double b);
 
-/// Baseline angle of a character placed at parameter `parameterRad` (t', -2 pi < t' <= pi) after
-/// the chord (dX, dY) of a clockwise walk: the chord's direction of travel (a vertical chord points
-/// up for dY >= 0, down otherwise), turned by a further pi for counter-clockwise text.
-double EllipseBaselineAngle(double dX, double dY, double parameterRad, bool counterClockwise);
+/// Baseline angle, in -pi/2 to 5 pi/2, of a character placed after the chord (dX, dY) of the
+/// walk: the chord's direction of travel (a vertical chord points up for dY >= 0, down otherwise),
+/// turned by a further pi for counter-clockwise text.
+double EllipseBaselineAngle(double dX, double dY, bool counterClockwise);
 
 /// Places the 8-bit `text` around the ellipse about job.start, turned by job.textAngleRad: one
 /// clockwise turn from the justification point in parameter steps of 0.0001, each character at
