@@ -1,7 +1,5 @@
 #include "engrave/emitter.h"
 
-#include <array>
-#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -55,23 +53,13 @@ void AppendG(std::string& out, int g) {
 class PositionText {
  public:
   explicit PositionText(double value) {
-    auto result = std::to_chars(m_chars.data(), m_chars.data() + m_chars.size(), value,
-                                std::chars_format::fixed, 4);
-    m_size = static_cast<std::size_t>(result.ptr - m_chars.data());
-    if (View() == "-0.0000") {
-      m_chars[0] = '0';
-      m_chars[1] = '.';
-      m_size = 6;
-    }
+    AppendFixed(m_text, value, 4);
+    if (m_text == "-0.0000") m_text.erase(0, 1);
   }
-  std::string_view View() const { return {m_chars.data(), m_size}; }
-  friend bool operator==(const PositionText& a, const PositionText& b) {
-    return a.View() == b.View();
-  }
+  friend bool operator==(const PositionText&, const PositionText&) = default;
 
  private:
-  std::array<char, 400> m_chars;
-  std::size_t m_size = 0;
+  std::string m_text;  // short enough for the string's own buffer: no allocation
 };
 
 // Degrees above one turn come back into it by whole turns; at or below 360 (negative values

@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "settings/error.h"
@@ -103,6 +106,34 @@ TEST(WithFullStop, AddsAStopAfterCharactersAboveTheStop) {
   EXPECT_EQ(WithFullStop("done."), "done.");
   EXPECT_EQ(WithFullStop("(x)"), "(x)");  // ')' is below '.'
   EXPECT_EQ(WithFullStop(""), "");
+}
+
+}  // namespace
+}  // namespace stylor
+
+namespace stylor {
+namespace {
+
+TEST(FormatFixed, AgreesWithTheFullConversionOnManyValues) {
+  // The reference is std::to_chars, which rounds the exact binary value like printf.
+  std::uint64_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return seed >> 11;
+  };
+  for (int n = 0; n < 200000; ++n) {
+    const double magnitude = std::ldexp(static_cast<double>(next()), -53) *
+                             std::pow(10.0, static_cast<int>(next() % 11) - 5);
+    // Every fifth value sits on a decimal half, where the rounding is hardest.
+    double value = n % 5 == 0 ? (std::round(magnitude * 1e4) + 0.5) / 1e4 : magnitude;
+    if (next() % 2) value = -value;
+    for (int decimals : {2, 4, 6}) {
+      char buffer[400];
+      auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                  decimals);
+      ASSERT_EQ(FormatFixed(value, decimals), std::string(buffer, result.ptr)) << value;
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,86 @@
+// EngraveLine of an 80-character line of the default font: into a real file (open, append, close,
+// as every writer of a job does), beside the physical limit of writing the same bytes to a file
+// (open, one write, close), and into the memory-backed writer (the engine alone).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "engrave/emitter.h"
+#include "engrave/program_store.h"
+#include "engrave/stroke_font.h"
+
+namespace stylor {
+namespace {
+
+const std::string kLine =
+    "SERIAL 0042-ABCD efgh ijkl MNOP 1234567890 The quick brown fox jumps over it. !?";
+
+const StrokeFont& DefaultFont() {
+  static const std::unique_ptr<StrokeFont> font = [] {
+    auto loaded = std::make_unique<StrokeFont>();
+    FontReport report;
+    LoadFont(std::string(STYLOR_SOURCE_DIR) + "/fonts/BasicFont.fnt", *loaded, report);
+    return loaded;
+  }();
+  return *font;
+}
+
+std::string TempFile() {
+  return (std::filesystem::temp_directory_path() / ("stylor-bench-" + std::to_string(getpid())))
+      .string();
+}
+
+std::string LineBytes() {
+  MemoryProgramStore memory;
+  EngraveLine(memory, "p", PreparedJob{}, {}, 0.3, kLine, DefaultFont());
+  return memory.Bytes("p");
+}
+
+void BM_EngraveLineToFile(benchmark::State& state) {
+  const std::string file = TempFile();
+  FileProgramStore store;
+  const PreparedJob job;
+  const std::size_t bytes = LineBytes().size();
+  for (auto _ : state) {
+    store.Write(file, WriteMode::Create, "");
+    EngraveLine(store, file, job, {}, 0.3, kLine, DefaultFont());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+  std::remove(file.c_str());
+}
+BENCHMARK(BM_EngraveLineToFile);
+
+void BM_WriteSameBytesToFile(benchmark::State& state) {
+  const std::string file = TempFile();
+  const std::string bytes = LineBytes();
+  for (auto _ : state) {
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    std::fclose(f);
+    f = std::fopen(file.c_str(), "ab");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+  std::remove(file.c_str());
+}
+BENCHMARK(BM_WriteSameBytesToFile);
+
+void BM_EngraveLineToMemory(benchmark::State& state) {
+  MemoryProgramStore store;
+  const PreparedJob job;
+  const std::size_t bytes = LineBytes().size();
+  for (auto _ : state) {
+    store.Write("p", WriteMode::Create, "");
+    EngraveLine(store, "p", job, {}, 0.3, kLine, DefaultFont());
+    benchmark::DoNotOptimize(store.Bytes("p").data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+BENCHMARK(BM_EngraveLineToMemory);
+
+}  // namespace
+}  // namespace stylor
