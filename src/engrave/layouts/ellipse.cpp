@@ -109,7 +109,7 @@ std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
   double b = layout.b;
   if (layout.counterClockwise) {
     // The walk is always clockwise: counter-clockwise text is placed last-first, on baselines
-    // one text height outside the ellipse so that the glyphs, tops inward, cover it.
+    // one text height outside the ellipse, so that glyph tops turned inward reach the ellipse.
     std::reverse(order.begin(), order.end());
     a = a + job.textHeight;
     b = b + job.textHeight;
