@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +71,35 @@ std::string SizeText(std::size_t bytes) {
   throw Error("Cannot save the machine file '" + path + "': " + reason);
 }
 
+// The first character of `text` that its 8-bit form `bytes` does not hold, or nothing. Saving it
+// as '?' would read back as another text: a font path would name a file that does not exist.
+std::optional<std::string_view> UnstorableCharacter(std::string_view text,
+                                                    std::string_view bytes) {
+  if (From8Bit(bytes) == text) return std::nullopt;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length =
+        std::min<std::size_t>(lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4,
+                              text.size() - at);
+    const std::string_view character = text.substr(at, length);
+    if (From8Bit(To8Bit(character)) != character) return character;
+    at += length;
+  }
+  return text;
+}
+
+// A text goes into the file only when it comes back unchanged.
+void CheckStorable(const std::string& path, const std::string& what, std::string_view text,
+                   std::string_view bytes) {
+  if (const auto character = UnstorableCharacter(text, bytes)) {
+    RefuseSave(path, what + " holds the character '" + std::string(*character) +
+                         "', which a machine file cannot store");
+  }
+  if (bytes.find('\0') != std::string_view::npos) {
+    RefuseSave(path, what + " holds a NUL character, which a machine file cannot store");
+  }
+}
+
 // A value has exactly one line in the file: a line break in it would put every later pair out of
 // step when the file is read, so such a set-up is refused rather than saved damaged.
 void AppendValueLine(std::string& out, const std::string& path, std::string_view key,
@@ -79,9 +109,7 @@ void AppendValueLine(std::string& out, const std::string& path, std::string_view
   if (bytes.find('\n') != std::string::npos) {
     RefuseSave(path, what + " holds a line break, which a machine file cannot store");
   }
-  if (bytes.find('\0') != std::string::npos) {
-    RefuseSave(path, what + " holds a NUL character, which a machine file cannot store");
-  }
+  CheckStorable(path, what, text, bytes);
   if (bytes.size() > kMaxMachineFileLine) {
     RefuseSave(path, what + " is longer than " + SizeText(kMaxMachineFileLine));
   }
@@ -103,9 +131,7 @@ void AppendBlock(std::string& out, const std::string& path, const MachineFileBlo
   for (const std::string& line : lines) {
     const std::string bytes = To8Bit(line);
     const std::string what = "a line of the block " + std::string(block.header);
-    if (bytes.find('\0') != std::string::npos) {
-      RefuseSave(path, what + " holds a NUL character, which a machine file cannot store");
-    }
+    CheckStorable(path, what, line, bytes);
     std::string_view rest = bytes;
     for (;;) {
       const std::size_t lf = rest.find('\n');

@@ -593,6 +593,10 @@ TEST_F(MachineFileTest, AFailedSaveLeavesTheOldFileWhole) {
   withLongLine.PostEngrave = {std::string(kMaxMachineFileLine + 1, 'M')};
   EngraveSettings tooLarge = DefaultsWithFont();
   tooLarge.ToolChange.assign(kMaxMachineFileSize / 6, "G0 X1");  // 7 bytes a line
+  EngraveSettings cyrillicPath = DefaultsWithFont();
+  cyrillicPath.FontFile = "/home/\xd0\x94\xd0\xb8\xd0\xbc\xd0\xb0/BasicFont.fnt";  // Дима
+  EngraveSettings mathSign = DefaultsWithFont();
+  mathSign.PostToolChange = {"(DEPTH \xe2\x89\xa4 0.1)"};  // ≤
   EngraveSettings withNul = DefaultsWithFont();
   withNul.ToolChange = {std::string("M6\0", 3)};
   struct Case {
@@ -608,6 +612,12 @@ TEST_F(MachineFileTest, AFailedSaveLeavesTheOldFileWhole) {
        "the value of [FontFile] holds a line break, which a machine file cannot store"},
       {"LongBlockLine", target, withLongLine,
        "a line of the block [SECTION -- Post Engrave] is longer than 65536 characters"},
+      {"CharacterOutsideTheFontPathsCodePage", target, cyrillicPath,
+       "the value of [FontFile] holds the character '\xd0\x94', which a machine file cannot "
+       "store"},
+      {"CharacterOutsideABlocksCodePage", target, mathSign,
+       "a line of the block [SECTION -- Post Tool Change] holds the character '\xe2\x89\xa4', "
+       "which a machine file cannot store"},
       {"NulInABlockLine", target, withNul,
        "a line of the block [SECTION -- Tool Change] holds a NUL character, which a machine "
        "file cannot store"},
