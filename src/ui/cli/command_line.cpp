@@ -21,14 +21,14 @@ enum class Kind {
   Width, Example, FontReport, Show,
 };
 
-struct ActionSpec {
+struct ActionInfo {
   std::string_view name;
   Kind kind;
   std::string_view argument;  // empty: the action takes none
   std::string_view help;
 };
 
-constexpr ActionSpec kActions[] = {
+constexpr ActionInfo kActions[] = {
     {"--set", Kind::Set, "FIELD=VALUE", "set one field as the window holds it (see the fields)"},
     {"--font", Kind::Font, "FILE", "\"Pick Font\": load FILE as the stroke font"},
     {"text", Kind::Text, "FILE", "\"EngraveText\": free-form text into the program FILE"},
@@ -48,7 +48,7 @@ constexpr ActionSpec kActions[] = {
 };
 
 struct Action {
-  const ActionSpec* spec = nullptr;
+  const ActionInfo* info = nullptr;
   std::string argument;
   const FieldInfo* field = nullptr;  // --set and show
   std::string value;                 // --set
@@ -59,9 +59,9 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-const ActionSpec* FindAction(std::string_view name) {
-  for (const ActionSpec& spec : kActions) {
-    if (spec.name == name) return &spec;
+const ActionInfo* FindAction(std::string_view name) {
+  for (const ActionInfo& info : kActions) {
+    if (info.name == name) return &info;
   }
   return nullptr;
 }
@@ -127,22 +127,22 @@ Invocation Parse(const std::vector<std::string>& args) {
     pos += 2;
   }
   for (; pos < args.size(); ++pos) {
-    const ActionSpec* spec = FindAction(args[pos]);
-    if (spec == nullptr) throw UsageError("unknown action '" + args[pos] + "'");
-    Action action{spec, {}, nullptr, {}};
-    if (!spec->argument.empty()) {
+    const ActionInfo* info = FindAction(args[pos]);
+    if (info == nullptr) throw UsageError("unknown action '" + args[pos] + "'");
+    Action action{info, {}, nullptr, {}};
+    if (!info->argument.empty()) {
       if (pos + 1 >= args.size()) {
-        throw UsageError(std::string(spec->name) + " needs " + std::string(spec->argument));
+        throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
       }
       action.argument = args[++pos];
     }
-    if (spec->kind == Kind::Set) {
+    if (info->kind == Kind::Set) {
       const std::size_t equals = action.argument.find('=');
       if (equals == std::string::npos) throw UsageError("--set needs FIELD=VALUE");
       action.field = &RequireField(std::string_view(action.argument).substr(0, equals));
       action.value = action.argument.substr(equals + 1);
       CheckSetValue(*action.field, action.value);
-    } else if (spec->kind == Kind::Show) {
+    } else if (info->kind == Kind::Show) {
       action.field = &RequireField(action.argument);
     }
     invocation.actions.push_back(std::move(action));
@@ -157,11 +157,11 @@ void PrintHelp(std::ostream& out) {
          "default.mch of DIR are read when present. Then runs each ACTION from left to right,\n"
          "like the window's button of that name. Exit status: 0 done, 1 an action failed (its\n"
          "message on stderr), 2 a usage error (nothing ran).\n\nActions:\n";
-  for (const ActionSpec& spec : kActions) {
-    std::string head = "  " + std::string(spec.name);
-    if (!spec.argument.empty()) head += " " + std::string(spec.argument);
+  for (const ActionInfo& info : kActions) {
+    std::string head = "  " + std::string(info.name);
+    if (!info.argument.empty()) head += " " + std::string(info.argument);
     head.resize(std::max<std::size_t>(head.size() + 1, 28), ' ');
-    out << head << spec.help << "\n";
+    out << head << info.help << "\n";
   }
   out << "\nFields (texts as typed; index fields take -1 to n-1; state fields 0 or 1; memo\n"
          "fields take lines separated by LF):\n";
@@ -242,7 +242,7 @@ std::string AbsolutePath(const std::string& path) {
 void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& action,
                std::ostream& out) {
   host.Answer(action.argument);
-  switch (action.spec->kind) {
+  switch (action.info->kind) {
     case Kind::Set: ApplySet(model, *action.field, action.value); break;
     case Kind::Font: model.PickFont(action.argument); break;
     case Kind::Text: model.EngraveTextClick(); break;
