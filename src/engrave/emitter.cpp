@@ -48,18 +48,20 @@ void AppendG(std::string& out, int g) {
   AppendInteger(out, g);
 }
 
-// A position as written with four decimals, "-0.0000" read as "0.0000": two positions are the
-// same for the program exactly when these texts are equal.
-class PositionText {
- public:
+// A position as written with four decimals, and the form in which two positions are compared:
+// "-0.0000" reads as "0.0000", so two positions are the same for the program exactly when their
+// comparison texts are equal.
+struct PositionText {
+  PositionText() = default;
   explicit PositionText(double value) {
-    AppendFixed(m_text, value, 4);
-    if (m_text == "-0.0000") m_text.erase(0, 1);
+    AppendFixed(written, value, 4);
+    negativeZero = written == "-0.0000";
   }
-  friend bool operator==(const PositionText&, const PositionText&) = default;
-
- private:
-  std::string m_text;  // short enough for the string's own buffer: no allocation
+  std::string_view Compared() const {
+    return negativeZero ? std::string_view(written).substr(1) : std::string_view(written);
+  }
+  std::string written;  // short enough for the string's own buffer: no allocation
+  bool negativeZero = false;
 };
 
 // Degrees above one turn come back into it by whole turns; at or below 360 (negative values
@@ -79,7 +81,8 @@ class MoveWriter {
       : m_out(out), m_job(job), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
         m_xScale(job.textHeight * job.widthRatio), m_yScale(job.textHeight),
         m_circumference(2 * job.penDown * kPi), m_plane(start), m_origin(start),
-        m_plungeLevel(job.penUp), m_degreesAxis(job.g16AxisMarker) {}
+        m_planeText1(start.x), m_planeText2(start.y), m_plungeLevel(job.penUp),
+        m_degreesAxis(job.g16AxisMarker) {}
 
   void OpeningMove() {
     m_out += "G00";
@@ -142,9 +145,13 @@ class MoveWriter {
     const double p2 = sx * m_sin + sy * m_cos + m_origin.y;
     const double d1 = m_plane.x - p1;
     const double d2 = m_plane.y - p2;
-    const PositionText old1(m_plane.x), old2(m_plane.y), new1(p1), new2(p2);
+    PositionText new1(p1), new2(p2);
+    const bool changes1 = new1.Compared() != m_planeText1.Compared();
+    const bool changes2 = new2.Compared() != m_planeText2.Compared();
     const Point2 before = m_plane;
     m_plane = {p1, p2};
+    m_planeText1 = std::move(new1);
+    m_planeText2 = std::move(new2);
 
     double out1 = p1;
     double out2 = p2;
@@ -154,8 +161,6 @@ class MoveWriter {
       const double turns = std::trunc(before.x / m_circumference);
       if (turns > 0) out1 = p1 - turns * m_circumference;
     }
-    const bool changes1 = !(new1 == old1);
-    const bool changes2 = !(new2 == old2);
     if (!changes1 && !changes2) return;
 
     if (WritesDegrees(m_job.latheMillMode)) {
@@ -184,8 +189,8 @@ class MoveWriter {
     }
 
     AppendG(m_out, g);
-    if (changes1) AppendWord(m_out, m_job.axis1, out1);
-    if (changes2) AppendWord(m_out, m_job.axis2, out2);
+    if (changes1) AppendPositionWord(m_job.axis1, out1, p1, m_planeText1);
+    if (changes2) AppendPositionWord(m_job.axis2, out2, p2, m_planeText2);
     if (g != 0 && (!m_rememberedFeed || m_feed != *m_rememberedFeed ||
                    m_job.feedMode == kInverseTime)) {
       m_out += " F";
@@ -198,6 +203,17 @@ class MoveWriter {
     m_out += '\n';
     m_rememberedFeed = m_feed;
     m_lastDirection = m_direction;
+  }
+
+  // Most written values are the new position itself, already formatted for the comparison.
+  void AppendPositionWord(char letter, double value, double position, const PositionText& text) {
+    if (value != position || !(std::abs(value) < kMaxMachineValue)) {
+      AppendWord(m_out, letter, value);
+      return;
+    }
+    m_out += ' ';
+    m_out += letter;
+    m_out += text.written;
   }
 
   void FeedForPlaneMove(double d1, double d2, double distance, bool changes1, bool changes2) {
@@ -230,6 +246,8 @@ class MoveWriter {
   const double m_circumference;
   Point2 m_plane;
   Point2 m_origin;
+  PositionText m_planeText1;
+  PositionText m_planeText2;
   double m_plungeLevel;
   double m_feed = 0;
   std::optional<double> m_rememberedFeed;

@@ -90,36 +90,43 @@ namespace {
 // Writes most values without the general conversion: the value scaled by 10^decimals is rounded
 // to the nearest integer, which is exactly what printf does unless the scaled value lies so close
 // to a half that the rounding of the multiplication could decide it; those go the long way.
-bool AppendFixedFast(std::string& out, double value, int decimals) {
-  static constexpr double kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-  static constexpr std::uint64_t kIntegerScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-  if (decimals < 0 || decimals > 6 || !(std::abs(value) < 1e5)) return false;
-  const double scaled = std::abs(value) * kScales[decimals];
+template <int kDecimals>
+bool AppendFixedFast(std::string& out, double value) {
+  constexpr std::uint32_t kScale = kDecimals == 2 ? 100 : kDecimals == 4 ? 10000 : 1000000;
+  // Keeps the scaled value below 2^32 and far above the rounding error of one multiplication.
+  constexpr double kLimit = 4e9 / kScale;
+  const double magnitude = std::abs(value);
+  if (!(magnitude < kLimit)) return false;
+  const double scaled = magnitude * kScale;
   const double whole = std::floor(scaled);
   const double fraction = scaled - whole;
   if (std::abs(fraction - 0.5) < 1e-4) return false;
-  const auto rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-  const std::uint64_t integerPart = rounded / kIntegerScales[decimals];
-  std::uint64_t fractionPart = rounded % kIntegerScales[decimals];
-  if (std::signbit(value)) out += '-';
-  std::array<char, 24> digits;
-  auto result = std::to_chars(digits.data(), digits.data() + digits.size(), integerPart);
-  out.append(digits.data(), result.ptr);
-  if (decimals == 0) return true;
-  out += '.';
-  char fractionDigits[6];
-  for (int d = decimals - 1; d >= 0; --d) {
-    fractionDigits[d] = static_cast<char>('0' + fractionPart % 10);
+  const auto rounded = static_cast<std::uint32_t>(whole) + (fraction > 0.5 ? 1u : 0u);
+  std::uint32_t integerPart = rounded / kScale;
+  std::uint32_t fractionPart = rounded % kScale;
+  char text[24];
+  char* end = text + sizeof text;
+  char* pos = end;
+  for (int d = 0; d < kDecimals; ++d) {
+    *--pos = static_cast<char>('0' + fractionPart % 10);
     fractionPart /= 10;
   }
-  out.append(fractionDigits, static_cast<std::size_t>(decimals));
+  *--pos = '.';
+  do {
+    *--pos = static_cast<char>('0' + integerPart % 10);
+    integerPart /= 10;
+  } while (integerPart != 0);
+  if (std::signbit(value)) *--pos = '-';
+  out.append(pos, end);
   return true;
 }
 
 }  // namespace
 
 void AppendFixed(std::string& out, double value, int decimals) {
-  if (AppendFixedFast(out, value, decimals)) return;
+  if (decimals == 4 && AppendFixedFast<4>(out, value)) return;
+  if (decimals == 2 && AppendFixedFast<2>(out, value)) return;
+  if (decimals == 6 && AppendFixedFast<6>(out, value)) return;
   std::array<char, 400> buffer;  // DBL_MAX in fixed notation with decimals needs 310+ characters
   auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                               std::chars_format::fixed, decimals);
