@@ -1,7 +1,6 @@
 #include "engrave/emitter.h"
 
 #include <cmath>
-#include <optional>
 
 #include "engrave/program_store.h"
 #include "engrave/stroke_font.h"
@@ -135,7 +134,7 @@ class MoveWriter {
     }
     m_out += '\n';
     m_plungeLevel = level;
-    m_rememberedFeed = m_feed;
+    Remember(m_feed);
   }
 
   void PlaneMove(const GlyphMove& move) {
@@ -191,7 +190,7 @@ class MoveWriter {
     AppendG(m_out, g);
     if (changes1) AppendPositionWord(m_job.axis1, out1, p1, m_planeText1);
     if (changes2) AppendPositionWord(m_job.axis2, out2, p2, m_planeText2);
-    if (g != 0 && (!m_rememberedFeed || m_feed != *m_rememberedFeed ||
+    if (g != 0 && (!m_hasRememberedFeed || m_feed != m_rememberedFeed ||
                    m_job.feedMode == kInverseTime)) {
       m_out += " F";
       AppendNumber(m_out, m_feed, 2);
@@ -201,7 +200,7 @@ class MoveWriter {
       AppendInteger(m_out, m_direction);
     }
     m_out += '\n';
-    m_rememberedFeed = m_feed;
+    Remember(m_feed);
     m_lastDirection = m_direction;
   }
 
@@ -231,6 +230,11 @@ class MoveWriter {
     }
   }
 
+  void Remember(double feed) {
+    m_rememberedFeed = feed;
+    m_hasRememberedFeed = true;
+  }
+
   int DirectionCode(double to, double from) const {
     if (to > from) return 15;
     if (to < from) return 16;
@@ -250,7 +254,8 @@ class MoveWriter {
   PositionText m_planeText2;
   double m_plungeLevel;
   double m_feed = 0;
-  std::optional<double> m_rememberedFeed;
+  bool m_hasRememberedFeed = false;  // before the first move no feed equals the remembered one
+  double m_rememberedFeed = 0;
   int m_degreesAxis;
   int m_direction = 0;
   int m_lastDirection = 0;

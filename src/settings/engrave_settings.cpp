@@ -1,6 +1,7 @@
 #include "settings/engrave_settings.h"
 
 #include <array>
+#include <cassert>
 
 #include "settings/text8.h"
 
@@ -94,7 +95,8 @@ const FieldInfo& InfoOf(const FieldRef& ref) {
   for (const FieldInfo& field : AllFields()) {
     if (field.ref == ref) return field;
   }
-  return AllFields().front();  // unreachable: every member is in the table
+  assert(false && "every member of EngraveSettings is in the field table");
+  return AllFields().front();
 }
 
 char ReadLetter(std::string_view axisText) {

@@ -219,12 +219,7 @@ void EngraveFormModel::OpenOldClick() {
   if (chosen) ReadOldMachineFile(*chosen, *this);
 }
 
-void EngraveFormModel::ResetClick() {
-  SetLines(&S::PreToolChange, {});
-  SetLines(&S::ToolChange, {});
-  SetLines(&S::PostToolChange, {});
-  SetLines(&S::PostEngrave, {});
-}
+void EngraveFormModel::ResetClick() { ResetMachineBlocks(*this); }
 
 void EngraveFormModel::Button1Click() {
   WriteTextParameters(CurrentDirectory(), "test.txt", m_settings);
