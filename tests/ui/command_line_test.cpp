@@ -103,6 +103,21 @@ TEST_F(CommandLineTest, AFailedActionStopsWithStatusOneAndKeepsWhatWasDone) {
   EXPECT_THAT(err.str(), HasSubstr("No such file or directory"));
 }
 
+TEST_F(CommandLineTest, MachineFilesSaveOpenAndReset) {
+  ASSERT_EQ(Run({"--set", "TextHeightE= 0.2 ", "--set", "IntegrexMode=6", "--set",
+                 "PreToolChange=T1\n  M6  ", "save-machine", dir + "/m.mch"}),
+            0)
+      << err.str();
+  EXPECT_THAT(Read("m.mch"), testing::StartsWith("[SECTION -- Text Parameters]\r\n[Height]\r\n"
+                                                 " 0.2 \r\n"));
+  ASSERT_EQ(Run({"open-machine", dir + "/m.mch", "show", "TextHeightE", "show", "Axis1E", "show",
+                 "PreToolChange", "reset-machine", "show", "PreToolChange"}),
+            0);
+  EXPECT_EQ(out.str(), " 0.2 \nY\nT1\nM6\n");
+  EXPECT_EQ(Run({"open-machine", dir + "/none.mch"}), 1);
+  EXPECT_THAT(err.str(), HasSubstr("none.mch"));
+}
+
 TEST_F(CommandLineTest, UsageErrorsRunNothing) {
   const std::vector<std::vector<std::string>> kCases = {
       {},

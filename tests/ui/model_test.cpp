@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "engrave/program_store.h"
+#include "settings/machine_file.h"
 
 namespace stylor {
 namespace {
@@ -205,6 +206,70 @@ TEST(EngraveFormModel, HandlerErrorsShowWithAFullStop) {
   model.Run([&] { model.EngraveTextClick(); });
   EXPECT_EQ(host.errors, std::vector<std::string>{"'abc' is not a valid floating point value."});
   EXPECT_EQ(host.programDialogs, 0);
+}
+
+TEST(EngraveFormModel, StartUpReadsDefaultMachineFileAndItsFont) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  std::ofstream(dir.path + "/other.fnt") << "SYM M\nG00 X0 Y0\n";
+  {
+    RecordingHost host;
+    EngraveFormModel saver(host);
+    saver.FormActivate(dir.path);
+    saver.SetText(&S::FontFile, dir.path + "/other.fnt");
+    saver.SetText(&S::TextHeightE, "0.25");
+    saver.SetIndex(&S::IntegrexMode, 3);
+    saver.SetLines(&S::PostEngrave, {"M30"});
+    WriteMachineFile(dir.path + "/default.mch", saver.Settings());
+  }
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_EQ(model.Settings().TextHeightE, "0.25");
+  EXPECT_EQ(model.Settings().Axis2E, "C");  // the mode changed while loading: its axes
+  EXPECT_EQ(model.Settings().PostEngrave, Lines{"M30"});
+  EXPECT_EQ(model.Font().glyphs['M'].moveCount, 1);
+  EXPECT_EQ(model.CurrentPage(), Page::Sequence);
+}
+
+TEST(EngraveFormModel, ABadDefaultMachineFileStopsTheStartUpButTheWindowStaysUsable) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  std::ofstream out(dir.path + "/default.mch", std::ios::binary);
+  out << "[SECTION -- Text Parameters]\r\n";
+  const std::string values[] = {"2", "1", "1", dir.path + "/BasicFont.fnt", "X", "0", "0", "Y",
+                                "0", "Z", "-.001", ".001", "50", "25", "zero"};
+  for (const std::string& value : values) out << "[Key]\r\n" << value << "\r\n";
+  out.close();
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.Run([&] { model.FormActivate(dir.path); });
+  EXPECT_EQ(host.errors, std::vector<std::string>{"'zero' is not a valid integer value."});
+  EXPECT_EQ(model.Settings().TextHeightE, "2");
+  EXPECT_NE(model.CurrentPage(), Page::Sequence);  // the rest of the start-up is skipped
+  model.SetText(&S::EngraveFeedE, "80");
+  EXPECT_EQ(model.Settings().PlungeFeedE, "40");
+}
+
+TEST(EngraveFormModel, Button1ThenButton2BringsTheTextParametersBack) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir.path);
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  model.SetText(&S::TextHeightE, "0.3");
+  model.SetLines(&S::PreToolChange, {"T1"});
+  model.SetLines(&S::ToolChange, {"M6"});
+  model.Button1Click();
+  model.SetText(&S::TextHeightE, "9");
+  model.Button2Click();
+  fs::current_path(previous);
+  EXPECT_EQ(model.Settings().TextHeightE, "0.3");
+  EXPECT_TRUE(model.Settings().PreToolChange.empty());
+  EXPECT_EQ(model.Settings().ToolChange, Lines{"M6"});
 }
 
 }  // namespace
