@@ -1,0 +1,293 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ui/qt/appearance.h"
+#include "ui/qt/engrave_form.h"
+
+// Readable failure messages for Qt's strings.
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace stylor {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+// One QApplication for the whole run, made after GoogleTest has read its options, so that
+// listing the tests needs no display.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "ui_qt_tests";
+    static char* argv[] = {name, nullptr};
+    m_app = std::make_unique<QApplication>(argc, argv);
+    ApplyAppearance(*m_app);
+  }
+  void TearDown() override { m_app.reset(); }
+
+ private:
+  std::unique_ptr<QApplication> m_app;
+};
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// The window with its dialogs and message boxes answered by the test.
+class TestForm final : public TEngraveForm {
+ public:
+  std::optional<std::string> AskProgramFile(const std::optional<std::string>&) override {
+    ++programFileQuestions;
+    return programFile;
+  }
+  std::optional<std::string> AskFontFile(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> AskMachineFileToSave(const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> AskMachineFileToOpen(const std::string&) override {
+    return std::nullopt;
+  }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void OpenUrl(const std::string& url) override { urls.push_back(url); }
+
+  std::optional<std::string> programFile;
+  int programFileQuestions = 0;
+  std::vector<std::string> messages;
+  std::vector<std::string> errors;
+  std::vector<std::string> urls;
+};
+
+class EngraveFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    m_form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
+    m_form.Start(m_dir.path());
+  }
+
+  template <typename Widget>
+  Widget* Find(const char* name) {
+    auto* widget = m_form.findChild<Widget*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+
+  QString Text(const char* name) {
+    if (auto* combo = m_form.findChild<QComboBox*>(name)) return combo->currentText();
+    if (auto* label = m_form.findChild<QLabel*>(name)) return label->text();
+    return Find<QLineEdit>(name)->text();
+  }
+
+  QRadioButton* Item(const char* group, const QString& caption) {
+    for (QRadioButton* button : Find<QGroupBox>(group)->findChildren<QRadioButton*>()) {
+      if (button->text() == caption) return button;
+    }
+    ADD_FAILURE() << group << " has no item " << caption.toStdString();
+    return nullptr;
+  }
+
+  QString Selected(const char* group) {
+    for (QRadioButton* button : Find<QGroupBox>(group)->findChildren<QRadioButton*>()) {
+      if (button->isChecked()) return button->text();
+    }
+    return {};
+  }
+
+  // Buttons react only on their indicator and caption, not anywhere in their box.
+  static void Click(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(6, button->height() / 2));
+  }
+
+  void ShowPage(Page page) { Find<QTabWidget>("PageControl")->setCurrentIndex(static_cast<int>(page)); }
+
+  QTemporaryDir m_dir;
+  TestForm m_form;
+};
+
+TEST_F(EngraveFormTest, HasItsFixedSizeAndPagesInOrder) {
+  EXPECT_EQ(m_form.size(), QSize(773, 691));
+  EXPECT_EQ(m_form.minimumSize(), m_form.maximumSize());
+  EXPECT_EQ(m_form.Surface()->size(), QSize(773, 691));
+
+  auto* pages = Find<QTabWidget>("PageControl");
+  QStringList captions;
+  for (int i = 0; i < pages->count(); ++i) captions << pages->tabText(i);
+  EXPECT_EQ(captions, QStringList({"Free Form Text", "Circle Text", "Ellipse Text", "Sequence",
+                                   "Machine", "Advanced Settings", "About"}));
+  EXPECT_FALSE(pages->isTabVisible(static_cast<int>(Page::Advanced)));
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::Sequence));
+  // Showing the sequence page at start-up fills in its example.
+  EXPECT_FALSE(Text("SeqExample").isEmpty());
+  EXPECT_EQ(Text("SeqExample").toStdString(), m_form.Model().SeqExample());
+}
+
+TEST_F(EngraveFormTest, ControlsShowTheDefaults) {
+  struct TextCase {
+    const char* name;
+    const char* text;
+  };
+  const TextCase texts[] = {
+      {"TextHeightE", ".125"}, {"WidthRatioE", "1"},  {"SpacingRatioE", "1"},
+      {"LineSpacingE", "1.5"}, {"Axis1E", "X"},       {"Axis1StartE", "0"},
+      {"TextAngleE", "0"},     {"Axis2E", "Y"},       {"Axis3E", "Z"},
+      {"PenDownE", "-.001"},   {"PenUpE", ".001"},    {"EngraveFeedE", "50"},
+      {"PlungeFeedE", "25"},   {"RadiusE", "1"},      {"AEdit", "4"},
+      {"BEdit", "2.5"},        {"JustifyPoint", "A"}, {"SeqStart", "1000"},
+      {"SeqEnd", "1010"},      {"SeqStep", "1"},      {"SeqDigits", "0"},
+      {"WidthLabel", "0"},
+  };
+  for (const TextCase& c : texts) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Text(c.name), c.text);
+  }
+  const TextCase selections[] = {
+      {"Justification", "Left"},   {"AppendMode", "Single Engrave Operation"},
+      {"FeedMode", "IPM/MMPM"},    {"IntegrexMode", "None"},
+      {"IntegrexHead", "Head 1"},  {"Direction", "Clock Wise"},
+      {"EllipseDirection", "Clock Wise"}, {"Files", "One File"},
+  };
+  for (const TextCase& c : selections) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Selected(c.name), c.text);
+  }
+  EXPECT_TRUE(Find<QCheckBox>("PreEngraveW")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>("PostEngraveW")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>("UseArcSettings")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>("InverseTimeE")->isHidden());
+  EXPECT_TRUE(Find<QLineEdit>("FilePrefix")->isHidden());
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo1")->isHidden());
+  EXPECT_TRUE(Text("FontFile").endsWith("/BasicFont.fnt")) << Text("FontFile").toStdString();
+  EXPECT_THAT(m_form.errors, IsEmpty());
+}
+
+TEST_F(EngraveFormTest, AppendModeAndAppendBoxesFollowEachOther) {
+  Click(Item("AppendMode", "Append to Engrave Job"));
+  EXPECT_FALSE(Find<QCheckBox>("PreEngraveW")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>("PostEngraveW")->isChecked());
+
+  Click(Find<QCheckBox>("PreEngraveW"));
+  EXPECT_EQ(Selected("AppendMode"), "Start New Engrave Job");
+  EXPECT_EQ(m_form.Model().Settings().AppendMode, 1);
+  EXPECT_TRUE(m_form.Model().OverwriteQuestion());
+}
+
+TEST_F(EngraveFormTest, LatheModeAndHeadWriteTheAxisLetters) {
+  Click(Item("IntegrexMode", "Mazak G12.1 T-32"));
+  Click(Item("IntegrexHead", "Head 2"));
+  EXPECT_EQ(Text("Axis1E"), "Y");
+  EXPECT_EQ(Text("Axis2E"), "X");
+  EXPECT_EQ(Text("Axis3E"), "Z");
+  EXPECT_EQ(m_form.Model().Settings().Axis2E, "X");
+}
+
+TEST_F(EngraveFormTest, TypingEngraveFeedHalvesItIntoPlungeFeed) {
+  auto* feed = Find<QLineEdit>("EngraveFeedE");
+  QTest::keyClick(feed, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(feed, Qt::Key_Backspace);
+  EXPECT_THAT(m_form.errors, ElementsAre("'' is not a valid integer value."));
+  EXPECT_EQ(Text("PlungeFeedE"), "25");
+
+  QTest::keyClicks(feed, "7");
+  EXPECT_EQ(Text("PlungeFeedE"), "3");
+  QTest::keyClicks(feed, "5");
+  EXPECT_EQ(Text("PlungeFeedE"), "37");
+  EXPECT_EQ(m_form.Model().Settings().PlungeFeedE, "37");
+  EXPECT_EQ(m_form.errors.size(), 1u);
+}
+
+TEST_F(EngraveFormTest, FreeFormMemoGivesLinesAndTheWidthOfTheLast) {
+  ShowPage(Page::FreeForm);
+  auto* memo = Find<QPlainTextEdit>("FreeFormTextE");
+  QTest::keyClicks(memo, "WIDE TEXT");
+  const QString wide = Text("WidthLabel");
+  EXPECT_NE(wide, "0");
+  EXPECT_EQ(wide.toStdString(), m_form.Model().WidthLabel());
+
+  QTest::keyClick(memo, Qt::Key_Return);
+  EXPECT_THAT(m_form.Model().Settings().FreeFormTextE, ElementsAre("WIDE TEXT"));
+  QTest::keyClicks(memo, "I");
+  EXPECT_THAT(m_form.Model().Settings().FreeFormTextE, ElementsAre("WIDE TEXT", "I"));
+  EXPECT_LT(Text("WidthLabel").toDouble(), wide.toDouble());
+}
+
+TEST_F(EngraveFormTest, EngraveTextWritesTheProgramChosenInTheSaveDialog) {
+  const QString program = m_dir.filePath("job.eia");
+  m_form.programFile = program.toStdString();
+  ShowPage(Page::FreeForm);
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "AB");
+  QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
+
+  EXPECT_EQ(m_form.programFileQuestions, 1);
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  QFile file(program);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_THAT(file.readAll().toStdString(), StartsWith("G00 X"));
+}
+
+TEST_F(EngraveFormTest, ShiftCtrlRightClickOnTheSurfaceTogglesTheFontReport) {
+  struct ClickCase {
+    const char* target;
+    Qt::MouseButton button;
+    Qt::KeyboardModifiers modifiers;
+    bool visibleAfter;
+  };
+  const Qt::KeyboardModifiers shiftCtrl = Qt::ShiftModifier | Qt::ControlModifier;
+  const ClickCase clicks[] = {
+      {"EngraveFormSurface", Qt::RightButton, Qt::ControlModifier, false},
+      {"EngraveFormSurface", Qt::LeftButton, shiftCtrl, false},
+      {"TextParameters", Qt::RightButton, shiftCtrl, false},
+      {"EngraveFormSurface", Qt::RightButton, shiftCtrl, true},
+      {"EngraveFormSurface", Qt::RightButton, Qt::ShiftModifier, true},
+      {"EngraveFormSurface", Qt::RightButton, shiftCtrl, false},
+  };
+  auto* memo1 = Find<QPlainTextEdit>("Memo1");
+  for (const ClickCase& c : clicks) {
+    SCOPED_TRACE(testing::Message() << c.target << " button " << c.button << " modifiers "
+                                    << c.modifiers.toInt());
+    auto* target = Find<QWidget>(c.target);
+    // A free spot: between the upper groups and the pages on the surface, inside the group.
+    const QPoint spot = target == m_form.Surface() ? QPoint(700, 375) : QPoint(300, 120);
+    QTest::mouseClick(target, c.button, c.modifiers, spot);
+    EXPECT_EQ(!memo1->isHidden(), c.visibleAfter);
+  }
+  EXPECT_FALSE(memo1->toPlainText().isEmpty()) << "the font report of the loaded font";
+}
+
+TEST_F(EngraveFormTest, SpinnersStepTheirEditWithinTheirRange) {
+  ShowPage(Page::Sequence);
+  auto arrow = [&](const char* spinner, int which) {
+    return Find<QWidget>(spinner)->findChildren<QToolButton*>().at(which);
+  };
+  for (int i = 0; i < 21; ++i) arrow("SeqDigitsSpinner", 0)->click();
+  EXPECT_EQ(Text("SeqDigits"), "20");
+  EXPECT_EQ(m_form.Model().Settings().SeqDigits, "20");
+  arrow("SeqStepSpinner", 1)->click();
+  EXPECT_EQ(Text("SeqStep"), "1");
+  arrow("SeqStepSpinner", 0)->click();
+  EXPECT_EQ(Text("SeqStep"), "2");
+}
+
+}  // namespace
+}  // namespace stylor
