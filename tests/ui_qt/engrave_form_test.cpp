@@ -120,7 +120,9 @@ class EngraveFormTest : public ::testing::Test {
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(6, button->height() / 2));
   }
 
-  void ShowPage(Page page) { Find<QTabWidget>("PageControl")->setCurrentIndex(static_cast<int>(page)); }
+  void ShowPage(Page page) {
+    Find<QTabWidget>("PageControl")->setCurrentIndex(static_cast<int>(page));
+  }
 
   QTemporaryDir m_dir;
   TestForm m_form;
@@ -163,9 +165,9 @@ TEST_F(EngraveFormTest, ControlsShowTheDefaults) {
     EXPECT_EQ(Text(c.name), c.text);
   }
   const TextCase selections[] = {
-      {"Justification", "Left"},   {"AppendMode", "Single Engrave Operation"},
-      {"FeedMode", "IPM/MMPM"},    {"IntegrexMode", "None"},
-      {"IntegrexHead", "Head 1"},  {"Direction", "Clock Wise"},
+      {"Justification", "Left"},          {"AppendMode", "Single Engrave Operation"},
+      {"FeedMode", "IPM/MMPM"},           {"IntegrexMode", "None"},
+      {"IntegrexHead", "Head 1"},         {"Direction", "Clock Wise"},
       {"EllipseDirection", "Clock Wise"}, {"Files", "One File"},
   };
   for (const TextCase& c : selections) {
@@ -264,8 +266,8 @@ TEST_F(EngraveFormTest, ShiftCtrlRightClickOnTheSurfaceTogglesTheFontReport) {
   };
   auto* memo1 = Find<QPlainTextEdit>("Memo1");
   for (const ClickCase& c : clicks) {
-    SCOPED_TRACE(testing::Message() << c.target << " button " << c.button << " modifiers "
-                                    << c.modifiers.toInt());
+    SCOPED_TRACE(testing::Message()
+                 << c.target << " button " << c.button << " modifiers " << c.modifiers.toInt());
     auto* target = Find<QWidget>(c.target);
     // A free spot: between the upper groups and the pages on the surface, inside the group.
     const QPoint spot = target == m_form.Surface() ? QPoint(700, 375) : QPoint(300, 120);

@@ -140,9 +140,8 @@ TEngraveForm::TEngraveForm(QWidget* parent) : QWidget(parent), m_model(*this) {
   m_pages->widget(advanced)->setEnabled(false);
   m_pages->setTabEnabled(advanced, false);
   m_pages->setTabVisible(advanced, false);
-  connect(m_pages, &QTabWidget::currentChanged, this, [this](int index) {
-    FromUser([&] { m_model.ShowPage(static_cast<Page>(index)); });
-  });
+  connect(m_pages, &QTabWidget::currentChanged, this,
+          [this](int index) { FromUser([&] { m_model.ShowPage(static_cast<Page>(index)); }); });
 
   ViewChanged();
 }
@@ -440,9 +439,10 @@ QGroupBox* TEngraveForm::AddRadioGroup(QWidget* parent, const char* fieldName,
   const int columnWidth = (width - 10) / columns;
   const int rowHeight = (height - kCaptionRoom - 4) / perColumn;
   for (int i = 0; i < count; ++i) {
-    auto* button = new QRadioButton(ToQt(std::string(info.items[static_cast<std::size_t>(i)])), box);
-    button->setGeometry(8 + (i / perColumn) * columnWidth, kCaptionRoom + (i % perColumn) * rowHeight,
-                        columnWidth - 2, rowHeight);
+    auto* button =
+        new QRadioButton(ToQt(std::string(info.items[static_cast<std::size_t>(i)])), box);
+    button->setGeometry(8 + (i / perColumn) * columnWidth,
+                        kCaptionRoom + (i % perColumn) * rowHeight, columnWidth - 2, rowHeight);
     buttons->addButton(button, i);
   }
   connect(buttons, &QButtonGroup::idToggled, this, [this, field](int id, bool checked) {
@@ -462,21 +462,20 @@ QGroupBox* TEngraveForm::AddRadioGroup(QWidget* parent, const char* fieldName,
   return box;
 }
 
-QCheckBox* TEngraveForm::AddCheckBox(QWidget* parent, const char* fieldName,
-                                     const QString& caption, int left, int top, int width) {
+QCheckBox* TEngraveForm::AddCheckBox(QWidget* parent, const char* fieldName, const QString& caption,
+                                     int left, int top, int width) {
   const StateField field = std::get<StateField>(Field(fieldName).ref);
   auto* box = new QCheckBox(caption, parent);
   box->setObjectName(fieldName);
   box->setGeometry(left, top, width, kCheckHeight);
-  connect(box, &QCheckBox::toggled, this, [this, field](bool checked) {
-    FromUser([&] { m_model.SetState(field, checked); });
-  });
+  connect(box, &QCheckBox::toggled, this,
+          [this, field](bool checked) { FromUser([&] { m_model.SetState(field, checked); }); });
   OnFieldChanged(fieldName, [this, box, field] { box->setChecked(m_model.Settings().*field); });
   return box;
 }
 
-void TEngraveForm::AddSpinner(QWidget* parent, const char* fieldName, QLineEdit* edit,
-                              int minimum, int maximum) {
+void TEngraveForm::AddSpinner(QWidget* parent, const char* fieldName, QLineEdit* edit, int minimum,
+                              int maximum) {
   const TextField field = std::get<TextField>(Field(fieldName).ref);
   auto* spinner = new UpDown(minimum, maximum, parent);
   spinner->setObjectName(QString(fieldName) + "Spinner");
@@ -551,8 +550,7 @@ std::optional<std::string> TEngraveForm::AskFontFile(const std::string& initialD
   return RunFileDialog(dialog);
 }
 
-std::optional<std::string> TEngraveForm::AskMachineFileToSave(
-    const std::string& initialDirectory) {
+std::optional<std::string> TEngraveForm::AskMachineFileToSave(const std::string& initialDirectory) {
   QFileDialog dialog(this, QString(), ToQt(initialDirectory), "Machine File (*.mch)");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix("mch");
@@ -560,8 +558,7 @@ std::optional<std::string> TEngraveForm::AskMachineFileToSave(
   return RunFileDialog(dialog);
 }
 
-std::optional<std::string> TEngraveForm::AskMachineFileToOpen(
-    const std::string& initialDirectory) {
+std::optional<std::string> TEngraveForm::AskMachineFileToOpen(const std::string& initialDirectory) {
   QFileDialog dialog(this, QString(), ToQt(initialDirectory), "Machine File (*.mch)");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
@@ -572,9 +569,7 @@ void TEngraveForm::ShowError(const std::string& text) {
   QMessageBox::critical(this, kTitle, ToQt(text));
 }
 
-void TEngraveForm::OpenUrl(const std::string& url) {
-  QDesktopServices::openUrl(QUrl(ToQt(url)));
-}
+void TEngraveForm::OpenUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(ToQt(url))); }
 
 void TEngraveForm::FieldChanged(const FieldInfo& field) {
   const auto show = m_showField.find(field.name);
@@ -606,10 +601,18 @@ void TEngraveForm::mousePressEvent(QMouseEvent* event) {
   }
   MouseButton button;
   switch (event->button()) {
-    case Qt::LeftButton: button = MouseButton::Left; break;
-    case Qt::RightButton: button = MouseButton::Right; break;
-    case Qt::MiddleButton: button = MouseButton::Middle; break;
-    default: QWidget::mousePressEvent(event); return;
+    case Qt::LeftButton:
+      button = MouseButton::Left;
+      break;
+    case Qt::RightButton:
+      button = MouseButton::Right;
+      break;
+    case Qt::MiddleButton:
+      button = MouseButton::Middle;
+      break;
+    default:
+      QWidget::mousePressEvent(event);
+      return;
   }
   const Qt::KeyboardModifiers modifiers = event->modifiers();
   m_model.Run([&] {

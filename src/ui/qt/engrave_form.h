@@ -34,6 +34,7 @@ class TEngraveForm : public QWidget, public FormHost {
   static constexpr int kWidth = 773;
   static constexpr int kHeight = 691;
 
+  /// Builds every control showing the model's defaults; start-up runs later (Start).
   explicit TEngraveForm(QWidget* parent = nullptr);
   ~TEngraveForm() override;
 
@@ -87,8 +88,8 @@ class TEngraveForm : public QWidget, public FormHost {
                           int height);
   QGroupBox* AddRadioGroup(QWidget* parent, const char* fieldName, const QString& caption,
                            int columns, int left, int top, int width, int height);
-  QCheckBox* AddCheckBox(QWidget* parent, const char* fieldName, const QString& caption,
-                         int left, int top, int width);
+  QCheckBox* AddCheckBox(QWidget* parent, const char* fieldName, const QString& caption, int left,
+                         int top, int width);
   void AddSpinner(QWidget* parent, const char* fieldName, QLineEdit* edit, int minimum,
                   int maximum);
   QPushButton* AddButton(QWidget* parent, const char* name, const QString& caption, int left,

@@ -13,9 +13,11 @@ namespace stylor {
 /// reports every move; the position stays where it is at either end.
 class UpDown final : public QWidget {
  public:
+  /// Starts at `minimum`.
   UpDown(int minimum, int maximum, QWidget* parent);
   /// Called with the new position after each click that moved it.
   void OnMoved(std::function<void(int)> moved) { m_moved = std::move(moved); }
+  /// Where the arrows have moved the position so far.
   int Position() const { return m_position; }
 
  protected:
@@ -35,6 +37,7 @@ class UpDown final : public QWidget {
 /// A label that runs an action when clicked with the left button, shown as a link.
 class LinkLabel final : public QLabel {
  public:
+  /// An empty label with the pointing-hand cursor.
   explicit LinkLabel(QWidget* parent);
   /// The action of a click.
   void OnClicked(std::function<void()> clicked) { m_clicked = std::move(clicked); }
@@ -50,6 +53,7 @@ class LinkLabel final : public QLabel {
 /// D (bottom).
 class EllipseDiagram final : public QWidget {
  public:
+  /// Drawn in the palette's text and highlight colours.
   explicit EllipseDiagram(QWidget* parent);
 
  protected:

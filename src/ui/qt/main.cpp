@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
   cli.allow_extras();
   std::string screenshot;
   cli.add_option("--screenshot", screenshot,
-                 "Save a PNG picture of the window after start-up to this file, then exit");
+                 "Save a PNG picture of the window after start-up to this file, then exit")
+      ->type_name("FILE");
   try {
     cli.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
