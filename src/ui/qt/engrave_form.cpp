@@ -115,12 +115,12 @@ TEngraveForm::TEngraveForm(QWidget* parent) : QWidget(parent), m_model(*this) {
   m_pages->setObjectName("PageControl");
   m_pages->setGeometry(0, 0, kWidth, kPanelHeight);
 
-  struct PageSpec {
+  struct PageEntry {
     const char* name;
     const char* caption;
     void (TEngraveForm::*build)(QWidget*);
   };
-  const PageSpec pages[] = {
+  const PageEntry pages[] = {
       {"FreeForm", "Free Form Text", &TEngraveForm::BuildFreeFormPage},
       {"CircleTextPage", "Circle Text", &TEngraveForm::BuildCircleTextPage},
       {"EllipseText", "Ellipse Text", &TEngraveForm::BuildEllipseTextPage},
@@ -129,11 +129,11 @@ TEngraveForm::TEngraveForm(QWidget* parent) : QWidget(parent), m_model(*this) {
       {"Advanced", "Advanced Settings", &TEngraveForm::BuildAdvancedPage},
       {"About", "About", &TEngraveForm::BuildAboutPage},
   };
-  for (const PageSpec& spec : pages) {
+  for (const PageEntry& entry : pages) {
     auto* page = new QWidget;
-    page->setObjectName(spec.name);
-    (this->*spec.build)(page);
-    m_pages->addTab(page, spec.caption);
+    page->setObjectName(entry.name);
+    (this->*entry.build)(page);
+    m_pages->addTab(page, entry.caption);
   }
   // The advanced page keeps its place in the page order but is never offered.
   const int advanced = static_cast<int>(Page::Advanced);
@@ -321,17 +321,17 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
 }
 
 void TEngraveForm::BuildMachinePage(QWidget* page) {
-  struct MemoSpec {
+  struct MemoEntry {
     const char* name;
     const char* caption;
     int left;
     int top;
   };
-  const MemoSpec memos[] = {{"PreToolChange", "Pre Tool Change", 8, 4},
+  const MemoEntry memos[] = {{"PreToolChange", "Pre Tool Change", 8, 4},
                             {"PostToolChange", "Post Tool Change", 336, 4},
                             {"ToolChange", "Tool Change", 8, 116},
                             {"PostEngrave", "Post Engrave", 336, 116}};
-  for (const MemoSpec& memo : memos) {
+  for (const MemoEntry& memo : memos) {
     AddLabel(page, memo.caption, memo.left, memo.top);
     AddMemo(page, memo.name, memo.left, memo.top + 16, 320, 89)
         ->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
