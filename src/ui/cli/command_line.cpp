@@ -7,6 +7,10 @@
 #include <string_view>
 
 #include "engrave/program_store.h"
+#include "preview/preview_scene.h"
+#include "preview/program_reader.h"
+#include "preview/program_stats.h"
+#include "preview/svg.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
 #include "ui/model/engrave_form_model.h"
@@ -18,13 +22,13 @@ namespace fs = std::filesystem;
 
 enum class Kind {
   Set, Font, Text, Arc, Ellipse, Sequence, SaveMachine, OpenMachine, OpenOld, ResetMachine,
-  Width, Example, FontReport, Show,
+  Width, Example, FontReport, Show, Stats, Preview,
 };
 
 struct ActionInfo {
   std::string_view name;
   Kind kind;
-  std::string_view argument;  // empty: the action takes none
+  std::string_view argument;  // empty: the action takes none; two words: it takes two
   std::string_view help;
 };
 
@@ -45,13 +49,18 @@ constexpr ActionInfo kActions[] = {
     {"example", Kind::Example, "", "print the sequence example label"},
     {"font-report", Kind::FontReport, "", "print the lines of the font report"},
     {"show", Kind::Show, "FIELD", "print a field as held (memo lines one per line)"},
+    {"stats", Kind::Stats, "FILE",
+     "print lines, lengths, plunges, times (rapids at 5000 per min) and extents of the program "
+     "FILE, read with the axes, pen levels and modes of the fields"},
+    {"preview", Kind::Preview, "FILE OUT",
+     "draw the program FILE as the SVG picture OUT, read like stats"},
 };
 
 struct Action {
   const ActionInfo* info = nullptr;
   std::string argument;
   const FieldInfo* field = nullptr;  // --set and show
-  std::string value;                 // --set
+  std::string value;                 // --set; preview: the picture
 };
 
 class UsageError : public std::runtime_error {
@@ -135,6 +144,12 @@ Invocation Parse(const std::vector<std::string>& args) {
         throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
       }
       action.argument = args[++pos];
+      if (info->argument.find(' ') != std::string_view::npos) {
+        if (pos + 1 >= args.size()) {
+          throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
+        }
+        action.value = args[++pos];
+      }
     }
     if (info->kind == Kind::Set) {
       const std::size_t equals = action.argument.find('=');
@@ -265,6 +280,18 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       for (const std::string& line : model.FontReportLines()) out << line << "\n";
       break;
     case Kind::Show: PrintField(model.Settings(), *action.field, out); break;
+    case Kind::Stats: {
+      const ReaderOptions options = ReaderOptionsFrom(model.Settings());
+      out << FormatStats(StatsOfProgram(ReadProgramFile(action.argument), action.argument, options));
+      break;
+    }
+    case Kind::Preview: {
+      const ReaderOptions options = ReaderOptionsFrom(model.Settings());
+      const PreviewScene scene =
+          SceneOfProgram(ReadProgramFile(action.argument), action.argument, options);
+      SaveTextFile(action.value, DrawSvg(scene));
+      break;
+    }
   }
 }
 

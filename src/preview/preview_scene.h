@@ -1,0 +1,97 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engrave/geometry.h"
+#include "preview/program_reader.h"
+
+namespace stylor {
+
+struct EngraveSettings;
+struct StrokeFont;
+
+/// The window's pages (the window model defines them). The preview goes by their order:
+/// FreeForm, CircleText, EllipseText, Sequence, then the pages that run no job.
+enum class Page;
+
+enum class SegmentKind {
+  Cut,     // feed move with the tool down: drawn solid
+  Rapid,   // positioning move with the tool up (G00, or a feed move above the work)
+  Plunge,  // the tool goes down here: `from` and `to` are the same point
+};
+
+/// One piece of tool path in the text plane: Axis 1 to the right, Axis 2 up, machine lengths
+/// (rotary degrees unrolled on the pen down radius).
+struct PreviewSegment {
+  SegmentKind kind = SegmentKind::Cut;
+  Point2 from;
+  Point2 to;
+  friend bool operator==(const PreviewSegment&, const PreviewSegment&) = default;
+};
+
+enum class GuideKind { None, Circle, Ellipse };
+
+/// The circle or ellipse that the text follows, drawn as a thin guide.
+struct PreviewGuide {
+  GuideKind kind = GuideKind::None;
+  Point2 centre;
+  double radius1 = 0;   // along the turned Axis 1 (a circle's radius)
+  double radius2 = 0;   // across it (a circle: the same)
+  double angleRad = 0;  // turn of radius1 from Axis 1, counter-clockwise
+  friend bool operator==(const PreviewGuide&, const PreviewGuide&) = default;
+};
+
+enum class MarkerKind {
+  StartPoint,  // the start values of the settings, where free-form text and numbers begin
+  Centre,      // the centre of the arc's circle or of the ellipse
+};
+
+struct PreviewMarker {
+  MarkerKind kind = MarkerKind::StartPoint;
+  Point2 at;
+  friend bool operator==(const PreviewMarker&, const PreviewMarker&) = default;
+};
+
+/// Everything the preview panel draws, in plane coordinates; no toolkit types.
+struct PreviewScene {
+  std::vector<PreviewSegment> segments;    // in program order
+  std::optional<Point2> programStart;      // the first place in the plane the program reaches
+  std::optional<PreviewMarker> marker;
+  PreviewGuide guide;
+  char axis1 = 'X';                        // letters of the horizontal and vertical axes
+  char axis2 = 'Y';
+  std::string caption;    // the lathe-mill mode ("" for "None"); moves are shown as written
+  std::string note;       // what the picture leaves out or joins (sequences), else ""
+  std::string message;    // why nothing is drawn: a field that does not convert, a refusal
+};
+
+/// The rectangle that holds every segment, marker and guide of a scene.
+struct PreviewBounds {
+  Point2 min;
+  Point2 max;
+  bool empty = true;
+};
+
+/// The bounds of `scene`; empty when it has nothing to draw.
+PreviewBounds BoundsOf(const PreviewScene& scene);
+
+/// The scene of a program text: its moves as segments, its first point as the start marker, the
+/// options' plane letters and mode caption. Throws what ReadProgram throws.
+PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
+                            const ReaderOptions& options);
+
+/// How many numbers of a sequence the preview engraves: they all stand at the same point.
+constexpr int kPreviewNumbers = 3;
+
+/// Runs the job of `page` in memory (free-form text for FreeForm and the pages without a job,
+/// Create Arc for CircleText, Create Ellipse for EllipseText, the first kPreviewNumbers numbers
+/// of Generate Sequences into one program for Sequence) and reads its program back into a scene
+/// with the start point or centre marker and the arc's circle or the ellipse as a guide. Never
+/// touches a file and never throws: a field that does not convert, or the job's refusal, comes
+/// back as the scene's message (full stop included, as a message box shows it) with no segments.
+PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, Page page);
+
+}  // namespace stylor

@@ -1,0 +1,389 @@
+#include "preview/program_reader.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "settings/engrave_settings.h"
+#include "settings/error.h"
+#include "settings/numbers.h"
+
+namespace stylor {
+namespace {
+
+constexpr int kModeG16 = 1;
+constexpr int kModeG071 = 2;
+constexpr int kModeOkumaG138 = 6;
+constexpr int kDegreesPerMin = 1;
+constexpr int kInverseTime = 2;
+
+// Beyond this a word is a mistake or a macro result, never a position on a machine.
+constexpr double kMaxWordValue = 1e9;
+
+// Axis words that are not one of the job's three letters still move their axis.
+constexpr std::string_view kOtherAxisLetters = "XYZABCUVW";
+
+// G codes that switch a state and leave the axis words of their line as a move. Any other
+// non-motion G code (G04, G12.1, G16, G28, G92, G110 ...) takes its line's axis words as
+// parameters.
+constexpr double kModalOnly[] = {17, 18, 19, 20, 21, 40, 41, 42, 43, 49, 54, 55, 56,
+                                 57, 58, 59, 61, 64, 80, 93, 94, 95, 98, 99};
+
+bool WritesDegrees(int mode) { return mode == 0 || mode == 1 || mode == 2 || mode == 6; }
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-'; }
+
+std::string Quoted(char letter) {
+  if (letter == '\0') return "nothing";
+  return std::string("'") + letter + "'";
+}
+
+void CheckLetter(char letter, const char* axisName) {
+  if (letter == '\0') throw Error(std::string("The axis letter of ") + axisName + " is empty");
+  if (!IsAsciiLetter(letter)) {
+    throw Error(std::string("The axis letter of ") + axisName + " is " + Quoted(letter) +
+                ": a program can only be read back with letters A to Z");
+  }
+  const char upper = Upper(letter);
+  if (upper == 'G' || upper == 'M' || upper == 'N' || upper == 'F') {
+    throw Error(std::string("The axis letter of ") + axisName + " is " + Quoted(letter) +
+                ": G, M, N and F words are the program's own and cannot be read as an axis");
+  }
+}
+
+// Slots of the words of one line: the three job axes first, then the other axis letters.
+constexpr int kAxis1Slot = 0;
+constexpr int kAxis2Slot = 1;
+constexpr int kSlotCount = 3 + static_cast<int>(kOtherAxisLetters.size());
+
+}  // namespace
+
+ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings) {
+  ReaderOptions options;
+  options.penUp = ReadReal(settings.PenUpE);
+  options.penDown = ReadReal(settings.PenDownE);
+  options.axis1 = ReadLetter(settings.Axis1E);
+  options.axis2 = ReadLetter(settings.Axis2E);
+  options.plungeAxis = ReadLetter(settings.Axis3E);
+  options.feedMode = settings.FeedMode;
+  options.latheMillMode = settings.IntegrexMode;
+  if (settings.IntegrexMode == kModeG16) {
+    if (settings.Axis1E == "Y") options.g16AxisMarker = 1;
+    if (settings.Axis2E == "Y") options.g16AxisMarker = 2;
+  }
+  return options;
+}
+
+bool UnrollsDegrees(const ReaderOptions& options, char letter) {
+  return IsRotaryLetter(letter) && WritesDegrees(options.latheMillMode);
+}
+
+void CheckReaderOptions(const ReaderOptions& options) {
+  CheckLetter(options.axis1, "Axis 1");
+  CheckLetter(options.axis2, "Axis 2");
+  CheckLetter(options.plungeAxis, "the plunge axis");
+  const char letters[3] = {options.axis1, options.axis2, options.plungeAxis};
+  const char* names[3] = {"Axis 1", "Axis 2", "the plunge axis"};
+  for (int a = 0; a < 3; ++a) {
+    for (int b = a + 1; b < 3; ++b) {
+      if (Upper(letters[a]) == Upper(letters[b])) {
+        throw Error(std::string(names[a]) + " and " + names[b] + " both have the letter " +
+                    Quoted(letters[b]) + ": their words cannot be told apart in the program");
+      }
+    }
+  }
+  if (options.penDown == 0 &&
+      (UnrollsDegrees(options, options.axis1) || UnrollsDegrees(options, options.axis2))) {
+    throw Error("The pen down level must not be 0 with a rotary axis: it is the radius of the "
+                "cylinder on which the degrees of the program are unrolled");
+  }
+}
+
+ProgramReader::ProgramReader(const ReaderOptions& options)
+    : m_options(options), m_circumference(2 * options.penDown * kPi) {
+  CheckReaderOptions(options);
+  // The axis whose F is written in degrees per minute, as the moves were written: Axis 2 wins
+  // over Axis 1 when both are rotary; G07.1 and G138 never write degrees per minute.
+  m_degreesAxis = options.g16AxisMarker;
+  if (options.latheMillMode == kModeG071 || options.latheMillMode == kModeOkumaG138) {
+    m_degreesAxis = 0;
+  } else if (UnrollsDegrees(options, options.axis2)) {
+    m_degreesAxis = 2;
+  } else if (UnrollsDegrees(options, options.axis1)) {
+    m_degreesAxis = 1;
+  }
+}
+
+double ProgramReader::Unrolled(char letter, double written) const {
+  // Rotary words are degrees on a cylinder whose radius is the cutting level.
+  if (UnrollsDegrees(m_options, letter)) return written / 360 * m_circumference;
+  return written;
+}
+
+bool ProgramReader::IsDown(double level) const {
+  const double middle = m_options.penUp / 2 + m_options.penDown / 2;
+  return m_options.penDown <= m_options.penUp ? level <= middle : level >= middle;
+}
+
+void ProgramReader::Record(unsigned char letter, double value) {
+  Axis& axis = m_axes[letter];
+  if (!axis.seen) {
+    axis.seen = true;
+    axis.min = axis.max = value;
+  } else {
+    if (value < axis.min) axis.min = value;
+    if (value > axis.max) axis.max = value;
+  }
+}
+
+std::optional<double> ProgramReader::Minutes(bool lineHasFeed, double length,
+                                             double turnedLength) const {
+  if (length == 0) return 0.0;
+  if (!m_feed || *m_feed == 0) return std::nullopt;
+  const double feed = *m_feed;
+  double minutes = 0;
+  if (m_options.feedMode == kInverseTime) {
+    // F is the inverse of the move's time and holds for its own line only.
+    if (!lineHasFeed) return std::nullopt;
+    minutes = 1 / feed;
+  } else if (m_options.feedMode == kDegreesPerMin && turnedLength > 0) {
+    minutes = (turnedLength / m_circumference * 360) / feed;
+  } else {
+    minutes = length / feed;
+  }
+  if (!std::isfinite(minutes) || minutes < 0) return std::nullopt;
+  return minutes;
+}
+
+std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
+  ++m_lines;
+  const char jobLetters[3] = {m_options.axis1, m_options.axis2, m_options.plungeAxis};
+
+  std::array<std::optional<double>, kSlotCount> words{};
+  std::optional<int> motion;
+  std::optional<bool> incremental;
+  std::optional<double> feed;
+  bool parameterLine = false;
+  bool unread = false;
+
+  std::size_t i = 0;
+  while (i < line.size()) {
+    const char c = line[i];
+    if (c == '(') {
+      const std::size_t close = line.find(')', i);
+      if (close == std::string_view::npos) break;
+      i = close + 1;
+      continue;
+    }
+    if (c == ';') break;
+    if (c == '#' || c == '[') {
+      // Macro variables and expressions: their values are only known on the machine.
+      unread = true;
+      break;
+    }
+    ++i;
+    if (!IsAsciiLetter(c)) continue;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    std::size_t end = i;
+    while (end < line.size() && IsNumberChar(line[end])) ++end;
+    const std::string_view number = line.substr(i, end - i);
+    i = end;
+
+    int slot = -1;
+    for (int s = 0; s < 3; ++s) {
+      if (c == jobLetters[s]) slot = s;
+    }
+    const char upper = Upper(c);
+    if (slot < 0) {
+      for (int s = 0; s < 3; ++s) {
+        if (upper == Upper(jobLetters[s])) slot = s;
+      }
+    }
+    if (slot < 0) {
+      const std::size_t other = kOtherAxisLetters.find(upper);
+      if (other != std::string_view::npos) slot = 3 + static_cast<int>(other);
+    }
+    const bool matters = slot >= 0 || upper == 'G' || upper == 'F';
+    // A letter without a number is an address of the control ("G17UH"); words such as M15,
+    // N1000, S or T move nothing.
+    if (number.empty() || !matters) continue;
+    const ScannedReal scanned = ScanReal(number);
+    if (scanned.used != number.size() || !(std::abs(scanned.value) < kMaxWordValue)) {
+      unread = true;
+      break;
+    }
+    const double value = scanned.value;
+    if (slot >= 0) {
+      words[slot] = value;
+    } else if (upper == 'F') {
+      feed = value;
+    } else if (value == 0 || value == 1 || value == 2 || value == 3) {
+      motion = value == 0 ? 0 : 1;
+    } else if (value == 90 || value == 91) {
+      incremental = value == 91;
+    } else {
+      bool modal = false;
+      for (const double g : kModalOnly) modal = modal || value == g;
+      if (!modal) parameterLine = true;
+    }
+  }
+  if (unread) {
+    ++m_unreadLines;
+    return std::nullopt;
+  }
+  if (motion) m_motion = *motion;
+  if (incremental) m_incremental = *incremental;
+  if (parameterLine) return std::nullopt;
+  if (feed) m_feed = feed;
+
+  const Axis& axis1 = m_axes[static_cast<unsigned char>(m_options.axis1)];
+  const Axis& axis2 = m_axes[static_cast<unsigned char>(m_options.axis2)];
+  const Axis& plunge = m_axes[static_cast<unsigned char>(m_options.plungeAxis)];
+  const bool planeKnownBefore = axis1.known && axis2.known;
+  const Point2 from{Unrolled(m_options.axis1, axis1.value), Unrolled(m_options.axis2, axis2.value)};
+  const bool levelKnownBefore = plunge.known;
+  const double levelBefore = plunge.value;
+
+  bool moves = false;
+  for (int s = 0; s < kSlotCount; ++s) {
+    if (!words[s]) continue;
+    const char letter = s < 3 ? jobLetters[s] : kOtherAxisLetters[s - 3];
+    Axis& axis = m_axes[static_cast<unsigned char>(letter)];
+    if (m_incremental) {
+      if (axis.known) axis.value = axis.value + *words[s];
+    } else {
+      axis.value = *words[s];
+      axis.known = true;
+    }
+    if (axis.known) Record(static_cast<unsigned char>(letter), axis.value);
+    if (s < 3) moves = true;
+  }
+  if (!moves) return std::nullopt;
+
+  const Point2 to{Unrolled(m_options.axis1, axis1.value), Unrolled(m_options.axis2, axis2.value)};
+  if (!planeKnownBefore) {
+    // Where the machine stood before is unknown: this move only tells where the program starts.
+    if (axis1.known && axis2.known && !m_start) m_start = to;
+    return std::nullopt;
+  }
+
+  ProgramMove move;
+  move.line = m_lines;
+  move.fed = m_motion != 0;
+  move.from = from;
+  move.to = to;
+  move.toLevel = plunge.known ? plunge.value : 0;
+  move.fromLevel = levelKnownBefore ? levelBefore : move.toLevel;
+  const bool down = plunge.known && IsDown(move.toLevel);
+  const bool planeWords = words[kAxis1Slot] || words[kAxis2Slot];
+  if (!planeWords) move.kind = down ? MoveKind::Plunge : MoveKind::Lift;
+  else if (!move.fed) move.kind = MoveKind::Rapid;
+  else move.kind = down ? MoveKind::Cut : MoveKind::Travel;
+
+  const double d1 = to.x - from.x;
+  const double d2 = to.y - from.y;
+  const double d3 = move.toLevel - move.fromLevel;
+  move.length = std::sqrt(d1 * d1 + d2 * d2 + d3 * d3);
+  if (move.fed) {
+    double turned = 0;
+    if (m_degreesAxis == 1 && words[kAxis1Slot]) turned = std::abs(d1);
+    if (m_degreesAxis == 2 && words[kAxis2Slot]) turned = std::abs(d2);
+    move.minutes = Minutes(feed.has_value(), move.length, turned);
+  }
+  return move;
+}
+
+ProgramSummary ProgramReader::Summary() const {
+  ProgramSummary summary;
+  summary.lines = m_lines;
+  summary.unreadLines = m_unreadLines;
+  summary.start = m_start;
+  const char jobLetters[3] = {m_options.axis1, m_options.axis2, m_options.plungeAxis};
+  auto add = [&](char letter) {
+    const Axis& axis = m_axes[static_cast<unsigned char>(letter)];
+    if (axis.seen) summary.extents.push_back({letter, axis.min, axis.max});
+  };
+  for (const char letter : jobLetters) add(letter);
+  for (int c = 0; c < 256; ++c) {
+    const char letter = static_cast<char>(c);
+    if (letter != jobLetters[0] && letter != jobLetters[1] && letter != jobLetters[2]) {
+      add(letter);
+    }
+  }
+  return summary;
+}
+
+ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
+                           const ReaderOptions& options, const MoveVisitor& visit) {
+  ProgramReader reader(options);
+  std::int64_t lineNumber = 0;
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    const std::size_t lf = bytes.find('\n', pos);
+    const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+    std::string_view line = bytes.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++lineNumber;
+    if (line.size() > kMaxProgramLine) {
+      std::string message = "Line ";
+      AppendInteger(message, lineNumber);
+      message += " of the program '" + name + "' is longer than ";
+      AppendInteger(message, static_cast<long long>(kMaxProgramLine));
+      throw Error(message + " characters: it is not a G-code program");
+    }
+    if (line.find('\0') != std::string_view::npos) {
+      std::string message = "The program '" + name + "' holds binary data (a zero byte on line ";
+      AppendInteger(message, lineNumber);
+      throw Error(message + "): it is not a G-code program");
+    }
+    if (const std::optional<ProgramMove> move = reader.ReadLine(line); move && visit) visit(*move);
+    pos = end == bytes.size() ? end : end + 1;
+  }
+  return reader.Summary();
+}
+
+std::string ReadProgramFile(const std::string& path) {
+  errno = 0;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                              &std::fclose);
+  if (!file) {
+    throw Error("Cannot read the program file '" + path + "': " + std::strerror(errno));
+  }
+  const std::string tooLarge =
+      "The program file '" + path + "' is larger than 64 MiB: too large for a program to preview";
+  // A regular file says its size at once; a pipe or device is cut off while it is read.
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (std::filesystem::is_directory(status)) {
+    throw Error("Cannot read the program file '" + path + "': " + std::strerror(EISDIR));
+  }
+  if (std::filesystem::is_regular_file(status) &&
+      std::filesystem::file_size(path, error) > kMaxProgramBytes && !error) {
+    throw Error(tooLarge);
+  }
+  std::string bytes;
+  char buffer[1 << 16];
+  for (;;) {
+    errno = 0;
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+    if (got == 0) {
+      if (std::ferror(file.get())) {
+        throw Error("Cannot read the program file '" + path + "': " +
+                    std::strerror(errno != 0 ? errno : EIO));
+      }
+      break;
+    }
+    if (bytes.size() + got > kMaxProgramBytes) throw Error(tooLarge);
+    bytes.append(buffer, got);
+  }
+  return bytes;
+}
+
+}  // namespace stylor

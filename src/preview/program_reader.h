@@ -1,0 +1,140 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engrave/geometry.h"
+
+namespace stylor {
+
+struct EngraveSettings;
+
+/// Longest program line the reader takes; a longer one means the file is no G-code program.
+constexpr std::size_t kMaxProgramLine = 4096;
+/// Largest program file the reader takes (64 MiB, some two and a half million moves).
+constexpr std::size_t kMaxProgramBytes = std::size_t{64} << 20;
+
+/// What the numbers of a program mean: which letters span the text plane and which one plunges,
+/// the pen levels, and the modes the program was written in.
+struct ReaderOptions {
+  char axis1 = 'X';
+  char axis2 = 'Y';
+  char plungeAxis = 'Z';
+  double penUp = 0.001;    // travel level of the plunge axis
+  double penDown = -0.001; // cutting level; on a rotary axis the radius of the engraved cylinder
+  int feedMode = 0;        // 0 units per minute, 1 degrees per minute, 2 inverse time
+  int latheMillMode = 0;   // IntegrexMode item index
+  int g16AxisMarker = 0;   // Mazak G16: the plane axis (1, 2) whose F is in degrees per minute
+  friend bool operator==(const ReaderOptions&, const ReaderOptions&) = default;
+};
+
+/// The options of the settings' axis letters, pen levels, feed mode and lathe-mill mode. Throws
+/// the conversion message when PenUpE or PenDownE does not convert.
+ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings);
+
+/// Throws Error when the options cannot read a program back: an axis letter that is empty, not a
+/// letter, one of the program's own words G, M, N, F, or the same as another axis letter; a pen
+/// down level of 0 where rotary words in degrees must be unrolled on it.
+void CheckReaderOptions(const ReaderOptions& options);
+
+/// True when the options' plane letter is a rotary axis written in degrees (A, B, C outside the
+/// Mazak G12.1 modes).
+bool UnrollsDegrees(const ReaderOptions& options, char letter);
+
+enum class MoveKind {
+  Rapid,   // G00 move in the plane
+  Cut,     // feed move in the plane with the tool down
+  Travel,  // feed move in the plane with the tool up (Mazak G07.1 positioning, user lines)
+  Plunge,  // move of the plunge axis alone that leaves the tool down
+  Lift,    // move of the plunge axis alone that leaves the tool up
+};
+
+/// One move of a program that starts from a known place in the plane.
+struct ProgramMove {
+  MoveKind kind = MoveKind::Rapid;
+  bool fed = false;                // G01 (G02, G03 taken as their chord) rather than G00
+  Point2 from;                     // plane, machine lengths (rotary degrees unrolled)
+  Point2 to;
+  double fromLevel = 0;            // plunge axis
+  double toLevel = 0;
+  double length = 0;               // along the plane and the plunge axis together
+  std::optional<double> minutes;   // fed moves whose F times them; rapids have none
+  std::int64_t line = 0;           // 1 for the first line
+};
+
+/// Lowest and highest value written on one axis letter by the moves of a program.
+struct AxisExtent {
+  char letter = 0;
+  double min = 0;
+  double max = 0;
+  friend bool operator==(const AxisExtent&, const AxisExtent&) = default;
+};
+
+/// What a whole program held besides its moves.
+struct ProgramSummary {
+  std::int64_t lines = 0;
+  std::int64_t unreadLines = 0;        // macro lines and words whose number does not read
+  std::optional<Point2> start;         // first place in the plane that the program reaches
+  std::vector<AxisExtent> extents;     // plane, plunge, then other letters in alphabetical order
+};
+
+using MoveVisitor = std::function<void(const ProgramMove&)>;
+
+/// Reads G-code as Stylor writes it, line by line, keeping the modal state: G00/G01 (G02/G03 as
+/// straight feed moves), G90/G91, F, a position per axis letter. Lines that move nothing (N
+/// lines, M words, mode switches such as G12.1 or G16 whose axis words are parameters, comments,
+/// the user's block lines) are counted and skipped.
+class ProgramReader {
+ public:
+  /// Throws what CheckReaderOptions throws.
+  explicit ProgramReader(const ReaderOptions& options);
+
+  /// Reads one line (line end removed, at most kMaxProgramLine characters) and returns the move
+  /// it makes from a known place in the plane, if any.
+  std::optional<ProgramMove> ReadLine(std::string_view line);
+
+  /// The counts, start point and extents so far.
+  ProgramSummary Summary() const;
+
+ private:
+  struct Axis {
+    bool known = false;
+    double value = 0;  // as written (degrees on rotary axes)
+    bool seen = false;
+    double min = 0;
+    double max = 0;
+  };
+
+  double Unrolled(char letter, double written) const;
+  bool IsDown(double level) const;
+  void Record(unsigned char letter, double value);
+  std::optional<double> Minutes(bool lineHasFeed, double length, double turnedLength) const;
+
+  ReaderOptions m_options;
+  double m_circumference;
+  int m_degreesAxis;
+  std::array<Axis, 256> m_axes{};
+  int m_motion = 0;          // 0 rapid, 1 feed (G02 and G03 count as 1)
+  bool m_incremental = false;
+  std::optional<double> m_feed;
+  std::int64_t m_lines = 0;
+  std::int64_t m_unreadLines = 0;
+  std::optional<Point2> m_start;
+};
+
+/// Reads a whole program text (CR LF or LF line ends), handing each move to `visit`. `name`
+/// names the program in messages. Throws Error naming it for a zero byte (binary data) or a line
+/// longer than kMaxProgramLine, and what ProgramReader throws.
+ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
+                           const ReaderOptions& options, const MoveVisitor& visit);
+
+/// The bytes of a program file; throws Error naming it when it cannot be read or is larger than
+/// kMaxProgramBytes.
+std::string ReadProgramFile(const std::string& path);
+
+}  // namespace stylor

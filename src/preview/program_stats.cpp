@@ -1,0 +1,69 @@
+#include "preview/program_stats.h"
+
+#include "settings/numbers.h"
+
+namespace stylor {
+
+ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
+                            const ReaderOptions& options) {
+  ProgramStats stats;
+  const ProgramSummary summary = ReadProgram(bytes, name, options, [&](const ProgramMove& move) {
+    ++stats.moves;
+    if (!move.fed) stats.rapidLength += move.length;
+    if (move.kind == MoveKind::Cut) stats.cutLength += move.length;
+    if (move.kind == MoveKind::Travel) stats.travelLength += move.length;
+    if (move.kind == MoveKind::Plunge) ++stats.plunges;
+    if (move.fed) {
+      if (move.minutes) stats.feedMinutes += *move.minutes;
+      else ++stats.untimedMoves;
+    }
+  });
+  stats.lines = summary.lines;
+  stats.unreadLines = summary.unreadLines;
+  stats.extents = summary.extents;
+  stats.rapidMinutes = stats.rapidLength / kRapidPerMin;
+  return stats;
+}
+
+std::string FormatStats(const ProgramStats& stats) {
+  std::string out;
+  auto count = [&](const char* name, std::int64_t value) {
+    out += name;
+    out += ": ";
+    AppendInteger(out, value);
+    out += '\n';
+  };
+  auto real = [&](const char* name, double value, const char* unit) {
+    out += name;
+    out += ": ";
+    AppendFixed(out, value, 4);
+    out += unit;
+    out += '\n';
+  };
+  count("lines", stats.lines);
+  count("moves", stats.moves);
+  count("unread lines", stats.unreadLines);
+  real("cut length", stats.cutLength, "");
+  real("rapid length", stats.rapidLength, "");
+  real("travel length", stats.travelLength, "");
+  count("plunges", stats.plunges);
+  real("feed time", stats.feedMinutes, " min");
+  count("untimed moves", stats.untimedMoves);
+  real("rapid time", stats.rapidMinutes, " min");
+  out += "rapid rate: ";
+  AppendFixed(out, kRapidPerMin, 0);
+  out += " per min\n";
+  real("total time", stats.feedMinutes + stats.rapidMinutes, " min");
+  for (const AxisExtent& extent : stats.extents) {
+    out += "extent ";
+    out += extent.letter;
+    out += ": ";
+    AppendFixed(out, extent.min, 4);
+    out += ' ';
+    AppendFixed(out, extent.max, 4);
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace stylor

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "preview/program_reader.h"
+
+namespace stylor {
+
+/// The rate at which statistics time rapid moves, in machine units per minute. Machines differ
+/// widely; a fixed, stated rate keeps the estimate comparable between programs.
+constexpr double kRapidPerMin = 5000;
+
+/// What a program does, added up over its moves. Lengths in machine units (rotary degrees
+/// unrolled on the pen down radius), times in minutes.
+struct ProgramStats {
+  std::int64_t lines = 0;
+  std::int64_t moves = 0;         // moves from a known place
+  std::int64_t unreadLines = 0;   // macro lines and words whose number does not read
+  double cutLength = 0;           // feed moves in the plane with the tool down
+  double rapidLength = 0;         // every G00 move, the plunge axis included
+  double travelLength = 0;        // feed moves in the plane with the tool up
+  std::int64_t plunges = 0;
+  double feedMinutes = 0;         // every feed move at the program's F
+  std::int64_t untimedMoves = 0;  // feed moves without a usable F
+  double rapidMinutes = 0;        // rapidLength at kRapidPerMin
+  std::vector<AxisExtent> extents;
+};
+
+/// The statistics of a program text; throws what ReadProgram throws.
+ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
+                            const ReaderOptions& options);
+
+/// One "name: value" line per statistic, in a fixed order; lengths and extents with four
+/// decimals as the program writes them, times in minutes.
+std::string FormatStats(const ProgramStats& stats);
+
+}  // namespace stylor

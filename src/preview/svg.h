@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace stylor {
+
+struct PreviewScene;
+
+/// An SVG picture of `scene`: cuts solid, rapids thin and dashed, plunges as small dots, the
+/// program's start as a green ring, the start point or centre marker, the guide circle or
+/// ellipse, arrows with the two axis letters, a scale bar, and the caption, note and message
+/// below. Axis 2 points up; the drawing is fitted (longer side 960 px) with a margin. Numbers are
+/// written with FormatFixed, whatever the locale.
+std::string DrawSvg(const PreviewScene& scene);
+
+/// Writes `text` to the file `path` byte for byte, creating or emptying it; throws Error naming
+/// the file and the system's reason when it cannot be written.
+void SaveTextFile(const std::string& path, std::string_view text);
+
+}  // namespace stylor

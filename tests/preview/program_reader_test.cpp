@@ -1,0 +1,304 @@
+#include "preview/program_reader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "preview/program_stats.h"
+#include "settings/engrave_settings.h"
+#include "settings/error.h"
+
+namespace stylor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::HasSubstr;
+
+std::string ReadData(const std::string& name) {
+  std::ifstream in(std::string(STYLOR_TEST_DATA) + "/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The pen levels of the worked "LL" example: up 0.1, down -0.01.
+ReaderOptions LevelsOfExample() {
+  ReaderOptions options;
+  options.penUp = 0.1;
+  options.penDown = -0.01;
+  return options;
+}
+
+TEST(ProgramReaderTest, WorkedExampleMovesByKindAndLine) {
+  std::vector<ProgramMove> moves;
+  const ProgramSummary summary = ReadProgram(ReadData("ll.eia"), "ll.eia", LevelsOfExample(),
+                                             [&](const ProgramMove& m) { moves.push_back(m); });
+  const MoveKind kExpected[] = {MoveKind::Rapid, MoveKind::Plunge, MoveKind::Cut, MoveKind::Cut,
+                                MoveKind::Lift,  MoveKind::Rapid,  MoveKind::Plunge,
+                                MoveKind::Cut,   MoveKind::Cut,    MoveKind::Lift};
+  ASSERT_EQ(moves.size(), std::size(kExpected));
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(moves[i].kind, kExpected[i]);
+    EXPECT_EQ(moves[i].line, static_cast<std::int64_t>(i) + 2);  // the opening move only places
+  }
+  EXPECT_EQ(moves[5].from, (Point2{0.6, 0}));
+  EXPECT_EQ(moves[5].to, (Point2{0.95, 1}));
+  EXPECT_EQ(moves[5].fromLevel, 0.1);  // the lift's level carries over to the plane move
+  EXPECT_EQ(moves[6].from, (Point2{0.95, 1}));
+  EXPECT_EQ(moves[6].toLevel, -0.01);
+  EXPECT_EQ(summary.lines, 11);
+  EXPECT_EQ(summary.start, (Point2{0, 0}));
+  EXPECT_THAT(summary.extents,
+              testing::ElementsAre(AxisExtent{'X', 0, 1.55}, AxisExtent{'Y', 0, 1},
+                                   AxisExtent{'Z', -0.01, 0.1}));
+}
+
+// Worked by hand: cuts 1 + 0.6 twice; rapids 1, the lift 0.11, the hop sqrt(0.35^2 + 1) and
+// the last lift 0.11; feeds 0.11 / 25 per plunge and 1.6 / 50 per letter.
+TEST(ProgramStatsTest, WorkedExampleByHand) {
+  const ProgramStats stats = StatsOfProgram(ReadData("ll.eia"), "ll.eia", LevelsOfExample());
+  EXPECT_EQ(stats.lines, 11);
+  EXPECT_EQ(stats.moves, 10);
+  EXPECT_NEAR(stats.cutLength, 3.2, 1e-12);
+  EXPECT_NEAR(stats.rapidLength, 1 + 0.11 + std::sqrt(0.35 * 0.35 + 1) + 0.11, 1e-12);
+  EXPECT_EQ(stats.travelLength, 0);
+  EXPECT_EQ(stats.plunges, 2);
+  EXPECT_NEAR(stats.feedMinutes, 2 * (0.11 / 25 + 1.6 / 50), 1e-12);
+  EXPECT_EQ(stats.untimedMoves, 0);
+  EXPECT_NEAR(stats.rapidMinutes, stats.rapidLength / 5000, 1e-15);
+}
+
+struct TimingCase {
+  const char* name;
+  ReaderOptions options;
+  const char* program;
+  double cut;
+  double travel;
+  double feedMinutes;
+  std::int64_t untimed;
+};
+
+ReaderOptions With(ReaderOptions options, auto&&... changes) {
+  (changes(options), ...);
+  return options;
+}
+auto Axes(char a1, char a2, char plunge) {
+  return [=](ReaderOptions& o) { o.axis1 = a1, o.axis2 = a2, o.plungeAxis = plunge; };
+}
+auto Levels(double up, double down) {
+  return [=](ReaderOptions& o) { o.penUp = up, o.penDown = down; };
+}
+auto FeedMode(int mode) { return [=](ReaderOptions& o) { o.feedMode = mode; }; }
+auto LatheMill(int mode) { return [=](ReaderOptions& o) { o.latheMillMode = mode; }; }
+
+const double kQuarterTurnOfRadius2 = 2 * 3.141592653589793 * 2 / 4;  // 90 degrees on radius 2
+const double kA28 = 28.6479 / 360 * (2 * 2 * 3.141592653589793);     // A28.6479 on radius 2
+
+const TimingCase kTiming[] = {
+    {"InverseTimeIsOneOverTheLinesF", With(LevelsOfExample(), FeedMode(2)),
+     "G00 X0 Y0 Z0.1\nG01 Z-0.01 F2500.00\nG01 X2 F25.00\nG01 X3\n", 3, 0,
+     1.0 / 2500 + 1.0 / 25, 1},
+    {"UnitsPerMinute", LevelsOfExample(),
+     "G00 X0 Y0 Z0.1\nG01 Z-0.01 F25\nG01 X2 F50\nG01 Y1\nG00 Z0.1\nG01 X3 F100\n", 3, 1,
+     0.11 / 25 + 2.0 / 50 + 1.0 / 50 + 1.0 / 100, 0},
+    {"DegreesPerMinuteOnTheRotaryAxis",
+     With(ReaderOptions{}, Axes('A', 'Y', 'Z'), Levels(2.1, 2), FeedMode(1)),
+     "G00 A0.0000 Y0.0000 Z2.1000\nG01 Z2.0000 F25.00\nG01 A28.6479 F1432.39\nG01 Y1 F50.00\n",
+     kA28 + 1, 0, 0.1 / 25 + 28.6479 / 1432.39 + 1.0 / 50, 0},
+    {"RotaryAxisInUnitsPerMinute", With(ReaderOptions{}, Axes('A', 'Y', 'Z'), Levels(2.1, 2)),
+     "G00 A0 Y0 Z2.1\nG01 Z2 F25\nG01 A28.6479 F50\n", kA28, 0, 0.1 / 25 + kA28 / 50, 0},
+    {"MazakG121WritesRotaryAxesAsLengths",
+     With(LevelsOfExample(), Axes('X', 'C', 'Z'), LatheMill(3)),
+     "G00 C0.0\nG12.1\nG00 X0 C0 Z0.1\nG01 Z-0.01 F25\nG01 C1.5 F50\nG13.1\n", 1.5, 0,
+     0.11 / 25 + 1.5 / 50, 0},
+    {"MazakG071PositioningIsATravelFeed",
+     With(ReaderOptions{}, Axes('C', 'Z', 'X'), Levels(2.1, 2), LatheMill(2), FeedMode(1)),
+     "G00 C0.0000 Z0.0000 X2.1000\nG01 C90.0000 F200.00\n", 0, kQuarterTurnOfRadius2,
+     kQuarterTurnOfRadius2 / 200, 0},
+    {"IncrementalWordsAddUp", LevelsOfExample(),
+     "G90 G00 X1 Y1 Z0.1\nG91\nG01 Z-0.11 F25\nX2 F50\nY-0.5\nG90\nG01 X3 Y0\n", 3, 0,
+     0.11 / 25 + 2.0 / 50 + 0.5 / 50 + 0.5 / 50, 0},
+    {"FeedMoveWithoutAnyFIsNotTimed", LevelsOfExample(), "G00 X0 Y0 Z0.1\nG01 Z-0.01\nG01 X1\n",
+     1, 0, 0, 2},
+    {"LevelsTheOtherWayRound", With(ReaderOptions{}, Levels(0, 1)),
+     "G00 X0 Y0 Z0\nG01 Z1 F10\nG01 X1 F50\nG00 Z0\nG01 X2\n", 1, 1, 0.1 + 1.0 / 50 + 1.0 / 50,
+     0},
+};
+
+class TimingTest : public testing::TestWithParam<TimingCase> {};
+
+TEST_P(TimingTest, LengthsAndTimes) {
+  const TimingCase& c = GetParam();
+  const ProgramStats stats = StatsOfProgram(c.program, "p.eia", c.options);
+  EXPECT_NEAR(stats.cutLength, c.cut, 1e-9);
+  EXPECT_NEAR(stats.travelLength, c.travel, 1e-9);
+  EXPECT_NEAR(stats.feedMinutes, c.feedMinutes, 1e-9);
+  EXPECT_EQ(stats.untimedMoves, c.untimed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Feeds, TimingTest, testing::ValuesIn(kTiming),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// After the opening move at (0, 0), a line that moves nothing must leave X where it was, so the
+// next feed move still starts at X 0.
+struct SkippedCase {
+  const char* line;
+  bool unread;
+};
+const SkippedCase kSkipped[] = {
+    {"N1000", false},        {"M30", false},           {"T1 M6", false},
+    {"(G01 X5 Y5)", false},  {"; G01 X5", false},      {"G16 X5", false},
+    {"G04 X5", false},       {"G110C2", false},        {"G17UH", false},
+    {"G12.1", false},        {"%", false},             {"", false},
+    {"G01 X#100", true},     {"G01 X[1+2]", true},     {"G01 X1.2.3", true},
+    {"G01 X-", true},        {"G01 X99999999999", true},
+};
+
+TEST(ProgramReaderTest, LinesThatMoveNothingAreSkipped) {
+  for (const SkippedCase& c : kSkipped) {
+    SCOPED_TRACE(c.line);
+    ProgramReader reader(LevelsOfExample());
+    reader.ReadLine("G00 X0 Y0 Z0.1");
+    reader.ReadLine("G01 Z-0.01 F25");
+    EXPECT_FALSE(reader.ReadLine(c.line));
+    const std::optional<ProgramMove> next = reader.ReadLine("G01 Y1");
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->from, (Point2{0, 0}));
+    EXPECT_EQ(next->kind, MoveKind::Cut);
+    EXPECT_EQ(reader.Summary().unreadLines, c.unread ? 1 : 0);
+    EXPECT_EQ(reader.Summary().lines, 4);
+  }
+}
+
+TEST(ProgramReaderTest, StartIsWhereBothPlaneAxesFirstBecomeKnown) {
+  ReaderOptions options = With(LevelsOfExample(), Axes('X', 'C', 'Z'), LatheMill(3));
+  std::vector<ProgramMove> moves;
+  const ProgramSummary summary =
+      ReadProgram("G00 C0.0\r\nG12.1\r\nG00 X1.0000 C2.0000 Z0.1000\r\nG00 X3\r\n", "p", options,
+                  [&](const ProgramMove& m) { moves.push_back(m); });
+  EXPECT_EQ(summary.start, (Point2{1, 2}));
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_EQ(moves[0].from, (Point2{1, 2}));
+  EXPECT_EQ(moves[0].to, (Point2{3, 2}));
+}
+
+TEST(ProgramReaderTest, RotaryDegreesUnrollOnThePenDownRadius) {
+  ReaderOptions options = With(ReaderOptions{}, Axes('C', 'Z', 'X'), Levels(2.1, 2));
+  ProgramReader reader(options);
+  reader.ReadLine("G00 C90.0000 Z0.0000 X2.1000");
+  const std::optional<ProgramMove> move = reader.ReadLine("G00 C180.0000");
+  ASSERT_TRUE(move);
+  EXPECT_NEAR(move->from.x, 3.141592653589793, 1e-12);
+  EXPECT_NEAR(move->to.x, 2 * 3.141592653589793, 1e-12);
+  EXPECT_EQ(reader.Summary().extents[0], (AxisExtent{'C', 90, 180}));  // as written
+}
+
+struct OptionsCase {
+  const char* name;
+  ReaderOptions options;
+  const char* message;
+};
+const OptionsCase kBadOptions[] = {
+    {"EmptyLetter", With(ReaderOptions{}, Axes('\0', 'Y', 'Z')), "The axis letter of Axis 1 is empty"},
+    {"Digit", With(ReaderOptions{}, Axes('X', '1', 'Z')), "Axis 2 is '1'"},
+    {"FeedLetter", With(ReaderOptions{}, Axes('X', 'Y', 'f')), "G, M, N and F words"},
+    {"SameLetterTwice", With(ReaderOptions{}, Axes('X', 'x', 'Z')),
+     "Axis 1 and Axis 2 both have the letter 'x'"},
+    {"RotaryOnRadiusZero", With(ReaderOptions{}, Axes('A', 'Y', 'Z'), Levels(1, 0)),
+     "pen down level must not be 0"},
+};
+
+TEST(ProgramReaderTest, RefusesOptionsItCannotReadWith) {
+  for (const OptionsCase& c : kBadOptions) {
+    SCOPED_TRACE(c.name);
+    EXPECT_THAT([&] { ProgramReader reader(c.options); },
+                testing::ThrowsMessage<Error>(HasSubstr(c.message)));
+  }
+  // In the G12.1 modes rotary words are lengths, so a radius of 0 unrolls nothing.
+  EXPECT_NO_THROW({
+    ProgramReader reader(With(ReaderOptions{}, Axes('X', 'C', 'Z'), Levels(1, 0), LatheMill(3)));
+  });
+}
+
+TEST(ProgramReaderTest, OptionsFromTheSettings) {
+  EngraveSettings settings;
+  settings.Axis1E = "Y";
+  settings.Axis2E = "Z";
+  settings.Axis3E = "X";
+  settings.PenUpE = "2.1";
+  settings.PenDownE = "2";
+  settings.IntegrexMode = 1;
+  settings.FeedMode = 1;
+  EXPECT_EQ(ReaderOptionsFrom(settings), (ReaderOptions{'Y', 'Z', 'X', 2.1, 2, 1, 1, 1}));
+  settings.PenDownE = "x";
+  EXPECT_THAT([&] { ReaderOptionsFrom(settings); },
+              testing::ThrowsMessage<Error>("'x' is not a valid floating point value"));
+}
+
+struct BadProgramCase {
+  const char* name;
+  std::string bytes;
+  const char* message;
+};
+
+TEST(ProgramReaderTest, RefusesTextThatIsNoProgram) {
+  const BadProgramCase cases[] = {
+      {"LongLine", "G00 X0\n" + std::string(5000, '1'),
+       "Line 2 of the program 'p.eia' is longer than 4096 characters"},
+      {"ZeroByte", std::string("G00 X0\nG01\0X1\n", 14), "binary data (a zero byte on line 2)"},
+  };
+  for (const BadProgramCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_THAT([&] { ReadProgram(c.bytes, "p.eia", ReaderOptions{}, nullptr); },
+                testing::ThrowsMessage<Error>(HasSubstr(c.message)));
+  }
+}
+
+TEST(ProgramReaderTest, AnyBytesEndInAReadingOrAnError) {
+  std::mt19937 random(20240611);
+  const std::string alphabet = "GXYZACFMN0123456789.-+ ()#;[\r\n\t\x80\xff";
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes(random() % 3000, ' ');
+    for (char& c : bytes) {
+      c = round % 3 == 0 ? static_cast<char>(random()) : alphabet[random() % alphabet.size()];
+    }
+    try {
+      const ProgramStats stats = StatsOfProgram(bytes, "p", ReaderOptions{});
+      EXPECT_GE(stats.lines, 1);
+      EXPECT_TRUE(std::isfinite(stats.cutLength) && std::isfinite(stats.feedMinutes));
+    } catch (const Error&) {
+    }
+  }
+}
+
+class ProgramFileTest : public testing::Test {
+ protected:
+  ProgramFileTest() {
+    std::string pattern = (fs::temp_directory_path() / "stylor-preview-XXXXXX").string();
+    dir = mkdtemp(pattern.data());
+  }
+  ~ProgramFileTest() override { fs::remove_all(dir); }
+  std::string dir;
+};
+
+TEST_F(ProgramFileTest, ReadsTheBytesAndRefusesWhatItCannotRead) {
+  EXPECT_EQ(ReadProgramFile(std::string(STYLOR_TEST_DATA) + "/l.eia"), ReadData("l.eia"));
+  const std::string missing = dir + "/missing.eia";
+  EXPECT_THAT([&] { ReadProgramFile(missing); },
+              testing::ThrowsMessage<Error>("Cannot read the program file '" + missing +
+                                            "': No such file or directory"));
+  EXPECT_THAT([&] { ReadProgramFile(dir); },
+              testing::ThrowsMessage<Error>(HasSubstr("Is a directory")));
+  const std::string large = dir + "/large.eia";
+  std::ofstream(large).put('G');
+  fs::resize_file(large, kMaxProgramBytes + 1);  // sparse: nothing is really written
+  EXPECT_THAT([&] { ReadProgramFile(large); },
+              testing::ThrowsMessage<Error>(HasSubstr("is larger than 64 MiB")));
+}
+
+}  // namespace
+}  // namespace stylor
