@@ -62,6 +62,9 @@ void CheckLetter(char letter, const char* axisName) {
 constexpr int kAxis1Slot = 0;
 constexpr int kAxis2Slot = 1;
 constexpr int kSlotCount = 3 + static_cast<int>(kOtherAxisLetters.size());
+constexpr int kNoRole = -1;
+constexpr int kGRole = -2;
+constexpr int kFeedRole = -3;
 
 }  // namespace
 
@@ -109,6 +112,20 @@ void CheckReaderOptions(const ReaderOptions& options) {
 ProgramReader::ProgramReader(const ReaderOptions& options)
     : m_options(options), m_circumference(2 * options.penDown * kPi) {
   CheckReaderOptions(options);
+  // What each letter of a word stands for, either case: the job's axes first, then the others.
+  m_roleOf.fill(static_cast<std::int8_t>(kNoRole));
+  auto assign = [&](char letter, int role) {
+    m_roleOf[static_cast<unsigned char>(Upper(letter))] = static_cast<std::int8_t>(role);
+    m_roleOf[static_cast<unsigned char>(Upper(letter) - 'A' + 'a')] = static_cast<std::int8_t>(role);
+  };
+  for (std::size_t k = 0; k < kOtherAxisLetters.size(); ++k) {
+    assign(kOtherAxisLetters[k], 3 + static_cast<int>(k));
+  }
+  assign('G', kGRole);
+  assign('F', kFeedRole);
+  assign(options.axis1, 0);
+  assign(options.axis2, 1);
+  assign(options.plungeAxis, 2);
   // The axis whose F is written in degrees per minute, as the moves were written: Axis 2 wins
   // over Axis 1 when both are rotary; G07.1 and G138 never write degrees per minute.
   m_degreesAxis = options.g16AxisMarker;
@@ -189,31 +206,16 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
       break;
     }
     ++i;
-    if (!IsAsciiLetter(c)) continue;
+    // Words such as M15, N1000, S or T move nothing; their digits are passed over one by one.
+    const int slot = m_roleOf[static_cast<unsigned char>(c)];
+    if (slot == kNoRole) continue;
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
     std::size_t end = i;
     while (end < line.size() && IsNumberChar(line[end])) ++end;
     const std::string_view number = line.substr(i, end - i);
     i = end;
-
-    int slot = -1;
-    for (int s = 0; s < 3; ++s) {
-      if (c == jobLetters[s]) slot = s;
-    }
-    const char upper = Upper(c);
-    if (slot < 0) {
-      for (int s = 0; s < 3; ++s) {
-        if (upper == Upper(jobLetters[s])) slot = s;
-      }
-    }
-    if (slot < 0) {
-      const std::size_t other = kOtherAxisLetters.find(upper);
-      if (other != std::string_view::npos) slot = 3 + static_cast<int>(other);
-    }
-    const bool matters = slot >= 0 || upper == 'G' || upper == 'F';
-    // A letter without a number is an address of the control ("G17UH"); words such as M15,
-    // N1000, S or T move nothing.
-    if (number.empty() || !matters) continue;
+    // A letter without a number is an address of the control ("G17UH").
+    if (number.empty()) continue;
     const ScannedReal scanned = ScanReal(number);
     if (scanned.used != number.size() || !(std::abs(scanned.value) < kMaxWordValue)) {
       unread = true;
@@ -222,7 +224,7 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
     const double value = scanned.value;
     if (slot >= 0) {
       words[slot] = value;
-    } else if (upper == 'F') {
+    } else if (slot == kFeedRole) {
       feed = value;
     } else if (value == 0 || value == 1 || value == 2 || value == 3) {
       motion = value == 0 ? 0 : 1;

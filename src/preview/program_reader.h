@@ -118,6 +118,7 @@ class ProgramReader {
   ReaderOptions m_options;
   double m_circumference;
   int m_degreesAxis;
+  std::array<std::int8_t, 256> m_roleOf{};  // slot of an axis letter, or G, F, nothing
   std::array<Axis, 256> m_axes{};
   int m_motion = 0;          // 0 rapid, 1 feed (G02 and G03 count as 1)
   bool m_incremental = false;
