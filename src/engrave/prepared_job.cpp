@@ -21,6 +21,17 @@ double DegreesToLength(double degrees, double penDown) {
 void RequireLetter(char letter, const char* axisName) {
   // An empty axis box would put a NUL byte into every move of the program.
   if (letter == '\0') throw Error(std::string("The axis letter of ") + axisName + " is empty");
+  // A word of a move is a letter and a number: a digit, sign, point, blank or line break as the
+  // axis would run into the number or split the line, and the machine would read another move.
+  const bool isLetter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
+  if (!isLetter) {
+    const auto code = static_cast<unsigned char>(letter);
+    std::string shown = "the character of code ";
+    AppendInteger(shown, code);
+    if (code > 32 && code < 127) shown = std::string("'") + letter + "'";
+    throw Error(std::string("The axis letter of ") + axisName + " must be a letter, not " +
+                shown);
+  }
 }
 
 }  // namespace

@@ -155,5 +155,38 @@ TEST(PrepareJob, RefusesAnEmptyAxisLetter) {
   EXPECT_THAT([&] { PrepareJob(settings); }, ThrowsMessage<Error>(HasSubstr("plunge axis")));
 }
 
+struct AxisTextCase {
+  const char* axis1;
+  const char* axis2;
+  const char* axis3;
+  const char* message;  // empty: the letters are taken
+};
+
+TEST(PrepareJob, TakesOnlyLettersAsAxes) {
+  const AxisTextCase kCases[] = {
+      {"X", "Y", "Z", ""},
+      {"u", "v", "w", ""},
+      {"X", "1", "Z", "Axis 2 must be a letter, not '1'"},
+      {"-X", "Y", "Z", "Axis 1 must be a letter, not '-'"},
+      {"X", ".", "Z", "Axis 2 must be a letter, not '.'"},
+      {"X", "Y", " Z", "the plunge axis must be a letter, not the character of code 32"},
+      {"X", "\nY", "Z", "Axis 2 must be a letter, not the character of code 10"},
+      {"X", "Y", "\t", "the plunge axis must be a letter, not the character of code 9"},
+      {"\xc3\xa9", "Y", "Z", "Axis 1 must be a letter, not the character of code 233"},
+  };
+  for (const AxisTextCase& axes : kCases) {
+    SCOPED_TRACE(std::string(axes.axis1) + "|" + axes.axis2 + "|" + axes.axis3);
+    EngraveSettings settings;
+    settings.Axis1E = axes.axis1;
+    settings.Axis2E = axes.axis2;
+    settings.Axis3E = axes.axis3;
+    if (*axes.message == '\0') {
+      EXPECT_NO_THROW(PrepareJob(settings));
+    } else {
+      EXPECT_THAT([&] { PrepareJob(settings); }, ThrowsMessage<Error>(HasSubstr(axes.message)));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace stylor
