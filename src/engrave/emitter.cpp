@@ -15,7 +15,6 @@ namespace {
 // settings (a height of 1e200, say), never something to send to a machine.
 constexpr double kMaxMachineValue = 1e9;
 
-constexpr int kIpm = 0;
 constexpr int kDegreesPerMin = 1;
 constexpr int kInverseTime = 2;
 
@@ -26,19 +25,10 @@ constexpr int kModeOkumaG138 = 6;
 // Modes in which a rotary axis is programmed in degrees rather than as a length.
 bool WritesDegrees(int mode) { return mode == 0 || mode == 1 || mode == 2 || mode == 6; }
 
-void AppendNumber(std::string& out, double value, int decimals) {
-  if (!std::isfinite(value) || std::abs(value) >= kMaxMachineValue) {
-    throw Error("Cannot write the value " + FormatGeneral(value) +
-                " into the program: it is out of range for a machine (check the text height, "
-                "ratios, start values and feeds)");
-  }
-  AppendFixed(out, value, decimals);
-}
-
 void AppendWord(std::string& out, char letter, double value) {
   out += ' ';
   out += letter;
-  AppendNumber(out, value, 4);
+  AppendMachineNumber(out, value, 4);
 }
 
 void AppendG(std::string& out, int g) {
@@ -130,7 +120,7 @@ class MoveWriter {
     AppendWord(m_out, m_job.plungeAxis, level);
     if (move.g != 0) {
       m_out += " F";
-      AppendNumber(m_out, m_feed, 2);
+      AppendMachineNumber(m_out, m_feed, 2);
     }
     m_out += '\n';
     m_plungeLevel = level;
@@ -193,7 +183,7 @@ class MoveWriter {
     if (g != 0 && (!m_hasRememberedFeed || m_feed != m_rememberedFeed ||
                    m_job.feedMode == kInverseTime)) {
       m_out += " F";
-      AppendNumber(m_out, m_feed, 2);
+      AppendMachineNumber(m_out, m_feed, 2);
     }
     if (m_job.latheMillMode == kModeOkumaG138 && m_direction != m_lastDirection) {
       m_out += " M";
@@ -262,6 +252,15 @@ class MoveWriter {
 };
 
 }  // namespace
+
+void AppendMachineNumber(std::string& out, double value, int decimals) {
+  if (!std::isfinite(value) || std::abs(value) >= kMaxMachineValue) {
+    throw Error("Cannot write the value " + FormatGeneral(value) +
+                " into the program: it is out of range for a machine (check the text height, "
+                "ratios, start values and feeds)");
+  }
+  AppendFixed(out, value, decimals);
+}
 
 void CheckEmitterValues(const PreparedJob& job) {
   const bool rotary = IsRotaryLetter(job.axis1) || IsRotaryLetter(job.axis2);

@@ -1,5 +1,6 @@
 #include "engrave/framing.h"
 
+#include "engrave/emitter.h"
 #include "engrave/program_store.h"
 #include "settings/engrave_settings.h"
 #include "settings/numbers.h"
@@ -14,15 +15,18 @@ struct ModeBlocks {
 };
 
 // Head 1 is item 0; every other index, "nothing selected" included, counts as Head 2.
-ModeBlocks BlocksFor(int mode, int head, const std::string& penDown) {
+ModeBlocks BlocksFor(int mode, int head, double penDown) {
   const bool head2 = head != 0;
   switch (mode) {
     case 0:
     case 2:
       return {};
-    case 1:
-      return {std::string(head2 ? "G110C2\n" : "") + "G00 C0.0\nG12.1\nG16 C" + penDown + "\n",
-              "G13.1\n"};
+    case 1: {
+      std::string preamble = head2 ? "G110C2\nG00 C0.0\nG12.1\nG16 C" : "G00 C0.0\nG12.1\nG16 C";
+      // The cylinder radius is a machine word like any coordinate, with the same range.
+      AppendMachineNumber(preamble, penDown, 4);
+      return {preamble + "\n", "G13.1\n"};
+    }
     case 3:
       return {"G00 C0.0\nG12.1\n", "G13.1\n"};
     case 4:
@@ -49,7 +53,7 @@ void AppendLines(std::string& out, const Lines& lines) {
 void WriteFraming(ProgramStore& store, const std::string& fileName, bool start,
                   const EngraveSettings& settings) {
   if (!settings.PreEngraveW && !settings.PostEngraveW) return;
-  const std::string penDown = FormatFixed(ReadReal(settings.PenDownE), 4);
+  const double penDown = ReadReal(settings.PenDownE);
   const ModeBlocks blocks = BlocksFor(settings.IntegrexMode, settings.IntegrexHead, penDown);
   std::string text;
   if (start) {

@@ -12,8 +12,9 @@ class ProgramStore;
 
 /// Writes the start block (`start` true: creates or empties the file while PreEngraveW is ticked)
 /// or the end block (appends while PostEngraveW is ticked) of a program file, reading the
-/// settings at the moment of the call. Throws Error when PenDownE does not convert or the file
-/// cannot be written.
+/// settings at the moment of the call. Throws Error, before the file is opened, when PenDownE
+/// does not convert or the G16 preamble would carry it out of a machine's range; and when the
+/// file cannot be written.
 void WriteFraming(ProgramStore& store, const std::string& fileName, bool start,
                   const EngraveSettings& settings);
 

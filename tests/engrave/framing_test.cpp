@@ -188,5 +188,38 @@ TEST(PrepareJob, TakesOnlyLettersAsAxes) {
   }
 }
 
+struct RadiusCase {
+  int mode;
+  const char* penDown;
+  const char* written;  // nullptr: refused
+};
+
+// The G16 preamble writes the pen down level as a word of the program; other modes do not write
+// it, so only G16 refuses a level no machine takes, and before the file is emptied.
+TEST(WriteFraming, RefusesAG16RadiusOutOfAMachinesRangeBeforeOpeningTheFile) {
+  const RadiusCase kCases[] = {
+      {1, "2", "G00 C0.0\r\nG12.1\r\nG16 C2.0000\r\n"},
+      {1, "2e9", nullptr},
+      {1, "-1e300", nullptr},
+      {0, "2e9", ""},
+  };
+  for (const RadiusCase& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.mode) + " " + c.penDown);
+    EngraveSettings settings;
+    settings.IntegrexMode = c.mode;
+    settings.PenDownE = c.penDown;
+    MemoryProgramStore store;
+    store.Write("job.eia", WriteMode::Create, "previous\n");
+    if (c.written == nullptr) {
+      EXPECT_THAT([&] { WriteFraming(store, "job.eia", true, settings); },
+                  ThrowsMessage<Error>(HasSubstr("out of range for a machine")));
+      EXPECT_EQ(store.Bytes("job.eia"), "previous\r\n");
+    } else {
+      WriteFraming(store, "job.eia", true, settings);
+      EXPECT_EQ(store.Bytes("job.eia"), c.written);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace stylor

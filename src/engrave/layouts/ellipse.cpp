@@ -210,14 +210,20 @@ void CreateEllipse(const EngraveSettings& settings, const StrokeFont& font, JobH
                 settings.BEdit + "' is too large to engrave");
   }
 
+  // Every character's moves are made before the dialog: a value that no machine takes is refused
+  // before the program file, perhaps a finished program, is emptied.
+  const std::vector<EllipsePlacement> placements = PlaceEllipseText(text, layout, job, font);
+  std::vector<std::string> characterMoves(placements.size());
+  for (std::size_t k = 0; k < placements.size(); ++k) {
+    AppendEngraveMoves(characterMoves[k], job, placements[k].start, placements[k].angleRad,
+                       std::string_view(&placements[k].character, 1), font);
+  }
+
   const std::optional<std::string> fileName = host.AskProgramFile(std::nullopt);
   if (!fileName) return;
   ProgramStore& store = host.Programs();
   WriteFraming(store, *fileName, true, settings);
-  for (const EllipsePlacement& placement : PlaceEllipseText(text, layout, job, font)) {
-    EngraveLine(store, *fileName, job, placement.start, placement.angleRad,
-                std::string_view(&placement.character, 1), font);
-  }
+  for (const std::string& moves : characterMoves) store.Write(*fileName, WriteMode::Append, moves);
   WriteFraming(store, *fileName, false, settings);
 }
 

@@ -53,7 +53,8 @@ std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
 /// The "Create Ellipse" job: EllipseTextE around the ellipse of AEdit by BEdit about the start
 /// point, justified at JustifyPoint, turned by the text angle. The two refusals ("Major Axis Must
 /// be larger than Minor Axis", "Text is too long to fit around ellipse") go to the host's plain
-/// message box and write nothing; other faults throw Error before any file is asked for.
+/// message box and write nothing; other faults, a move out of a machine's range among them, throw
+/// Error before any file is asked for.
 void CreateEllipse(const EngraveSettings& settings, const StrokeFont& font, JobHost& host);
 
 }  // namespace stylor

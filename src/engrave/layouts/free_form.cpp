@@ -1,8 +1,12 @@
 #include "engrave/layouts/free_form.h"
 
+#include <optional>
+#include <vector>
+
 #include "engrave/emitter.h"
 #include "engrave/framing.h"
 #include "engrave/job_host.h"
+#include "engrave/program_store.h"
 #include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 #include "settings/numbers.h"
@@ -12,13 +16,11 @@ namespace stylor {
 
 bool EngraveFreeFormText(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
   const PreparedJob job = PrepareJob(settings);
-  const std::optional<std::string> chosen = host.AskProgramFile(std::nullopt);
-  if (!chosen) return false;
-  const std::string& fileName = *chosen;
-  ProgramStore& store = host.Programs();
-
-  WriteFraming(store, fileName, true, settings);
   const double theta = job.textAngleRad;
+  // Every line's moves are made before the dialog: a value that no machine takes (a huge height
+  // or start) is refused before the program file, perhaps a finished program, is emptied.
+  std::vector<std::string> lineMoves;
+  lineMoves.reserve(settings.FreeFormTextE.size());
   for (std::size_t k = 0; k < settings.FreeFormTextE.size(); ++k) {
     const std::string text = To8Bit(settings.FreeFormTextE[k]);
     const double offset = job.textHeight * job.lineSpacing * static_cast<double>(k) * (-1);
@@ -28,8 +30,15 @@ bool EngraveFreeFormText(const EngraveSettings& settings, const StrokeFont& font
       const double shift = settings.Justification == 1 ? width * (-0.5) : width * (-1);
       point = RotatePoint(shift, 0, theta, point.x, point.y);
     }
-    EngraveLine(store, fileName, job, point, theta, text, font);
+    AppendEngraveMoves(lineMoves.emplace_back(), job, point, theta, text, font);
   }
+
+  const std::optional<std::string> chosen = host.AskProgramFile(std::nullopt);
+  if (!chosen) return false;
+  const std::string& fileName = *chosen;
+  ProgramStore& store = host.Programs();
+  WriteFraming(store, fileName, true, settings);
+  for (const std::string& moves : lineMoves) store.Write(fileName, WriteMode::Append, moves);
   WriteFraming(store, fileName, false, settings);
   return true;
 }

@@ -1,0 +1,85 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "engrave/layouts/arc.h"
+#include "engrave/layouts/ellipse.h"
+#include "engrave/layouts/free_form.h"
+#include "font_fixture.h"
+#include "job_fixture.h"
+#include "settings/engrave_settings.h"
+#include "settings/error.h"
+
+namespace stylor {
+namespace {
+
+using testing::HasSubstr;
+using testing::ThrowsMessage;
+
+using Job = std::function<void(const EngraveSettings&, const StrokeFont&, JobHost&)>;
+
+struct RefusalCase {
+  const char* name;
+  Job job;
+  void (*change)(EngraveSettings&);
+};
+
+const Job kFreeForm = [](const EngraveSettings& s, const StrokeFont& f, JobHost& h) {
+  EngraveFreeFormText(s, f, h);
+};
+const Job kArc = CreateArc;
+const Job kEllipse = CreateEllipse;
+
+void StartBeyondAMachine(EngraveSettings& s) { s.Axis1StartE = "2e9"; }
+void PenUpBeyondAMachine(EngraveSettings& s) { s.PenUpE = "-2e9"; }
+void FeedBeyondAMachine(EngraveSettings& s) { s.EngraveFeedE = "1e10"; }
+void SecondLineBeyondAMachine(EngraveSettings& s) {
+  s.FreeFormTextE = {"AB", "AB"};
+  s.LineSpacingE = "1e10";
+}
+
+const RefusalCase kCases[] = {
+    {"FreeFormStart", kFreeForm, StartBeyondAMachine},
+    {"FreeFormPenUp", kFreeForm, PenUpBeyondAMachine},
+    {"FreeFormFeed", kFreeForm, FeedBeyondAMachine},
+    {"FreeFormSecondLine", kFreeForm, SecondLineBeyondAMachine},
+    {"ArcStart", kArc, StartBeyondAMachine},
+    {"ArcFeed", kArc, FeedBeyondAMachine},
+    {"EllipseStart", kEllipse, StartBeyondAMachine},
+    {"EllipsePenUp", kEllipse, PenUpBeyondAMachine},
+    {"EllipseFeed", kEllipse, FeedBeyondAMachine},
+};
+
+void PrintTo(const RefusalCase& refusal, std::ostream* out) { *out << refusal.name; }
+
+class JobRefusalTest : public testing::TestWithParam<RefusalCase> {};
+
+// A value no machine takes is refused while the job prepares its moves: the user's file, which
+// may hold a finished program, is not emptied by a job that cannot write its own.
+TEST_P(JobRefusalTest, RefusesBeforeAskingForTheFileAndKeepsThePreviousProgram) {
+  const auto font = test::FontFromText("SYM A\nG00 X0 Y0\nG01 Z-1\nG01 X0.65 Y0\nG00 Z1\n"
+                                       "SYM B\nG00 X0 Y0\nG01 Z-1\nG01 X0.65 Y1\nG00 Z1\n");
+  EngraveSettings settings;
+  settings.FreeFormTextE = {"AB"};
+  settings.ArcTextE = "AB";
+  settings.EllipseTextE = "AB";
+  settings.JustifyPoint = 0;
+  GetParam().change(settings);
+  test::FakeJobHost host;
+  host.store.Write("job.eia", WriteMode::Create, "(finished program)\nM30\n");
+
+  EXPECT_THAT([&] { GetParam().job(settings, *font, host); },
+              ThrowsMessage<Error>(HasSubstr("out of range for a machine")));
+  EXPECT_EQ(host.dialogs, 0);
+  EXPECT_EQ(host.store.Bytes("job.eia"), "(finished program)\r\nM30\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, JobRefusalTest, testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace stylor
