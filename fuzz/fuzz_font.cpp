@@ -1,0 +1,131 @@
+// Any bytes as a stroke font file, then the width and the moves of a text over the loaded table.
+// Input: the font file first; the last bytes choose the job values and the text.
+
+#include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "engrave/emitter.h"
+#include "engrave/prepared_job.h"
+#include "engrave/stroke_font.h"
+#include "program_check.h"
+#include "settings/error.h"
+
+namespace {
+
+using namespace stylor;
+
+std::string TemporaryPath() {
+  const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  return std::string(folder) + "/stylor-fuzz-font-" + std::to_string(getpid()) + ".fnt";
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) fuzz::Fail("cannot write the temporary font", path);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
+
+// Values a user can type, the troublesome ones included.
+constexpr std::array<double, 16> kValues = {
+    0, 1, -1, 0.125, -0.001, 0.001, 2, 360, 1e-300, -1e-300, 5e-5, 1e8, 1e300, -1e300, 0.5, 3e9};
+
+constexpr std::array<std::array<char, 3>, 8> kAxes = {{
+    {'X', 'Y', 'Z'}, {'A', 'Y', 'Z'}, {'X', 'B', 'Z'}, {'C', 'A', 'Z'},
+    {'Y', 'Z', 'X'}, {'C', 'Z', 'X'}, {'X', 'C', 'Z'}, {'a', 'y', 'z'},
+}};
+
+double PickValue(FuzzedDataProvider& input) {
+  return kValues[input.ConsumeIntegralInRange<std::size_t>(0, kValues.size() - 1)];
+}
+
+PreparedJob PickJob(FuzzedDataProvider& input) {
+  PreparedJob job;
+  const auto& axes = kAxes[input.ConsumeIntegralInRange<std::size_t>(0, kAxes.size() - 1)];
+  job.axis1 = axes[0];
+  job.axis2 = axes[1];
+  job.plungeAxis = axes[2];
+  job.latheMillMode = input.ConsumeIntegralInRange<int>(-1, 6);
+  job.feedMode = input.ConsumeIntegralInRange<int>(-1, 3);
+  job.g16AxisMarker = input.ConsumeIntegralInRange<int>(0, 2);
+  // Mostly the defaults, so that the font rather than absurd values decides the moves.
+  if (input.ConsumeBool()) {
+    job.start = {PickValue(input), PickValue(input)};
+    job.penUp = PickValue(input);
+    job.penDown = PickValue(input);
+    job.textHeight = PickValue(input);
+    job.widthRatio = PickValue(input);
+    job.spacingRatio = PickValue(input);
+    job.plungeFeed = PickValue(input);
+    job.engraveFeed = PickValue(input);
+  }
+  job.textAngleRad = input.ConsumeIntegralInRange<int>(-720, 720) * (3.141592653589793 / 180);
+  return job;
+}
+
+std::string PickText(FuzzedDataProvider& input) {
+  std::string text;
+  const int count = input.ConsumeIntegralInRange<int>(0, 8);
+  for (int i = 0; i < count; ++i) text += static_cast<char>(input.ConsumeIntegral<unsigned char>());
+  if (input.ConsumeBool()) {
+    for (int code = 32; code < 128; ++code) text += static_cast<char>(code);
+  }
+  return text;
+}
+
+void CheckTable(const StrokeFont& font, bool loaded) {
+  for (const Glyph& glyph : font.glyphs) {
+    if (glyph.moveCount < 0 || glyph.moveCount > kMaxMoves) {
+      fuzz::Fail("move count out of range", std::to_string(glyph.moveCount));
+    }
+    if (!loaded && glyph.moveCount != 0) fuzz::Fail("a refused font left moves", "");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const std::string path = TemporaryPath();
+  FuzzedDataProvider input(data, size);
+  const PreparedJob job = PickJob(input);
+  const std::string text = PickText(input);
+  WriteFile(path, input.ConsumeRemainingBytesAsString());
+
+  auto font = std::make_unique<StrokeFont>();
+  FontReport report;
+  bool loaded = true;
+  try {
+    LoadFont(path, *font, report);
+  } catch (const Error&) {
+    loaded = false;
+    if (!report.empty()) fuzz::Fail("a refused font left a report", report.front());
+  }
+  CheckTable(*font, loaded);
+
+  volatile double width = TextWidth(*font, text, job.textHeight, job.widthRatio, job.spacingRatio);
+  (void)width;
+
+  const std::string before = "(kept)\n";
+  std::string out = before;
+  try {
+    AppendEngraveMoves(out, job, job.start, job.textAngleRad, text, *font);
+  } catch (const Error&) {
+    if (out != before) fuzz::Fail("a refused text left moves behind", out);
+    return 0;
+  }
+  std::string_view moves(out);
+  moves.remove_prefix(before.size());
+  if (moves.empty() || moves.back() != '\n') fuzz::Fail("moves do not end with a line end", moves);
+  while (!moves.empty()) {
+    const std::size_t lf = moves.find('\n');
+    const std::string_view line = moves.substr(0, lf);
+    if (!fuzz::IsMoveLine(line)) fuzz::Fail("not a move line", line);
+    moves.remove_prefix(lf + 1);
+  }
+  return 0;
+}
