@@ -17,6 +17,7 @@ struct StrokeFont;
 /// FreeForm, CircleText, EllipseText, Sequence, then the pages that run no job.
 enum class Page;
 
+/// How a piece of tool path is drawn.
 enum class SegmentKind {
   Cut,     // feed move with the tool down: drawn solid
   Rapid,   // positioning move with the tool up (G00, or a feed move above the work)
@@ -32,6 +33,7 @@ struct PreviewSegment {
   friend bool operator==(const PreviewSegment&, const PreviewSegment&) = default;
 };
 
+/// The shape a layout puts its text on.
 enum class GuideKind { None, Circle, Ellipse };
 
 /// The circle or ellipse that the text follows, drawn as a thin guide.
@@ -44,11 +46,13 @@ struct PreviewGuide {
   friend bool operator==(const PreviewGuide&, const PreviewGuide&) = default;
 };
 
+/// What the marker stands for.
 enum class MarkerKind {
   StartPoint,  // the start values of the settings, where free-form text and numbers begin
   Centre,      // the centre of the arc's circle or of the ellipse
 };
 
+/// A point of the settings drawn as a cross.
 struct PreviewMarker {
   MarkerKind kind = MarkerKind::StartPoint;
   Point2 at;

@@ -46,6 +46,7 @@ void CheckReaderOptions(const ReaderOptions& options);
 /// Mazak G12.1 modes).
 bool UnrollsDegrees(const ReaderOptions& options, char letter);
 
+/// What a move does with the tool.
 enum class MoveKind {
   Rapid,   // G00 move in the plane
   Cut,     // feed move in the plane with the tool down
@@ -83,6 +84,7 @@ struct ProgramSummary {
   std::vector<AxisExtent> extents;     // plane, plunge, then other letters in alphabetical order
 };
 
+/// Receives each move of a program in order.
 using MoveVisitor = std::function<void(const ProgramMove&)>;
 
 /// Reads G-code as Stylor writes it, line by line, keeping the modal state: G00/G01 (G02/G03 as

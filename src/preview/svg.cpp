@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "preview/preview_scene.h"
 #include "settings/error.h"
