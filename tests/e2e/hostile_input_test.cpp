@@ -1,0 +1,479 @@
+// stylor-cli runs fed with hostile files, numbers and paths. Each must end by itself, without a
+// signal, with its verdict ("Stylor: ..." on stderr and status 1, or a finished job and status 0),
+// and must leave every file it was not asked to write byte for byte as it was.
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "settings/engrave_settings.h"
+#include "settings/machine_file.h"
+
+namespace stylor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::HasSubstr;
+using testing::StartsWith;
+
+const std::string kCli = std::string(STYLOR_BIN_DIR) + "/stylor-cli";
+constexpr const char* kFont = "SYM L\nG00 X0 Y1\nG01 Z-1\nG01 X0 Y0\nG01 X0.6 Y0\nG00 Z1\n";
+constexpr const char* kProgram = "job.eia";
+constexpr const char* kFinishedProgram = "(a finished program)\r\nM30\r\n";
+// Far beyond any run here, even with the sanitizers: a run still going then has hung.
+constexpr unsigned kHangSeconds = 600;
+constexpr uid_t kNobody = 65534;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The working folder of one run, holding the start-up font and a finished program, and beside it
+// a folder for the captured output.
+class Sandbox {
+ public:
+  Sandbox() {
+    std::string pattern = (fs::temp_directory_path() / "stylor-e2e-XXXXXX").string();
+    m_root = mkdtemp(pattern.data());
+    fs::create_directory(m_root / "work");
+    fs::create_directory(m_root / "capture");
+    // A run may drop root's rights to meet a read-only file; it must still reach its folder.
+    fs::permissions(m_root, fs::perms::all);
+    fs::permissions(m_root / "work", fs::perms::all);
+    fs::permissions(m_root / "capture", fs::perms::all);
+    Write("BasicFont.fnt", kFont);
+    Write(kProgram, kFinishedProgram);
+  }
+  ~Sandbox() { fs::remove_all(m_root); }
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  std::string Work() const { return (m_root / "work").string(); }
+  std::string Path(const std::string& name) const { return (m_root / "work" / name).string(); }
+  std::string Capture(const std::string& name) const { return (m_root / "capture" / name).string(); }
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+    return Path(name);
+  }
+
+  /// Every file and folder under the working folder, with its bytes.
+  std::map<std::string, std::string> Snapshot() const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(m_root / "work")) {
+      const std::string name = fs::relative(entry.path(), m_root / "work").string();
+      files[name] = entry.is_directory() ? "<folder>" : ReadFile(entry.path().string());
+    }
+    return files;
+  }
+
+ private:
+  fs::path m_root;
+};
+
+struct Outcome {
+  int exitStatus = -1;
+  int signal = 0;
+  std::string out;
+  std::string err;
+};
+
+Outcome RunCli(const Sandbox& box, const std::vector<std::string>& actions, bool asNobody) {
+  std::vector<std::string> args = {kCli, "--dir", box.Work()};
+  args.insert(args.end(), actions.begin(), actions.end());
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const std::string outPath = box.Capture("stdout");
+  const std::string errPath = box.Capture("stderr");
+
+  const pid_t child = fork();
+  if (child == 0) {
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+    alarm(kHangSeconds);  // survives exec: a hanging run dies of SIGALRM
+    if (asNobody && geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  Outcome outcome;
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) {
+    ADD_FAILURE() << "cannot run " << kCli;
+    return outcome;
+  }
+  if (WIFEXITED(status)) outcome.exitStatus = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+  outcome.out = ReadFile(outPath);
+  outcome.err = ReadFile(errPath);
+  return outcome;
+}
+
+struct HostileCase {
+  std::string name;
+  /// Writes what the run needs into the sandbox and returns the actions.
+  std::function<std::vector<std::string>(const Sandbox&)> prepare;
+  /// Expected in the "Stylor: ..." lines on stderr; empty for a run that succeeds.
+  std::string message;
+  int exitStatus = 1;
+  /// Files of the working folder that the run is meant to write.
+  std::set<std::string> written = {};
+  bool asNobody = false;
+  std::function<void(const Sandbox&)> check = nullptr;
+};
+
+void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
+
+std::vector<std::string> Text(const std::string& field, const std::string& value,
+                              const std::string& program) {
+  return {"--set", "FreeFormTextE=LL", "--set", field + "=" + value, "text", program};
+}
+
+// -- Font files ------------------------------------------------------------------------------
+
+std::vector<HostileCase> FontCases() {
+  enum class Kind { File, Folder, Missing };
+  const auto font = [](std::string name, Kind kind, std::string bytes, std::string reason) {
+    return HostileCase{
+        "Font" + name,
+        [kind, bytes](const Sandbox& box) {
+          const std::string path = box.Path("bad.fnt");
+          if (kind == Kind::File) box.Write("bad.fnt", bytes);
+          if (kind == Kind::Folder) fs::create_directory(path);
+          // A job after the refused font must not run: the finished program stays as it is.
+          return std::vector<std::string>{"--font", path, "--set", "FreeFormTextE=LL", "text",
+                                          box.Path(kProgram)};
+        },
+        reason};
+  };
+  std::string tenMegabyteLine = "SYM L\nG01 X";
+  tenMegabyteLine.append(10 * 1024 * 1024, '7');
+  tenMegabyteLine += "\n";
+  std::string fiveThousandMoves = "SYM L\n";
+  for (int move = 0; move < 5000; ++move) fiveThousandMoves += "G01 X1 Y1\n";
+  std::string binary = "SYM L\n";
+  for (int byte = 0; byte < 256; ++byte) binary += static_cast<char>(byte);
+  return {
+      font("Missing", Kind::Missing, "", "No such file or directory"),
+      font("IsAFolder", Kind::Folder, "", "Is a directory"),
+      font("Empty", Kind::File, "", "defines no character"),
+      font("Binary", Kind::File, binary, "binary data"),
+      font("TenMegabyteLine", Kind::File, tenMegabyteLine, "more than 200 moves"),
+      font("FiveThousandMovesInOneGlyph", Kind::File, fiveThousandMoves, "more than 200 moves"),
+      font("HighCodeSymbol", Kind::File, "SYM \xe9\nG00 X0 Y0\nG01 Z-1\nG01 X1 Y1\nG00 Z1\n",
+           "the character of code 233"),
+  };
+}
+
+// -- Machine files ---------------------------------------------------------------------------
+
+std::string DefaultMachineFile(const Sandbox& box) {
+  EngraveSettings settings;
+  settings.FontFile = box.Path("BasicFont.fnt");
+  settings.PreToolChange = {"T1 M6"};
+  settings.PostEngrave = {"M30"};
+  const std::string path = box.Path("made.mch");
+  WriteMachineFile(path, settings);
+  const std::string bytes = ReadFile(path);
+  fs::remove(path);
+  return bytes;
+}
+
+std::vector<std::string> MachineLines(const Sandbox& box) {
+  std::vector<std::string> lines;
+  const std::string bytes = DefaultMachineFile(box);
+  for (std::size_t start = 0; start < bytes.size();) {
+    const std::size_t end = bytes.find("\r\n", start);
+    lines.push_back(bytes.substr(start, end + 2 - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// The header and the 18 key and value pairs; the block part may end anywhere.
+constexpr int kTextParameterLines = 37;
+constexpr int kMachineFileLines = kTextParameterLines + 6;  // four headers, two block lines
+
+std::vector<HostileCase> MachineFileCases() {
+  std::vector<HostileCase> cases;
+  for (int kept = 0; kept <= kMachineFileLines; ++kept) {
+    const bool complete = kept >= kTextParameterLines;
+    cases.push_back({"MachineFileCutAfterLine" + std::to_string(kept),
+                     [kept](const Sandbox& box) {
+                       const std::vector<std::string> lines = MachineLines(box);
+                       EXPECT_EQ(lines.size(), static_cast<std::size_t>(kMachineFileLines));
+                       std::string bytes;
+                       for (int line = 0; line < kept; ++line) bytes += lines[line];
+                       return std::vector<std::string>{"open-machine", box.Write("cut.mch", bytes)};
+                     },
+                     complete ? "" : "The machine file '", complete ? 0 : 1});
+  }
+  const auto replacedValue = [](std::string key, std::string value) {
+    return [key, value](const Sandbox& box) {
+      std::string bytes = DefaultMachineFile(box);
+      const std::size_t valueStart = bytes.find(key + "\r\n") + key.size() + 2;
+      bytes.replace(valueStart, bytes.find("\r\n", valueStart) - valueStart, value);
+      return std::vector<std::string>{"open-machine", box.Write("long.mch", bytes), "--set",
+                                      "FreeFormTextE=LL", "text", box.Path(kProgram)};
+    };
+  };
+  std::string binary = "[SECTION -- Text Parameters]\r\n";
+  for (int byte = 255; byte >= 0; --byte) binary += static_cast<char>(byte);
+  cases.push_back({"MachineFileBinary",
+                   [binary](const Sandbox& box) {
+                     return std::vector<std::string>{"open-machine", box.Write("bin.mch", binary)};
+                   },
+                   "binary data"});
+  cases.push_back({"MachineFileIsAFolder",
+                   [](const Sandbox& box) {
+                     fs::create_directory(box.Path("folder.mch"));
+                     return std::vector<std::string>{"open-machine", box.Path("folder.mch")};
+                   },
+                   "Is a directory"});
+  cases.push_back({"MachineFileTenThousandCharacterIntegerValue",
+                   replacedValue("[InverseTimeE]", std::string(10000, '9')),
+                   "is not a valid integer value"});
+  // A text value is held as it stands; the job that reads it as a number refuses it.
+  cases.push_back({"MachineFileTenThousandCharacterTextValue",
+                   replacedValue("[Height]", std::string(10000, '5')),
+                   "is not a valid floating point value"});
+  return cases;
+}
+
+// -- Numbers typed into the fields that jobs read --------------------------------------------
+
+struct BadNumber {
+  const char* label;
+  const char* text;
+};
+constexpr BadNumber kBadNumbers[] = {{"Overflow", "1e999"}, {"NaN", "nan"},   {"Infinity", "inf"},
+                                     {"Minus", "-"},        {"Empty", ""},     {"LeadingBlank", " 1"},
+                                     {"Hex", "0x10"}};
+
+struct JobAction {
+  const char* name;
+  std::vector<std::string> settings;  // --set arguments that give the job something to engrave
+  const char* action;
+};
+
+const JobAction kJobs[] = {
+    {"Text", {"FreeFormTextE=LL"}, "text"},
+    {"Arc", {"ArcTextE=LL"}, "arc"},
+    {"Ellipse", {"EllipseTextE=LL"}, "ellipse"},
+    {"Sequence", {}, "sequence"},
+};
+
+std::vector<std::string> JobRun(const JobAction& job, std::vector<std::string> settings,
+                                const std::string& program) {
+  std::vector<std::string> actions;
+  settings.insert(settings.begin(), job.settings.begin(), job.settings.end());
+  for (const std::string& setting : settings) {
+    actions.push_back("--set");
+    actions.push_back(setting);
+  }
+  actions.push_back(job.action);
+  actions.push_back(program);
+  return actions;
+}
+
+std::vector<HostileCase> NumberCases() {
+  struct FieldRead {
+    const char* field;
+    std::vector<const char*> jobs;
+    std::vector<std::string> settings;
+    const char* kind;
+  };
+  const std::vector<const char*> kAll = {"Text", "Arc", "Ellipse", "Sequence"};
+  const FieldRead kFields[] = {
+      {"Axis1StartE", kAll, {}, "floating point"},   {"Axis2StartE", kAll, {}, "floating point"},
+      {"PenUpE", kAll, {}, "floating point"},        {"PenDownE", kAll, {}, "floating point"},
+      {"TextHeightE", kAll, {}, "floating point"},   {"WidthRatioE", kAll, {}, "floating point"},
+      {"SpacingRatioE", kAll, {}, "floating point"}, {"LineSpacingE", kAll, {}, "floating point"},
+      {"PlungeFeedE", kAll, {}, "floating point"},   {"EngraveFeedE", kAll, {}, "floating point"},
+      {"TextAngleE", kAll, {}, "floating point"},
+      {"RadiusE", {"Arc"}, {}, "floating point"},
+      {"RadiusE", {"Sequence"}, {"UseArcSettings=1"}, "floating point"},
+      {"AEdit", {"Ellipse"}, {}, "floating point"},  {"BEdit", {"Ellipse"}, {}, "floating point"},
+      {"SeqStart", {"Sequence"}, {}, "integer"},     {"SeqEnd", {"Sequence"}, {}, "integer"},
+      {"SeqStep", {"Sequence"}, {}, "integer"},      {"SeqDigits", {"Sequence"}, {}, "integer"},
+  };
+  std::vector<HostileCase> cases;
+  for (const FieldRead& read : kFields) {
+    for (const char* jobName : read.jobs) {
+      const JobAction& job = *std::find_if(std::begin(kJobs), std::end(kJobs),
+                                           [&](const JobAction& j) { return j.name == std::string(jobName); });
+      for (const BadNumber& number : kBadNumbers) {
+        std::vector<std::string> settings = read.settings;
+        settings.push_back(std::string(read.field) + "=" + number.text);
+        std::string name = std::string(job.name) + read.field + number.label;
+        if (!read.settings.empty()) name += "WithArcSettings";
+        cases.push_back({name,
+                         [&job, settings](const Sandbox& box) {
+                           return JobRun(job, settings, box.Path(kProgram));
+                         },
+                         "'" + std::string(number.text) + "' is not a valid " + read.kind +
+                             " value"});
+      }
+    }
+  }
+  return cases;
+}
+
+// -- Program files that cannot be written ----------------------------------------------------
+
+std::vector<HostileCase> ProgramFileCases() {
+  std::vector<HostileCase> cases;
+  const std::vector<std::string> blocks = {"PreToolChange=T1 M6", "PostEngrave=M30"};
+  for (const JobAction& job : kJobs) {
+    const std::string name = job.name;
+    cases.push_back({name + "IntoAMissingFolder",
+                     [&job, blocks](const Sandbox& box) {
+                       return JobRun(job, blocks, box.Path("missing/job.eia"));
+                     },
+                     "No such file or directory"});
+    cases.push_back({name + "OverAReadOnlyFile",
+                     [&job, blocks](const Sandbox& box) {
+                       fs::permissions(box.Path(kProgram), fs::perms::owner_read |
+                                                               fs::perms::group_read |
+                                                               fs::perms::others_read);
+                       return JobRun(job, blocks, box.Path(kProgram));
+                     },
+                     "Permission denied", 1, {}, /*asNobody=*/true});
+    // Every write fails on a full disk: the job must not end as if its program were complete.
+    cases.push_back({name + "OntoAFullDisk",
+                     [&job, blocks](const Sandbox&) { return JobRun(job, blocks, "/dev/full"); },
+                     "No space left on device"});
+  }
+  return cases;
+}
+
+// -- Runs at the edges -----------------------------------------------------------------------
+
+void ExpectNumberLines(const std::string& program, const std::vector<std::string>& numbers) {
+  std::vector<std::string> found;
+  for (std::size_t start = 0; start < program.size();) {
+    std::size_t end = program.find("\r\n", start);
+    if (end == std::string::npos) end = program.size();
+    if (program[start] == 'N') found.push_back(program.substr(start, end - start));
+    start = end + 2;
+  }
+  EXPECT_EQ(found, numbers);
+}
+
+std::vector<HostileCase> EdgeCases() {
+  const std::vector<std::string> nearTheTop = {"SeqStart=2147483640", "SeqEnd=2147483647",
+                                               "SeqStep=3"};
+  const std::vector<std::string> topNumbers = {"N2147483640", "N2147483643", "N2147483646"};
+  std::vector<HostileCase> cases;
+  cases.push_back({"SerialRunEndsBelowTheLargest32BitNumber",
+                   [nearTheTop](const Sandbox& box) {
+                     return JobRun(kJobs[3], nearTheTop, box.Path(kProgram));
+                   },
+                   "", 0, {kProgram}, false,
+                   [topNumbers](const Sandbox& box) {
+                     ExpectNumberLines(ReadFile(box.Path(kProgram)), topNumbers);
+                   }});
+  std::vector<std::string> manyFiles = nearTheTop;
+  manyFiles.push_back("Files=1");
+  manyFiles.push_back("FilePrefix=SN");
+  cases.push_back({"SerialRunOfManyFilesEndsBelowTheLargest32BitNumber",
+                   [manyFiles](const Sandbox& box) {
+                     return JobRun(kJobs[3], manyFiles, box.Path(kProgram));
+                   },
+                   "", 0, {"SN2147483640.eia", "SN2147483643.eia", "SN2147483646.eia"}, false,
+                   [](const Sandbox& box) {
+                     ExpectNumberLines(ReadFile(box.Path("SN2147483646.eia")), {"N2147483646"});
+                   }});
+  const std::string longText(100000, 'L');
+  cases.push_back({"TextOf100000Characters",
+                   [longText](const Sandbox& box) {
+                     return Text("FreeFormTextE", longText, box.Path(kProgram));
+                   },
+                   "", 0, {kProgram}});
+  cases.push_back({"ArcOf100000Characters",
+                   [longText](const Sandbox& box) {
+                     return JobRun(kJobs[1], {"ArcTextE=" + longText}, box.Path(kProgram));
+                   },
+                   "", 0, {kProgram}});
+  cases.push_back({"EllipseOf100000Characters",
+                   [longText](const Sandbox& box) {
+                     return JobRun(kJobs[2], {"EllipseTextE=" + longText}, box.Path(kProgram));
+                   },
+                   "Text is too long to fit around ellipse"});
+  cases.push_back({"SerialPrefixOf100000Characters",
+                   [longText](const Sandbox& box) {
+                     return JobRun(kJobs[3], {"SeqPrefix=" + longText, "SeqEnd=1001"},
+                                   box.Path(kProgram));
+                   },
+                   "", 0, {kProgram}});
+  return cases;
+}
+
+std::vector<HostileCase> AllCases() {
+  std::vector<HostileCase> cases;
+  for (auto group : {FontCases, MachineFileCases, NumberCases, ProgramFileCases, EdgeCases}) {
+    for (HostileCase& c : group()) cases.push_back(std::move(c));
+  }
+  return cases;
+}
+
+class HostileInputTest : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileInputTest, EndsWithAClearVerdictAndKeepsEveryOtherFile) {
+  const HostileCase& c = GetParam();
+  Sandbox box;
+  const std::vector<std::string> actions = c.prepare(box);
+  const auto before = box.Snapshot();
+  const Outcome outcome = RunCli(box, actions, c.asNobody);
+
+  ASSERT_EQ(outcome.signal, 0) << "stylor-cli died of signal " << outcome.signal << "\n"
+                               << outcome.err;
+  EXPECT_EQ(outcome.exitStatus, c.exitStatus) << outcome.err;
+  if (c.message.empty()) {
+    EXPECT_EQ(outcome.err, "");
+  } else {
+    EXPECT_THAT(outcome.err, StartsWith("Stylor: "));
+    EXPECT_THAT(outcome.err, HasSubstr(c.message));
+  }
+  // Only the program's own messages: no sanitizer report, no usage text.
+  for (std::size_t start = 0; start < outcome.err.size();) {
+    const std::size_t end = outcome.err.find('\n', start);
+    EXPECT_THAT(outcome.err.substr(start, end - start), StartsWith("Stylor: "));
+    start = end == std::string::npos ? outcome.err.size() : end + 1;
+  }
+
+  const auto after = box.Snapshot();
+  for (const auto& [name, bytes] : before) {
+    if (c.written.contains(name)) continue;
+    const auto found = after.find(name);
+    ASSERT_NE(found, after.end()) << name << " was removed";
+    EXPECT_TRUE(found->second == bytes) << name << " changed";
+  }
+  for (const auto& [name, bytes] : after) {
+    EXPECT_TRUE(before.contains(name) || c.written.contains(name)) << name << " was created";
+  }
+  for (const std::string& name : c.written) {
+    EXPECT_TRUE(after.contains(name)) << name << " was not written";
+  }
+  if (c.check) c.check(box);
+}
+
+INSTANTIATE_TEST_SUITE_P(StylorCli, HostileInputTest, testing::ValuesIn(AllCases()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace stylor
