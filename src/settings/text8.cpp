@@ -52,6 +52,11 @@ std::string To8Bit(std::string_view utf8) {
       valid = (next & 0xC0) == 0x80;
       code = (code << 6) | (next & 0x3F);
     }
+    // An overlong form ("\xC0\x80" for NUL, "\xC0\xAF" for '/'), a surrogate or a code beyond
+    // Unicode is broken UTF-8 too: decoded, it would slip a NUL or a path separator into a text.
+    static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && code >= kSmallest[length] && code <= 0x10FFFF &&
+            !(code >= 0xD800 && code <= 0xDFFF);
     if (!valid) {
       out += '?';
       ++pos;

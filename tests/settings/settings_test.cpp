@@ -41,5 +41,28 @@ TEST(Text8, UsesWindows1252AndReplacesWhatItCannotHold) {
   EXPECT_EQ(To8Bit(From8Bit("\x81\x9D\xFF")), "\x81\x9D\xFF");
 }
 
+struct BrokenUtf8Case {
+  const char* utf8;
+  const char* bytes;
+};
+
+TEST(Text8, BrokenUtf8BecomesQuestionMarksNeverTheCharacterItMimics) {
+  const BrokenUtf8Case kCases[] = {
+      {"a\xc0\x80z", "a??z"},          // overlong NUL
+      {"a\xc0\xafz", "a??z"},          // overlong '/'
+      {"\xe0\x80\xaf", "???"},         // overlong '/' in three bytes
+      {"\xc1\x81", "??"},              // overlong 'A'
+      {"\xf0\x80\x80\xaf", "????"},    // overlong '/' in four bytes
+      {"\xed\xa0\x80", "???"},         // a lone surrogate
+      {"\xf4\x90\x80\x80", "????"},    // beyond U+10FFFF
+      {"\xc2\x81", "\x81"},             // a short two-byte form is fine (U+0081)
+      {"\xf0\x9f\x98\x80", "?"},        // a real four-byte character Windows-1252 lacks
+  };
+  for (const BrokenUtf8Case& c : kCases) {
+    SCOPED_TRACE(c.utf8);
+    EXPECT_EQ(To8Bit(c.utf8), c.bytes);
+  }
+}
+
 }  // namespace
 }  // namespace stylor
