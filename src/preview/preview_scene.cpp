@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "engrave/job_host.h"
 #include "engrave/layouts/arc.h"
@@ -62,7 +63,9 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
   scene.axis1 = options.axis1;
   scene.axis2 = options.axis2;
   scene.caption = ModeCaption(options.latheMillMode);
+  ProgramStats stats;
   const ProgramSummary summary = ReadProgram(bytes, name, options, [&](const ProgramMove& move) {
+    AddMove(stats, move);
     switch (move.kind) {
       case MoveKind::Cut:
         if (!(move.from == move.to)) scene.segments.push_back({SegmentKind::Cut, move.from, move.to});
@@ -78,6 +81,8 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
     }
   });
   scene.programStart = summary.start;
+  AddSummary(stats, summary);
+  scene.stats = std::move(stats);
   if (summary.unreadLines > 0) {
     std::string note;
     AppendInteger(note, summary.unreadLines);

@@ -7,6 +7,7 @@
 
 #include "engrave/geometry.h"
 #include "preview/program_reader.h"
+#include "preview/program_stats.h"
 
 namespace stylor {
 
@@ -70,6 +71,7 @@ struct PreviewScene {
   std::string caption;    // the lathe-mill mode ("" for "None"); moves are shown as written
   std::string note;       // what the picture leaves out or joins (sequences), else ""
   std::string message;    // why nothing is drawn: a field that does not convert, a refusal
+  std::optional<ProgramStats> stats;  // of the program the segments were read from
 };
 
 /// The rectangle that holds every segment, marker and guide of a scene.
@@ -83,7 +85,8 @@ struct PreviewBounds {
 PreviewBounds BoundsOf(const PreviewScene& scene);
 
 /// The scene of a program text: its moves as segments, its first point as the start marker, the
-/// options' plane letters and mode caption. Throws what ReadProgram throws.
+/// options' plane letters and mode caption, and the program's statistics. Throws what ReadProgram
+/// throws.
 PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options);
 

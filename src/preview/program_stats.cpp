@@ -4,24 +4,31 @@
 
 namespace stylor {
 
-ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
-                            const ReaderOptions& options) {
-  ProgramStats stats;
-  const ProgramSummary summary = ReadProgram(bytes, name, options, [&](const ProgramMove& move) {
-    ++stats.moves;
-    if (!move.fed) stats.rapidLength += move.length;
-    if (move.kind == MoveKind::Cut) stats.cutLength += move.length;
-    if (move.kind == MoveKind::Travel) stats.travelLength += move.length;
-    if (move.kind == MoveKind::Plunge) ++stats.plunges;
-    if (move.fed) {
-      if (move.minutes) stats.feedMinutes += *move.minutes;
-      else ++stats.untimedMoves;
-    }
-  });
+void AddMove(ProgramStats& stats, const ProgramMove& move) {
+  ++stats.moves;
+  if (!move.fed) stats.rapidLength += move.length;
+  if (move.kind == MoveKind::Cut) stats.cutLength += move.length;
+  if (move.kind == MoveKind::Travel) stats.travelLength += move.length;
+  if (move.kind == MoveKind::Plunge) ++stats.plunges;
+  if (move.fed) {
+    if (move.minutes) stats.feedMinutes += *move.minutes;
+    else ++stats.untimedMoves;
+  }
+}
+
+void AddSummary(ProgramStats& stats, const ProgramSummary& summary) {
   stats.lines = summary.lines;
   stats.unreadLines = summary.unreadLines;
   stats.extents = summary.extents;
   stats.rapidMinutes = stats.rapidLength / kRapidPerMin;
+}
+
+ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
+                            const ReaderOptions& options) {
+  ProgramStats stats;
+  const ProgramSummary summary =
+      ReadProgram(bytes, name, options, [&](const ProgramMove& move) { AddMove(stats, move); });
+  AddSummary(stats, summary);
   return stats;
 }
 

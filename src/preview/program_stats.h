@@ -29,6 +29,12 @@ struct ProgramStats {
   std::vector<AxisExtent> extents;
 };
 
+/// Adds one move of a program to `stats`, in program order.
+void AddMove(ProgramStats& stats, const ProgramMove& move);
+
+/// Completes `stats` with the line counts and extents of the program whose moves it holds.
+void AddSummary(ProgramStats& stats, const ProgramSummary& summary);
+
 /// The statistics of a program text; throws what ReadProgram throws.
 ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options);

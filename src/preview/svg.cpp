@@ -62,14 +62,6 @@ std::string XmlText(std::string_view text) {
   return out;
 }
 
-// Length of the scale bar: 1, 2 or 5 times a power of ten, at most a fifth of the drawing.
-double ScaleBarLength(double span) {
-  const double raw = span / 5;
-  const double base = std::pow(10.0, std::floor(std::log10(raw)));
-  const double factor = raw / base;
-  return (factor >= 5 ? 5 : factor >= 2 ? 2 : 1) * base;
-}
-
 class SvgWriter {
  public:
   explicit SvgWriter(const PreviewScene& scene) : m_scene(scene), m_bounds(BoundsOf(scene)) {
@@ -315,6 +307,13 @@ class SvgWriter {
 };
 
 }  // namespace
+
+double ScaleBarLength(double span) {
+  const double raw = span / 5;
+  const double base = std::pow(10.0, std::floor(std::log10(raw)));
+  const double factor = raw / base;
+  return (factor >= 5 ? 5 : factor >= 2 ? 2 : 1) * base;
+}
 
 std::string DrawSvg(const PreviewScene& scene) { return SvgWriter(scene).Draw(); }
 

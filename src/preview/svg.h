@@ -14,6 +14,10 @@ struct PreviewScene;
 /// written with FormatFixed, whatever the locale.
 std::string DrawSvg(const PreviewScene& scene);
 
+/// The length of a scale bar for a drawing `span` long (span > 0, same units): 1, 2 or 5 times
+/// a power of ten, at most a fifth of the span.
+double ScaleBarLength(double span);
+
 /// Writes `text` to the file `path` byte for byte, creating or emptying it; throws Error naming
 /// the file and the system's reason when it cannot be written.
 void SaveTextFile(const std::string& path, std::string_view text);

@@ -66,6 +66,17 @@ TEST(BuildPreviewTest, FreeFormTextAsSegments) {
   EXPECT_FALSE(std::filesystem::exists("preview.eia"));
 }
 
+TEST(BuildPreviewTest, StatisticsOfTheProgramItDraws) {
+  const PreviewScene scene = BuildPreview(Example(), LetterL(), Page::FreeForm);
+  ASSERT_TRUE(scene.stats);
+  EXPECT_EQ(scene.stats->plunges, 2);
+  EXPECT_DOUBLE_EQ(scene.stats->cutLength, 3.2);
+  EXPECT_GT(scene.stats->lines, 8);
+  EXPECT_GT(scene.stats->feedMinutes, 0);
+  ASSERT_GE(scene.stats->extents.size(), 2u);
+  EXPECT_EQ(scene.stats->extents[0], (AxisExtent{'X', 0, 1.55}));
+}
+
 struct PageCase {
   const char* name;
   Page page;
@@ -200,6 +211,7 @@ TEST(BuildPreviewTest, MessagesInsteadOfSegments) {
     const PreviewScene scene = BuildPreview(settings, LetterL(), c.page);
     EXPECT_EQ(scene.message, c.message);
     EXPECT_TRUE(scene.segments.empty());
+    EXPECT_FALSE(scene.stats);
     EXPECT_EQ(scene.guide.kind, c.guide);
   }
 }
