@@ -8,12 +8,15 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <memory>
 #include <optional>
@@ -23,6 +26,7 @@
 
 #include "ui/qt/appearance.h"
 #include "ui/qt/engrave_form.h"
+#include "ui/qt/preview_view.h"
 
 // Readable failure messages for Qt's strings.
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -70,8 +74,10 @@ class TestForm final : public TEngraveForm {
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
+  std::optional<std::string> AskProgramToOpen() override { return programToOpen; }
 
   std::optional<std::string> programFile;
+  std::optional<std::string> programToOpen;
   int programFileQuestions = 0;
   std::vector<std::string> messages;
   std::vector<std::string> errors;
@@ -124,12 +130,25 @@ class EngraveFormTest : public ::testing::Test {
     Find<QTabWidget>("PageControl")->setCurrentIndex(static_cast<int>(page));
   }
 
+  // Lets the preview catch up with every change made so far.
+  void Idle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+  }
+
+  // Waits for the preview's next rebuild after rebuild number `before`.
+  bool RebuiltSince(int before) {
+    return QTest::qWaitFor([&] { return m_form.Preview()->Rebuilds() > before; }, 5000);
+  }
+
+  const PreviewScene& Shown() { return m_form.Preview()->Scene(); }
+
   QTemporaryDir m_dir;
   TestForm m_form;
 };
 
 TEST_F(EngraveFormTest, HasItsFixedSizeAndPagesInOrder) {
-  EXPECT_EQ(m_form.size(), QSize(773, 691));
+  EXPECT_EQ(m_form.size(), QSize(773 + 430, 691));
   EXPECT_EQ(m_form.minimumSize(), m_form.maximumSize());
   EXPECT_EQ(m_form.Surface()->size(), QSize(773, 691));
 
@@ -289,6 +308,117 @@ TEST_F(EngraveFormTest, SpinnersStepTheirEditWithinTheirRange) {
   EXPECT_EQ(Text("SeqStep"), "1");
   arrow("SeqStepSpinner", 0)->click();
   EXPECT_EQ(Text("SeqStep"), "2");
+}
+
+TEST_F(EngraveFormTest, PreviewIsRebuiltOnceForAKeystroke) {
+  ShowPage(Page::FreeForm);
+  Idle();
+  PreviewPanel* preview = m_form.Preview();
+  const int rebuilds = preview->Rebuilds();
+  const std::size_t segments = Shown().segments.size();
+  const QImage before = preview->View()->grab().toImage();
+
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "H");
+  ASSERT_TRUE(RebuiltSince(rebuilds));
+  Idle();
+  EXPECT_EQ(preview->Rebuilds(), rebuilds + 1) << "one keystroke, one rebuild";
+  EXPECT_GT(Shown().segments.size(), segments);
+  EXPECT_NE(preview->View()->grab().toImage(), before);
+  EXPECT_THAT(preview->findChild<QLabel*>("PreviewStats")->text().toStdString(),
+              testing::HasSubstr("Plunges"));
+}
+
+TEST_F(EngraveFormTest, BadFieldShowsItsMessageInThePreviewAndNoBox) {
+  ShowPage(Page::FreeForm);
+  Idle();
+  const int rebuilds = m_form.Preview()->Rebuilds();
+  QTest::keyClicks(Find<QLineEdit>("TextHeightE"), "x");
+  ASSERT_TRUE(RebuiltSince(rebuilds));
+  EXPECT_EQ(Shown().message, "'.125x' is not a valid floating point value.");
+  EXPECT_THAT(Shown().segments, IsEmpty());
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  EXPECT_THAT(m_form.messages, IsEmpty());
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    EXPECT_EQ(qobject_cast<QMessageBox*>(window), nullptr);
+  }
+}
+
+TEST_F(EngraveFormTest, OpenedProgramIsShownUntilLiveOrASettingChanges) {
+  const QString path = m_dir.filePath("l.eia");
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("G00 X0.0000 Y0.0000 Z0.1000\r\nG00 Y1.0000\r\nG01 Z-0.0100 F25.00\r\n"
+               "G01 Y0.0000 F50.00\r\nG01 X0.6000\r\nG00 Z0.1000\r\n");
+  }
+  m_form.programToOpen = path.toStdString();
+  PreviewPanel* preview = m_form.Preview();
+  auto* open = Find<QPushButton>("OpenProgram");
+  auto* live = Find<QPushButton>("PreviewLive");
+  using K = SegmentKind;
+
+  QTest::mouseClick(open, Qt::LeftButton);
+  EXPECT_TRUE(preview->ShowsProgramFile());
+  EXPECT_THAT(Shown().segments, ElementsAre(PreviewSegment{K::Rapid, {0, 0}, {0, 1}},
+                                            PreviewSegment{K::Plunge, {0, 1}, {0, 1}},
+                                            PreviewSegment{K::Cut, {0, 1}, {0, 0}},
+                                            PreviewSegment{K::Cut, {0, 0}, {0.6, 0}}));
+  EXPECT_EQ(Text("PreviewTitle"), "Program l.eia");
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("1.6000"));
+  EXPECT_TRUE(live->isEnabled());
+  Idle();
+  EXPECT_TRUE(preview->ShowsProgramFile()) << "a page or label change keeps the program";
+
+  QTest::mouseClick(live, Qt::LeftButton);
+  EXPECT_FALSE(preview->ShowsProgramFile());
+  EXPECT_FALSE(live->isEnabled());
+
+  QTest::mouseClick(open, Qt::LeftButton);
+  const int rebuilds = preview->Rebuilds();
+  QTest::keyClicks(Find<QLineEdit>("TextHeightE"), "5");
+  ASSERT_TRUE(RebuiltSince(rebuilds));
+  EXPECT_FALSE(preview->ShowsProgramFile());
+
+  m_form.programToOpen = m_dir.filePath("missing.eia").toStdString();
+  QTest::mouseClick(open, Qt::LeftButton);
+  EXPECT_THAT(Shown().message, testing::HasSubstr("missing.eia"));
+  EXPECT_THAT(Shown().segments, IsEmpty());
+  EXPECT_THAT(m_form.errors, IsEmpty());
+}
+
+TEST_F(EngraveFormTest, PreviewZoomsAboutTheCursorAndKeepsTheUsersViewUntilFit) {
+  ShowPage(Page::FreeForm);
+  Idle();
+  PreviewView* view = m_form.Preview()->View();
+  int rebuilds = m_form.Preview()->Rebuilds();
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "HI");
+  ASSERT_TRUE(RebuiltSince(rebuilds));
+  Idle();
+  const PreviewViewport fitted = view->Viewport();
+
+  const QPointF cursor(120, 150);
+  const Point2 under = fitted.ToPlane(cursor);
+  QWheelEvent wheel(cursor, view->mapToGlobal(cursor), QPoint(), QPoint(0, 240), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view, &wheel);
+  const PreviewViewport zoomed = view->Viewport();
+  EXPECT_GT(zoomed.scale, fitted.scale);
+  EXPECT_NEAR(zoomed.ToPixel(under).x(), cursor.x(), 1e-6);
+  EXPECT_NEAR(zoomed.ToPixel(under).y(), cursor.y(), 1e-6);
+
+  QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
+  QTest::mouseMove(view, QPoint(230, 190));
+  QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(230, 190));
+  EXPECT_EQ(view->Viewport().origin, zoomed.origin + QPointF(30, -10));
+
+  rebuilds = m_form.Preview()->Rebuilds();
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "J");
+  ASSERT_TRUE(RebuiltSince(rebuilds));
+  EXPECT_EQ(view->Viewport().scale, zoomed.scale) << "typing keeps the zoom the user chose";
+
+  QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+  EXPECT_TRUE(view->FollowsScene());
+  EXPECT_LT(view->Viewport().scale, zoomed.scale);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,17 +104,25 @@ TEngraveForm::TEngraveForm(QWidget* parent) : QWidget(parent), m_model(*this) {
 
   m_surface = new QWidget(this);
   m_surface->setObjectName("EngraveFormSurface");
-  m_surface->setGeometry(0, 0, kWidth, kHeight);
+  m_surface->setGeometry(0, 0, kSurfaceWidth, kHeight);
   m_surface->setAutoFillBackground(true);
+
+  m_preview = new PreviewPanel(m_model, this);
+  m_preview->move(kSurfaceWidth, 0);
+  m_preview->OnOpenProgram([this] {
+    if (const std::optional<std::string> path = AskProgramToOpen()) {
+      m_preview->ShowProgramFile(*path);
+    }
+  });
 
   BuildUpperArea();
 
   auto* panel = new QWidget(m_surface);
   panel->setObjectName("Panel1");
-  panel->setGeometry(0, kHeight - kPanelHeight, kWidth, kPanelHeight);
+  panel->setGeometry(0, kHeight - kPanelHeight, kSurfaceWidth, kPanelHeight);
   m_pages = new QTabWidget(panel);
   m_pages->setObjectName("PageControl");
-  m_pages->setGeometry(0, 0, kWidth, kPanelHeight);
+  m_pages->setGeometry(0, 0, kSurfaceWidth, kPanelHeight);
 
   struct PageEntry {
     const char* name;
@@ -565,6 +574,18 @@ std::optional<std::string> TEngraveForm::AskMachineFileToOpen(const std::string&
   return RunFileDialog(dialog);
 }
 
+std::optional<std::string> TEngraveForm::AskProgramToOpen() {
+  // Where the last program was opened, else where the last one was written.
+  QString start = m_openedProgram.isEmpty() ? m_programFileName : m_openedProgram;
+  start = start.isEmpty() ? ToQt(m_model.WorkingDirectory()) : QFileInfo(start).absolutePath();
+  QFileDialog dialog(this, "Open Program", start, "EIA (*.eia);;Text File (*.txt);;All Files (*)");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  std::optional<std::string> chosen = RunFileDialog(dialog);
+  if (chosen) m_openedProgram = dialog.selectedFiles().constFirst();
+  return chosen;
+}
+
 void TEngraveForm::ShowError(const std::string& text) {
   QMessageBox::critical(this, kTitle, ToQt(text));
 }
@@ -572,6 +593,7 @@ void TEngraveForm::ShowError(const std::string& text) {
 void TEngraveForm::OpenUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(ToQt(url))); }
 
 void TEngraveForm::FieldChanged(const FieldInfo& field) {
+  m_preview->SettingsChanged();
   const auto show = m_showField.find(field.name);
   if (show == m_showField.end()) return;
   QScopedValueRollback<bool> showing(m_showingModel, true);
@@ -579,6 +601,7 @@ void TEngraveForm::FieldChanged(const FieldInfo& field) {
 }
 
 void TEngraveForm::ViewChanged() {
+  m_preview->ViewChanged();
   QScopedValueRollback<bool> showing(m_showingModel, true);
   m_widthLabel->setText(ToQt(m_model.WidthLabel()));
   m_seqExample->setText(ToQt(m_model.SeqExample()));

@@ -11,6 +11,7 @@
 
 #include "engrave/program_store.h"
 #include "ui/model/engrave_form_model.h"
+#include "ui/qt/preview_panel.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -25,14 +26,18 @@ class QTabWidget;
 namespace stylor {
 
 /// The main window: every control of the settings, bound both ways to the window model, plus the
-/// dialogs and message boxes the model asks for. All behaviour lives in the model.
+/// dialogs and message boxes the model asks for, and beside them the preview panel. All
+/// behaviour of the settings lives in the model.
 class TEngraveForm : public QWidget, public FormHost {
   Q_OBJECT
 
  public:
-  /// Client size of the form; the user cannot resize it.
-  static constexpr int kWidth = 773;
+  /// Size of the container of the settings' controls.
+  static constexpr int kSurfaceWidth = 773;
   static constexpr int kHeight = 691;
+  /// Client size of the form, the preview panel to the right of the controls; the user cannot
+  /// resize it.
+  static constexpr int kWidth = kSurfaceWidth + PreviewPanel::kWidth;
 
   /// Builds every control showing the model's defaults; start-up runs later (Start).
   explicit TEngraveForm(QWidget* parent = nullptr);
@@ -44,6 +49,11 @@ class TEngraveForm : public QWidget, public FormHost {
   void Start(const QString& workingDirectory);
   /// The container of every control (773 x 691), so that other panels can sit beside it.
   QWidget* Surface() const { return m_surface; }
+  /// The preview beside the controls.
+  PreviewPanel* Preview() const { return m_preview; }
+
+  /// The program open dialog of the preview's "Open Program...".
+  virtual std::optional<std::string> AskProgramToOpen();
 
   /// The program-file save dialog; asks before replacing only while the model says so.
   std::optional<std::string> AskProgramFile(const std::optional<std::string>& presetName) override;
@@ -109,6 +119,8 @@ class TEngraveForm : public QWidget, public FormHost {
   Lines m_shownReport;
 
   QWidget* m_surface = nullptr;
+  PreviewPanel* m_preview = nullptr;
+  QString m_openedProgram;
   QTabWidget* m_pages = nullptr;
   QLabel* m_widthLabel = nullptr;
   QLabel* m_seqExample = nullptr;

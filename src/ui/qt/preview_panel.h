@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+#include "preview/preview_scene.h"
+
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace stylor {
+
+class EngraveFormModel;
+class PreviewView;
+
+/// The panel beside the form: the preview of the current page's job with the current settings,
+/// or of a program file the user opened, and the statistics of that program below it. The live
+/// preview is rebuilt once the event loop is idle after a change, so that a keystroke, or a
+/// machine file that changes every field, costs one rebuild.
+class PreviewPanel final : public QWidget {
+ public:
+  /// Size of the panel.
+  static constexpr int kWidth = 430;
+  static constexpr int kHeight = 691;
+
+  /// Shows the preview of `model`, which must outlive the panel; the first one is built once the
+  /// event loop runs.
+  PreviewPanel(const EngraveFormModel& model, QWidget* parent);
+
+  /// A setting changed: a program file on show gives way to the live preview, rebuilt soon.
+  void SettingsChanged();
+  /// The page, the font or a label changed: the live preview is rebuilt soon.
+  void ViewChanged();
+  /// Reads the program file `path` (file-system encoding) with the settings' axis letters and pen
+  /// levels and shows it and its statistics until a setting changes or ShowLive; a file that
+  /// cannot be read shows why in the preview.
+  void ShowProgramFile(const std::string& path);
+  /// Back to the preview of the settings, rebuilt and fitted now.
+  void ShowLive();
+  /// The action of "Open Program...".
+  void OnOpenProgram(std::function<void()> open) { m_open = std::move(open); }
+
+  /// The scene drawn now.
+  const PreviewScene& Scene() const;
+  /// True while a program file is shown instead of the settings.
+  bool ShowsProgramFile() const { return m_showsFile; }
+  /// How many times the live preview has been built.
+  int Rebuilds() const { return m_rebuilds; }
+  /// The drawing.
+  PreviewView* View() const { return m_view; }
+
+ private:
+  void Rebuild();
+  void Show(const PreviewScene& scene, const QString& title, const QString& toolTip);
+
+  const EngraveFormModel& m_model;
+  std::function<void()> m_open;
+  QTimer* m_rebuildTimer = nullptr;
+  QLabel* m_title = nullptr;
+  QPushButton* m_live = nullptr;
+  PreviewView* m_view = nullptr;
+  QLabel* m_stats = nullptr;
+  bool m_showsFile = false;
+  bool m_refit = true;
+  QString m_liveTitle;
+  int m_rebuilds = 0;
+};
+
+}  // namespace stylor
