@@ -42,12 +42,24 @@ void AppendG(std::string& out, int g) {
 // comparison texts are equal.
 struct PositionText {
   PositionText() = default;
-  explicit PositionText(double value) {
+  explicit PositionText(double value) { Set(value); }
+  void Set(double value) {
+    written.clear();
     AppendFixed(written, value, 4);
-    negativeZero = written == "-0.0000";
+    negativeZero = written.size() == 7 && written[0] == '-' && written[1] == '0' &&
+                   written[3] == '0' && written[4] == '0' && written[5] == '0' && written[6] == '0';
   }
   std::string_view Compared() const {
     return negativeZero ? std::string_view(written).substr(1) : std::string_view(written);
+  }
+  // Texts of a dozen characters: a plain loop beats a call to memcmp on the hottest path.
+  bool SameAs(const PositionText& other) const {
+    const std::string_view a = Compared(), b = other.Compared();
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
   }
   std::string written;  // short enough for the string's own buffer: no allocation
   bool negativeZero = false;
@@ -70,7 +82,7 @@ class MoveWriter {
       : m_out(out), m_job(job), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
         m_xScale(job.textHeight * job.widthRatio), m_yScale(job.textHeight),
         m_circumference(2 * job.penDown * kPi), m_plane(start), m_origin(start),
-        m_planeText1(start.x), m_planeText2(start.y), m_plungeLevel(job.penUp),
+        m_texts{{PositionText(start.x), PositionText(start.y)}, {}}, m_plungeLevel(job.penUp),
         m_degreesAxis(job.g16AxisMarker) {}
 
   void OpeningMove() {
@@ -134,13 +146,16 @@ class MoveWriter {
     const double p2 = sx * m_sin + sy * m_cos + m_origin.y;
     const double d1 = m_plane.x - p1;
     const double d2 = m_plane.y - p2;
-    PositionText new1(p1), new2(p2);
-    const bool changes1 = new1.Compared() != m_planeText1.Compared();
-    const bool changes2 = new2.Compared() != m_planeText2.Compared();
+    // The texts of the position before the move stay in place; the new ones take the other slot.
+    const PositionText(&old)[2] = m_texts[m_current];
+    PositionText(&now)[2] = m_texts[1 - m_current];
+    now[0].Set(p1);
+    now[1].Set(p2);
+    m_current = 1 - m_current;
+    const bool changes1 = !now[0].SameAs(old[0]);
+    const bool changes2 = !now[1].SameAs(old[1]);
     const Point2 before = m_plane;
     m_plane = {p1, p2};
-    m_planeText1 = std::move(new1);
-    m_planeText2 = std::move(new2);
 
     double out1 = p1;
     double out2 = p2;
@@ -178,8 +193,8 @@ class MoveWriter {
     }
 
     AppendG(m_out, g);
-    if (changes1) AppendPositionWord(m_job.axis1, out1, p1, m_planeText1);
-    if (changes2) AppendPositionWord(m_job.axis2, out2, p2, m_planeText2);
+    if (changes1) AppendPositionWord(m_job.axis1, out1, p1, now[0]);
+    if (changes2) AppendPositionWord(m_job.axis2, out2, p2, now[1]);
     if (g != 0 && (!m_hasRememberedFeed || m_feed != m_rememberedFeed ||
                    m_job.feedMode == kInverseTime)) {
       m_out += " F";
@@ -240,8 +255,8 @@ class MoveWriter {
   const double m_circumference;
   Point2 m_plane;
   Point2 m_origin;
-  PositionText m_planeText1;
-  PositionText m_planeText2;
+  PositionText m_texts[2][2];  // [slot][axis]: the current plane position's texts, and a spare
+  int m_current = 0;
   double m_plungeLevel;
   double m_feed = 0;
   bool m_hasRememberedFeed = false;  // before the first move no feed equals the remembered one
