@@ -24,8 +24,8 @@ namespace {
 constexpr int kMargin = 8;
 constexpr int kButtonHeight = 25;
 constexpr int kViewTop = 40;
-constexpr int kViewHeight = 462;
-constexpr int kStatsTop = 510;
+constexpr int kViewHeight = 490;
+constexpr int kStatsTop = 538;
 
 struct StatRow {
   QString name;
@@ -71,7 +71,7 @@ QString StatsTable(const std::vector<StatRow>& rows) {
     return "<td>" + rows[i].name.toHtmlEscaped() + "</td><td align=\"right\">" +
            QString::fromStdString(rows[i].value).toHtmlEscaped() + "</td>";
   };
-  QString html = "<table cellspacing=\"0\" cellpadding=\"1\">";
+  QString html = "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"1\">";
   for (std::size_t i = 0; i < half; ++i) {
     html += "<tr>" + cells(i) + "<td width=\"18\"></td>" + cells(half + i) + "</tr>";
   }
