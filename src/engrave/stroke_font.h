@@ -50,7 +50,8 @@ const Glyph* GlyphOf(const StrokeFont& font, char c);
 double GlyphWidth(const StrokeFont& font, char c);
 
 /// Loads a stroke font file into `font` in place and writes one report line per glyph section.
-/// Throws Error naming the file when it cannot be opened or read, holds binary data, defines no
+/// Throws Error naming the file when it cannot be opened or read, is not a regular file (a pipe
+/// or a device would keep the reader waiting), holds binary data, defines no
 /// character, names a character of code 128 or more, or gives one character more than 200 moves;
 /// the table then has every move count 0 and the report is empty.
 void LoadFont(const std::string& fileName, StrokeFont& font, FontReport& report);

@@ -75,7 +75,10 @@ class Sandbox {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(m_root / "work")) {
       const std::string name = fs::relative(entry.path(), m_root / "work").string();
-      files[name] = entry.is_directory() ? "<folder>" : ReadFile(entry.path().string());
+      // Reading a pipe would wait for a writer; its name is enough.
+      files[name] = entry.is_directory()      ? "<folder>"
+                    : entry.is_regular_file() ? ReadFile(entry.path().string())
+                                              : "<special file>";
     }
     return files;
   }
@@ -146,7 +149,7 @@ std::vector<std::string> Text(const std::string& field, const std::string& value
 // -- Font files ------------------------------------------------------------------------------
 
 std::vector<HostileCase> FontCases() {
-  enum class Kind { File, Folder, Missing };
+  enum class Kind { File, Folder, Pipe, Missing };
   const auto font = [](std::string name, Kind kind, std::string bytes, std::string reason) {
     return HostileCase{
         "Font" + name,
@@ -154,6 +157,9 @@ std::vector<HostileCase> FontCases() {
           const std::string path = box.Path("bad.fnt");
           if (kind == Kind::File) box.Write("bad.fnt", bytes);
           if (kind == Kind::Folder) fs::create_directory(path);
+          if (kind == Kind::Pipe) {
+            EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+          }
           // A job after the refused font must not run: the finished program stays as it is.
           return std::vector<std::string>{"--font", path, "--set", "FreeFormTextE=LL", "text",
                                           box.Path(kProgram)};
@@ -170,6 +176,7 @@ std::vector<HostileCase> FontCases() {
   return {
       font("Missing", Kind::Missing, "", "No such file or directory"),
       font("IsAFolder", Kind::Folder, "", "Is a directory"),
+      font("IsAPipeNoOneWritesTo", Kind::Pipe, "", "is not a regular file"),
       font("Empty", Kind::File, "", "defines no character"),
       font("Binary", Kind::File, binary, "binary data"),
       font("TenMegabyteLine", Kind::File, tenMegabyteLine, "more than 200 moves"),

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "font_fixture.h"
 #include "settings/error.h"
@@ -156,6 +157,21 @@ TEST(LoadFont, NamesAFileThatCannotBeReadAndTheReason) {
   EXPECT_TRUE(report.empty());
   EXPECT_THAT([&] { LoadFont(dir.Path().string(), *font, report); },
               ThrowsMessage<Error>(HasSubstr("Is a directory")));
+}
+
+// A pipe that no one writes to, or a terminal, would keep the reader waiting for ever.
+TEST(LoadFont, RefusesWhatIsNotARegularFileWithoutWaitingForIt) {
+  test::TempDir dir;
+  const std::string pipe = dir.File("pipe.fnt");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::string& file : {pipe, std::string("/dev/null"), std::string("/dev/zero")}) {
+    SCOPED_TRACE(file);
+    auto font = std::make_unique<StrokeFont>();
+    FontReport report;
+    EXPECT_THAT([&] { LoadFont(file, *font, report); },
+                ThrowsMessage<Error>(AllOf(HasSubstr("'" + file + "'"),
+                                           HasSubstr("is not a regular file"))));
+  }
 }
 
 TEST(TextWidth, SumsAdvancesLessTheLastGap) {
