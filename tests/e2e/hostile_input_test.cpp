@@ -141,13 +141,6 @@ struct HostileCase {
 
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 
-std::vector<std::string> Text(const std::string& field, const std::string& value,
-                              const std::string& program) {
-  return {"--set", "FreeFormTextE=LL", "--set", field + "=" + value, "text", program};
-}
-
-// -- Font files ------------------------------------------------------------------------------
-
 std::vector<HostileCase> FontCases() {
   enum class Kind { File, Folder, Pipe, Missing };
   const auto font = [](std::string name, Kind kind, std::string bytes, std::string reason) {
@@ -185,8 +178,6 @@ std::vector<HostileCase> FontCases() {
            "the character of code 233"),
   };
 }
-
-// -- Machine files ---------------------------------------------------------------------------
 
 std::string DefaultMachineFile(const Sandbox& box) {
   EngraveSettings settings;
@@ -260,8 +251,6 @@ std::vector<HostileCase> MachineFileCases() {
                    "is not a valid floating point value"});
   return cases;
 }
-
-// -- Numbers typed into the fields that jobs read --------------------------------------------
 
 struct BadNumber {
   const char* label;
@@ -340,8 +329,6 @@ std::vector<HostileCase> NumberCases() {
   return cases;
 }
 
-// -- Program files that cannot be written ----------------------------------------------------
-
 std::vector<HostileCase> ProgramFileCases() {
   std::vector<HostileCase> cases;
   const std::vector<std::string> blocks = {"PreToolChange=T1 M6", "PostEngrave=M30"};
@@ -367,8 +354,6 @@ std::vector<HostileCase> ProgramFileCases() {
   }
   return cases;
 }
-
-// -- Runs at the edges -----------------------------------------------------------------------
 
 void ExpectNumberLines(const std::string& program, const std::vector<std::string>& numbers) {
   std::vector<std::string> found;
@@ -408,7 +393,7 @@ std::vector<HostileCase> EdgeCases() {
   const std::string longText(100000, 'L');
   cases.push_back({"TextOf100000Characters",
                    [longText](const Sandbox& box) {
-                     return Text("FreeFormTextE", longText, box.Path(kProgram));
+                     return JobRun(kJobs[0], {"FreeFormTextE=" + longText}, box.Path(kProgram));
                    },
                    "", 0, {kProgram}});
   cases.push_back({"ArcOf100000Characters",
