@@ -151,6 +151,7 @@ TEST_F(EngraveFormTest, HasItsFixedSizeAndPagesInOrder) {
   EXPECT_EQ(m_form.size(), QSize(773 + 430, 691));
   EXPECT_EQ(m_form.minimumSize(), m_form.maximumSize());
   EXPECT_EQ(m_form.Surface()->size(), QSize(773, 691));
+  EXPECT_EQ(m_form.Preview()->geometry(), QRect(773, 0, 430, 691));
 
   auto* pages = Find<QTabWidget>("PageControl");
   QStringList captions;
