@@ -2,7 +2,6 @@
 // Input: the font file first; the last bytes choose the job values and the text.
 
 #include <fuzzer/FuzzedDataProvider.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -13,16 +12,12 @@
 #include "engrave/prepared_job.h"
 #include "engrave/stroke_font.h"
 #include "program_check.h"
+#include "scratch_path.h"
 #include "settings/error.h"
 
 namespace {
 
 using namespace stylor;
-
-std::string TemporaryPath() {
-  const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  return std::string(folder) + "/stylor-fuzz-font-" + std::to_string(getpid()) + ".fnt";
-}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -90,7 +85,8 @@ void CheckTable(const StrokeFont& font, bool loaded) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = TemporaryPath();
+  static const fuzz::ScratchPath fontFile("font.fnt");
+  const std::string& path = fontFile.Path();
   FuzzedDataProvider input(data, size);
   const PreparedJob job = PickJob(input);
   const std::string text = PickText(input);

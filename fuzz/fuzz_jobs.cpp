@@ -3,7 +3,6 @@
 // line, a line of the mode blocks, an "N" line or a move line whose numbers a machine reads.
 
 #include <fuzzer/FuzzedDataProvider.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -17,6 +16,7 @@
 
 #include "engrave/program_store.h"
 #include "program_check.h"
+#include "scratch_path.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
@@ -110,7 +110,9 @@ void BoundSerialRun(EngraveFormModel& model) {
   }
   if (last - first <= (kMaxRunNumbers - 1) * step) return;
   const std::int64_t bounded = std::min<std::int64_t>(first + (kMaxRunNumbers - 1) * step, INT32_MAX);
-  model.SetText(&S::SeqEnd, std::to_string(bounded));
+  std::string end;
+  AppendInteger(end, bounded);
+  model.SetText(&S::SeqEnd, end);
 }
 
 template <typename Handler>
@@ -175,12 +177,10 @@ void CheckPrograms(const FuzzHost& host, const EngraveSettings& settings) {
 
 std::string WorkingDirectory() {
   // An empty folder: start-up takes the font that ships with Stylor and no default.mch.
-  static const std::string folder = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "stylor-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) fuzz::Fail("cannot make a working folder", pattern);
-    return pattern;
-  }();
-  return folder;
+  static const fuzz::ScratchPath folder("work");
+  static const bool made = std::filesystem::create_directory(folder.Path());
+  (void)made;
+  return folder.Path();
 }
 
 }  // namespace

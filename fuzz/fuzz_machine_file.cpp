@@ -1,13 +1,12 @@
 // Any bytes as a machine file, read by both readers into fresh settings; whatever was read must
 // survive a save and a second read unchanged, because that round trip is the user's set-up.
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <variant>
 
 #include "program_check.h"
+#include "scratch_path.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/machine_file.h"
@@ -15,12 +14,6 @@
 namespace {
 
 using namespace stylor;
-
-std::string TemporaryPath(const char* name) {
-  // A save syncs the file; on tmpfs that costs nothing.
-  const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  return std::string(folder) + "/stylor-fuzz-" + std::to_string(getpid()) + "-" + name;
-}
 
 void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -47,16 +40,16 @@ bool SameField(const EngraveSettings& a, const EngraveSettings& b, const FieldRe
 
 // Saves what was read and reads it back: every stored field must come back as it was.
 void RoundTrip(const EngraveSettings& read, const char* reader) {
-  static const std::string saved = TemporaryPath("saved.mch");
+  static const fuzz::ScratchPath saved("saved.mch");
   try {
-    WriteMachineFile(saved, read);
+    WriteMachineFile(saved.Path(), read);
   } catch (const Error& error) {
     fuzz::Fail(std::string("the set-up read by ") + reader + " cannot be saved", error.what());
   }
   EngraveSettings again;
   PlainSettingsEditor editor(again);
   try {
-    ReadMachineFile(saved, editor);
+    ReadMachineFile(saved.Path(), editor);
   } catch (const Error& error) {
     fuzz::Fail(std::string("a saved set-up read by ") + reader + " does not read back",
                error.what());
@@ -78,7 +71,8 @@ void RoundTrip(const EngraveSettings& read, const char* reader) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string input = TemporaryPath("input.mch");
+  static const fuzz::ScratchPath file("input.mch");
+  const std::string& input = file.Path();
   WriteFile(input, data, size);
 
   EngraveSettings current;
