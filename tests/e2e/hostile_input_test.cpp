@@ -63,6 +63,17 @@ class Sandbox {
   Sandbox& operator=(const Sandbox&) = delete;
 
   std::string Work() const { return (m_root / "work").string(); }
+  /// A copy of stylor-cli in the sandbox, for a run without root's rights: the build folder may
+  /// lie in a place that only root can reach (a fresh clone in a private temporary folder).
+  std::string CliCopy() const {
+    const fs::path copy = m_root / "stylor-cli";
+    if (!fs::exists(copy)) {
+      fs::copy_file(kCli, copy);
+      fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    }
+    return copy.string();
+  }
   std::string Path(const std::string& name) const { return (m_root / "work" / name).string(); }
   std::string Capture(const std::string& name) const { return (m_root / "capture" / name).string(); }
   std::string Write(const std::string& name, const std::string& bytes) const {
@@ -95,7 +106,8 @@ struct Outcome {
 };
 
 Outcome RunCli(const Sandbox& box, const std::vector<std::string>& actions, bool asNobody) {
-  std::vector<std::string> args = {kCli, "--dir", box.Work()};
+  const bool dropRights = asNobody && geteuid() == 0;
+  std::vector<std::string> args = {dropRights ? box.CliCopy() : kCli, "--dir", box.Work()};
   args.insert(args.end(), actions.begin(), actions.end());
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -109,7 +121,7 @@ Outcome RunCli(const Sandbox& box, const std::vector<std::string>& actions, bool
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
     alarm(kHangSeconds);  // survives exec: a hanging run dies of SIGALRM
-    if (asNobody && geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
+    if (dropRights && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
     execv(argv[0], argv.data());
     _exit(127);
   }
