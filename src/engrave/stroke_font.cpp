@@ -1,9 +1,5 @@
 #include "engrave/stroke_font.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +7,7 @@
 
 #include "settings/error.h"
 #include "settings/numbers.h"
+#include "settings/regular_file.h"
 
 namespace stylor {
 namespace {
@@ -153,31 +150,6 @@ std::string CharacterName(int code) {
   throw Error("Cannot load the font file '" + fileName + "': " + reason);
 }
 
-// Opens a font for reading, or gives nothing and the reason. Only a regular file can be a font:
-// a named pipe or a terminal would block the reader until someone writes to it, for ever if no
-// one does, so the file is opened without waiting and anything else is refused.
-FilePtr OpenRegularFile(const std::string& fileName, std::string& reason) {
-  const int descriptor = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (descriptor < 0) {
-    reason = std::strerror(errno);
-    return nullptr;
-  }
-  struct stat info {};
-  std::FILE* file = nullptr;
-  if (::fstat(descriptor, &info) != 0) {
-    reason = std::strerror(errno);
-  } else if (S_ISDIR(info.st_mode)) {
-    reason = std::strerror(EISDIR);
-  } else if (!S_ISREG(info.st_mode)) {
-    reason = "it is not a regular file (a device or a pipe, say)";
-  } else if (::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0 ||
-             (file = ::fdopen(descriptor, "rb")) == nullptr) {
-    reason = std::strerror(errno);
-  }
-  if (file == nullptr) ::close(descriptor);
-  return FilePtr(file);
-}
-
 }  // namespace
 
 const Glyph* GlyphOf(const StrokeFont& font, char c) {
@@ -195,7 +167,7 @@ void LoadFont(const std::string& fileName, StrokeFont& font, FontReport& report)
   for (Glyph& glyph : font.glyphs) glyph.moveCount = 0;
   report.clear();
   std::string reason;
-  FilePtr file = OpenRegularFile(fileName, reason);
+  FilePtr file(OpenRegularFile(fileName, reason));
   if (!file) Refuse(font, report, fileName, reason);
 
   PieceReader reader(file.get());

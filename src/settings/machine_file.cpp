@@ -16,6 +16,7 @@
 
 #include "settings/error.h"
 #include "settings/numbers.h"
+#include "settings/regular_file.h"
 #include "settings/text8.h"
 
 namespace stylor {
@@ -139,6 +140,9 @@ void AppendBlock(std::string& out, const std::string& path, const MachineFileBlo
       if (piece.size() > kMaxMachineFileLine) {
         RefuseSave(path, what + " is longer than " + SizeText(kMaxMachineFileLine));
       }
+      // A line that begins like a section header would read back as one; a blank in front keeps
+      // it a line of its block, and the reader's trimming gives back the text as it was.
+      if (piece.starts_with(kSectionMark)) out += ' ';
       out += piece;
       out += kLineEnd;
       if (lf == std::string_view::npos) break;
@@ -228,6 +232,10 @@ void SaveReplacing(const std::string& path, std::string_view bytes) {
   const bool replacing = ::stat(target.c_str(), &old) == 0;
   if (replacing) {
     if (S_ISDIR(old.st_mode)) RefuseSave(path, std::strerror(EISDIR));
+    // Renaming over a pipe or a device would put a plain file in its place.
+    if (!S_ISREG(old.st_mode)) {
+      RefuseSave(path, "it is not a regular file (a device or a pipe, say)");
+    }
     // A write-protected file stays protected, as it would against writing it in place.
     if (::access(target.c_str(), W_OK) != 0) RefuseSave(path, std::strerror(errno));
   }
@@ -299,9 +307,9 @@ class LineReader {
 // The whole file, refused before any field changes when it cannot be a machine file: too large,
 // binary, or with a line longer than any that a machine file holds.
 std::string ReadMachineFileBytes(const std::string& path) {
-  errno = 0;
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) RefuseRead(path, std::strerror(errno != 0 ? errno : ENOENT));
+  std::string reason;
+  FilePtr file(OpenRegularFile(path, reason));
+  if (!file) RefuseRead(path, reason);
   std::string bytes;
   char buffer[16384];
   errno = 0;

@@ -258,15 +258,15 @@ TEST_F(MachineFileTest, MemoLinesWithALineBreakComeBackAsSeparateLines) {
   EXPECT_THAT(loaded.ToolChange, ElementsAre("G0 X0", "G1 Z-1", "M6", "T2"));
 }
 
-TEST_F(MachineFileTest, MemoLineThatLooksLikeAHeaderReadsBackAsOne) {
-  // The block part knows headers only by their first seven characters.
+TEST_F(MachineFileTest, MemoLineThatLooksLikeAHeaderIsSavedSoThatItStaysALine) {
+  // The block part knows headers only by their first seven characters: such a line is written
+  // after a blank, which the reader trims away again.
   EngraveSettings settings = DefaultsWithFont();
   settings.ToolChange = {"M6", "[SECTION note"};
   settings.PostToolChange = {"M13"};
   const EngraveSettings loaded = RoundTrip(settings);
-  EXPECT_THAT(loaded.ToolChange, ElementsAre("M6"));
-  EXPECT_TRUE(loaded.PostToolChange.empty());
-  EXPECT_THAT(loaded.PostEngrave, ElementsAre("M13"));
+  EXPECT_THAT(loaded.ToolChange, ElementsAre("M6", "[SECTION note"));
+  EXPECT_THAT(loaded.PostToolChange, ElementsAre("M13"));
 }
 
 TEST_F(MachineFileTest, ReadsAFileMadeByHandIntoEveryField) {
@@ -739,6 +739,30 @@ TEST(ResetMachineBlocks, EmptiesTheFourBlocksInOrderAndNothingElse) {
   EXPECT_EQ(editor.settings, expected);
   EXPECT_THAT(editor.calls, ElementsAre("SetLines PreToolChange", "SetLines ToolChange",
                                         "SetLines PostToolChange", "SetLines PostEngrave"));
+}
+
+}  // namespace
+}  // namespace stylor
+
+namespace stylor {
+namespace {
+
+TEST(MachineFilePipes, APipeIsRefusedWithoutWaitingAndIsNotReplacedBySaving) {
+  const fs::path dir = fs::temp_directory_path() / ("stylor-mch-pipe-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string pipe = (dir / "setup.mch").string();
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EngraveSettings settings;
+  PlainSettingsEditor editor(settings);
+  EXPECT_THAT([&] { ReadMachineFile(pipe, editor); },
+              ThrowsMessage<Error>(HasSubstr("not a regular file")));
+  EXPECT_THAT([&] { ReadOldMachineFile(pipe, editor); },
+              ThrowsMessage<Error>(HasSubstr("not a regular file")));
+  EXPECT_THAT([&] { WriteMachineFile(pipe, settings); },
+              ThrowsMessage<Error>(HasSubstr("not a regular file")));
+  EXPECT_TRUE(fs::is_fifo(pipe));
+  EXPECT_EQ(settings, EngraveSettings{});
+  fs::remove_all(dir);
 }
 
 }  // namespace
