@@ -9,6 +9,7 @@
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/ellipse.h"
 #include "engrave/layouts/free_form.h"
+#include "engrave/layouts/sequence.h"
 #include "font_fixture.h"
 #include "job_fixture.h"
 #include "settings/engrave_settings.h"
@@ -33,6 +34,7 @@ const Job kFreeForm = [](const EngraveSettings& s, const StrokeFont& f, JobHost&
 };
 const Job kArc = CreateArc;
 const Job kEllipse = CreateEllipse;
+const Job kSequence = GenerateSequences;
 
 void StartBeyondAMachine(EngraveSettings& s) { s.Axis1StartE = "2e9"; }
 void PenUpBeyondAMachine(EngraveSettings& s) { s.PenUpE = "-2e9"; }
@@ -52,6 +54,12 @@ const RefusalCase kCases[] = {
     {"EllipseStart", kEllipse, StartBeyondAMachine},
     {"EllipsePenUp", kEllipse, PenUpBeyondAMachine},
     {"EllipseFeed", kEllipse, FeedBeyondAMachine},
+    {"SequenceStart", kSequence, StartBeyondAMachine},
+    {"SequenceFeed", kSequence, FeedBeyondAMachine},
+    {"SequenceOnTheCircle", kSequence, [](EngraveSettings& s) {
+       s.UseArcSettings = true;
+       s.RadiusE = "2e9";
+     }},
 };
 
 void PrintTo(const RefusalCase& refusal, std::ostream* out) { *out << refusal.name; }
@@ -67,6 +75,7 @@ TEST_P(JobRefusalTest, RefusesBeforeAskingForTheFileAndKeepsThePreviousProgram) 
   settings.FreeFormTextE = {"AB"};
   settings.ArcTextE = "AB";
   settings.EllipseTextE = "AB";
+  settings.SeqPrefix = "AB";  // the fixture font has no digits
   settings.JustifyPoint = 0;
   GetParam().change(settings);
   test::FakeJobHost host;

@@ -114,6 +114,32 @@ void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, 
   const std::string postLines = LinesText(settings.SeqPostGCodes);
   const bool manyFiles = settings.Files != 0;
 
+  auto engraveNumber = [&](ProgramStore& into, const std::string& file, const std::string& serial) {
+    if (arc) {
+      EngraveArc(into, file, job, job.start, job.textAngleRad, serial, *arc,
+                 settings.Justification, font);
+      return;
+    }
+    const double width = TextWidth(font, serial, job.textHeight, job.widthRatio, job.spacingRatio);
+    Point2 point = job.start;
+    if (settings.Justification == kJustifyCenter) {
+      point = RotatePoint(width * (-0.5), 0, job.textAngleRad, job.start.x, job.start.y);
+    } else if (settings.Justification == kJustifyRight) {
+      point = RotatePoint(width * (-1), 0, job.textAngleRad, job.start.x, job.start.y);
+    }
+    EngraveLine(into, file, job, point, job.textAngleRad, serial, font);
+  };
+  // The first and the last number are engraved once into memory before the dialog, so that a
+  // value no machine takes (a start of 2e9, say) is refused before a program file is emptied.
+  if (first <= last) {
+    const std::int64_t lastNumber = first + (static_cast<std::int64_t>(last) - first) / step * step;
+    MemoryProgramStore scratch;
+    for (const std::int64_t n : {static_cast<std::int64_t>(first), lastNumber}) {
+      engraveNumber(scratch, "check",
+                    FormatSerial(digits, static_cast<std::int32_t>(n), prefix, suffix));
+    }
+  }
+
   ProgramStore& store = host.Programs();
   std::string fileName;
   std::string directory;
@@ -148,20 +174,7 @@ void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, 
     head += preLines;
     store.Write(fileName, WriteMode::Append, head);
 
-    if (arc) {
-      EngraveArc(store, fileName, job, job.start, job.textAngleRad, serial, *arc,
-                 settings.Justification, font);
-    } else {
-      const double width =
-          TextWidth(font, serial, job.textHeight, job.widthRatio, job.spacingRatio);
-      Point2 point = job.start;
-      if (settings.Justification == kJustifyCenter) {
-        point = RotatePoint(width * (-0.5), 0, job.textAngleRad, job.start.x, job.start.y);
-      } else if (settings.Justification == kJustifyRight) {
-        point = RotatePoint(width * (-1), 0, job.textAngleRad, job.start.x, job.start.y);
-      }
-      EngraveLine(store, fileName, job, point, job.textAngleRad, serial, font);
-    }
+    engraveNumber(store, fileName, serial);
 
     // An empty memo adds no byte; skipping its write saves an open and close per number.
     if (!postLines.empty()) store.Write(fileName, WriteMode::Append, postLines);
