@@ -200,11 +200,33 @@ TEST(EngraveFormModel, ShiftCtrlRightClickFlipsTheFontReport) {
 }
 
 TEST(EngraveFormModel, HandlerErrorsShowWithAFullStop) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
   RecordingHost host;
   EngraveFormModel model(host);
+  model.FormActivate(dir.path);
   model.SetText(&S::PenUpE, "abc");
   model.Run([&] { model.EngraveTextClick(); });
   EXPECT_EQ(host.errors, std::vector<std::string>{"'abc' is not a valid floating point value."});
+  EXPECT_EQ(host.programDialogs, 0);
+}
+
+TEST(EngraveFormModel, NoJobRunsWithoutAFont) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  model.SetText(&S::FontFile, dir.path + "/missing.fnt");
+  model.LoadFontFile();  // as a machine file naming a font that is gone does
+  ASSERT_EQ(host.errors.size(), 1u);
+  for (auto handler : {&EngraveFormModel::EngraveTextClick, &EngraveFormModel::CreateArcClick,
+                       &EngraveFormModel::CreateEllipseClick,
+                       &EngraveFormModel::GenerateSequencesClick}) {
+    model.Run([&] { (model.*handler)(); });
+  }
+  EXPECT_EQ(host.errors.size(), 5u);
+  EXPECT_THAT(host.errors.back(), testing::HasSubstr("No font is loaded"));
   EXPECT_EQ(host.programDialogs, 0);
 }
 

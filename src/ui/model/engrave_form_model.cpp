@@ -248,7 +248,17 @@ void EngraveFormModel::PreEngraveWClick() {
   SetIndex(&S::AppendMode, AppendModeFor(m_settings.PreEngraveW, m_settings.PostEngraveW));
 }
 
+void EngraveFormModel::RequireFont() const {
+  // A font that failed to load leaves an empty table: a job would write a program without a
+  // single cut and call it done.
+  for (const Glyph& glyph : m_font->glyphs) {
+    if (glyph.moveCount > 0) return;
+  }
+  throw Error("No font is loaded: choose one with \"Pick Font\" before engraving");
+}
+
 void EngraveFormModel::EngraveTextClick() {
+  RequireFont();
   if (!EngraveFreeFormText(m_settings, *m_font, m_host)) return;
   m_fontReport.assign(1, std::string());
   m_host.ViewChanged();
@@ -259,7 +269,10 @@ void EngraveFormModel::FreeFormTextEChange() {
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::GenerateSequencesClick() { GenerateSequences(m_settings, *m_font, m_host); }
+void EngraveFormModel::GenerateSequencesClick() {
+  RequireFont();
+  GenerateSequences(m_settings, *m_font, m_host);
+}
 
 void EngraveFormModel::FilesClick() {
   m_filePrefixVisible = m_settings.Files != 0;
@@ -271,8 +284,14 @@ void EngraveFormModel::SeqStartChange() {
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::CreateArcClick() { CreateArc(m_settings, *m_font, m_host); }
+void EngraveFormModel::CreateArcClick() {
+  RequireFont();
+  CreateArc(m_settings, *m_font, m_host);
+}
 
-void EngraveFormModel::CreateEllipseClick() { CreateEllipse(m_settings, *m_font, m_host); }
+void EngraveFormModel::CreateEllipseClick() {
+  RequireFont();
+  CreateEllipse(m_settings, *m_font, m_host);
+}
 
 }  // namespace stylor

@@ -85,6 +85,7 @@ class EngraveFormModel final : public SettingsEditor {
   void RunRule(void (EngraveFormModel::*rule)());
   void ReportError(const std::string& message);
   void LoadFontNamedByFontFile();
+  void RequireFont() const;
 
   FormHost& m_host;
   bool m_runLabelHandlers;
