@@ -92,3 +92,26 @@ INSTANTIATE_TEST_SUITE_P(Jobs, JobRefusalTest, testing::ValuesIn(kCases),
 
 }  // namespace
 }  // namespace stylor
+
+namespace stylor {
+namespace {
+
+TEST(GenerateSequences, AWideNumberInTheMiddleOfTheRunIsRefusedBeforeTheFile) {
+  // "1" is wide, "0" and "2" narrow: of 10, 11 and 12 only the middle one reaches past 1e9.
+  const auto font = test::FontFromText("SYM 0\nG01 X0 Y0\nG01 X0.1 Y0\nSYM 1\nG01 X0 Y0\nG01 X1 Y0\n"
+                                       "SYM 2\nG01 X0 Y0\nG01 X0.1 Y0\n");
+  EngraveSettings settings;
+  settings.TextHeightE = "1";
+  settings.Axis1StartE = "999999998";
+  settings.SeqStart = "10";
+  settings.SeqEnd = "12";
+  test::FakeJobHost host;
+  host.store.Write("job.eia", WriteMode::Create, "(finished program)\n");
+  EXPECT_THAT([&] { GenerateSequences(settings, *font, host); },
+              ThrowsMessage<Error>(HasSubstr("out of range for a machine")));
+  EXPECT_EQ(host.dialogs, 0);
+  EXPECT_EQ(host.store.Bytes("job.eia"), "(finished program)\r\n");
+}
+
+}  // namespace
+}  // namespace stylor

@@ -129,15 +129,13 @@ void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, 
     }
     EngraveLine(into, file, job, point, job.textAngleRad, serial, font);
   };
-  // The first and the last number are engraved once into memory before the dialog, so that a
-  // value no machine takes (a start of 2e9, say) is refused before a program file is emptied.
-  if (first <= last) {
-    const std::int64_t lastNumber = first + (static_cast<std::int64_t>(last) - first) / step * step;
+  // Every number is engraved once into memory before the dialog, so that a value no machine
+  // takes (a start of 2e9, say) is refused before a program file is emptied. The moves of each
+  // number differ with its digits' widths, so no number can stand in for another.
+  for (std::int64_t n = first; n <= last; n += step) {
     MemoryProgramStore scratch;
-    for (const std::int64_t n : {static_cast<std::int64_t>(first), lastNumber}) {
-      engraveNumber(scratch, "check",
-                    FormatSerial(digits, static_cast<std::int32_t>(n), prefix, suffix));
-    }
+    engraveNumber(scratch, "check",
+                  FormatSerial(digits, static_cast<std::int32_t>(n), prefix, suffix));
   }
 
   ProgramStore& store = host.Programs();
