@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engrave/machine_modes.h"
 #include "engrave/program_store.h"
 #include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
@@ -14,16 +15,6 @@ namespace {
 // No control takes a coordinate or feed this large; beyond it a number is a mistake in the
 // settings (a height of 1e200, say), never something to send to a machine.
 constexpr double kMaxMachineValue = 1e9;
-
-constexpr int kDegreesPerMin = 1;
-constexpr int kInverseTime = 2;
-
-constexpr int kModeG16 = 1;
-constexpr int kModeG071 = 2;
-constexpr int kModeOkumaG138 = 6;
-
-// Modes in which a rotary axis is programmed in degrees rather than as a length.
-bool WritesDegrees(int mode) { return mode == 0 || mode == 1 || mode == 2 || mode == 6; }
 
 void AppendWord(std::string& out, char letter, double value) {
   out += ' ';

@@ -3,14 +3,13 @@
 #include <string>
 
 #include "engrave/emitter.h"
+#include "engrave/machine_modes.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
 
 namespace stylor {
 namespace {
-
-constexpr int kModeG16 = 1;
 
 // A start value typed in degrees becomes the length of that arc on the cylinder whose radius is
 // the cutting depth (the plunge axis holds absolute positions on a rotary machine).

@@ -7,18 +7,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "engrave/machine_modes.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
 
 namespace stylor {
 namespace {
-
-constexpr int kModeG16 = 1;
-constexpr int kModeG071 = 2;
-constexpr int kModeOkumaG138 = 6;
-constexpr int kDegreesPerMin = 1;
-constexpr int kInverseTime = 2;
 
 // Beyond this a word is a mistake or a macro result, never a position on a machine.
 constexpr double kMaxWordValue = 1e9;
@@ -31,8 +26,6 @@ constexpr std::string_view kOtherAxisLetters = "XYZABCUVW";
 // parameters.
 constexpr double kModalOnly[] = {17, 18, 19, 20, 21, 40, 41, 42, 43, 49, 54, 55, 56,
                                  57, 58, 59, 61, 64, 80, 93, 94, 95, 98, 99};
-
-bool WritesDegrees(int mode) { return mode == 0 || mode == 1 || mode == 2 || mode == 6; }
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
