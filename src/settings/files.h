@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "settings/error.h"
+
+namespace stylor {
+
+/// A file that could not be read or written. The message is what the user sees,
+/// "<failure> '<path>': <reason>"; `Reason()` is the reason alone.
+class FileError : public Error {
+ public:
+  FileError(std::string_view failure, const std::string& path, std::string reason);
+  const std::string& Reason() const { return m_reason; }
+
+ private:
+  std::string m_reason;
+};
+
+/// The whole of the regular file `path`. A folder, a named pipe or a device is refused before
+/// anything is read from it, so a reader never waits; so is a file larger than `maxBytes`.
+/// Throws FileError starting with `failure` ("Cannot read the machine file").
+std::string ReadWholeFile(const std::string& path, std::size_t maxBytes, std::string_view failure);
+
+/// Whether the file is flushed to the disk before it takes the old one's place: worth it for a
+/// set-up saved now and then, too slow for thousands of program files.
+enum class Durability { Flushed, Renamed };
+
+/// A new version of the file `path`, written in pieces into a temporary file beside it and put
+/// in the old one's place by Commit. Until then the old file stays byte for byte as it was; a
+/// writer destroyed without Commit removes its temporary file. A folder, pipe, device or
+/// write-protected file is refused on construction. Every fault throws FileError starting with
+/// `failure` ("Cannot write the program file").
+class ReplacingFile {
+ public:
+  ReplacingFile(const std::string& path, std::string_view failure,
+                Durability durability = Durability::Renamed);
+  ~ReplacingFile();
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  void Write(std::string_view bytes);
+  /// Closes the temporary file and renames it over the target.
+  void Commit();
+
+ private:
+  [[noreturn]] void Fail(int errorNumber) const;
+
+  std::string m_path;     // as the user named it, for messages
+  std::string m_target;   // the file that is replaced (a symbolic link's target)
+  std::string m_temporary;
+  std::string m_failure;
+  Durability m_durability;
+  int m_descriptor = -1;
+  bool m_committed = false;
+};
+
+/// Replaces the file `path` by `bytes` as ReplacingFile does.
+void ReplaceFile(const std::string& path, std::string_view bytes, std::string_view failure,
+                 Durability durability = Durability::Renamed);
+
+/// Adds `bytes` to the end of the file `path`, creating it when missing, in one write. A folder,
+/// pipe or device is refused before it is opened for writing.
+void AppendToFile(const std::string& path, std::string_view bytes, std::string_view failure);
+
+}  // namespace stylor
