@@ -1,6 +1,8 @@
 #include "engrave/emitter.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "engrave/machine_modes.h"
 #include "engrave/program_store.h"
@@ -200,9 +202,12 @@ class MoveWriter {
     m_lastDirection = m_direction;
   }
 
-  // Most written values are the new position itself, already formatted for the comparison.
+  // Most written values are the new position itself, already formatted for the comparison. The
+  // bits decide, not ==: a rotary value of -0 degrees equals a position of +0, yet it is written
+  // "-0.0000".
   void AppendPositionWord(char letter, double value, double position, const PositionText& text) {
-    if (value != position || !(std::abs(value) < kMaxMachineValue)) {
+    if (std::bit_cast<std::uint64_t>(value) != std::bit_cast<std::uint64_t>(position) ||
+        !(std::abs(value) < kMaxMachineValue)) {
       AppendWord(m_out, letter, value);
       return;
     }

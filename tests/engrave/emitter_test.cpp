@@ -141,6 +141,19 @@ TEST(EngraveLine, LeavesOutUnchangedWordsAndCompareNegativeZeroAsZero) {
             "G00 X0.0000 Y0.0000 Z0.1000\nG01 X-1.0000 F50.00\nG01 Y1.0000\n");
 }
 
+TEST(EngraveLine, RotaryWordOfMinusZeroDegreesKeepsItsSign) {
+  // The letter L at this height on a cylinder of radius 18.398 comes back to -0 degrees: the
+  // position text "0.0000" of the length must not stand in for the degrees' "-0.0000".
+  auto font = FontFromText(kLetterL);
+  PreparedJob job = ExampleJob();
+  job.axis1 = 'Y';
+  job.axis2 = 'C';
+  job.penUp = 0.001;
+  job.penDown = -18.398;
+  job.textHeight = 0.5894;
+  EXPECT_THAT(Moves(job, *font, "L"), HasSubstr("\nG01 C-0.0000 F50.00\n"));
+}
+
 TEST(EngraveLine, InverseTimeWritesEveryFeedAndTimesPlunges) {
   auto font = FontFromText(kLetterL);
   PreparedJob job = ExampleJob();
