@@ -41,7 +41,7 @@ void BM_BuildPreview(benchmark::State& state) {
   const EngraveSettings settings = TenLines();
   std::size_t segments = 0;
   for (auto _ : state) {
-    const PreviewScene scene = BuildPreview(settings, DefaultFont(), Page::FreeForm);
+    const PreviewScene scene = BuildPreview(settings, DefaultFont(), JobKind::FreeFormText);
     segments = scene.segments.size();
     benchmark::DoNotOptimize(scene.segments.data());
   }
@@ -52,7 +52,7 @@ BENCHMARK(BM_BuildPreview)->Unit(benchmark::kMillisecond);
 void BM_BuildPreviewAndDrawSvg(benchmark::State& state) {
   const EngraveSettings settings = TenLines();
   for (auto _ : state) {
-    const std::string svg = DrawSvg(BuildPreview(settings, DefaultFont(), Page::FreeForm));
+    const std::string svg = DrawSvg(BuildPreview(settings, DefaultFont(), JobKind::FreeFormText));
     benchmark::DoNotOptimize(svg.data());
   }
 }

@@ -63,7 +63,7 @@ void BM_PreviewJobAndDraw(benchmark::State& state) {
   const EngraveSettings settings = TenLines();
   std::size_t segments = 0;
   for (auto _ : state) {
-    const PreviewScene scene = BuildPreview(settings, DefaultFont(), Page::FreeForm);
+    const PreviewScene scene = BuildPreview(settings, DefaultFont(), JobKind::FreeFormText);
     QImage image(PreviewPanel::kWidth, PreviewPanel::kHeight, QImage::Format_ARGB32_Premultiplied);
     Draw(scene, image);
     segments = scene.segments.size();
@@ -75,7 +75,7 @@ BENCHMARK(BM_PreviewJobAndDraw)->Unit(benchmark::kMillisecond);
 
 void BM_DrawOnly(benchmark::State& state) {
   NeedApplication();
-  const PreviewScene scene = BuildPreview(TenLines(), DefaultFont(), Page::FreeForm);
+  const PreviewScene scene = BuildPreview(TenLines(), DefaultFont(), JobKind::FreeFormText);
   QImage image(PreviewPanel::kWidth, PreviewPanel::kHeight, QImage::Format_ARGB32_Premultiplied);
   for (auto _ : state) {
     Draw(scene, image);

@@ -309,12 +309,12 @@ void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, 
   }
 }
 
-void EngraveLine(ProgramStore& store, const std::string& fileName, const PreparedJob& job,
-                 Point2 start, double angleRad, std::string_view text, const StrokeFont& font) {
+void EngraveLine(ProgramSink& sink, const PreparedJob& job, Point2 start, double angleRad,
+                 std::string_view text, const StrokeFont& font) {
   std::string moves;
   moves.reserve(64 + text.size() * 400);
   AppendEngraveMoves(moves, job, start, angleRad, text, font);
-  store.Write(fileName, WriteMode::Append, moves);
+  sink.Write(moves);
 }
 
 }  // namespace stylor

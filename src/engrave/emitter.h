@@ -8,7 +8,7 @@
 
 namespace stylor {
 
-class ProgramStore;
+class ProgramSink;
 struct StrokeFont;
 
 /// Appends `value` with `decimals` places as a machine reads it; throws Error when it is not a
@@ -26,8 +26,8 @@ void CheckEmitterValues(const PreparedJob& job);
 void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
                         std::string_view text, const StrokeFont& font);
 
-/// Appends the moves of one string of text to the program file `fileName` in one write.
-void EngraveLine(ProgramStore& store, const std::string& fileName, const PreparedJob& job,
-                 Point2 start, double angleRad, std::string_view text, const StrokeFont& font);
+/// Writes the moves of one string of text to `sink` in one write.
+void EngraveLine(ProgramSink& sink, const PreparedJob& job, Point2 start, double angleRad,
+                 std::string_view text, const StrokeFont& font);
 
 }  // namespace stylor

@@ -1,7 +1,6 @@
 #include "engrave/framing.h"
 
 #include "engrave/emitter.h"
-#include "engrave/program_store.h"
 #include "settings/engrave_settings.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
@@ -50,25 +49,23 @@ void AppendLines(std::string& out, const Lines& lines) {
 
 }  // namespace
 
-void WriteFraming(ProgramStore& store, const std::string& fileName, bool start,
-                  const EngraveSettings& settings) {
-  if (!settings.PreEngraveW && !settings.PostEngraveW) return;
+ProgramFrame FrameOf(const EngraveSettings& settings) {
+  ProgramFrame frame;
+  frame.replacesFile = settings.PreEngraveW;
+  if (!settings.PreEngraveW && !settings.PostEngraveW) return frame;
   const double penDown = ReadReal(settings.PenDownE);
   const ModeBlocks blocks = BlocksFor(settings.IntegrexMode, settings.IntegrexHead, penDown);
-  std::string text;
-  if (start) {
-    if (!settings.PreEngraveW) return;
-    AppendLines(text, settings.PreToolChange);
-    AppendLines(text, settings.ToolChange);
-    AppendLines(text, settings.PostToolChange);
-    text += blocks.preamble;
-    store.Write(fileName, WriteMode::Create, text);
-  } else {
-    if (!settings.PostEngraveW) return;
-    text += blocks.postamble;
-    AppendLines(text, settings.PostEngrave);
-    store.Write(fileName, WriteMode::Append, text);
+  if (settings.PreEngraveW) {
+    AppendLines(frame.startBlock, settings.PreToolChange);
+    AppendLines(frame.startBlock, settings.ToolChange);
+    AppendLines(frame.startBlock, settings.PostToolChange);
+    frame.startBlock += blocks.preamble;
   }
+  if (settings.PostEngraveW) {
+    frame.endBlock += blocks.postamble;
+    AppendLines(frame.endBlock, settings.PostEngrave);
+  }
+  return frame;
 }
 
 std::optional<std::array<std::string, 3>> AxesForMode(int integrexMode, int integrexHead) {

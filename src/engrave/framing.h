@@ -8,15 +8,21 @@
 namespace stylor {
 
 struct EngraveSettings;
-class ProgramStore;
 
-/// Writes the start block (`start` true: creates or empties the file while PreEngraveW is ticked)
-/// or the end block (appends while PostEngraveW is ticked) of a program file, reading the
-/// settings at the moment of the call. Throws Error, before the file is opened, when PenDownE
-/// does not convert or the G16 preamble would carry it out of a machine's range; and when the
-/// file cannot be written.
-void WriteFraming(ProgramStore& store, const std::string& fileName, bool start,
-                  const EngraveSettings& settings);
+/// How a program file is framed: whether the program replaces the file (PreEngraveW ticked) or
+/// is added to its end, the start block (tool change blocks and the lathe-mill preamble, while
+/// PreEngraveW is ticked) and the end block (postamble and PostEngrave, while PostEngraveW is
+/// ticked), "\n" line ends.
+struct ProgramFrame {
+  bool replacesFile = true;
+  std::string startBlock;
+  std::string endBlock;
+  friend bool operator==(const ProgramFrame&, const ProgramFrame&) = default;
+};
+
+/// The frame of every program file of a job, from the settings. Throws Error when PenDownE does
+/// not convert or the G16 preamble would carry it out of a machine's range.
+ProgramFrame FrameOf(const EngraveSettings& settings);
 
 /// The texts of Axis1E, Axis2E, Axis3E that a lathe-mill mode and head select, or nothing for
 /// "None" and no selection (the axes stay as typed).

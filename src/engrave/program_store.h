@@ -1,40 +1,94 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace stylor {
 
 enum class WriteMode {
-  Create,  // create the file, or empty it when it exists
-  Append,  // add to the end of the file, creating it when missing
+  Create,  // the program replaces the file (or creates it)
+  Append,  // the program is added to the end of the file, creating it when missing
 };
 
-/// Turns every "\n" of program text into the CR LF line end of the program files.
+/// Receives finished program text ("\n" line ends) in pieces; throws Error when it cannot be
+/// written.
+class ProgramSink {
+ public:
+  virtual ~ProgramSink() = default;
+  virtual void Write(std::string_view text) = 0;
+};
+
+/// Appends `text` to `bytes` with every "\n" turned into the CR LF line end of program files.
+void AppendCrLf(std::string& bytes, std::string_view text);
+
+/// `text` with every "\n" turned into CR LF.
 std::string ToCrLf(std::string_view text);
 
-/// Where program files go. Every writer hands over its whole text in one call; the file is opened,
-/// written and closed within the call, so nothing stays open between the steps of a job.
+/// Program text held in memory byte for byte as a file would get it (CR LF included).
+class MemorySink final : public ProgramSink {
+ public:
+  void Write(std::string_view text) override { AppendCrLf(m_bytes, text); }
+  const std::string& Bytes() const { return m_bytes; }
+  std::string& Bytes() { return m_bytes; }
+
+ private:
+  std::string m_bytes;
+};
+
+/// Gathers program text and hands it to a sink in large pieces, so that the moves of a long
+/// job cost one virtual call per piece, not per move. What was not flushed is dropped.
+class ProgramText {
+ public:
+  explicit ProgramText(ProgramSink& sink) : m_sink(sink) {}
+  /// Where the text goes ("\n" line ends).
+  std::string& Out() { return m_text; }
+  /// Hands the text over once it is large enough to be worth a write.
+  void FlushIfLarge() {
+    if (m_text.size() >= kPieceSize) Flush();
+  }
+  void Flush();
+
+ private:
+  static constexpr std::size_t kPieceSize = 64 * 1024;
+  ProgramSink& m_sink;
+  std::string m_text;
+};
+
+/// One program file being written. Text goes to it in pieces; Finish ends the writing and
+/// Commit puts the program in place: it replaces the file (Create) or is added to its end
+/// (Append). Until Commit the file stays byte for byte as it was; a program file destroyed
+/// without Commit leaves nothing behind. Throws Error naming the file when it cannot be written.
+class ProgramFile : public ProgramSink {
+ public:
+  /// Ends the writing; every write fault shows here at the latest. Commit calls it when needed.
+  virtual void Finish() = 0;
+  virtual void Commit() = 0;
+};
+
+/// Where program files go: the disk, or memory for the preview, the tests and the benchmarks.
 class ProgramStore {
  public:
   virtual ~ProgramStore() = default;
-  /// Writes `text` ("\n" line ends) to the program file `fileName`; throws Error naming the file
-  /// and the system's reason when it cannot be opened, written or closed.
-  virtual void Write(const std::string& fileName, WriteMode mode, std::string_view text) = 0;
+  /// Starts the program file `fileName` (native bytes). A folder, a pipe or a device is refused.
+  virtual std::unique_ptr<ProgramFile> Open(const std::string& fileName, WriteMode mode) = 0;
+  /// Writes a whole program text ("\n" line ends) in one go.
+  void Write(const std::string& fileName, WriteMode mode, std::string_view text);
 };
 
-/// Program files on disk (file names are the platform's native byte strings).
+/// Program files on disk. A replacing program is streamed into a temporary file beside the
+/// target and renamed over it on Commit; an appending one is gathered (in memory, or in an
+/// unnamed temporary file once large) and added to the file in one open on Commit.
 class FileProgramStore final : public ProgramStore {
  public:
-  void Write(const std::string& fileName, WriteMode mode, std::string_view text) override;
+  std::unique_ptr<ProgramFile> Open(const std::string& fileName, WriteMode mode) override;
 };
 
-/// Program files held in memory, byte for byte as the disk would get them (CR LF included):
-/// for the preview, the tests and the benchmarks.
+/// Program files held in memory, byte for byte as the disk would get them.
 class MemoryProgramStore final : public ProgramStore {
  public:
-  void Write(const std::string& fileName, WriteMode mode, std::string_view text) override;
+  std::unique_ptr<ProgramFile> Open(const std::string& fileName, WriteMode mode) override;
   /// The bytes of one file ("" when never written).
   const std::string& Bytes(const std::string& fileName) const;
   const std::map<std::string, std::string>& Files() const { return m_files; }

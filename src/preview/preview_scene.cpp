@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "engrave/job_host.h"
+#include "engrave/framing.h"
+#include "engrave/job_writer.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/ellipse.h"
 #include "engrave/layouts/free_form.h"
@@ -20,38 +21,6 @@ namespace stylor {
 namespace {
 
 constexpr const char* kPreviewFile = "preview.eia";
-
-enum class Job { FreeForm, Arc, Ellipse, Sequence };
-
-Job JobOf(Page page) {
-  switch (static_cast<int>(page)) {
-    case 1: return Job::Arc;
-    case 2: return Job::Ellipse;
-    case 3: return Job::Sequence;
-    default: return Job::FreeForm;
-  }
-}
-
-// Answers the save dialog with one name, keeps the program in memory and holds the job's plain
-// message instead of showing a box.
-class PreviewHost final : public JobHost {
- public:
-  std::optional<std::string> AskProgramFile(const std::optional<std::string>&) override {
-    return std::string(kPreviewFile);
-  }
-  void ClearProgramFileName() override {}
-  void ShowMessage(const std::string& text) override {
-    if (!m_message) m_message = text;
-  }
-  ProgramStore& Programs() override { return m_store; }
-
-  const std::optional<std::string>& Message() const { return m_message; }
-  const std::string& Program() const { return m_store.Bytes(kPreviewFile); }
-
- private:
-  MemoryProgramStore m_store;
-  std::optional<std::string> m_message;
-};
 
 std::string ModeCaption(int latheMillMode) {
   if (latheMillMode < 1 || latheMillMode >= static_cast<int>(kIntegrexModeItems.size())) return {};
@@ -92,41 +61,6 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
   }
 }
 
-// The sequence job for the preview: one program, and only the first numbers, since every number
-// is engraved at the same place.
-EngraveSettings SequencePreviewSettings(const EngraveSettings& settings, std::string& note) {
-  EngraveSettings limited = settings;
-  limited.Files = 0;
-  std::int64_t first = 0;
-  std::int64_t last = 0;
-  std::int64_t step = 1;
-  try {
-    first = ReadInteger(settings.SeqStart);
-    last = ReadInteger(settings.SeqEnd);
-    step = std::max<std::int64_t>(ReadInteger(settings.SeqStep), 1);
-  } catch (const Error&) {
-    // The job itself reports the field, in the order in which it reads them.
-    return limited;
-  }
-  if (last >= first) {
-    const std::int64_t count = (last - first) / step + 1;
-    if (count > kPreviewNumbers) {
-      limited.SeqEnd.clear();
-      AppendInteger(limited.SeqEnd, first + step * (kPreviewNumbers - 1));
-      note = "First ";
-      AppendInteger(note, kPreviewNumbers);
-      note += " of ";
-      AppendInteger(note, count);
-      note += " numbers, engraved at the same place";
-    }
-  }
-  if (settings.Files != 0) {
-    if (!note.empty()) note += "; ";
-    note += "Many Files writes each number to a program of its own";
-  }
-  return limited;
-}
-
 PreviewGuide ArcGuide(const EngraveSettings& settings, const PreparedJob& job) {
   double radius = ReadReal(settings.RadiusE);
   // Counter-clockwise baselines sit one text height further out.
@@ -134,30 +68,102 @@ PreviewGuide ArcGuide(const EngraveSettings& settings, const PreparedJob& job) {
   return {GuideKind::Circle, job.start, std::abs(radius), std::abs(radius), 0};
 }
 
+// The program of a job as its file would hold it, framed, in memory.
+template <typename Body>
+std::string FramedProgram(const ProgramFrame& frame, Body&& body) {
+  MemorySink program;
+  program.Write(frame.startBlock);
+  body(program);
+  program.Write(frame.endBlock);
+  return std::move(program.Bytes());
+}
+
+// The statistics of a whole sequence run: one program, or one per number added up.
+ProgramStats SequenceRunStats(const SequenceJob& run, const ProgramFrame& frame,
+                              const StrokeFont& font, const ReaderOptions& options) {
+  const std::int64_t count = run.Count();
+  if (!run.manyFiles) {
+    StatsSink sink(options, kPreviewFile);
+    sink.Write(frame.startBlock);
+    for (std::int64_t k = 0; k < count; ++k) WriteSequenceNumber(run, k, font, sink);
+    sink.Write(frame.endBlock);
+    return sink.Finish();
+  }
+  ProgramStats total;
+  for (std::int64_t k = 0; k < count; ++k) {
+    StatsSink sink(options, kPreviewFile);
+    sink.Write(frame.startBlock);
+    WriteSequenceNumber(run, k, font, sink);
+    sink.Write(frame.endBlock);
+    AddProgramStats(total, sink.Finish());
+  }
+  return total;
+}
+
+std::string SequenceNote(const SequenceJob& run) {
+  std::string note = "1 of ";
+  AppendInteger(note, run.Count());
+  note += run.manyFiles ? " program" : " number";
+  if (run.Count() != 1) note += 's';
+  return note;
+}
+
+// Runs the job's layout in memory and reads its program into the scene; a plain refusal of the
+// job becomes the scene's message, with the job's guide still drawn.
 void RunJob(PreviewScene& scene, const EngraveSettings& settings, const StrokeFont& font,
-            Page page) {
-  PreviewHost host;
-  const Job job = JobOf(page);
+            JobKind job) {
+  std::string program;
+  std::optional<std::string> refusal;
+  std::optional<SequenceJob> run;
+  std::optional<ProgramFrame> runFrame;
   switch (job) {
-    case Job::FreeForm: EngraveFreeFormText(settings, font, host); break;
-    case Job::Arc: CreateArc(settings, font, host); break;
-    case Job::Ellipse: CreateEllipse(settings, font, host); break;
-    case Job::Sequence: {
-      std::string note;
-      const EngraveSettings limited = SequencePreviewSettings(settings, note);
-      GenerateSequences(limited, font, host);
-      scene.note = note;
+    case JobKind::FreeFormText: {
+      const FreeFormJob prepared = PrepareFreeFormJob(settings);
+      const ProgramFrame frame = FrameOf(settings);
+      if (prepared.lines.empty()) RequireSomethingToWrite(frame, kNoText);
+      program = FramedProgram(frame, [&](ProgramSink& body) {
+        WriteFreeFormBody(prepared, font, body);
+      });
+      break;
+    }
+    case JobKind::CircleText: {
+      const ArcJob prepared = PrepareArcTextJob(settings);
+      const ProgramFrame frame = FrameOf(settings);
+      if (prepared.text.empty()) RequireSomethingToWrite(frame, kNoText);
+      program = FramedProgram(frame, [&](ProgramSink& body) { WriteArcBody(prepared, font, body); });
+      break;
+    }
+    case JobKind::EllipseText: {
+      const EllipseJob prepared = PrepareEllipseJob(settings, font);
+      refusal = prepared.refusal;
+      if (refusal) break;
+      const ProgramFrame frame = FrameOf(settings);
+      if (prepared.text.empty()) RequireSomethingToWrite(frame, kNoText);
+      program = FramedProgram(frame, [&](ProgramSink& body) {
+        WriteEllipseBody(prepared, font, body);
+      });
+      break;
+    }
+    case JobKind::Sequence: {
+      run = PrepareSequenceJob(settings);
+      runFrame = FrameOf(settings);
+      RequireNumbers(*run);
+      program = FramedProgram(*runFrame, [&](ProgramSink& body) {
+        WriteSequenceNumber(*run, 0, font, body);
+      });
+      scene.note = SequenceNote(*run);
       break;
     }
   }
 
   // The job has read these fields already, so they convert.
   const PreparedJob prepared = PrepareJob(settings);
-  const bool onCircle = job == Job::Arc || (job == Job::Sequence && settings.UseArcSettings);
+  const bool onCircle =
+      job == JobKind::CircleText || (job == JobKind::Sequence && settings.UseArcSettings);
   if (onCircle) {
     scene.guide = ArcGuide(settings, prepared);
     scene.marker = PreviewMarker{MarkerKind::Centre, prepared.start};
-  } else if (job == Job::Ellipse) {
+  } else if (job == JobKind::EllipseText) {
     const double a = ReadReal(settings.AEdit) * 0.5;
     const double b = ReadReal(settings.BEdit) * 0.5;
     scene.guide = {GuideKind::Ellipse, prepared.start, std::abs(a), std::abs(b),
@@ -166,12 +172,13 @@ void RunJob(PreviewScene& scene, const EngraveSettings& settings, const StrokeFo
   } else {
     scene.marker = PreviewMarker{MarkerKind::StartPoint, prepared.start};
   }
-
-  if (host.Message()) {
-    scene.message = WithFullStop(*host.Message());
+  if (refusal) {
+    scene.message = WithFullStop(*refusal);
     return;
   }
-  AddProgram(scene, host.Program(), kPreviewFile, ReaderOptionsFrom(settings));
+  const ReaderOptions options = ReaderOptionsFrom(settings);
+  AddProgram(scene, program, kPreviewFile, options);
+  if (run) scene.stats = SequenceRunStats(*run, *runFrame, font, options);
 }
 
 void Include(PreviewBounds& bounds, Point2 p) {
@@ -214,13 +221,14 @@ PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
   return scene;
 }
 
-PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, Page page) {
+PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font,
+                          JobKind job) {
   PreviewScene scene;
   scene.axis1 = ReadLetter(settings.Axis1E);
   scene.axis2 = ReadLetter(settings.Axis2E);
   scene.caption = ModeCaption(settings.IntegrexMode);
   try {
-    RunJob(scene, settings, font, page);
+    RunJob(scene, settings, font, job);
   } catch (const Error& error) {
     PreviewScene failed;
     failed.axis1 = scene.axis1;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engrave/geometry.h"
+#include "engrave/job_writer.h"
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
 
@@ -16,7 +17,6 @@ struct StrokeFont;
 
 /// The window's pages (the window model defines them). The preview goes by their order:
 /// FreeForm, CircleText, EllipseText, Sequence, then the pages that run no job.
-enum class Page;
 
 /// How a piece of tool path is drawn.
 enum class SegmentKind {
@@ -90,15 +90,12 @@ PreviewBounds BoundsOf(const PreviewScene& scene);
 PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options);
 
-/// How many numbers of a sequence the preview engraves: they all stand at the same point.
-constexpr int kPreviewNumbers = 3;
-
-/// Runs the job of `page` in memory (free-form text for FreeForm and the pages without a job,
-/// Create Arc for CircleText, Create Ellipse for EllipseText, the first kPreviewNumbers numbers
-/// of Generate Sequences into one program for Sequence) and reads its program back into a scene
-/// with the start point or centre marker and the arc's circle or the ellipse as a guide. Never
-/// touches a file and never throws: a field that does not convert, or the job's refusal, comes
-/// back as the scene's message (full stop included, as a message box shows it) with no segments.
-PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, Page page);
+/// Runs the layout of `job` in memory and reads its program back into a scene with the start
+/// point or centre marker and the arc's circle or the ellipse as a guide. A sequence draws its
+/// first number, framed as its program file would be, with the note "1 of N"; its statistics
+/// are those of the whole run as it will be written, every number and every file. Never touches
+/// a file and never throws: a field that does not convert, or the job's refusal, comes back as
+/// the scene's message (full stop included, as a message box shows it) with no segments.
+PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, JobKind job);
 
 }  // namespace stylor

@@ -1,5 +1,7 @@
 #include "preview/program_stats.h"
 
+#include <algorithm>
+
 #include "settings/numbers.h"
 
 namespace stylor {
@@ -30,6 +32,66 @@ ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
       ReadProgram(bytes, name, options, [&](const ProgramMove& move) { AddMove(stats, move); });
   AddSummary(stats, summary);
   return stats;
+}
+
+void AddProgramStats(ProgramStats& total, const ProgramStats& other) {
+  total.lines += other.lines;
+  total.moves += other.moves;
+  total.unreadLines += other.unreadLines;
+  total.cutLength += other.cutLength;
+  total.rapidLength += other.rapidLength;
+  total.travelLength += other.travelLength;
+  total.plunges += other.plunges;
+  total.feedMinutes += other.feedMinutes;
+  total.untimedMoves += other.untimedMoves;
+  total.rapidMinutes += other.rapidMinutes;
+  for (const AxisExtent& extent : other.extents) {
+    auto same = std::find_if(total.extents.begin(), total.extents.end(),
+                             [&](const AxisExtent& e) { return e.letter == extent.letter; });
+    if (same == total.extents.end()) {
+      total.extents.push_back(extent);
+    } else {
+      same->min = std::min(same->min, extent.min);
+      same->max = std::max(same->max, extent.max);
+    }
+  }
+}
+
+StatsSink::StatsSink(const ReaderOptions& options, std::string name)
+    : m_reader(options), m_name(std::move(name)) {}
+
+void StatsSink::Write(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t lf = text.find('\n');
+    if (lf == std::string_view::npos) {
+      m_partial.append(text);
+      return;
+    }
+    if (m_partial.empty()) {
+      ReadLine(text.substr(0, lf));
+    } else {
+      m_partial.append(text.substr(0, lf));
+      ReadLine(m_partial);
+      m_partial.clear();
+    }
+    text.remove_prefix(lf + 1);
+  }
+}
+
+void StatsSink::ReadLine(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  // The reader takes lines of a bounded length; a longer block line moves nothing anyway.
+  if (line.size() > kMaxProgramLine) line = line.substr(0, kMaxProgramLine);
+  if (const std::optional<ProgramMove> move = m_reader.ReadLine(line)) AddMove(m_stats, *move);
+}
+
+ProgramStats StatsSink::Finish() {
+  if (!m_partial.empty()) {
+    ReadLine(m_partial);
+    m_partial.clear();
+  }
+  AddSummary(m_stats, m_reader.Summary());
+  return m_stats;
 }
 
 std::string FormatStats(const ProgramStats& stats) {

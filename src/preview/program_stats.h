@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engrave/program_store.h"
 #include "preview/program_reader.h"
 
 namespace stylor {
@@ -38,6 +39,28 @@ void AddSummary(ProgramStats& stats, const ProgramSummary& summary);
 /// The statistics of a program text; throws what ReadProgram throws.
 ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options);
+
+/// Adds the statistics of another program file of the same job (Many Files) to `total`: counts,
+/// lengths and times add up, extents widen.
+void AddProgramStats(ProgramStats& total, const ProgramStats& other);
+
+/// The statistics of program text as it is written, read line by line without keeping it, so
+/// that a run of any length is counted in little memory.
+class StatsSink final : public ProgramSink {
+ public:
+  StatsSink(const ReaderOptions& options, std::string name);
+  void Write(std::string_view text) override;
+  /// The statistics of everything written, the last unfinished line included.
+  ProgramStats Finish();
+
+ private:
+  void ReadLine(std::string_view line);
+
+  ProgramReader m_reader;
+  std::string m_name;
+  std::string m_partial;
+  ProgramStats m_stats;
+};
 
 /// One "name: value" line per statistic, in a fixed order; lengths and extents with four
 /// decimals as the program writes them, times in minutes.

@@ -171,7 +171,8 @@ void ReplacingFile::Write(std::string_view bytes) {
   WriteAll(m_descriptor, bytes, m_failure, m_path);
 }
 
-void ReplacingFile::Commit() {
+void ReplacingFile::Close() {
+  if (m_descriptor < 0) return;
   // Some file systems cannot sync (EINVAL); the data is then as safe as they make it.
   if (m_durability == Durability::Flushed && ::fsync(m_descriptor) != 0 && errno != EINVAL) {
     Fail(errno);
@@ -179,6 +180,10 @@ void ReplacingFile::Commit() {
   const int result = ::close(m_descriptor);
   m_descriptor = -1;
   if (result != 0) Fail(errno);
+}
+
+void ReplacingFile::Commit() {
+  Close();
   if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) Fail(errno);
   m_committed = true;
   if (m_durability == Durability::Flushed) SyncDirectoryOf(m_target);
@@ -191,9 +196,13 @@ void ReplaceFile(const std::string& path, std::string_view bytes, std::string_vi
   file.Commit();
 }
 
-void AppendToFile(const std::string& path, std::string_view bytes, std::string_view failure) {
+void RefuseNonRegularFile(const std::string& path, std::string_view failure) {
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) RequireRegularIfPresent(info, failure, path);
+}
+
+void AppendToFile(const std::string& path, std::string_view bytes, std::string_view failure) {
+  RefuseNonRegularFile(path, failure);
   Descriptor file(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
   if (file.Get() < 0) throw FileError(failure, path, std::strerror(errno));
   WriteAll(file.Get(), bytes, failure, path);

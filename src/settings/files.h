@@ -42,6 +42,8 @@ class ReplacingFile {
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
   void Write(std::string_view bytes);
+  /// Closes the temporary file; a late write fault (a full disk) shows here. Commit calls it.
+  void Close();
   /// Closes the temporary file and renames it over the target.
   void Commit();
 
@@ -60,6 +62,9 @@ class ReplacingFile {
 /// Replaces the file `path` by `bytes` as ReplacingFile does.
 void ReplaceFile(const std::string& path, std::string_view bytes, std::string_view failure,
                  Durability durability = Durability::Renamed);
+
+/// Throws FileError when `path` names a folder, a named pipe or a device; a missing file passes.
+void RefuseNonRegularFile(const std::string& path, std::string_view failure);
 
 /// Adds `bytes` to the end of the file `path`, creating it when missing, in one write. A folder,
 /// pipe or device is refused before it is opened for writing.

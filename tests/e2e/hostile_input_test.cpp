@@ -359,10 +359,10 @@ std::vector<HostileCase> ProgramFileCases() {
                        return JobRun(job, blocks, box.Path(kProgram));
                      },
                      "Permission denied", 1, {}, /*asNobody=*/true});
-    // Every write fails on a full disk: the job must not end as if its program were complete.
-    cases.push_back({name + "OntoAFullDisk",
+    // A device is no program file: the job must not end as if its program were written.
+    cases.push_back({name + "OntoADevice",
                      [&job, blocks](const Sandbox&) { return JobRun(job, blocks, "/dev/full"); },
-                     "No space left on device"});
+                     "not a regular file"});
   }
   return cases;
 }

@@ -102,11 +102,11 @@ TEST(EngraveArc, EachCharacterIsOneLineFromItsStartAlongItsTangent) {
   auto font = FontFromText(kArcFont);
   PreparedJob job = PrepareJob(ExampleSettings());
   job.textAngleRad = kPi / 2;
-  MemoryProgramStore store;
-  EngraveArc(store, "arc.eia", job, {0, 0}, kPi / 2, "AB", {1, -1, -kPi / 2}, 0, *font);
+  std::string moves;
+  AppendArcMoves(moves, job, {0, 0}, kPi / 2, "AB", {1, -1, -kPi / 2}, 0, *font);
   // A's stroke runs 0.65 along phi = -0.325 from (0.0113, 1.0514); B starts one unit higher
   // across its own baseline, so its top lies outward from the circle.
-  EXPECT_EQ(store.Bytes("arc.eia"),
+  EXPECT_EQ(ToCrLf(moves),
             "G00 X0.0113 Y1.0514 Z0.1000\r\n"
             "G01 Z-0.0100 F25.00\r\n"
             "G01 X0.6273 Y0.8439 F50.00\r\n"
@@ -157,9 +157,9 @@ TEST(CreateArc, PassesThePreparedCircleToEveryCharacter) {
       job.spacingRatio = 1.2 * 2.5 / 2;
       layout = {2.5, 1, kPi / 2};
     }
-    MemoryProgramStore expected;
-    EngraveArc(expected, "x", job, {3, -1}, job.textAngleRad, "ABBA", layout, 1, *font);
-    EXPECT_EQ(host.store.Bytes("job.eia"), expected.Bytes("x"));
+    std::string expected;
+    AppendArcMoves(expected, job, {3, -1}, job.textAngleRad, "ABBA", layout, 1, *font);
+    EXPECT_EQ(host.store.Bytes("job.eia"), ToCrLf(expected));
   }
 }
 
@@ -219,7 +219,7 @@ struct RefusalCase {
   const char* message;
 };
 
-TEST(CreateArc, RefusesBeforeTheDialog) {
+TEST(CreateArc, RefusesBadRadiiBeforeTheDialog) {
   auto font = FontFromText(kArcFont);
   const RefusalCase kCases[] = {
       {"ZeroClockwise", "0", 0, "The radius must not be 0"},
@@ -227,8 +227,6 @@ TEST(CreateArc, RefusesBeforeTheDialog) {
       {"ZeroCounterClockwise", "0", 1, "The radius must not be 0"},
       {"MinusHeightCounterClockwise", "-1", 1, "other than minus the text height"},
       {"NotANumber", "1,5", 0, "'1,5' is not a valid floating point value"},
-      // Every move is made before the dialog: a value no machine takes is refused there.
-      {"OutOfMachineRange", "1e12", 0, "out of range for a machine"},
   };
   for (const RefusalCase& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -241,6 +239,14 @@ TEST(CreateArc, RefusesBeforeTheDialog) {
     EXPECT_EQ(host.dialogs, 0);
     EXPECT_TRUE(host.store.Files().empty());
   }
+  // A value no machine takes shows while the moves are made, and the file stays untouched.
+  EngraveSettings huge = ExampleSettings();
+  huge.RadiusE = "1e12";
+  FakeJobHost refused;
+  refused.store.Write("job.eia", WriteMode::Create, "(old)\n");
+  EXPECT_THAT([&] { CreateArc(huge, *font, refused); },
+              ThrowsMessage<Error>(HasSubstr("out of range for a machine")));
+  EXPECT_EQ(refused.store.Bytes("job.eia"), "(old)\r\n");
   // Minus the height is a fine clockwise radius: the text runs round the other side.
   EngraveSettings settings = ExampleSettings();
   settings.RadiusE = "-1";
@@ -251,10 +257,10 @@ TEST(CreateArc, RefusesBeforeTheDialog) {
 
 TEST(EngraveArc, ZeroRadiusIsRefusedBeforeAnyWrite) {
   auto font = FontFromText(kArcFont);
-  MemoryProgramStore store;
-  EXPECT_THAT([&] { EngraveArc(store, "x", PreparedJob{}, {}, 0, "AB", {0, -1, -kPi / 2}, 0, *font); },
+  std::string moves;
+  EXPECT_THAT([&] { AppendArcMoves(moves, PreparedJob{}, {}, 0, "AB", {0, -1, -kPi / 2}, 0, *font); },
               ThrowsMessage<Error>(HasSubstr("The radius must not be 0")));
-  EXPECT_TRUE(store.Files().empty());
+  EXPECT_TRUE(moves.empty());
 }
 
 TEST(CreateArc, CharactersWithoutAGlyphTakeTheSpaceOfAnEmptyGlyph) {

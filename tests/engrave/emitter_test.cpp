@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
+
 #include "engrave/program_store.h"
 #include "font_fixture.h"
 #include "settings/error.h"
@@ -58,13 +61,12 @@ TEST(EngraveLine, WritesTheTwoLetterExample) {
             "G00 Z0.1000\n");
 }
 
-TEST(EngraveLine, AppendsOneWriteWithCrLfToTheFile) {
+TEST(EngraveLine, WritesOnePieceWithCrLf) {
   auto font = FontFromText(kLetterL);
-  test::TempDir dir;
-  const std::string file = dir.Write("job.eia", "start\r\n");
-  FileProgramStore store;
-  EngraveLine(store, file, ExampleJob(), {}, 0, "", *font);
-  EXPECT_EQ(test::ReadBytes(file), "start\r\nG00 X0.0000 Y0.0000 Z0.1000\r\n");
+  MemorySink sink;
+  sink.Write("start\n");
+  EngraveLine(sink, ExampleJob(), {}, 0, "", *font);
+  EXPECT_EQ(sink.Bytes(), "start\r\nG00 X0.0000 Y0.0000 Z0.1000\r\n");
 }
 
 struct FeedCase {
@@ -214,8 +216,13 @@ TEST(ProgramStore, WritesCrLfAndNamesFilesItCannotWrite) {
   const std::string missing = dir.File("no/such/dir.eia");
   EXPECT_THAT([&] { files.Write(missing, WriteMode::Create, "x"); },
               ThrowsMessage<Error>(AllOf(HasSubstr(missing), HasSubstr("No such file"))));
-  EXPECT_THAT([&] { files.Write("/dev/full", WriteMode::Append, "x\n"); },
-              ThrowsMessage<Error>(HasSubstr("No space left")));
+  // A device or a folder is no program file: writing to it would block or go nowhere.
+  for (const WriteMode mode : {WriteMode::Create, WriteMode::Append}) {
+    EXPECT_THAT([&] { files.Write("/dev/full", mode, "x\n"); },
+                ThrowsMessage<Error>(HasSubstr("not a regular file")));
+    EXPECT_THAT([&] { files.Write(dir.Path().string(), mode, "x\n"); },
+                ThrowsMessage<Error>(HasSubstr("Is a directory")));
+  }
 
   MemoryProgramStore memory;
   memory.Write("m", WriteMode::Append, "a\n");
@@ -223,6 +230,44 @@ TEST(ProgramStore, WritesCrLfAndNamesFilesItCannotWrite) {
   EXPECT_EQ(memory.Bytes("m"), "a\r\nb\r\n");
   memory.Write("m", WriteMode::Create, "");
   EXPECT_EQ(memory.Bytes("m"), "");
+}
+
+// A program reaches its file only when complete: until Commit the old program stays whole, and a
+// program dropped half-way leaves neither a change nor a stray file in the folder.
+TEST(ProgramStore, OldProgramStaysUntilCommit) {
+  test::TempDir dir;
+  const std::string file = dir.Write("p.eia", "old\r\n");
+  FileProgramStore store;
+  for (const WriteMode mode : {WriteMode::Create, WriteMode::Append}) {
+    const std::string before = test::ReadBytes(file);
+    {
+      const std::unique_ptr<ProgramFile> dropped = store.Open(file, mode);
+      dropped->Write(std::string(300 * 1024, 'x') + "\n");  // past one chunk: on the disk
+    }
+    EXPECT_EQ(test::ReadBytes(file), before);
+    const std::unique_ptr<ProgramFile> kept = store.Open(file, mode);
+    kept->Write("new\n");
+    EXPECT_EQ(test::ReadBytes(file), before);
+    kept->Commit();
+  }
+  EXPECT_EQ(test::ReadBytes(file), "new\r\nnew\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+// An appended program that outgrows memory waits in a temporary file and still arrives whole.
+TEST(ProgramStore, LargeAppendArrivesWhole) {
+  test::TempDir dir;
+  const std::string file = dir.Write("p.eia", "head\r\n");
+  FileProgramStore store;
+  const std::unique_ptr<ProgramFile> program = store.Open(file, WriteMode::Append);
+  std::string expected = "head\r\n";
+  for (int k = 0; k < 5000; ++k) {
+    const std::string line = "G01 X" + std::to_string(k) + ".0000 Y" + std::string(80, '1');
+    program->Write(line + "\n");
+    expected += line + "\r\n";
+  }
+  program->Commit();
+  EXPECT_TRUE(test::ReadBytes(file) == expected);
 }
 
 }  // namespace

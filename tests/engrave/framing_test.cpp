@@ -45,39 +45,30 @@ TEST(WriteFraming, ModeBlocksForBothHeadsAndNoSelection) {
     EngraveSettings settings;
     settings.IntegrexMode = c.mode;
     settings.IntegrexHead = c.head;
-    MemoryProgramStore store;
-    store.Write("p", WriteMode::Append, "old\n");
-    WriteFraming(store, "p", true, settings);
-    EXPECT_EQ(store.Bytes("p"), c.start);  // the start block empties the file
-    store.Write("p", WriteMode::Create, "");
-    WriteFraming(store, "p", false, settings);
-    EXPECT_EQ(store.Bytes("p"), c.end);
+    const ProgramFrame frame = FrameOf(settings);
+    EXPECT_TRUE(frame.replacesFile);
+    EXPECT_EQ(ToCrLf(frame.startBlock), c.start);
+    EXPECT_EQ(ToCrLf(frame.endBlock), c.end);
   }
 }
 
-TEST(WriteFraming, WritesTheMachineBlocksInOrderAndFollowsTheAppendBoxes) {
+TEST(FrameOf, TheMachineBlocksInOrderFollowingTheAppendBoxes) {
   EngraveSettings settings;
   settings.PreToolChange = {"(PRE)", " T1 M6 "};
   settings.ToolChange = {"T2"};
   settings.PostToolChange = {""};
   settings.PostEngrave = {"M30"};
   settings.IntegrexMode = 6;
-  MemoryProgramStore store;
-  WriteFraming(store, "p", true, settings);
-  store.Write("p", WriteMode::Append, "moves\n");
-  WriteFraming(store, "p", false, settings);
-  EXPECT_EQ(store.Bytes("p"), "(PRE)\r\n T1 M6 \r\nT2\r\n\r\nG138\r\nmoves\r\nG136\r\nM30\r\n");
+  EXPECT_EQ(FrameOf(settings), (ProgramFrame{true, "(PRE)\n T1 M6 \nT2\n\nG138\n", "G136\nM30\n"}));
 
   settings.PreEngraveW = false;  // append: the file is neither emptied nor given a start block
-  WriteFraming(store, "p", true, settings);
-  EXPECT_THAT(store.Bytes("p"), testing::StartsWith("(PRE)"));
+  EXPECT_EQ(FrameOf(settings), (ProgramFrame{false, "", "G136\nM30\n"}));
   settings.PostEngraveW = false;
   settings.PenDownE = "not read";  // nothing at all is read with both boxes clear
-  WriteFraming(store, "p", false, settings);
-  EXPECT_THAT(store.Bytes("p"), testing::EndsWith("M30\r\n"));
+  EXPECT_EQ(FrameOf(settings), (ProgramFrame{false, "", ""}));
 
   settings.PostEngraveW = true;
-  EXPECT_THAT([&] { WriteFraming(store, "p", false, settings); },
+  EXPECT_THAT([&] { FrameOf(settings); },
               ThrowsMessage<Error>("'not read' is not a valid floating point value"));
 }
 
@@ -196,7 +187,7 @@ struct RadiusCase {
 
 // The G16 preamble writes the pen down level as a word of the program; other modes do not write
 // it, so only G16 refuses a level no machine takes, and before the file is emptied.
-TEST(WriteFraming, RefusesAG16RadiusOutOfAMachinesRangeBeforeOpeningTheFile) {
+TEST(FrameOf, RefusesAG16RadiusOutOfAMachinesRange) {
   const RadiusCase kCases[] = {
       {1, "2", "G00 C0.0\r\nG12.1\r\nG16 C2.0000\r\n"},
       {1, "2e9", nullptr},
@@ -208,15 +199,11 @@ TEST(WriteFraming, RefusesAG16RadiusOutOfAMachinesRangeBeforeOpeningTheFile) {
     EngraveSettings settings;
     settings.IntegrexMode = c.mode;
     settings.PenDownE = c.penDown;
-    MemoryProgramStore store;
-    store.Write("job.eia", WriteMode::Create, "previous\n");
     if (c.written == nullptr) {
-      EXPECT_THAT([&] { WriteFraming(store, "job.eia", true, settings); },
+      EXPECT_THAT([&] { FrameOf(settings); },
                   ThrowsMessage<Error>(HasSubstr("out of range for a machine")));
-      EXPECT_EQ(store.Bytes("job.eia"), "previous\r\n");
     } else {
-      WriteFraming(store, "job.eia", true, settings);
-      EXPECT_EQ(store.Bytes("job.eia"), c.written);
+      EXPECT_EQ(ToCrLf(FrameOf(settings).startBlock), c.written);
     }
   }
 }

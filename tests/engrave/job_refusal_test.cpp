@@ -68,7 +68,7 @@ class JobRefusalTest : public testing::TestWithParam<RefusalCase> {};
 
 // A value no machine takes is refused while the job prepares its moves: the user's file, which
 // may hold a finished program, is not emptied by a job that cannot write its own.
-TEST_P(JobRefusalTest, RefusesBeforeAskingForTheFileAndKeepsThePreviousProgram) {
+TEST_P(JobRefusalTest, RefusesAndKeepsThePreviousProgram) {
   const auto font = test::FontFromText("SYM A\nG00 X0 Y0\nG01 Z-1\nG01 X0.65 Y0\nG00 Z1\n"
                                        "SYM B\nG00 X0 Y0\nG01 Z-1\nG01 X0.65 Y1\nG00 Z1\n");
   EngraveSettings settings;
@@ -83,8 +83,8 @@ TEST_P(JobRefusalTest, RefusesBeforeAskingForTheFileAndKeepsThePreviousProgram) 
 
   EXPECT_THAT([&] { GetParam().job(settings, *font, host); },
               ThrowsMessage<Error>(HasSubstr("out of range for a machine")));
-  EXPECT_EQ(host.dialogs, 0);
   EXPECT_EQ(host.store.Bytes("job.eia"), "(finished program)\r\nM30\r\n");
+  EXPECT_EQ(host.store.Files().size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, JobRefusalTest, testing::ValuesIn(kCases),
@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(Jobs, JobRefusalTest, testing::ValuesIn(kCases),
 namespace stylor {
 namespace {
 
-TEST(GenerateSequences, AWideNumberInTheMiddleOfTheRunIsRefusedBeforeTheFile) {
+TEST(GenerateSequences, AWideNumberInTheMiddleOfTheRunLeavesEveryFileAsItWas) {
   // "1" is wide, "0" and "2" narrow: of 10, 11 and 12 only the middle one reaches past 1e9.
   const auto font = test::FontFromText("SYM 0\nG01 X0 Y0\nG01 X0.1 Y0\nSYM 1\nG01 X0 Y0\nG01 X1 Y0\n"
                                        "SYM 2\nG01 X0 Y0\nG01 X0.1 Y0\n");
@@ -105,12 +105,19 @@ TEST(GenerateSequences, AWideNumberInTheMiddleOfTheRunIsRefusedBeforeTheFile) {
   settings.Axis1StartE = "999999998";
   settings.SeqStart = "10";
   settings.SeqEnd = "12";
-  test::FakeJobHost host;
-  host.store.Write("job.eia", WriteMode::Create, "(finished program)\n");
-  EXPECT_THAT([&] { GenerateSequences(settings, *font, host); },
-              ThrowsMessage<Error>(HasSubstr("out of range for a machine")));
-  EXPECT_EQ(host.dialogs, 0);
-  EXPECT_EQ(host.store.Bytes("job.eia"), "(finished program)\r\n");
+  for (const int files : {0, 1}) {
+    SCOPED_TRACE(files);
+    settings.Files = files;
+    test::FakeJobHost host("/out/job.eia");
+    host.store.Write("/out/job.eia", WriteMode::Create, "(finished program)\n");
+    host.store.Write("/out/10.eia", WriteMode::Create, "(old 10)\n");
+    EXPECT_THAT([&] { GenerateSequences(settings, *font, host); },
+                ThrowsMessage<Error>(HasSubstr("out of range for a machine")));
+    EXPECT_EQ(host.store.Bytes("/out/job.eia"), "(finished program)\r\n");
+    // Many Files puts no program in place before every one of them is complete.
+    EXPECT_EQ(host.store.Bytes("/out/10.eia"), "(old 10)\r\n");
+    EXPECT_EQ(host.store.Files().size(), 2u);
+  }
 }
 
 }  // namespace

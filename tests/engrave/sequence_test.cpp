@@ -201,21 +201,23 @@ TEST_F(SequenceTest, RunStopsAtTheLargest32BitNumber) {
   }
 }
 
-TEST_F(SequenceTest, EndBelowStart) {
+// A run without numbers would write an empty program, or no file at all: it is refused before
+// the dialog, blocks or not.
+TEST_F(SequenceTest, EndBelowStartIsNothingToEngrave) {
   EngraveSettings settings;
   settings.SeqStart = "20";
   settings.SeqEnd = "10";
   settings.PreToolChange = {"T1"};
   settings.PostEngrave = {"M30"};
-  FakeJobHost oneFile;
-  GenerateSequences(settings, *m_font, oneFile);
-  EXPECT_EQ(oneFile.store.Bytes("job.eia"), "T1\r\nM30\r\n");
-
-  settings.Files = 1;
-  FakeJobHost manyFiles("/jobs/x.eia");
-  GenerateSequences(settings, *m_font, manyFiles);
-  EXPECT_EQ(manyFiles.dialogs, 1);
-  EXPECT_THAT(manyFiles.store.Files(), IsEmpty());
+  for (const int files : {0, 1}) {
+    settings.Files = files;
+    FakeJobHost host("/jobs/x.eia");
+    EXPECT_THAT([&] { GenerateSequences(settings, *m_font, host); },
+                ThrowsMessage<Error>(
+                    "Nothing to engrave: the End of the run, 10, is below its Start, 20"));
+    EXPECT_EQ(host.dialogs, 0);
+    EXPECT_THAT(host.store.Files(), IsEmpty());
+  }
 }
 
 TEST_F(SequenceTest, ManyFilesNamesTakeTheFolderPrefixAndPlainNumber) {
@@ -337,13 +339,13 @@ TEST_F(SequenceTest, ArcSettingsPutEachNumberOnTheCircle) {
     FakeJobHost host;
     GenerateSequences(settings, *m_font, host);
     const PreparedJob job = PrepareJob(settings);
-    MemoryProgramStore expected;
+    std::string expected;
     for (const char* n : {"1000", "1001"}) {
-      expected.Write("x", WriteMode::Append, std::string("N") + n + "\n");
-      EngraveArc(expected, "x", job, job.start, job.textAngleRad, n,
-                 direction == 0 ? kClockwise : kCounter, 1, *m_font);
+      expected += std::string("N") + n + "\n";
+      AppendArcMoves(expected, job, job.start, job.textAngleRad, n,
+                     direction == 0 ? kClockwise : kCounter, 1, *m_font);
     }
-    EXPECT_EQ(host.store.Bytes("job.eia"), expected.Bytes("x"));
+    EXPECT_EQ(host.store.Bytes("job.eia"), ToCrLf(expected));
   }
 }
 
@@ -441,7 +443,7 @@ class DiskJobHost final : public JobHost {
   FileProgramStore m_store;
 };
 
-TEST_F(SequenceTest, FileThatCannotBeCreatedStopsTheRunAndNamesIt) {
+TEST_F(SequenceTest, FileThatCannotBeCreatedStopsTheRunNamesItAndWritesNoFile) {
   test::TempDir dir;
   EngraveSettings settings;
   settings.Files = 1;
@@ -454,15 +456,18 @@ TEST_F(SequenceTest, FileThatCannotBeCreatedStopsTheRunAndNamesIt) {
   DiskJobHost host(dir.File("x.eia"));
   EXPECT_THAT([&] { GenerateSequences(settings, *m_font, host); },
               ThrowsMessage<Error>(HasSubstr("'" + dir.File("P1001.eia") + "'")));
-  EXPECT_EQ(test::ReadBytes(dir.File("P1000.eia")),
-            "T1\r\nN1000\r\n" + Moves(settings, "1000", {0, 0}) + "M30\r\n");
-  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "P1002.eia"));
+  // The programs go in place together: the one before the fault is not left as a partial run.
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_THAT(names, testing::ElementsAre("P1001.eia"));
 
-  // A prefix that names a folder which does not exist: not a single file.
+  // The dialog chooses the folder; a folder in the prefix would be put into the path twice.
   settings.FilePrefix = "missing/P";
   DiskJobHost missing(dir.File("y.eia"));
   EXPECT_THAT([&] { GenerateSequences(settings, *m_font, missing); },
-              ThrowsMessage<Error>(HasSubstr("'" + dir.File("missing/P1000.eia") + "'")));
+              ThrowsMessage<Error>(HasSubstr("The File Name Prefix 'missing/P' must not hold a folder")));
 }
 
 }  // namespace

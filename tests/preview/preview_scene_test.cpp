@@ -9,7 +9,8 @@
 
 #include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
-#include "ui/model/engrave_form_model.h"
+#include "../engrave/job_fixture.h"
+#include "engrave/layouts/sequence.h"
 
 namespace stylor {
 namespace {
@@ -45,7 +46,7 @@ std::vector<PreviewSegment> OfKind(const PreviewScene& scene, SegmentKind kind) 
 }
 
 TEST(BuildPreviewTest, FreeFormTextAsSegments) {
-  const PreviewScene scene = BuildPreview(Example(), LetterL(), Page::FreeForm);
+  const PreviewScene scene = BuildPreview(Example(), LetterL(), JobKind::FreeFormText);
   using K = SegmentKind;
   EXPECT_THAT(scene.segments,
               testing::ElementsAre(PreviewSegment{K::Rapid, {0, 0}, {0, 1}},
@@ -67,7 +68,7 @@ TEST(BuildPreviewTest, FreeFormTextAsSegments) {
 }
 
 TEST(BuildPreviewTest, StatisticsOfTheProgramItDraws) {
-  const PreviewScene scene = BuildPreview(Example(), LetterL(), Page::FreeForm);
+  const PreviewScene scene = BuildPreview(Example(), LetterL(), JobKind::FreeFormText);
   ASSERT_TRUE(scene.stats);
   EXPECT_EQ(scene.stats->plunges, 2);
   EXPECT_DOUBLE_EQ(scene.stats->cutLength, 3.2);
@@ -79,7 +80,7 @@ TEST(BuildPreviewTest, StatisticsOfTheProgramItDraws) {
 
 struct PageCase {
   const char* name;
-  Page page;
+  JobKind page;
   std::function<void(EngraveSettings&)> change;
   PreviewGuide guide;
   MarkerKind marker;
@@ -90,31 +91,26 @@ struct PageCase {
 const double kDeg30 = 30 * 3.141592653589793 * (1.0 / 180);
 
 const PageCase kPages[] = {
-    {"ArcClockwiseOnTheRadius", Page::CircleText,
+    {"ArcClockwiseOnTheRadius", JobKind::CircleText,
      [](EngraveSettings& s) { s.ArcTextE = "LL", s.RadiusE = "2"; },
      {GuideKind::Circle, {0, 0}, 2, 2, 0}, MarkerKind::Centre, 2, ""},
-    {"ArcCounterClockwiseOnRadiusPlusHeight", Page::CircleText,
+    {"ArcCounterClockwiseOnRadiusPlusHeight", JobKind::CircleText,
      [](EngraveSettings& s) {
        s.ArcTextE = "L", s.RadiusE = "2", s.Direction = 1, s.Axis1StartE = "1";
      },
      {GuideKind::Circle, {1, 0}, 3, 3, 0}, MarkerKind::Centre, 1, ""},
-    {"EllipseTurnedByTheTextAngle", Page::EllipseText,
+    {"EllipseTurnedByTheTextAngle", JobKind::EllipseText,
      [](EngraveSettings& s) { s.EllipseTextE = "LL", s.TextAngleE = "30", s.TextHeightE = ".5"; },
      {GuideKind::Ellipse, {0, 0}, 2, 1.25, kDeg30}, MarkerKind::Centre, 2, ""},
-    {"SequenceShowsTheFirstNumbers", Page::Sequence,
+    {"SequenceDrawsTheFirstNumber", JobKind::Sequence,
      [](EngraveSettings& s) { s.SeqPrefix = "L"; },
-     {}, MarkerKind::StartPoint, 3, "First 3 of 11 numbers, engraved at the same place"},
-    {"ShortSequenceWhole", Page::Sequence,
-     [](EngraveSettings& s) { s.SeqPrefix = "L", s.SeqEnd = "1001"; },
-     {}, MarkerKind::StartPoint, 2, ""},
-    {"ManyFilesInOnePicture", Page::Sequence,
+     {}, MarkerKind::StartPoint, 1, "1 of 11 numbers"},
+    {"ManyFilesDrawTheFirstProgram", JobKind::Sequence,
      [](EngraveSettings& s) { s.SeqPrefix = "L", s.Files = 1, s.SeqStep = "5"; },
-     {}, MarkerKind::StartPoint, 3, "Many Files writes each number to a program of its own"},
-    {"SequenceAroundTheArc", Page::Sequence,
+     {}, MarkerKind::StartPoint, 1, "1 of 3 programs"},
+    {"SequenceAroundTheArc", JobKind::Sequence,
      [](EngraveSettings& s) { s.SeqPrefix = "L", s.UseArcSettings = true, s.SeqEnd = "1000"; },
-     {GuideKind::Circle, {0, 0}, 1, 1, 0}, MarkerKind::Centre, 1, ""},
-    {"PagesWithoutAJobShowTheFreeFormText", Page::Machine, [](EngraveSettings&) {},
-     {}, MarkerKind::StartPoint, 2, ""},
+     {GuideKind::Circle, {0, 0}, 1, 1, 0}, MarkerKind::Centre, 1, "1 of 1 number"},
 };
 
 class PageTest : public testing::TestWithParam<PageCase> {};
@@ -140,16 +136,32 @@ TEST_P(PageTest, RunsThePagesJob) {
 INSTANTIATE_TEST_SUITE_P(Pages, PageTest, testing::ValuesIn(kPages),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BuildPreviewTest, SequenceNumbersStackAtOnePoint) {
-  EngraveSettings settings = Example();
-  settings.SeqPrefix = "L";
-  settings.Files = 1;
-  const PreviewScene scene = BuildPreview(settings, LetterL(), Page::Sequence);
-  const std::vector<PreviewSegment> plunges = OfKind(scene, SegmentKind::Plunge);
-  ASSERT_EQ(plunges.size(), 3u);
-  EXPECT_EQ(plunges[1], plunges[0]);
-  EXPECT_EQ(plunges[2], plunges[0]);
-  EXPECT_THAT(scene.note, HasSubstr("Many Files writes each number to a program of its own"));
+// The preview draws one number but counts the run as it will be written: its statistics are
+// those of the program files the job writes, every number and every file.
+TEST(BuildPreviewTest, SequenceStatisticsAreThoseOfTheWholeRun) {
+  for (const int files : {0, 1}) {
+    SCOPED_TRACE(files);
+    EngraveSettings settings = Example();
+    settings.SeqPrefix = "L";
+    settings.SeqEnd = "1019";
+    settings.Files = files;
+    settings.PreToolChange = {"T1 M06"};
+    settings.PostEngrave = {"M30"};
+    const PreviewScene scene = BuildPreview(settings, LetterL(), JobKind::Sequence);
+    ASSERT_EQ(scene.message, "");
+    ASSERT_TRUE(scene.stats);
+
+    test::FakeJobHost host("/out/SN.eia");
+    GenerateSequences(settings, LetterL(), host);
+    ASSERT_EQ(host.store.Files().size(), files == 0 ? 1u : 20u);
+    ProgramStats written;
+    for (const auto& [name, bytes] : host.store.Files()) {
+      AddProgramStats(written, StatsOfProgram(bytes, name, ReaderOptionsFrom(settings)));
+    }
+    EXPECT_EQ(FormatStats(*scene.stats), FormatStats(written));
+    EXPECT_EQ(scene.stats->plunges, 20);
+    EXPECT_EQ(OfKind(scene, SegmentKind::Plunge).size(), 1u);
+  }
 }
 
 TEST(BuildPreviewTest, RotaryStartUnrolledLikeTheProgram) {
@@ -159,7 +171,7 @@ TEST(BuildPreviewTest, RotaryStartUnrolledLikeTheProgram) {
   settings.Axis1StartE = "90";
   settings.PenUpE = "2.1";
   settings.PenDownE = "2";
-  const PreviewScene scene = BuildPreview(settings, LetterL(), Page::FreeForm);
+  const PreviewScene scene = BuildPreview(settings, LetterL(), JobKind::FreeFormText);
   ASSERT_EQ(scene.message, "");
   ASSERT_TRUE(scene.programStart);
   EXPECT_NEAR(scene.programStart->x, 3.141592653589793, 1e-4);  // C90.0000 on radius 2
@@ -176,7 +188,7 @@ TEST(BuildPreviewTest, ModeCaption) {
   settings.Axis3E = "X";
   settings.PenUpE = "2.1";
   settings.PenDownE = "2";
-  const PreviewScene scene = BuildPreview(settings, LetterL(), Page::FreeForm);
+  const PreviewScene scene = BuildPreview(settings, LetterL(), JobKind::FreeFormText);
   EXPECT_EQ(scene.caption, "Okuma G138  (C, Z, X)");
   EXPECT_EQ(scene.axis1, 'Y');
   EXPECT_EQ(OfKind(scene, SegmentKind::Cut).size(), 4u);
@@ -184,21 +196,21 @@ TEST(BuildPreviewTest, ModeCaption) {
 
 struct FailureCase {
   const char* name;
-  Page page;
+  JobKind page;
   std::function<void(EngraveSettings&)> change;
   const char* message;
   GuideKind guide;
 };
 
 const FailureCase kFailures[] = {
-    {"FieldDoesNotConvert", Page::FreeForm, [](EngraveSettings& s) { s.TextHeightE = "abc"; },
+    {"FieldDoesNotConvert", JobKind::FreeFormText, [](EngraveSettings& s) { s.TextHeightE = "abc"; },
      "'abc' is not a valid floating point value.", GuideKind::None},
-    {"SequenceEndDoesNotConvert", Page::Sequence, [](EngraveSettings& s) { s.SeqEnd = "x"; },
+    {"SequenceEndDoesNotConvert", JobKind::Sequence, [](EngraveSettings& s) { s.SeqEnd = "x"; },
      "'x' is not a valid integer value.", GuideKind::None},
-    {"EllipseRefusalKeepsTheEllipse", Page::EllipseText,
+    {"EllipseRefusalKeepsTheEllipse", JobKind::EllipseText,
      [](EngraveSettings& s) { s.EllipseTextE = "L", s.AEdit = "2"; },
      "Major Axis Must be larger than Minor Axis.", GuideKind::Ellipse},
-    {"LettersThatCannotBeReadBack", Page::FreeForm, [](EngraveSettings& s) { s.Axis2E = "X"; },
+    {"LettersThatCannotBeReadBack", JobKind::FreeFormText, [](EngraveSettings& s) { s.Axis2E = "X"; },
      "Axis 1 and Axis 2 both have the letter 'X': their words cannot be told apart in the "
      "program.", GuideKind::None},
 };

@@ -161,12 +161,27 @@ TEST(EngraveFormModel, EngravingClearsTheFontReportUnlessCancelled) {
   EngraveFormModel model(host);
   model.FormActivate(dir.path);
   ASSERT_EQ(model.FontReportLines().size(), 2u);
+  model.SetLines(&EngraveSettings::FreeFormTextE, {"A"});
   host.programAnswer.reset();
   model.EngraveTextClick();
   EXPECT_EQ(model.FontReportLines().size(), 2u);
   host.programAnswer = "job.eia";
   model.EngraveTextClick();
   EXPECT_EQ(model.FontReportLines(), FontReport{""});
+}
+
+TEST(EngraveFormModel, EachPageNamesTheJobItPreviews) {
+  RecordingHost host;
+  EngraveFormModel model(host);
+  const std::pair<Page, JobKind> kPages[] = {
+      {Page::CircleText, JobKind::CircleText}, {Page::EllipseText, JobKind::EllipseText},
+      {Page::Sequence, JobKind::Sequence},     {Page::Machine, JobKind::FreeFormText},
+      {Page::About, JobKind::FreeFormText},    {Page::FreeForm, JobKind::FreeFormText},
+  };
+  for (const auto& [page, job] : kPages) {
+    model.ShowPage(page);
+    EXPECT_EQ(model.CurrentJob(), job) << static_cast<int>(page);
+  }
 }
 
 TEST(EngraveFormModel, PickFontLoadsTheChosenFileAndCancelKeepsTheFont) {

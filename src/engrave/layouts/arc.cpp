@@ -5,7 +5,7 @@
 
 #include "engrave/emitter.h"
 #include "engrave/framing.h"
-#include "engrave/job_host.h"
+#include "engrave/job_writer.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
 #include "engrave/stroke_font.h"
@@ -87,40 +87,38 @@ std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 cent
   return placements;
 }
 
-void EngraveArc(ProgramStore& store, const std::string& fileName, const PreparedJob& job,
-                Point2 centre, double startAngleRad, std::string_view text,
-                const ArcLayout& layout, int justification, const StrokeFont& font) {
+void AppendArcMoves(std::string& out, const PreparedJob& job, Point2 centre,
+                    double startAngleRad, std::string_view text, const ArcLayout& layout,
+                    int justification, const StrokeFont& font) {
   for (const ArcPlacement& placement :
        PlaceArcCharacters(job, centre, startAngleRad, text, layout, justification, font)) {
-    EngraveLine(store, fileName, job, placement.start, placement.baselineAngleRad,
-                std::string_view(&placement.character, 1), font);
+    AppendEngraveMoves(out, job, placement.start, placement.baselineAngleRad,
+                       std::string_view(&placement.character, 1), font);
   }
 }
 
-void CreateArc(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
-  PreparedJob job = PrepareJob(settings);
+ArcJob PrepareArcTextJob(const EngraveSettings& settings) {
+  ArcJob arc;
+  arc.job = PrepareJob(settings);
   const double radius = ReadReal(settings.RadiusE);
-  const ArcLayout layout = PrepareArcJob(job, radius, settings.Direction);
-  const std::string text = To8Bit(settings.ArcTextE);
-  const int justification = settings.Justification;
+  arc.layout = PrepareArcJob(arc.job, radius, settings.Direction);
+  arc.text = To8Bit(settings.ArcTextE);
+  arc.justification = settings.Justification;
+  return arc;
+}
 
-  // Every character's moves are made once before the dialog, so that a value no machine can
-  // take (a huge radius or height) is refused before a file is touched.
-  std::string scratch;
-  for (const ArcPlacement& placement : PlaceArcCharacters(
-           job, job.start, job.textAngleRad, text, layout, justification, font)) {
-    scratch.clear();
-    AppendEngraveMoves(scratch, job, placement.start, placement.baselineAngleRad,
-                       std::string_view(&placement.character, 1), font);
-  }
+void WriteArcBody(const ArcJob& arc, const StrokeFont& font, ProgramSink& body) {
+  ProgramText text(body);
+  AppendArcMoves(text.Out(), arc.job, arc.job.start, arc.job.textAngleRad, arc.text, arc.layout,
+                 arc.justification, font);
+  text.Flush();
+}
 
-  const std::optional<std::string> fileName = host.AskProgramFile(std::nullopt);
-  if (!fileName) return;
-  ProgramStore& store = host.Programs();
-  WriteFraming(store, *fileName, true, settings);
-  EngraveArc(store, *fileName, job, job.start, job.textAngleRad, text, layout, justification,
-             font);
-  WriteFraming(store, *fileName, false, settings);
+void CreateArc(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
+  const ArcJob arc = PrepareArcTextJob(settings);
+  const ProgramFrame frame = FrameOf(settings);
+  if (arc.text.empty()) RequireSomethingToWrite(frame, kNoText);
+  WriteFramedProgram(host, frame, [&](ProgramSink& body) { WriteArcBody(arc, font, body); });
 }
 
 }  // namespace stylor

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engrave/geometry.h"
+#include "engrave/prepared_job.h"
 
 namespace stylor {
 
@@ -12,7 +13,7 @@ struct EngraveSettings;
 struct PreparedJob;
 struct StrokeFont;
 class JobHost;
-class ProgramStore;
+class ProgramSink;
 
 /// How a text goes around its circle: radius of the character baselines, direction sign
 /// (-1 clockwise, +1 counter-clockwise) and the tangent offset (-pi/2 or +pi/2).
@@ -32,9 +33,24 @@ struct ArcPlacement {
   friend bool operator==(const ArcPlacement&, const ArcPlacement&) = default;
 };
 
+/// The "Create Arc" job, converted: the 8-bit text, its circle and justification.
+struct ArcJob {
+  PreparedJob job;  // spacingRatio prepared for the direction
+  ArcLayout layout;
+  int justification = 0;
+  std::string text;
+};
+
+/// Reads the settings of the "Create Arc" job. Throws Error when a field does not convert or
+/// the radius gives no angular step.
+ArcJob PrepareArcTextJob(const EngraveSettings& settings);
+
+/// Writes the moves of every character of the arc job around its circle.
+void WriteArcBody(const ArcJob& job, const StrokeFont& font, ProgramSink& body);
+
 /// The "Create Arc" job: ArcTextE around the circle of RadiusE about the start point, justified
 /// at the text angle. Throws Error; writes nothing when a field does not convert, the radius
-/// gives no angular step, or the user cancels.
+/// gives no angular step, a value is out of a machine's range or the user cancels.
 void CreateArc(const EngraveSettings& settings, const StrokeFont& font, JobHost& host);
 
 /// The circle of the "Create Arc" job for the typed `radius` and the Direction index (0
@@ -55,11 +71,12 @@ std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 cent
                                              const ArcLayout& layout, int justification,
                                              const StrokeFont& font);
 
-/// Lays `text` around the circle about `centre`, one EngraveLine call per character, justified
-/// (0 left, 1 centre, 2 right, any other index as left) about `startAngleRad`. The job's
-/// spacingRatio is used as given (the caller prepares it for the direction).
-void EngraveArc(ProgramStore& store, const std::string& fileName, const PreparedJob& job,
-                Point2 centre, double startAngleRad, std::string_view text,
-                const ArcLayout& layout, int justification, const StrokeFont& font);
+/// Appends the moves of `text` laid around the circle about `centre`, each character on its own
+/// baseline, justified (0 left, 1 centre, 2 right, any other index as left) about
+/// `startAngleRad`. The job's spacingRatio is used as given (the caller prepares it for the
+/// direction).
+void AppendArcMoves(std::string& out, const PreparedJob& job, Point2 centre,
+                    double startAngleRad, std::string_view text, const ArcLayout& layout,
+                    int justification, const StrokeFont& font);
 
 }  // namespace stylor

@@ -8,6 +8,7 @@
 #include "engrave/emitter.h"
 #include "engrave/framing.h"
 #include "engrave/job_host.h"
+#include "engrave/job_writer.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
 #include "engrave/stroke_font.h"
@@ -171,9 +172,10 @@ std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
   return placed;
 }
 
-void CreateEllipse(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
-  const PreparedJob job = PrepareJob(settings);
-  const std::string text = To8Bit(settings.EllipseTextE);
+EllipseJob PrepareEllipseJob(const EngraveSettings& settings, const StrokeFont& font) {
+  EllipseJob ellipse;
+  const PreparedJob& job = ellipse.job = PrepareJob(settings);
+  ellipse.text = To8Bit(settings.EllipseTextE);
   const double a = ReadReal(settings.AEdit) * 0.5;
   const double b = ReadReal(settings.BEdit) * 0.5;
   // An axis of 0 or below is no ellipse (a + b = 0 divides by zero in the perimeter); saying so
@@ -181,18 +183,18 @@ void CreateEllipse(const EngraveSettings& settings, const StrokeFont& font, JobH
   RequireAxisAboveZero(a, "Major Axis", settings.AEdit);
   RequireAxisAboveZero(b, "Minor Axis", settings.BEdit);
   if (a < b) {
-    host.ShowMessage("Major Axis Must be larger than Minor Axis");
-    return;
+    ellipse.refusal = "Major Axis Must be larger than Minor Axis";
+    return ellipse;
   }
   const double textWidth =
-      TextWidth(font, text, job.textHeight, job.widthRatio, job.spacingRatio);
+      TextWidth(font, ellipse.text, job.textHeight, job.widthRatio, job.spacingRatio);
   const double perimeter = EllipsePerimeter(a, b);
   if (perimeter < textWidth) {
-    host.ShowMessage("Text is too long to fit around ellipse");
-    return;
+    ellipse.refusal = "Text is too long to fit around ellipse";
+    return ellipse;
   }
 
-  EllipseLayout layout;
+  EllipseLayout& layout = ellipse.layout;
   layout.a = a;
   layout.b = b;
   layout.justifyPoint = JustifyPointOf(settings);
@@ -209,22 +211,30 @@ void CreateEllipse(const EngraveSettings& settings, const StrokeFont& font, JobH
     throw Error("The ellipse of Major Axis '" + settings.AEdit + "' and Minor Axis '" +
                 settings.BEdit + "' is too large to engrave");
   }
+  return ellipse;
+}
 
-  // Every character's moves are made before the dialog: a value that no machine takes is refused
-  // before the program file, perhaps a finished program, is emptied.
-  const std::vector<EllipsePlacement> placements = PlaceEllipseText(text, layout, job, font);
-  std::vector<std::string> characterMoves(placements.size());
-  for (std::size_t k = 0; k < placements.size(); ++k) {
-    AppendEngraveMoves(characterMoves[k], job, placements[k].start, placements[k].angleRad,
-                       std::string_view(&placements[k].character, 1), font);
+void WriteEllipseBody(const EllipseJob& ellipse, const StrokeFont& font, ProgramSink& body) {
+  ProgramText text(body);
+  for (const EllipsePlacement& placed :
+       PlaceEllipseText(ellipse.text, ellipse.layout, ellipse.job, font)) {
+    AppendEngraveMoves(text.Out(), ellipse.job, placed.start, placed.angleRad,
+                       std::string_view(&placed.character, 1), font);
+    text.FlushIfLarge();
   }
+  text.Flush();
+}
 
-  const std::optional<std::string> fileName = host.AskProgramFile(std::nullopt);
-  if (!fileName) return;
-  ProgramStore& store = host.Programs();
-  WriteFraming(store, *fileName, true, settings);
-  for (const std::string& moves : characterMoves) store.Write(*fileName, WriteMode::Append, moves);
-  WriteFraming(store, *fileName, false, settings);
+void CreateEllipse(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
+  const EllipseJob ellipse = PrepareEllipseJob(settings, font);
+  if (ellipse.refusal) {
+    host.ShowMessage(*ellipse.refusal);
+    return;
+  }
+  const ProgramFrame frame = FrameOf(settings);
+  if (ellipse.text.empty()) RequireSomethingToWrite(frame, kNoText);
+  WriteFramedProgram(host, frame,
+                     [&](ProgramSink& body) { WriteEllipseBody(ellipse, font, body); });
 }
 
 }  // namespace stylor

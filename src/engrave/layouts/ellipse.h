@@ -1,9 +1,12 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "engrave/geometry.h"
+#include "engrave/prepared_job.h"
 
 namespace stylor {
 
@@ -11,6 +14,7 @@ struct EngraveSettings;
 struct PreparedJob;
 struct StrokeFont;
 class JobHost;
+class ProgramSink;
 
 /// The ellipse of one job as entered and how its text sits on it.
 struct EllipseLayout {
@@ -49,6 +53,23 @@ double EllipseBaselineAngle(double dX, double dY, bool counterClockwise);
 std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
                                                const EllipseLayout& layout,
                                                const PreparedJob& job, const StrokeFont& font);
+
+/// The "Create Ellipse" job, converted: its text in 8 bits and its ellipse, or the plain message
+/// that refuses it ("Major Axis Must be larger than Minor Axis", "Text is too long to fit around
+/// ellipse").
+struct EllipseJob {
+  PreparedJob job;
+  EllipseLayout layout;
+  std::string text;
+  std::optional<std::string> refusal;
+};
+
+/// Reads the settings of the "Create Ellipse" job. Throws Error when a field does not convert
+/// or the ellipse cannot be engraved at all.
+EllipseJob PrepareEllipseJob(const EngraveSettings& settings, const StrokeFont& font);
+
+/// Writes the moves of every character placed on the ellipse.
+void WriteEllipseBody(const EllipseJob& job, const StrokeFont& font, ProgramSink& body);
 
 /// The "Create Ellipse" job: EllipseTextE around the ellipse of AEdit by BEdit about the start
 /// point, justified at JustifyPoint, turned by the text angle. The two refusals ("Major Axis Must

@@ -1,11 +1,8 @@
 #include "engrave/layouts/free_form.h"
 
-#include <optional>
-#include <vector>
-
 #include "engrave/emitter.h"
 #include "engrave/framing.h"
-#include "engrave/job_host.h"
+#include "engrave/job_writer.h"
 #include "engrave/program_store.h"
 #include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
@@ -14,33 +11,38 @@
 
 namespace stylor {
 
-bool EngraveFreeFormText(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
-  const PreparedJob job = PrepareJob(settings);
+FreeFormJob PrepareFreeFormJob(const EngraveSettings& settings) {
+  FreeFormJob prepared{PrepareJob(settings), settings.Justification, {}};
+  prepared.lines.reserve(settings.FreeFormTextE.size());
+  for (const std::string& line : settings.FreeFormTextE) prepared.lines.push_back(To8Bit(line));
+  return prepared;
+}
+
+void WriteFreeFormBody(const FreeFormJob& prepared, const StrokeFont& font, ProgramSink& body) {
+  const PreparedJob& job = prepared.job;
   const double theta = job.textAngleRad;
-  // Every line's moves are made before the dialog: a value that no machine takes (a huge height
-  // or start) is refused before the program file, perhaps a finished program, is emptied.
-  std::vector<std::string> lineMoves;
-  lineMoves.reserve(settings.FreeFormTextE.size());
-  for (std::size_t k = 0; k < settings.FreeFormTextE.size(); ++k) {
-    const std::string text = To8Bit(settings.FreeFormTextE[k]);
+  ProgramText text(body);
+  for (std::size_t k = 0; k < prepared.lines.size(); ++k) {
+    const std::string& line = prepared.lines[k];
     const double offset = job.textHeight * job.lineSpacing * static_cast<double>(k) * (-1);
     Point2 point = RotatePoint(0, offset, theta, job.start.x, job.start.y);
-    const double width = TextWidth(font, text, job.textHeight, job.widthRatio, job.spacingRatio);
-    if (settings.Justification == 1 || settings.Justification == 2) {
-      const double shift = settings.Justification == 1 ? width * (-0.5) : width * (-1);
+    if (prepared.justification == 1 || prepared.justification == 2) {
+      const double width = TextWidth(font, line, job.textHeight, job.widthRatio, job.spacingRatio);
+      const double shift = prepared.justification == 1 ? width * (-0.5) : width * (-1);
       point = RotatePoint(shift, 0, theta, point.x, point.y);
     }
-    AppendEngraveMoves(lineMoves.emplace_back(), job, point, theta, text, font);
+    AppendEngraveMoves(text.Out(), job, point, theta, line, font);
+    text.FlushIfLarge();
   }
+  text.Flush();
+}
 
-  const std::optional<std::string> chosen = host.AskProgramFile(std::nullopt);
-  if (!chosen) return false;
-  const std::string& fileName = *chosen;
-  ProgramStore& store = host.Programs();
-  WriteFraming(store, fileName, true, settings);
-  for (const std::string& moves : lineMoves) store.Write(fileName, WriteMode::Append, moves);
-  WriteFraming(store, fileName, false, settings);
-  return true;
+bool EngraveFreeFormText(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
+  const FreeFormJob job = PrepareFreeFormJob(settings);
+  const ProgramFrame frame = FrameOf(settings);
+  if (job.lines.empty()) RequireSomethingToWrite(frame, kNoText);
+  return WriteFramedProgram(host, frame,
+                            [&](ProgramSink& body) { WriteFreeFormBody(job, font, body); });
 }
 
 std::string FreeFormWidthLabel(const EngraveSettings& settings, const StrokeFont& font) {

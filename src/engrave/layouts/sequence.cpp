@@ -7,6 +7,7 @@
 #include "engrave/framing.h"
 #include "engrave/geometry.h"
 #include "engrave/job_host.h"
+#include "engrave/job_writer.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
@@ -27,11 +28,8 @@ constexpr int kJustifyRight = 2;
 // must not turn into megabytes of zeros.
 constexpr int kMaxSerialDigits = 64;
 
-#ifdef _WIN32
-constexpr const char* kPathSeparators = "\\/";
-#else
-constexpr const char* kPathSeparators = "/";
-#endif
+// More program files than this in one folder is a mistake in the run, not a job.
+constexpr std::int64_t kMaxManyFiles = 1'000'000;
 
 std::string FormatSerialWide(int digits, std::int64_t number, std::string_view prefix,
                              std::string_view suffix) {
@@ -72,12 +70,6 @@ ArcLayout SequenceArcLayout(double radius, int direction, double textHeight) {
   return layout;
 }
 
-// The folder part of a chosen path, separator included; empty when the path names no folder.
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t cut = path.find_last_of(kPathSeparators);
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 }  // namespace
 
 std::string FormatSerial(int digits, std::int32_t number, std::string_view prefix,
@@ -95,90 +87,106 @@ std::string SequenceExample(const EngraveSettings& settings) {
   return From8Bit(FormatSerialWide(digits, start + 11 * step, prefix, suffix));
 }
 
-void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
-  const PreparedJob job = PrepareJob(settings);
-  const std::int32_t first = ReadInteger(settings.SeqStart);
-  const std::int32_t last = ReadInteger(settings.SeqEnd);
-  std::int32_t step = ReadInteger(settings.SeqStep);
-  if (step < 1) step = 1;
-  // The digits and the circle cannot change while the run writes; read once before the dialog,
-  // a bad value cannot leave a program cut off halfway without its end block.
-  const int digits = ReadInteger(settings.SeqDigits);
-  std::optional<ArcLayout> arc;
+SequenceJob PrepareSequenceJob(const EngraveSettings& settings) {
+  SequenceJob run;
+  run.job = PrepareJob(settings);
+  run.first = ReadInteger(settings.SeqStart);
+  run.last = ReadInteger(settings.SeqEnd);
+  run.step = std::max<std::int64_t>(ReadInteger(settings.SeqStep), 1);
+  run.digits = ReadInteger(settings.SeqDigits);
   if (settings.UseArcSettings) {
-    arc = SequenceArcLayout(ReadReal(settings.RadiusE), settings.Direction, job.textHeight);
+    run.arc = SequenceArcLayout(ReadReal(settings.RadiusE), settings.Direction,
+                                run.job.textHeight);
   }
-  const std::string prefix = To8Bit(settings.SeqPrefix);
-  const std::string suffix = To8Bit(settings.SeqPostfix);
-  const std::string preLines = LinesText(settings.SeqPreGCodes);
-  const std::string postLines = LinesText(settings.SeqPostGCodes);
-  const bool manyFiles = settings.Files != 0;
-
-  auto engraveNumber = [&](ProgramStore& into, const std::string& file, const std::string& serial) {
-    if (arc) {
-      EngraveArc(into, file, job, job.start, job.textAngleRad, serial, *arc,
-                 settings.Justification, font);
-      return;
-    }
-    const double width = TextWidth(font, serial, job.textHeight, job.widthRatio, job.spacingRatio);
-    Point2 point = job.start;
-    if (settings.Justification == kJustifyCenter) {
-      point = RotatePoint(width * (-0.5), 0, job.textAngleRad, job.start.x, job.start.y);
-    } else if (settings.Justification == kJustifyRight) {
-      point = RotatePoint(width * (-1), 0, job.textAngleRad, job.start.x, job.start.y);
-    }
-    EngraveLine(into, file, job, point, job.textAngleRad, serial, font);
-  };
-  // Every number is engraved once into memory before the dialog, so that a value no machine
-  // takes (a start of 2e9, say) is refused before a program file is emptied. The moves of each
-  // number differ with its digits' widths, so no number can stand in for another.
-  for (std::int64_t n = first; n <= last; n += step) {
-    MemoryProgramStore scratch;
-    engraveNumber(scratch, "check",
-                  FormatSerial(digits, static_cast<std::int32_t>(n), prefix, suffix));
+  run.prefix = To8Bit(settings.SeqPrefix);
+  run.suffix = To8Bit(settings.SeqPostfix);
+  run.linesBefore = LinesText(settings.SeqPreGCodes);
+  run.linesAfter = LinesText(settings.SeqPostGCodes);
+  run.justification = settings.Justification;
+  run.manyFiles = settings.Files != 0;
+  run.filePrefix = settings.FilePrefix;
+  run.typedStart = settings.SeqStart;
+  // The files go into the folder chosen in the save dialog; a folder inside the prefix would
+  // be put into the path a second time.
+  if (run.manyFiles && HoldsPathSeparator(run.filePrefix)) {
+    throw Error("The File Name Prefix '" + run.filePrefix +
+                "' must not hold a folder: the programs go into the folder chosen for them");
   }
+  return run;
+}
 
-  ProgramStore& store = host.Programs();
-  std::string fileName;
-  std::string directory;
-  if (!manyFiles) {
-    const std::optional<std::string> chosen = host.AskProgramFile(std::nullopt);
-    if (!chosen) return;
-    fileName = *chosen;
-    WriteFraming(store, fileName, true, settings);
+void RequireNumbers(const SequenceJob& run) {
+  const std::int64_t count = run.Count();
+  if (count == 0) {
+    std::string message = "Nothing to engrave: the End of the run, ";
+    AppendInteger(message, run.last);
+    message += ", is below its Start, ";
+    AppendInteger(message, run.first);
+    throw Error(message);
+  }
+  if (run.manyFiles && count > kMaxManyFiles) {
+    std::string message = "A run of ";
+    AppendInteger(message, count);
+    message += " numbers would write as many program files; Many Files writes at most ";
+    AppendInteger(message, kMaxManyFiles);
+    throw Error(message + ", so choose One File or a shorter run");
+  }
+}
+
+void WriteSequenceNumber(const SequenceJob& run, std::int64_t k, const StrokeFont& font,
+                         ProgramSink& body) {
+  const PreparedJob& job = run.job;
+  const std::int32_t number = run.Number(k);
+  const std::string serial = FormatSerial(run.digits, number, run.prefix, run.suffix);
+  ProgramText text(body);
+  std::string& out = text.Out();
+  out += 'N';
+  AppendInteger(out, number);
+  out += '\n';
+  out += run.linesBefore;
+  if (run.arc) {
+    AppendArcMoves(out, job, job.start, job.textAngleRad, serial, *run.arc, run.justification,
+                   font);
   } else {
-    const std::optional<std::string> chosen =
-        host.AskProgramFile(settings.FilePrefix + settings.SeqStart + ".eia");
-    host.ClearProgramFileName();
-    if (!chosen) return;
-    directory = DirectoryOf(*chosen);
-  }
-
-  // 64 bits: the number after the largest 32-bit one ends the run instead of wrapping round.
-  for (std::int64_t n = first; n <= last; n += step) {
-    const auto number = static_cast<std::int32_t>(n);
-    const std::string serial = FormatSerial(digits, number, prefix, suffix);
-    if (manyFiles) {
-      fileName = directory;
-      fileName += settings.FilePrefix;
-      AppendInteger(fileName, number);
-      fileName += ".eia";
-      WriteFraming(store, fileName, true, settings);
+    Point2 point = job.start;
+    if (run.justification == kJustifyCenter || run.justification == kJustifyRight) {
+      const double width =
+          TextWidth(font, serial, job.textHeight, job.widthRatio, job.spacingRatio);
+      const double shift = run.justification == kJustifyCenter ? width * (-0.5) : width * (-1);
+      point = RotatePoint(shift, 0, job.textAngleRad, job.start.x, job.start.y);
     }
-
-    std::string head = "N";
-    AppendInteger(head, number);
-    head += '\n';
-    head += preLines;
-    store.Write(fileName, WriteMode::Append, head);
-
-    engraveNumber(store, fileName, serial);
-
-    // An empty memo adds no byte; skipping its write saves an open and close per number.
-    if (!postLines.empty()) store.Write(fileName, WriteMode::Append, postLines);
-    if (manyFiles) WriteFraming(store, fileName, false, settings);
+    AppendEngraveMoves(out, job, point, job.textAngleRad, serial, font);
   }
-  if (!manyFiles) WriteFraming(store, fileName, false, settings);
+  out += run.linesAfter;
+  text.Flush();
+}
+
+std::string SequenceFileName(const SequenceJob& run, std::int64_t k) {
+  std::string name = run.filePrefix;
+  AppendInteger(name, run.Number(k));
+  name += ".eia";
+  return name;
+}
+
+void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
+  const SequenceJob run = PrepareSequenceJob(settings);
+  const ProgramFrame frame = FrameOf(settings);
+  RequireNumbers(run);
+  const std::int64_t count = run.Count();
+  if (!run.manyFiles) {
+    WriteFramedProgram(host, frame, [&](ProgramSink& body) {
+      for (std::int64_t k = 0; k < count; ++k) WriteSequenceNumber(run, k, font, body);
+    });
+    return;
+  }
+  ProgramSeries series;
+  series.presetName = run.filePrefix + run.typedStart + ".eia";
+  series.fileNames.reserve(static_cast<std::size_t>(count));
+  for (std::int64_t k = 0; k < count; ++k) series.fileNames.push_back(SequenceFileName(run, k));
+  series.body = [&](std::size_t k, ProgramSink& body) {
+    WriteSequenceNumber(run, static_cast<std::int64_t>(k), font, body);
+  };
+  WriteProgramSeries(host, frame, series);
 }
 
 }  // namespace stylor

@@ -2,18 +2,62 @@
 
 #include <cstdint>
 #include <string>
+#include <optional>
 #include <string_view>
+
+#include "engrave/layouts/arc.h"
+#include "engrave/prepared_job.h"
 
 namespace stylor {
 
 struct EngraveSettings;
 struct StrokeFont;
 class JobHost;
+class ProgramSink;
 
 /// prefix, the number in decimal padded with leading zeros to `digits` characters (0: no
 /// padding; the width counts a minus sign; a longer number is never cut), suffix.
 std::string FormatSerial(int digits, std::int32_t number, std::string_view prefix,
                          std::string_view suffix);
+
+/// The "Generate Sequences" job, converted: the run of numbers, how each is written and placed,
+/// and the files it goes to.
+struct SequenceJob {
+  PreparedJob job;
+  std::int64_t first = 0;
+  std::int64_t last = -1;
+  std::int64_t step = 1;
+  int digits = 0;
+  std::string prefix;  // 8-bit
+  std::string suffix;
+  std::string linesBefore;  // SeqPreGCodes, "\n" after each line
+  std::string linesAfter;
+  int justification = 0;
+  std::optional<ArcLayout> arc;  // "Use Arc Settings"
+  bool manyFiles = false;
+  std::string filePrefix;     // as typed (Many Files)
+  std::string typedStart;     // SeqStart as typed, for the dialog's preset name
+  /// How many numbers the run engraves.
+  std::int64_t Count() const { return last < first ? 0 : (last - first) / step + 1; }
+  /// The k-th number of the run, counted from 0.
+  std::int32_t Number(std::int64_t k) const { return static_cast<std::int32_t>(first + k * step); }
+};
+
+/// Reads the settings of the "Generate Sequences" job. Throws Error when a field does not
+/// convert, the arc radius gives no step, or a Many Files prefix holds a folder.
+SequenceJob PrepareSequenceJob(const EngraveSettings& settings);
+
+/// Throws "Nothing to engrave: ..." for a run without numbers (its End below its Start), and
+/// refuses a Many Files run of more files than a folder should take.
+void RequireNumbers(const SequenceJob& job);
+
+/// Writes the block of the k-th number of the run (counted from 0): its "N" line, the lines
+/// before, the engraved serial text and the lines after.
+void WriteSequenceNumber(const SequenceJob& job, std::int64_t k, const StrokeFont& font,
+                         ProgramSink& body);
+
+/// The name of the program file of the k-th number (Many Files): prefix, number, ".eia".
+std::string SequenceFileName(const SequenceJob& job, std::int64_t k);
 
 /// The "Generate Sequences" job: one block per number ("N" line, the lines before, the engraved
 /// serial text, the lines after) into one program file or one file per number. Throws Error;

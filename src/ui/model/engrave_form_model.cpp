@@ -134,6 +134,15 @@ void EngraveFormModel::LoadFontFile() {
   Run([this] { LoadFontNamedByFontFile(); });
 }
 
+JobKind EngraveFormModel::CurrentJob() const {
+  switch (m_currentPage) {
+    case Page::CircleText: return JobKind::CircleText;
+    case Page::EllipseText: return JobKind::EllipseText;
+    case Page::Sequence: return JobKind::Sequence;
+    default: return JobKind::FreeFormText;
+  }
+}
+
 void EngraveFormModel::ShowPage(Page page) {
   if (m_currentPage == page) return;
   m_currentPage = page;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "engrave/job_writer.h"
 #include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
@@ -36,6 +37,8 @@ class EngraveFormModel final : public SettingsEditor {
   bool FilePrefixVisible() const { return m_filePrefixVisible; }
   bool OverwriteQuestion() const { return m_overwriteQuestion; }
   Page CurrentPage() const { return m_currentPage; }
+  /// The job the current page writes; the pages without one show the free-form text's.
+  JobKind CurrentJob() const;
   const std::string& WorkingDirectory() const { return m_workingDirectory; }
   /// Where "See Website for Documentation" leads: the README installed with the program (or the
   /// one of the source tree for a build that is not installed).

@@ -172,7 +172,7 @@ void PreviewPanel::Rebuild() {
   const bool refit = std::exchange(m_refit, false);
   ++m_rebuilds;
   m_live->setEnabled(false);
-  PreviewScene scene = BuildPreview(m_model.Settings(), m_model.Font(), m_model.CurrentPage());
+  PreviewScene scene = BuildPreview(m_model.Settings(), m_model.Font(), m_model.CurrentJob());
   m_view->SetScene(std::move(scene), refit);
   Show(m_view->Scene(), "Preview of " + title, QString());
 }
