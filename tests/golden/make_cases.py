@@ -86,7 +86,8 @@ job("rotary-g16-seam", {"IntegrexMode": "1", "PenDownE": "-0.6", "TextHeightE": 
 for files, use_arc, digits in itertools.product(range(2), range(2), ("0", "6")):
     job(f"sequence-files{files}-arc{use_arc}-digits{digits}",
         {**METRIC, "Files": str(files), "UseArcSettings": str(use_arc), "SeqDigits": digits,
-         "FilePrefix": "SN", "RadiusE": "30", "SeqPostfix": "/B"}, "sequence", out="@/")
+         "FilePrefix": "SN", "RadiusE": "30", "SeqPostfix": "/B"}, "sequence",
+        out="@/" if files else "@/program.eia")
 job("sequence-negative", {"SeqStart": "-3", "SeqEnd": "2", "SeqStep": "0", "SeqDigits": "4"},
     "sequence")
 job("sequence-ccw-arc", {"UseArcSettings": "1", "Direction": "1", "Justification": "1"}, "sequence")

@@ -94,13 +94,44 @@ TEST_F(CommandLineTest, AFailedActionStopsWithStatusOneAndKeepsWhatWasDone) {
   EXPECT_EQ(err.str(), "Stylor: '1,5' is not a valid floating point value.\n");
   EXPECT_FALSE(fs::exists(dir + "/x.eia"));
 
-  // A change rule's error is shown and the run goes on.
-  EXPECT_EQ(Run({"--set", "EngraveFeedE=7.5", "show", "PlungeFeedE"}), 0);
-  EXPECT_EQ(err.str(), "Stylor: '7.5' is not a valid integer value.\n");
+  // A change rule's error is shown and the run goes on, to end in status 1.
+  EXPECT_EQ(Run({"--set", "EngraveFeedE=7x", "show", "PlungeFeedE"}), 1);
+  EXPECT_EQ(err.str(), "Stylor: '7x' is not a valid integer value.\n");
   EXPECT_EQ(out.str(), "25\n");
 
   EXPECT_EQ(Run({"--set", "FreeFormTextE=L", "text", dir + "/missing/x.eia"}), 1);
   EXPECT_THAT(err.str(), HasSubstr("No such file or directory"));
+}
+
+// A job that needs a program file refuses a folder by name instead of writing a file of its own
+// choosing into it; Many Files still writes its programs into one.
+TEST_F(CommandLineTest, AFolderIsNoProgramFileButTakesManyFiles) {
+  fs::create_directory(dir + "/out");
+  for (const char* job : {"text", "arc", "ellipse"}) {
+    SCOPED_TRACE(job);
+    EXPECT_EQ(Run({"--set", "FreeFormTextE=L", "--set", "ArcTextE=L", "--set", "EllipseTextE=L",
+                   job, dir + "/out"}),
+              1);
+    EXPECT_THAT(err.str(), HasSubstr("'" + dir + "/out': Is a directory"));
+  }
+  EXPECT_TRUE(fs::is_empty(dir + "/out"));
+  EXPECT_EQ(Run({"--set", "Files=1", "--set", "SeqEnd=1001", "--set", "FilePrefix=S", "sequence",
+                 dir + "/out"}),
+            0)
+      << err.str();
+  EXPECT_TRUE(fs::exists(dir + "/out/S1000.eia") && fs::exists(dir + "/out/S1001.eia"));
+}
+
+// An error shown while the run goes on still ends the run with status 1, so a script notices.
+TEST_F(CommandLineTest, AnErrorShownOnTheWayEndsInStatusOne) {
+  EXPECT_EQ(Run({"--set", "EngraveFeedE=12x", "--set", "EngraveFeedE=50", "--set",
+                 "FreeFormTextE=L", "text", dir + "/a.eia"}),
+            1);
+  EXPECT_THAT(err.str(), HasSubstr("'12x' is not a valid integer value"));
+  EXPECT_THAT(Read("a.eia"), HasSubstr("G01"));
+  Write("default.mch", "not a machine file\n");
+  EXPECT_EQ(Run({"show", "TextHeightE"}), 1);
+  EXPECT_EQ(out.str(), ".125\n");
 }
 
 TEST_F(CommandLineTest, MachineFilesSaveOpenAndReset) {

@@ -35,7 +35,7 @@ struct ActionInfo {
 constexpr ActionInfo kActions[] = {
     {"--set", Kind::Set, "FIELD=VALUE", "set one field as the window holds it (see the fields)"},
     {"--font", Kind::Font, "FILE", "\"Pick Font\": load FILE as the stroke font"},
-    {"text", Kind::Text, "FILE", "\"EngraveText\": free-form text into the program FILE"},
+    {"text", Kind::Text, "FILE", "\"EngraveText\": free-form text into the program FILE (not a folder)"},
     {"arc", Kind::Arc, "FILE", "\"Create Arc\": circle text into FILE"},
     {"ellipse", Kind::Ellipse, "FILE", "\"Create Ellipse\": ellipse text into FILE"},
     {"sequence", Kind::Sequence, "FILE",
@@ -171,7 +171,9 @@ void PrintHelp(std::ostream& out) {
          "Starts like the Stylor window in DIR (default: the current folder): BasicFont.fnt and\n"
          "default.mch of DIR are read when present. Then runs each ACTION from left to right,\n"
          "like the window's button of that name. Exit status: 0 done, 1 an action failed (its\n"
-         "message on stderr), 2 a usage error (nothing ran).\n\nActions:\n";
+         "message on stderr; an error shown while the run went on, such as a default.mch or\n"
+         "font that did not load or a field a change rule could not read, also ends in 1),\n"
+         "2 a usage error (nothing ran).\n\nActions:\n";
   for (const ActionInfo& info : kActions) {
     std::string head = "  " + std::string(info.name);
     if (!info.argument.empty()) head += " " + std::string(info.argument);
@@ -203,10 +205,12 @@ class CommandLineHost final : public FormHost {
   }
   bool Refused() const { return m_refused; }
 
+  // A folder takes the programs of Many Files, named by the job; any other job needs a file, and
+  // the program writer refuses a folder with its name.
   std::optional<std::string> AskProgramFile(const std::optional<std::string>& presetName) override {
     std::error_code error;
-    if (fs::is_directory(m_answer, error)) {
-      return (fs::path(m_answer) / presetName.value_or("program.eia")).string();
+    if (presetName && fs::is_directory(m_answer, error)) {
+      return (fs::path(m_answer) / *presetName).string();
     }
     return m_answer;
   }
@@ -219,7 +223,12 @@ class CommandLineHost final : public FormHost {
   std::optional<std::string> AskFontFile(const std::string&) override { return m_answer; }
   std::optional<std::string> AskMachineFileToSave(const std::string&) override { return m_answer; }
   std::optional<std::string> AskMachineFileToOpen(const std::string&) override { return m_answer; }
-  void ShowError(const std::string& text) override { m_err << "Stylor: " << text << "\n"; }
+  void ShowError(const std::string& text) override {
+    m_err << "Stylor: " << text << "\n";
+    m_errorShown = true;
+  }
+  /// An error was shown while the run went on (a change rule, the start-up).
+  bool ErrorShown() const { return m_errorShown; }
   void OpenUrl(const std::string&) override {}
 
  private:
@@ -227,6 +236,7 @@ class CommandLineHost final : public FormHost {
   FileProgramStore m_store;
   std::string m_answer;
   bool m_refused = false;
+  bool m_errorShown = false;
 };
 
 void ApplySet(EngraveFormModel& model, const FieldInfo& field, const std::string& value) {
@@ -332,7 +342,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
     if (host.Refused()) return 1;
   }
-  return 0;
+  return host.ErrorShown() ? 1 : 0;
 }
 
 }  // namespace stylor
