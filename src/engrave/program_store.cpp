@@ -17,9 +17,7 @@ constexpr std::size_t kFileChunk = 256 * 1024;
 // A program that replaces its file: streamed into a temporary file beside it.
 class ReplacingProgramFile final : public ProgramFile {
  public:
-  explicit ReplacingProgramFile(const std::string& fileName) : m_file(fileName, kWriteFailure) {
-    m_chunk.reserve(kFileChunk + kFileChunk / 4);
-  }
+  explicit ReplacingProgramFile(const std::string& fileName) : m_file(fileName, kWriteFailure) {}
   void Write(std::string_view text) override {
     AppendCrLf(m_chunk, text);
     if (m_chunk.size() >= kFileChunk) Flush();
@@ -29,6 +27,7 @@ class ReplacingProgramFile final : public ProgramFile {
     Flush();
     m_file.Close();
     m_finished = true;
+    std::string().swap(m_chunk);  // a job of many files keeps every finished one until the end
   }
   void Commit() override {
     Finish();

@@ -80,6 +80,24 @@ std::string ResolvedTarget(const std::string& path) {
   return path;
 }
 
+// The process's id, effective owner and file-creation mask, read once: a job of many files
+// would otherwise ask for them once per file.
+struct ProcessFacts {
+  pid_t pid = ::getpid();
+  uid_t uid = ::geteuid();
+  gid_t gid = ::getegid();
+  mode_t createdMode = [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+};
+
+const ProcessFacts& Facts() {
+  static const ProcessFacts facts;
+  return facts;
+}
+
 // Best effort: makes the rename itself durable.
 void SyncDirectoryOf(const std::string& target) {
   const std::size_t slash = target.rfind('/');
@@ -140,7 +158,7 @@ ReplacingFile::ReplacingFile(const std::string& path, std::string_view failure,
   }
   for (int attempt = 0; m_descriptor < 0; ++attempt) {
     m_temporary = m_target + ".writing-";
-    AppendInteger(m_temporary, ::getpid());
+    AppendInteger(m_temporary, Facts().pid);
     m_temporary += '-';
     AppendInteger(m_temporary, attempt);
     m_descriptor = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -150,9 +168,11 @@ ReplacingFile::ReplacingFile(const std::string& path, std::string_view failure,
     }
   }
   // Best effort: a new file that cannot take the old one's mode or owner keeps the defaults,
-  // which is no reason to lose the program.
+  // which is no reason to lose the program. Most files already have them.
   if (replacing) {
-    if (::fchmod(m_descriptor, old.st_mode & 07777) == 0) {
+    const ProcessFacts& facts = Facts();
+    if ((old.st_mode & 07777) != facts.createdMode) ::fchmod(m_descriptor, old.st_mode & 07777);
+    if (old.st_uid != facts.uid || old.st_gid != facts.gid) {
       [[maybe_unused]] const int ignored = ::fchown(m_descriptor, old.st_uid, old.st_gid);
     }
   }
