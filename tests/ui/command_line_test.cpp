@@ -95,8 +95,8 @@ TEST_F(CommandLineTest, AFailedActionStopsWithStatusOneAndKeepsWhatWasDone) {
   EXPECT_FALSE(fs::exists(dir + "/x.eia"));
 
   // A change rule's error is shown and the run goes on.
-  EXPECT_EQ(Run({"--set", "EngraveFeedE=7.5", "show", "PlungeFeedE"}), 0);
-  EXPECT_EQ(err.str(), "Stylor: '7.5' is not a valid integer value.\n");
+  EXPECT_EQ(Run({"--set", "EngraveFeedE=7,5", "show", "PlungeFeedE"}), 0);
+  EXPECT_EQ(err.str(), "Stylor: '7,5' is not a valid floating point value.\n");
   EXPECT_EQ(out.str(), "25\n");
 
   EXPECT_EQ(Run({"--set", "FreeFormTextE=L", "text", dir + "/missing/x.eia"}), 1);
