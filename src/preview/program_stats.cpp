@@ -1,8 +1,18 @@
 #include "preview/program_stats.h"
 
+#include <algorithm>
+
 #include "settings/numbers.h"
 
 namespace stylor {
+
+std::string FormatStatNumber(double value, int decimals) {
+  std::string text = FormatFixed(value, decimals);
+  const bool printsZero = std::all_of(text.begin() + (text.empty() ? 0 : 1), text.end(),
+                                      [](char c) { return c == '0' || c == '.'; });
+  if (!text.empty() && text.front() == '-' && printsZero) text.erase(0, 1);
+  return text;
+}
 
 void AddMove(ProgramStats& stats, const ProgramMove& move) {
   ++stats.moves;
@@ -43,7 +53,7 @@ std::string FormatStats(const ProgramStats& stats) {
   auto real = [&](const char* name, double value, const char* unit) {
     out += name;
     out += ": ";
-    AppendFixed(out, value, 4);
+    out += FormatStatNumber(value, 4);
     out += unit;
     out += '\n';
   };
@@ -65,9 +75,9 @@ std::string FormatStats(const ProgramStats& stats) {
     out += "extent ";
     out += extent.letter;
     out += ": ";
-    AppendFixed(out, extent.min, 4);
+    out += FormatStatNumber(extent.min, 4);
     out += ' ';
-    AppendFixed(out, extent.max, 4);
+    out += FormatStatNumber(extent.max, 4);
     out += '\n';
   }
   return out;

@@ -39,6 +39,10 @@ void AddSummary(ProgramStats& stats, const ProgramSummary& summary);
 ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options);
 
+/// `value` with `decimals` decimals as the program writes it, but a value that rounds to zero
+/// without its sign: a statistic reads "0.0000", never "-0.0000".
+std::string FormatStatNumber(double value, int decimals);
+
 /// One "name: value" line per statistic, in a fixed order; lengths and extents with four
 /// decimals as the program writes them, times in minutes.
 std::string FormatStats(const ProgramStats& stats);

@@ -10,11 +10,19 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -24,9 +32,13 @@
 #include <string>
 #include <vector>
 
+#include "preview/program_stats.h"
 #include "ui/qt/appearance.h"
 #include "ui/qt/engrave_form.h"
+#include "ui/qt/form_widgets.h"
+#include "ui/qt/preview_painting.h"
 #include "ui/qt/preview_view.h"
+#include "ui/qt/window_place.h"
 
 // Readable failure messages for Qt's strings.
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -39,7 +51,8 @@ using ::testing::IsEmpty;
 using ::testing::StartsWith;
 
 // One QApplication for the whole run, made after GoogleTest has read its options, so that
-// listing the tests needs no display.
+// listing the tests needs no display. The application settings go to a folder of the run, never
+// to the user's own.
 class QtEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
@@ -48,11 +61,20 @@ class QtEnvironment : public ::testing::Environment {
     static char* argv[] = {name, nullptr};
     m_app = std::make_unique<QApplication>(argc, argv);
     ApplyAppearance(*m_app);
+    QApplication::setOrganizationName("StylorTests");
+    QApplication::setApplicationName("StylorTests");
+    m_settingsDir = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir->path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir->path());
   }
-  void TearDown() override { m_app.reset(); }
+  void TearDown() override {
+    m_app.reset();
+    m_settingsDir.reset();
+  }
 
  private:
   std::unique_ptr<QApplication> m_app;
+  std::unique_ptr<QTemporaryDir> m_settingsDir;
 };
 [[maybe_unused]] ::testing::Environment* const kQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
@@ -87,6 +109,8 @@ class TestForm final : public TEngraveForm {
 class EngraveFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Every test starts from an application that has never run.
+    QSettings().clear();
     ASSERT_TRUE(m_dir.isValid());
     m_form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
@@ -143,15 +167,18 @@ class EngraveFormTest : public ::testing::Test {
 
   const PreviewScene& Shown() { return m_form.Preview()->Scene(); }
 
+  QString StatusText() { return m_form.statusBar()->currentMessage(); }
+
   QTemporaryDir m_dir;
   TestForm m_form;
 };
 
-TEST_F(EngraveFormTest, HasItsFixedSizeAndPagesInOrder) {
-  EXPECT_EQ(m_form.size(), QSize(773 + 430, 691));
-  EXPECT_EQ(m_form.minimumSize(), m_form.maximumSize());
+TEST_F(EngraveFormTest, SurfaceKeepsItsLayoutBesideAResizablePreview) {
   EXPECT_EQ(m_form.Surface()->size(), QSize(773, 691));
-  EXPECT_EQ(m_form.Preview()->geometry(), QRect(773, 0, 430, 691));
+  EXPECT_NE(m_form.minimumSize(), m_form.maximumSize()) << "the window can be resized";
+  EXPECT_EQ(m_form.Splitter()->widget(1), m_form.Preview()) << "the preview to the right";
+  EXPECT_TRUE(m_form.Splitter()->isCollapsible(1));
+  EXPECT_FALSE(m_form.Splitter()->isCollapsible(0));
 
   auto* pages = Find<QTabWidget>("PageControl");
   QStringList captions;
@@ -224,19 +251,64 @@ TEST_F(EngraveFormTest, LatheModeAndHeadWriteTheAxisLetters) {
   EXPECT_EQ(m_form.Model().Settings().Axis2E, "X");
 }
 
-TEST_F(EngraveFormTest, TypingEngraveFeedHalvesItIntoPlungeFeed) {
+bool AnyMessageBoxOpen() {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (qobject_cast<QMessageBox*>(window) != nullptr && window->isVisible()) return true;
+  }
+  return false;
+}
+
+QString FieldMark(QWidget* control) { return control->property("fieldError").toString(); }
+
+TEST_F(EngraveFormTest, TypingEngraveFeedHalvesItIntoPlungeFeedWithoutABox) {
   auto* feed = Find<QLineEdit>("EngraveFeedE");
   QTest::keyClick(feed, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(feed, Qt::Key_Backspace);
-  EXPECT_THAT(m_form.errors, ElementsAre("'' is not a valid integer value."));
+  EXPECT_THAT(m_form.errors, IsEmpty());
   EXPECT_EQ(Text("PlungeFeedE"), "25");
+  EXPECT_EQ(FieldMark(feed), "'' is not a valid floating point value.");
+  EXPECT_EQ(StatusText(), "Engrave Feed: '' is not a valid floating point value.");
 
-  QTest::keyClicks(feed, "7");
-  EXPECT_EQ(Text("PlungeFeedE"), "3");
-  QTest::keyClicks(feed, "5");
-  EXPECT_EQ(Text("PlungeFeedE"), "37");
-  EXPECT_EQ(m_form.Model().Settings().PlungeFeedE, "37");
-  EXPECT_EQ(m_form.errors.size(), 1u);
+  const std::pair<const char*, const char*> keys[] = {
+      {"7", "3"}, {"5", "37"}, {".", "37.5"}, {"5", "37.75"}};
+  for (const auto& [key, plunge] : keys) {
+    QTest::keyClicks(feed, key);
+    EXPECT_EQ(Text("PlungeFeedE"), plunge) << "after " << feed->text().toStdString();
+  }
+  EXPECT_EQ(m_form.Model().Settings().PlungeFeedE, "37.75");
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  EXPECT_EQ(FieldMark(feed), "");
+  EXPECT_EQ(StatusText(), "") << "the message goes once the field reads";
+}
+
+TEST_F(EngraveFormTest, TypingWhileAFieldIsWrongOpensNoBoxAndMarksTheField) {
+  ShowPage(Page::FreeForm);
+  auto* height = Find<QLineEdit>("TextHeightE");
+  auto* ratio = Find<QLineEdit>("WidthRatioE");
+  QTest::keyClick(height, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(height, Qt::Key_Backspace);
+  QTest::keyClicks(ratio, "x");
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "HELLO");
+
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  EXPECT_FALSE(AnyMessageBoxOpen());
+  EXPECT_EQ(FieldMark(height), "'' is not a valid floating point value.");
+  EXPECT_EQ(FieldMark(ratio), "'1x' is not a valid floating point value.");
+  EXPECT_EQ(StatusText(), "Height: '' is not a valid floating point value.");
+
+  QTest::keyClicks(height, ".5");
+  EXPECT_EQ(FieldMark(height), "");
+  EXPECT_EQ(StatusText(), "Width Ratio: '1x' is not a valid floating point value.")
+      << "the field still wrong takes the status bar";
+  QTest::keyClick(ratio, Qt::Key_Backspace);
+  EXPECT_EQ(FieldMark(ratio), "");
+  EXPECT_EQ(StatusText(), "");
+
+  // A clicked action still answers with its box.
+  QTest::keyClicks(height, "q");
+  m_form.programFile = m_dir.filePath("job.eia").toStdString();
+  QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
+  EXPECT_THAT(m_form.errors, ElementsAre("'.5q' is not a valid floating point value."));
 }
 
 TEST_F(EngraveFormTest, FreeFormMemoGivesLinesAndTheWidthOfTheLast) {
