@@ -34,6 +34,7 @@ const FieldTip kFieldTips[] = {
     {&S::EngraveFeedE, "Feed of the cutting moves, a length per minute; sets the plunge feed "
                        "to half of it"},
     {&S::PlungeFeedE, "Feed of the plunge moves, a length per minute"},
+    {&S::InverseTimeE, "Kept in machine files; no job reads it"},
     {&S::FeedMode, "How the F word of each move is written"},
     {&S::IntegrexMode, "The lathe-mill programming mode: its preamble, its postamble and the axis "
                        "letters it sets"},
