@@ -586,6 +586,14 @@ TEST_F(EngraveFormTest, FirstShownInsideTheScreenAndBackWhereItWasNextTime) {
   EXPECT_TRUE(available.contains(first.geometry())) << "offscreen screen " << available.width()
                                                     << "x" << available.height();
   first.show();
+  // Pushed half off the screen, it is brought back whole.
+  first.resize(600, 400);
+  const QSize small = first.size();
+  first.move(available.right() - 300, available.top() + 20);
+  first.KeepFrameOnScreen();
+  EXPECT_TRUE(available.contains(first.frameGeometry()));
+  EXPECT_EQ(first.size(), small) << "moved in, not shrunk, where it fits";
+
   first.resize(1000, 560);
   first.move(40, 30);
   first.Splitter()->setSizes({700, 290});

@@ -53,7 +53,7 @@ constexpr int kEditHeight = 21;
 constexpr int kButtonHeight = 25;
 constexpr int kCheckHeight = 17;
 // The frame a window manager usually puts around a window, until the real one is known.
-constexpr QMargins kAssumedFrame(4, 32, 4, 4);
+constexpr QMargins kAssumedFrame(6, 38, 6, 6);
 
 const QString kTitle = QStringLiteral("Stylor");
 const QString kGeometryKey = QStringLiteral("window/geometry");
@@ -691,6 +691,20 @@ void TEngraveForm::PlaceOnScreen() {
   const bool scrolls = client.height() - chrome < kHeight;
   const int bar = scrolls ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
   m_splitter->setSizes({kSurfaceWidth + bar, client.width() - kSurfaceWidth - bar});
+}
+
+void TEngraveForm::KeepFrameOnScreen() {
+  const QScreen* screen = this->screen();
+  if (screen == nullptr) return;
+  const QRect available = screen->availableGeometry();
+  const QRect frame = frameGeometry();
+  if (available.contains(frame)) return;
+  const QRect client = geometry();
+  const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
+                         frame.right() - client.right(), frame.bottom() - client.bottom());
+  const QRect placed = FirstPlacement(client.size(), frame.topLeft(), margins, available);
+  resize(placed.size());
+  move(placed.topLeft() - QPoint(margins.left(), margins.top()));
 }
 
 void TEngraveForm::SetUnit(ProgramUnit unit) {

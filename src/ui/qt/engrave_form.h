@@ -71,6 +71,9 @@ class TEngraveForm : public QMainWindow, public FormHost {
   /// Puts the window where it was at the end of the last run, or else at its usual place and
   /// size, the whole frame inside the free area of its screen.
   void PlaceOnScreen();
+  /// Moves the window in (and shrinks it) where its frame, now that the window manager has put
+  /// one around it, reaches beyond the free area of its screen.
+  void KeepFrameOnScreen();
   /// The unit named beside every length and feed.
   ProgramUnit Unit() const { return m_unit; }
   /// Names `unit` beside every length and feed and keeps it for the next run; changes no value.

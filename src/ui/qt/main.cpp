@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
     stylor::TEngraveForm EngraveForm;
     EngraveForm.PlaceOnScreen();
     EngraveForm.show();
+    // The window manager frames the window a moment after it shows.
+    QTimer::singleShot(500, &EngraveForm, [&] { EngraveForm.KeepFrameOnScreen(); });
     int status = 0;
     QTimer::singleShot(0, &EngraveForm, [&] {
       EngraveForm.Start(QDir::currentPath());

@@ -137,7 +137,9 @@ PreviewPanel::PreviewPanel(const EngraveFormModel& model, QWidget* parent)
   top->setSpacing(4);
   top->addWidget(m_title, 1);
   for (QPushButton* button : {m_rapids, fit, open, m_live}) {
-    button->setFixedHeight(kButtonHeight);
+    // As wide as the caption needs, so that the title keeps its room.
+    button->setFixedSize(button->fontMetrics().horizontalAdvance(button->text()) + 18,
+                         kButtonHeight);
     top->addWidget(button);
   }
 
