@@ -6,6 +6,14 @@
 
 namespace stylor {
 
+std::string FormatStatNumber(double value, int decimals) {
+  std::string text = FormatFixed(value, decimals);
+  const bool printsZero = std::all_of(text.begin() + (text.empty() ? 0 : 1), text.end(),
+                                      [](char c) { return c == '0' || c == '.'; });
+  if (!text.empty() && text.front() == '-' && printsZero) text.erase(0, 1);
+  return text;
+}
+
 void AddMove(ProgramStats& stats, const ProgramMove& move) {
   ++stats.moves;
   if (!move.fed) stats.rapidLength += move.length;
@@ -105,7 +113,7 @@ std::string FormatStats(const ProgramStats& stats) {
   auto real = [&](const char* name, double value, const char* unit) {
     out += name;
     out += ": ";
-    AppendFixed(out, value, 4);
+    out += FormatStatNumber(value, 4);
     out += unit;
     out += '\n';
   };
@@ -127,9 +135,9 @@ std::string FormatStats(const ProgramStats& stats) {
     out += "extent ";
     out += extent.letter;
     out += ": ";
-    AppendFixed(out, extent.min, 4);
+    out += FormatStatNumber(extent.min, 4);
     out += ' ';
-    AppendFixed(out, extent.max, 4);
+    out += FormatStatNumber(extent.max, 4);
     out += '\n';
   }
   return out;

@@ -62,6 +62,10 @@ class StatsSink final : public ProgramSink {
   ProgramStats m_stats;
 };
 
+/// `value` with `decimals` decimals as the program writes it, but a value that rounds to zero
+/// without its sign: a statistic reads "0.0000", never "-0.0000".
+std::string FormatStatNumber(double value, int decimals);
+
 /// One "name: value" line per statistic, in a fixed order; lengths and extents with four
 /// decimals as the program writes them, times in minutes.
 std::string FormatStats(const ProgramStats& stats);

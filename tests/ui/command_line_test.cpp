@@ -95,8 +95,8 @@ TEST_F(CommandLineTest, AFailedActionStopsWithStatusOneAndKeepsWhatWasDone) {
   EXPECT_FALSE(fs::exists(dir + "/x.eia"));
 
   // A change rule's error is shown and the run goes on, to end in status 1.
-  EXPECT_EQ(Run({"--set", "EngraveFeedE=7x", "show", "PlungeFeedE"}), 1);
-  EXPECT_EQ(err.str(), "Stylor: '7x' is not a valid integer value.\n");
+  EXPECT_EQ(Run({"--set", "EngraveFeedE=7,5", "show", "PlungeFeedE"}), 1);
+  EXPECT_EQ(err.str(), "Stylor: '7,5' is not a valid floating point value.\n");
   EXPECT_EQ(out.str(), "25\n");
 
   EXPECT_EQ(Run({"--set", "FreeFormTextE=L", "text", dir + "/missing/x.eia"}), 1);
@@ -127,7 +127,7 @@ TEST_F(CommandLineTest, AnErrorShownOnTheWayEndsInStatusOne) {
   EXPECT_EQ(Run({"--set", "EngraveFeedE=12x", "--set", "EngraveFeedE=50", "--set",
                  "FreeFormTextE=L", "text", dir + "/a.eia"}),
             1);
-  EXPECT_THAT(err.str(), HasSubstr("'12x' is not a valid integer value"));
+  EXPECT_THAT(err.str(), HasSubstr("'12x' is not a valid floating point value"));
   EXPECT_THAT(Read("a.eia"), HasSubstr("G01"));
   Write("default.mch", "not a machine file\n");
   EXPECT_EQ(Run({"show", "TextHeightE"}), 1);

@@ -33,12 +33,18 @@ class RecordingHost final : public FormHost {
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
   void FieldChanged(const FieldInfo& field) override { changes.emplace_back(field.name); }
+  void ShowFieldError(const FieldInfo& field, const std::string& text) override {
+    fieldErrors.push_back(std::string(field.name) + ": " + text);
+  }
+  void FieldErrorChanged(const FieldInfo& field) override { errorChanges.emplace_back(field.name); }
+  void ProgramsWritten(const std::vector<std::string>& files) override { written.push_back(files); }
 
   std::optional<std::string> programAnswer = "job.eia";
   std::optional<std::string> fontAnswer;
   std::string fontDialogDir;
   int programDialogs = 0;
-  std::vector<std::string> messages, errors, urls, changes;
+  std::vector<std::string> messages, errors, urls, changes, fieldErrors, errorChanges;
+  std::vector<std::vector<std::string>> written;
   MemoryProgramStore store;
 };
 
@@ -118,20 +124,85 @@ TEST(EngraveFormModel, LatheMillModeAndHeadSetTheAxes) {
 }
 
 TEST(EngraveFormModel, EngraveFeedSetsHalfAsPlungeFeedAtEveryChange) {
+  struct FeedCase {
+    const char* engraveFeed;
+    const char* plungeFeed;
+  };
+  // Whole numbers are halved truncating toward zero; decimals are halved exactly.
+  const FeedCase cases[] = {{"7", "3"},        {"75", "37"},     {"-51", "-25"}, {"37.", "18.5"},
+                            {"37.5", "18.75"}, {"0.5", "0.25"},  {"-7.5", "-3.75"},
+                            {"1e2", "50"},     {"+9", "4"}};
+  RecordingHost host;
+  EngraveFormModel model(host);
+  for (const FeedCase& c : cases) {
+    SCOPED_TRACE(c.engraveFeed);
+    model.SetText(&S::EngraveFeedE, c.engraveFeed);
+    EXPECT_EQ(model.Settings().PlungeFeedE, c.plungeFeed);
+  }
+  EXPECT_TRUE(host.errors.empty());
+  host.changes.clear();
+  model.SetText(&S::EngraveFeedE, "+9");  // the same text again runs nothing
+  EXPECT_TRUE(host.changes.empty());
+}
+
+TEST(EngraveFormModel, AFeedThatIsNoNumberKeepsThePlungeFeedAndIsReportedAtTheField) {
   RecordingHost host;
   EngraveFormModel model(host);
   model.SetText(&S::EngraveFeedE, "");
-  EXPECT_EQ(host.errors, std::vector<std::string>{"'' is not a valid integer value."});
   EXPECT_EQ(model.Settings().PlungeFeedE, "25");
-  model.SetText(&S::EngraveFeedE, "7");
+  EXPECT_EQ(host.fieldErrors, Lines{"EngraveFeedE: '' is not a valid floating point value."});
+  EXPECT_TRUE(host.errors.empty());
+  ASSERT_NE(model.FieldError(InfoOf(&S::EngraveFeedE)), nullptr);
+  model.SetText(&S::EngraveFeedE, "6");
+  EXPECT_EQ(model.FieldError(InfoOf(&S::EngraveFeedE)), nullptr);
   EXPECT_EQ(model.Settings().PlungeFeedE, "3");
-  model.SetText(&S::EngraveFeedE, "75");
-  EXPECT_EQ(model.Settings().PlungeFeedE, "37");
-  model.SetText(&S::EngraveFeedE, "-51");
-  EXPECT_EQ(model.Settings().PlungeFeedE, "-25");
-  host.changes.clear();
-  model.SetText(&S::EngraveFeedE, "-51");  // the same text again runs nothing
-  EXPECT_TRUE(host.changes.empty());
+}
+
+TEST(EngraveFormModel, ALabelRuleIsReportedAtTheFieldThatStopsIt) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  model.SetText(&S::WidthRatioE, "wide");
+  model.SetLines(&S::FreeFormTextE, {"L"});
+  model.SetText(&S::SeqDigits, "");
+  EXPECT_EQ(host.fieldErrors,
+            (Lines{"WidthRatioE: 'wide' is not a valid floating point value.",
+                   "SeqDigits: '' is not a valid integer value."}));
+  EXPECT_TRUE(host.errors.empty());
+}
+
+TEST(EngraveFormModel, EveryNumberFieldIsCheckedAsItsJobReadsIt) {
+  RecordingHost host;
+  EngraveFormModel model(host);
+  struct CheckCase {
+    TextField field;
+    const char* text;
+    const char* error;  // nullptr: reads
+  };
+  const CheckCase cases[] = {
+      {&S::TextHeightE, "1,5", "'1,5' is not a valid floating point value."},
+      {&S::TextHeightE, ".25", nullptr},
+      {&S::PenDownE, "", "'' is not a valid floating point value."},
+      {&S::SeqEnd, "10.5", "'10.5' is not a valid integer value."},
+      {&S::SeqEnd, "12", nullptr},
+      {&S::SeqPrefix, "x", nullptr},  // read as typed
+      {&S::Axis1E, "", nullptr},      // a letter, refused by the job with its own message
+  };
+  for (const CheckCase& c : cases) {
+    SCOPED_TRACE(InfoOf(c.field).name);
+    model.SetText(c.field, c.text);
+    const std::string* error = model.FieldError(InfoOf(c.field));
+    if (c.error == nullptr) {
+      EXPECT_EQ(error, nullptr);
+    } else {
+      ASSERT_NE(error, nullptr);
+      EXPECT_EQ(*error, c.error);
+    }
+  }
+  // Word comes once per change of a field's state, not per keystroke.
+  EXPECT_EQ(host.errorChanges, (Lines{"TextHeightE", "TextHeightE", "PenDownE", "SeqEnd", "SeqEnd"}));
 }
 
 TEST(EngraveFormModel, LabelsFollowTheirFieldsOnlyWhenAsked) {
@@ -287,6 +358,56 @@ TEST(EngraveFormModel, ABadDefaultMachineFileStopsTheStartUpButTheWindowStaysUsa
   EXPECT_NE(model.CurrentPage(), Page::Sequence);  // the rest of the start-up is skipped
   model.SetText(&S::EngraveFeedE, "80");
   EXPECT_EQ(model.Settings().PlungeFeedE, "40");
+}
+
+TEST(EngraveFormModel, JobsTellTheHostWhichProgramsTheyWrote) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  model.SetLines(&S::FreeFormTextE, {"L", "LL"});
+  host.programAnswer = "part.eia";
+  model.EngraveTextClick();
+  ASSERT_EQ(host.written.size(), 1u);
+  EXPECT_EQ(host.written[0], Lines{"part.eia"});
+  EXPECT_FALSE(host.store.Bytes("part.eia").empty()) << "the host's store still gets the bytes";
+
+  host.programAnswer = dir.path + "/SN.eia";
+  model.SetText(&S::SeqStart, "1");
+  model.SetText(&S::SeqEnd, "3");
+  model.SetIndex(&S::Files, 1);
+  model.GenerateSequencesClick();
+  ASSERT_EQ(host.written.size(), 2u);
+  EXPECT_EQ(host.written[1].size(), 3u);
+
+  host.programAnswer.reset();  // cancelled: nothing written, nothing said
+  model.EngraveTextClick();
+  EXPECT_EQ(host.written.size(), 2u);
+}
+
+TEST(EngraveFormModel, RemembersTheMachineFileLastOpenedOrSaved) {
+  TempFolder dir;
+  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  RecordingHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.path);
+  EXPECT_EQ(model.MachineFile(), "");
+  const std::string saved = dir.path + "/lathe.mch";
+  WriteMachineFile(saved, model.Settings());
+  model.OpenMachineFile(saved);
+  EXPECT_EQ(model.MachineFile(), saved);
+  EXPECT_THROW(model.OpenMachineFile(dir.path + "/missing.mch"), Error);
+  EXPECT_EQ(model.MachineFile(), saved) << "a file that did not open is not the one shown";
+}
+
+TEST(EngraveFormModel, TheUserGuideIsTheReadmeOfTheSourceTreeForABuildTree) {
+  RecordingHost host;
+  EngraveFormModel model(host);
+  const std::string readme = model.DocumentationPath();
+  ASSERT_FALSE(readme.empty());
+  EXPECT_TRUE(fs::equivalent(readme, fs::path(STYLOR_SOURCE_DIR) / "README.md"));
+  EXPECT_EQ(model.DocumentationUrl(), "file://" + readme);
 }
 
 TEST(EngraveFormModel, Button1ThenButton2BringsTheTextParametersBack) {

@@ -10,11 +10,19 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -24,9 +32,13 @@
 #include <string>
 #include <vector>
 
+#include "preview/program_stats.h"
 #include "ui/qt/appearance.h"
 #include "ui/qt/engrave_form.h"
+#include "ui/qt/form_widgets.h"
+#include "ui/qt/preview_painting.h"
 #include "ui/qt/preview_view.h"
+#include "ui/qt/window_place.h"
 
 // Readable failure messages for Qt's strings.
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -39,7 +51,8 @@ using ::testing::IsEmpty;
 using ::testing::StartsWith;
 
 // One QApplication for the whole run, made after GoogleTest has read its options, so that
-// listing the tests needs no display.
+// listing the tests needs no display. The application settings go to a folder of the run, never
+// to the user's own.
 class QtEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
@@ -48,11 +61,20 @@ class QtEnvironment : public ::testing::Environment {
     static char* argv[] = {name, nullptr};
     m_app = std::make_unique<QApplication>(argc, argv);
     ApplyAppearance(*m_app);
+    QApplication::setOrganizationName("StylorTests");
+    QApplication::setApplicationName("StylorTests");
+    m_settingsDir = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir->path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir->path());
   }
-  void TearDown() override { m_app.reset(); }
+  void TearDown() override {
+    m_app.reset();
+    m_settingsDir.reset();
+  }
 
  private:
   std::unique_ptr<QApplication> m_app;
+  std::unique_ptr<QTemporaryDir> m_settingsDir;
 };
 [[maybe_unused]] ::testing::Environment* const kQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
@@ -66,7 +88,7 @@ class TestForm final : public TEngraveForm {
   }
   std::optional<std::string> AskFontFile(const std::string&) override { return std::nullopt; }
   std::optional<std::string> AskMachineFileToSave(const std::string&) override {
-    return std::nullopt;
+    return machineFileToSave;
   }
   std::optional<std::string> AskMachineFileToOpen(const std::string&) override {
     return std::nullopt;
@@ -78,6 +100,7 @@ class TestForm final : public TEngraveForm {
 
   std::optional<std::string> programFile;
   std::optional<std::string> programToOpen;
+  std::optional<std::string> machineFileToSave;
   int programFileQuestions = 0;
   std::vector<std::string> messages;
   std::vector<std::string> errors;
@@ -87,6 +110,8 @@ class TestForm final : public TEngraveForm {
 class EngraveFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Every test starts from an application that has never run.
+    QSettings().clear();
     ASSERT_TRUE(m_dir.isValid());
     m_form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
@@ -143,15 +168,18 @@ class EngraveFormTest : public ::testing::Test {
 
   const PreviewScene& Shown() { return m_form.Preview()->Scene(); }
 
+  QString StatusText() { return m_form.statusBar()->currentMessage(); }
+
   QTemporaryDir m_dir;
   TestForm m_form;
 };
 
-TEST_F(EngraveFormTest, HasItsFixedSizeAndPagesInOrder) {
-  EXPECT_EQ(m_form.size(), QSize(773 + 430, 691));
-  EXPECT_EQ(m_form.minimumSize(), m_form.maximumSize());
+TEST_F(EngraveFormTest, SurfaceKeepsItsLayoutBesideAResizablePreview) {
   EXPECT_EQ(m_form.Surface()->size(), QSize(773, 691));
-  EXPECT_EQ(m_form.Preview()->geometry(), QRect(773, 0, 430, 691));
+  EXPECT_NE(m_form.minimumSize(), m_form.maximumSize()) << "the window can be resized";
+  EXPECT_EQ(m_form.Splitter()->widget(1), m_form.Preview()) << "the preview to the right";
+  EXPECT_TRUE(m_form.Splitter()->isCollapsible(1));
+  EXPECT_FALSE(m_form.Splitter()->isCollapsible(0));
 
   auto* pages = Find<QTabWidget>("PageControl");
   QStringList captions;
@@ -224,19 +252,64 @@ TEST_F(EngraveFormTest, LatheModeAndHeadWriteTheAxisLetters) {
   EXPECT_EQ(m_form.Model().Settings().Axis2E, "X");
 }
 
-TEST_F(EngraveFormTest, TypingEngraveFeedHalvesItIntoPlungeFeed) {
+bool AnyMessageBoxOpen() {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (qobject_cast<QMessageBox*>(window) != nullptr && window->isVisible()) return true;
+  }
+  return false;
+}
+
+QString FieldMark(QWidget* control) { return control->property("fieldError").toString(); }
+
+TEST_F(EngraveFormTest, TypingEngraveFeedHalvesItIntoPlungeFeedWithoutABox) {
   auto* feed = Find<QLineEdit>("EngraveFeedE");
   QTest::keyClick(feed, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(feed, Qt::Key_Backspace);
-  EXPECT_THAT(m_form.errors, ElementsAre("'' is not a valid integer value."));
+  EXPECT_THAT(m_form.errors, IsEmpty());
   EXPECT_EQ(Text("PlungeFeedE"), "25");
+  EXPECT_EQ(FieldMark(feed), "'' is not a valid floating point value.");
+  EXPECT_EQ(StatusText(), "Engrave Feed: '' is not a valid floating point value.");
 
-  QTest::keyClicks(feed, "7");
-  EXPECT_EQ(Text("PlungeFeedE"), "3");
-  QTest::keyClicks(feed, "5");
-  EXPECT_EQ(Text("PlungeFeedE"), "37");
-  EXPECT_EQ(m_form.Model().Settings().PlungeFeedE, "37");
-  EXPECT_EQ(m_form.errors.size(), 1u);
+  const std::pair<const char*, const char*> keys[] = {
+      {"7", "3"}, {"5", "37"}, {".", "37.5"}, {"5", "37.75"}};
+  for (const auto& [key, plunge] : keys) {
+    QTest::keyClicks(feed, key);
+    EXPECT_EQ(Text("PlungeFeedE"), plunge) << "after " << feed->text().toStdString();
+  }
+  EXPECT_EQ(m_form.Model().Settings().PlungeFeedE, "37.75");
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  EXPECT_EQ(FieldMark(feed), "");
+  EXPECT_EQ(StatusText(), "") << "the message goes once the field reads";
+}
+
+TEST_F(EngraveFormTest, TypingWhileAFieldIsWrongOpensNoBoxAndMarksTheField) {
+  ShowPage(Page::FreeForm);
+  auto* height = Find<QLineEdit>("TextHeightE");
+  auto* ratio = Find<QLineEdit>("WidthRatioE");
+  QTest::keyClick(height, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(height, Qt::Key_Backspace);
+  QTest::keyClicks(ratio, "x");
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "HELLO");
+
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  EXPECT_FALSE(AnyMessageBoxOpen());
+  EXPECT_EQ(FieldMark(height), "'' is not a valid floating point value.");
+  EXPECT_EQ(FieldMark(ratio), "'1x' is not a valid floating point value.");
+  EXPECT_EQ(StatusText(), "Height: '' is not a valid floating point value.");
+
+  QTest::keyClicks(height, ".5");
+  EXPECT_EQ(FieldMark(height), "");
+  EXPECT_EQ(StatusText(), "Width Ratio: '1x' is not a valid floating point value.")
+      << "the field still wrong takes the status bar";
+  QTest::keyClick(ratio, Qt::Key_Backspace);
+  EXPECT_EQ(FieldMark(ratio), "");
+  EXPECT_EQ(StatusText(), "");
+
+  // A clicked action still answers with its box.
+  QTest::keyClicks(height, "q");
+  m_form.programFile = m_dir.filePath("job.eia").toStdString();
+  QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
+  EXPECT_THAT(m_form.errors, ElementsAre("'.5q' is not a valid floating point value."));
 }
 
 TEST_F(EngraveFormTest, FreeFormMemoGivesLinesAndTheWidthOfTheLast) {
@@ -420,6 +493,319 @@ TEST_F(EngraveFormTest, PreviewZoomsAboutTheCursorAndKeepsTheUsersViewUntilFit) 
   QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
   EXPECT_TRUE(view->FollowsScene());
   EXPECT_LT(view->Viewport().scale, zoomed.scale);
+}
+
+TEST_F(EngraveFormTest, TabLeavesEveryMemoAndKeepsItsText) {
+  const char* memos[] = {"FreeFormTextE", "SeqPreGCodes",   "SeqPostGCodes", "PreToolChange",
+                         "ToolChange",    "PostToolChange", "PostEngrave"};
+  for (const char* name : memos) {
+    SCOPED_TRACE(name);
+    auto* memo = Find<QPlainTextEdit>(name);
+    ShowPage(memo->parentWidget()->objectName() == "TabSheet2" ? Page::Machine
+             : std::string_view(name) == "FreeFormTextE"       ? Page::FreeForm
+                                                               : Page::Sequence);
+    memo->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return memo->hasFocus(); }, 2000));
+    QTest::keyClicks(memo, "AB");
+    QTest::keyClick(memo, Qt::Key_Tab);
+    EXPECT_FALSE(memo->hasFocus()) << "Tab moved on";
+    memo->setFocus();
+    QTest::keyClick(memo, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_FALSE(memo->hasFocus()) << "Shift+Tab moved back";
+    EXPECT_EQ(memo->toPlainText(), "AB");
+  }
+  EXPECT_THAT(m_form.Model().Settings().FreeFormTextE, ElementsAre("AB"));
+  EXPECT_THAT(m_form.Model().Settings().PostEngrave, ElementsAre("AB"));
+}
+
+TEST_F(EngraveFormTest, DigitsAndStepFollowTheKeysAndTheWheel) {
+  ShowPage(Page::Sequence);
+  auto* digits = Find<QLineEdit>("SeqDigits");
+  auto* spinner = Find<UpDown>("SeqDigitsSpinner");
+  EXPECT_EQ(spinner->focusPolicy(), Qt::StrongFocus);
+  struct KeyCase {
+    QWidget* target;
+    Qt::Key key;
+    const char* after;
+  };
+  const KeyCase keys[] = {
+      {digits, Qt::Key_Up, "1"},         {digits, Qt::Key_Up, "2"},
+      {spinner, Qt::Key_PageUp, "7"},    {spinner, Qt::Key_Down, "6"},
+      {digits, Qt::Key_PageDown, "1"},   {digits, Qt::Key_Down, "0"},
+      {digits, Qt::Key_Down, "0"},  // stays at the end of the range
+  };
+  for (const KeyCase& c : keys) {
+    QTest::keyClick(c.target, c.key);
+    EXPECT_EQ(Text("SeqDigits"), c.after) << "key " << c.key;
+  }
+  QWheelEvent wheel(QPointF(5, 5), spinner->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 240),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(digits, &wheel);
+  EXPECT_EQ(Text("SeqDigits"), "2");
+  EXPECT_EQ(m_form.Model().Settings().SeqDigits, "2");
+
+  // The arrows step from what the box shows, typed in or loaded.
+  auto* step = Find<QLineEdit>("SeqStep");
+  QTest::keyClick(step, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(step, "40");
+  QTest::keyClick(step, Qt::Key_Up);
+  EXPECT_EQ(Text("SeqStep"), "41");
+}
+
+TEST(WindowPlacement, TheWholeFrameLiesInsideTheFreeAreaOfCommonScreens) {
+  const QSize wanted(1208, 735);
+  const QMargins frame(4, 32, 4, 4);
+  struct ScreenCase {
+    const char* name;
+    QRect available;
+  };
+  const ScreenCase screens[] = {
+      {"1366x768 with a bottom panel", QRect(0, 0, 1366, 728)},
+      {"1024x768 with a top panel", QRect(0, 27, 1024, 741)},
+      {"1600x1000 at 125%", QRect(0, 0, 1280, 770)},
+      {"second screen right of the first", QRect(1920, 0, 1366, 768)},
+      {"1920x1080", QRect(0, 0, 1920, 1050)},
+  };
+  for (const ScreenCase& c : screens) {
+    SCOPED_TRACE(c.name);
+    const QRect client = FirstPlacement(wanted, QPoint(259, 166), frame, c.available);
+    EXPECT_TRUE(c.available.contains(client.marginsAdded(frame)))
+        << client.x() << "," << client.y() << " " << client.width() << "x" << client.height();
+    EXPECT_GT(client.width(), 0);
+    EXPECT_GT(client.height(), 0);
+  }
+  // Where the screen has room, the window keeps its usual place and size.
+  EXPECT_EQ(FirstPlacement(wanted, QPoint(259, 166), frame, QRect(0, 0, 1920, 1050)),
+            QRect(QPoint(263, 198), wanted));
+}
+
+TEST_F(EngraveFormTest, FirstShownInsideTheScreenAndBackWhereItWasNextTime) {
+  TestForm first;
+  first.PlaceOnScreen();
+  const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(available.contains(first.geometry())) << "offscreen screen " << available.width()
+                                                    << "x" << available.height();
+  first.show();
+  // Pushed half off the screen, it is brought back whole.
+  first.resize(600, 400);
+  const QSize small = first.size();
+  first.move(available.right() - 300, available.top() + 20);
+  first.KeepFrameOnScreen();
+  EXPECT_TRUE(available.contains(first.frameGeometry()));
+  EXPECT_EQ(first.size(), small) << "moved in, not shrunk, where it fits";
+
+  first.resize(1000, 560);
+  first.move(40, 30);
+  first.Splitter()->setSizes({700, 290});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return first.size() == QSize(1000, 560); }, 2000));
+  const QList<int> sizes = first.Splitter()->sizes();
+  first.close();
+
+  TestForm next;
+  next.PlaceOnScreen();
+  EXPECT_EQ(next.size(), QSize(1000, 560));
+  next.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+  EXPECT_EQ(next.Splitter()->sizes(), sizes);
+  // Too small for the whole surface: it scrolls instead of being cut off.
+  EXPECT_GT(next.findChild<QScrollArea*>("FormScroll")->verticalScrollBar()->maximum(), 0);
+}
+
+TEST_F(EngraveFormTest, TheUnitIsNamedBesideLengthsAndFeedsAndChangesNoWrittenNumber) {
+  auto suffix = [&](const char* name) { return Find<UnitEdit>(name)->Suffix(); };
+  auto engrave = [&](const QString& name) {
+    m_form.programFile = m_dir.filePath(name).toStdString();
+    QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
+    QFile file(m_dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return file.readAll();
+  };
+  ShowPage(Page::FreeForm);
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "AB");
+  const QByteArray inMillimetres = engrave("mm.eia");
+
+  m_form.findChild<QAction*>("InchesAction")->trigger();
+  struct SuffixCase {
+    const char* field;
+    const char* suffix;
+  };
+  const SuffixCase cases[] = {
+      {"TextHeightE", "in"},       {"PenDownE", "in"},     {"PenUpE", "in"},
+      {"Axis1StartE", "in"},       {"Axis2StartE", "in"},  {"RadiusE", "in"},
+      {"AEdit", "in"},             {"BEdit", "in"},        {"EngraveFeedE", "in/min"},
+      {"PlungeFeedE", "in/min"},   {"TextAngleE", "\u00b0"}, {"WidthRatioE", ""},
+      {"SeqStart", ""},
+  };
+  for (const SuffixCase& c : cases) EXPECT_EQ(suffix(c.field), QString(c.suffix)) << c.field;
+  EXPECT_EQ(Text("WidthUnit"), "in");
+  Idle();
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr(" in<"));
+  EXPECT_EQ(StoredProgramUnit(), ProgramUnit::Inches) << "kept for the next run";
+
+  Find<QComboBox>("Axis1E")->setEditText("C");
+  EXPECT_EQ(suffix("Axis1StartE"), "\u00b0") << "a rotary start is in degrees";
+  Find<QComboBox>("Axis1E")->setEditText("X");
+
+  EXPECT_EQ(engrave("in.eia"), inMillimetres);
+  m_form.findChild<QAction*>("MillimetresAction")->trigger();
+  EXPECT_EQ(suffix("TextHeightE"), "mm");
+}
+
+TEST_F(EngraveFormTest, TheStatusBarSaysWhatEachJobWrote) {
+  ShowPage(Page::FreeForm);
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "AB");
+  m_form.programFile = m_dir.filePath("part.eia").toStdString();
+  QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
+  QFile file(m_dir.filePath("part.eia"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  const qsizetype lines = bytes.count("\r\n");
+  EXPECT_THAT(StatusText().toStdString(),
+              testing::MatchesRegex("Wrote part\\.eia: " + std::to_string(lines) +
+                                    " lines, cut length [0-9]+\\.[0-9]{4} mm, about "
+                                    "[0-9]+\\.[0-9]{2} min"));
+
+  ShowPage(Page::Sequence);
+  QDir(m_dir.path()).mkdir("out");
+  Find<QLineEdit>("SeqStart")->setText("1");
+  Find<QLineEdit>("SeqEnd")->setText("20");
+  Find<QLineEdit>("SeqPrefix")->setText("SN");
+  Click(Item("Files", "Many Files"));
+  Find<QLineEdit>("FilePrefix")->setText("SN");
+  m_form.programFile = m_dir.filePath("out/SN1.eia").toStdString();
+  QTest::mouseClick(Find<QAbstractButton>("GenerateSequences"), Qt::LeftButton);
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  EXPECT_EQ(StatusText(), "Wrote 20 programs SN1.eia ... SN20.eia in out/");
+}
+
+TEST_F(EngraveFormTest, TheTitleNamesTheMachineFileAndTheFileMenuOffersItAgain) {
+  const QString path = m_dir.filePath("lathe.mch");
+  TestForm form;
+  form.machineFileToSave = path.toStdString();
+  form.Start(m_dir.path());
+  EXPECT_EQ(form.windowTitle(), "Stylor");
+  QTest::mouseClick(form.findChild<QPushButton*>("Save"), Qt::LeftButton);
+  EXPECT_EQ(form.windowTitle(), "lathe.mch - Stylor");
+  auto* recent = form.findChild<QMenu*>("RecentMachineFiles");
+  ASSERT_EQ(recent->actions().size(), 1);
+  EXPECT_EQ(recent->actions()[0]->toolTip(), path);
+
+  form.findChild<QLineEdit*>("TextHeightE")->setText("0.75");
+  recent->actions()[0]->trigger();
+  EXPECT_EQ(form.Model().Settings().TextHeightE, ".125") << "the recent file opened";
+}
+
+TEST_F(EngraveFormTest, MenusCarryTheUsualShortcutsAndTheGuideOpensInside) {
+  const std::pair<const char*, QKeySequence> shortcuts[] = {
+      {"OpenMachineAction", QKeySequence(Qt::CTRL | Qt::Key_O)},
+      {"SaveMachineAction", QKeySequence(Qt::CTRL | Qt::Key_S)},
+      {"QuitAction", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+      {"UserGuideAction", QKeySequence(Qt::Key_F1)},
+  };
+  for (const auto& [name, keys] : shortcuts) {
+    auto* action = m_form.findChild<QAction*>(name);
+    ASSERT_NE(action, nullptr) << name;
+    EXPECT_EQ(action->shortcut(), keys) << name;
+  }
+  QStringList menus;
+  for (QAction* menu : m_form.menuBar()->actions()) menus << menu->text().remove('&');
+  EXPECT_EQ(menus, QStringList({"File", "Units", "Help"}));
+
+  m_form.findChild<QAction*>("UserGuideAction")->trigger();
+  ASSERT_NE(m_form.Guide(), nullptr);
+  EXPECT_TRUE(m_form.Guide()->isVisible());
+  EXPECT_THAT(m_form.Guide()->Browser()->toPlainText().toStdString(),
+              testing::HasSubstr("Stylor"));
+  EXPECT_THAT(m_form.errors, IsEmpty());
+
+  m_form.findChild<QAction*>("AboutAction")->trigger();
+  EXPECT_EQ(Find<QTabWidget>("PageControl")->currentIndex(), static_cast<int>(Page::About));
+}
+
+TEST_F(EngraveFormTest, EveryControlSaysWhatItDoes) {
+  QStringList missing;
+  for (QWidget* control : m_form.findChildren<QWidget*>()) {
+    const bool input = qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control) ||
+                       qobject_cast<QPlainTextEdit*>(control) ||
+                       qobject_cast<QGroupBox*>(control) || dynamic_cast<UpDown*>(control) ||
+                       (qobject_cast<QAbstractButton*>(control) &&
+                        !qobject_cast<QToolButton*>(control));
+    // The line edits inside the combo boxes speak through their combo box.
+    if (!input || qobject_cast<QComboBox*>(control->parentWidget())) continue;
+    // Groups that only frame other controls need no words of their own.
+    if (qobject_cast<QGroupBox*>(control) && control->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly).isEmpty()) {
+      continue;
+    }
+    if (control->toolTip().isEmpty()) {
+      missing << control->objectName() + "/" + control->metaObject()->className();
+    }
+  }
+  EXPECT_THAT(missing, IsEmpty()) << missing.join(", ").toStdString();
+}
+
+TEST_F(EngraveFormTest, StatisticsNeverShowANegativeZero) {
+  const std::pair<double, const char*> values[] = {
+      {-0.00004, "0.0000"}, {-0.0, "0.0000"}, {-0.00005, "-0.0001"}, {0.00004, "0.0000"},
+      {-1.5, "-1.5000"}};
+  for (const auto& [value, text] : values) EXPECT_EQ(FormatStatNumber(value, 4), text) << value;
+
+  const QString path = m_dir.filePath("tiny.eia");
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("G00 X-0.00001 Y0.0000 Z0.1000\r\nG01 Z-0.0100 F25.00\r\nG01 Y1.0000 F50.00\r\n");
+  }
+  m_form.programToOpen = path.toStdString();
+  QTest::mouseClick(Find<QPushButton>("OpenProgram"), Qt::LeftButton);
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::Not(testing::HasSubstr("-0.0000")));
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("0.0000 to 0.0000 mm"));
+}
+
+TEST_F(EngraveFormTest, PreviewSaysWhyNothingIsDrawnWithoutAFont) {
+  ShowPage(Page::FreeForm);
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "AB");
+  Idle();
+  const int rebuilds = m_form.Preview()->Rebuilds();
+  m_form.Model().SetText(&EngraveSettings::FontFile, m_dir.filePath("gone.fnt").toStdString());
+  m_form.Model().LoadFontFile();
+  ASSERT_TRUE(RebuiltSince(rebuilds));
+  EXPECT_THAT(Shown().message, testing::HasSubstr("No font is loaded"));
+  EXPECT_THAT(Shown().message, testing::HasSubstr("gone.fnt"));
+}
+
+TEST_F(EngraveFormTest, PreviewExplainsItsMarksAndCanHideRapids) {
+  ShowPage(Page::FreeForm);
+  Idle();
+  const int rebuilds = m_form.Preview()->Rebuilds();
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "HI");
+  ASSERT_TRUE(RebuiltSince(rebuilds));
+  Idle();
+  PreviewView* view = m_form.Preview()->View();
+  ASSERT_TRUE(Shown().marker.has_value());
+  ASSERT_TRUE(Shown().programStart.has_value());
+  EXPECT_THAT(view->ToolTipAt(view->Viewport().ToPixel(Shown().marker->at)).toStdString(),
+              StartsWith("Start point"));
+  EXPECT_THAT(view->ToolTipAt(view->Viewport().ToPixel(*Shown().programStart) + QPointF(0, 20))
+                  .toStdString(),
+              testing::HasSubstr("zoom"));
+  EXPECT_FALSE(Find<QLabel>("PreviewLegend")->text().isEmpty());
+
+  const QImage withRapids = view->grab().toImage();
+  QTest::mouseClick(Find<QPushButton>("PreviewRapids"), Qt::LeftButton);
+  EXPECT_FALSE(view->RapidsShown());
+  EXPECT_NE(view->grab().toImage(), withRapids);
+  QTest::mouseClick(Find<QPushButton>("PreviewRapids"), Qt::LeftButton);
+  EXPECT_EQ(view->grab().toImage(), withRapids);
+}
+
+TEST(PlungeDots, ShrinkWhereTheyWouldHideAPageOfText) {
+  const double area = 400.0 * 480.0;
+  EXPECT_EQ(PlungeDotRadius(12, area), 2.0) << "a few plunges keep their full dot";
+  const double page = PlungeDotRadius(2000, area);
+  EXPECT_LT(page, 1.0);
+  EXPECT_GE(page, 0.5);
+  EXPECT_EQ(PlungeDotRadius(1000000, area), 0.5) << "never thinner than half a pixel";
+  EXPECT_LE(PlungeDotRadius(2000, area), PlungeDotRadius(1000, area));
 }
 
 }  // namespace

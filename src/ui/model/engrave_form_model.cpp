@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <span>
 #include <system_error>
 
 #include "engrave/framing.h"
@@ -11,6 +13,7 @@
 #include "engrave/layouts/ellipse.h"
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
+#include "engrave/program_store.h"
 #include "settings/numbers.h"
 
 namespace stylor {
@@ -43,6 +46,102 @@ std::string CurrentDirectory() {
   return error ? std::string(".") : current.string();
 }
 
+enum class Reading { Real, Integer };
+
+struct CheckedField {
+  TextField field;
+  Reading reading;
+};
+
+// The text fields a job reads as numbers, with the reading rule the job applies; the other texts
+// (axis letters, prefixes, paths) are read as typed.
+constexpr CheckedField kCheckedFields[] = {
+    {&S::TextHeightE, Reading::Real},   {&S::WidthRatioE, Reading::Real},
+    {&S::SpacingRatioE, Reading::Real}, {&S::LineSpacingE, Reading::Real},
+    {&S::Axis1StartE, Reading::Real},   {&S::TextAngleE, Reading::Real},
+    {&S::Axis2StartE, Reading::Real},   {&S::PenDownE, Reading::Real},
+    {&S::PenUpE, Reading::Real},        {&S::EngraveFeedE, Reading::Real},
+    {&S::PlungeFeedE, Reading::Real},   {&S::RadiusE, Reading::Real},
+    {&S::AEdit, Reading::Real},         {&S::BEdit, Reading::Real},
+    {&S::SeqStart, Reading::Integer},   {&S::SeqEnd, Reading::Integer},
+    {&S::SeqStep, Reading::Integer},    {&S::SeqDigits, Reading::Integer},
+};
+
+// The message of a value that does not read by its field's rule; empty when it reads.
+std::string ReadingError(const EngraveSettings& settings, const CheckedField& checked) {
+  try {
+    if (checked.reading == Reading::Real) ReadReal(settings.*checked.field);
+    else ReadInteger(settings.*checked.field);
+  } catch (const Error& error) {
+    return WithFullStop(error.what());
+  }
+  return {};
+}
+
+// The value of a text that reads as a whole number, or nothing.
+std::optional<std::int32_t> ReadWhole(const std::string& text) {
+  try {
+    return ReadInteger(text);
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+}
+
+const CheckedField* CheckOf(TextField field) {
+  for (const CheckedField& checked : kCheckedFields) {
+    if (checked.field == field) return &checked;
+  }
+  return nullptr;
+}
+
+// The fields each label rule reads, in the order it reads them: a rule that stops is reported
+// at the first of them whose value does not read.
+std::span<const TextField> InputsOf(void (EngraveFormModel::*rule)()) {
+  static constexpr TextField kFeed[] = {&S::EngraveFeedE};
+  static constexpr TextField kWidth[] = {&S::TextHeightE, &S::WidthRatioE, &S::SpacingRatioE};
+  static constexpr TextField kExample[] = {&S::SeqStart, &S::SeqStep, &S::SeqDigits};
+  if (rule == &EngraveFormModel::EngraveFeedEChange) return kFeed;
+  if (rule == &EngraveFormModel::FreeFormTextEChange) return kWidth;
+  if (rule == &EngraveFormModel::SeqStartChange) return kExample;
+  return {};
+}
+
+// Records the program files a job writes, on their way to the host's store. A job that fails
+// throws, so the files of a job that returns are the ones it wrote.
+class RecordingStore final : public ProgramStore {
+ public:
+  explicit RecordingStore(ProgramStore& target) : m_target(target) {}
+  std::unique_ptr<ProgramFile> Open(const std::string& fileName, WriteMode mode) override {
+    std::unique_ptr<ProgramFile> file = m_target.Open(fileName, mode);
+    if (std::find(m_files.begin(), m_files.end(), fileName) == m_files.end()) {
+      m_files.push_back(fileName);
+    }
+    return file;
+  }
+  const std::vector<std::string>& Files() const { return m_files; }
+
+ private:
+  ProgramStore& m_target;
+  std::vector<std::string> m_files;
+};
+
+// The window's host for one job, but with every program file recorded.
+class RecordingJobHost final : public JobHost {
+ public:
+  explicit RecordingJobHost(FormHost& host) : m_host(host), m_store(host.Programs()) {}
+  std::optional<std::string> AskProgramFile(const std::optional<std::string>& presetName) override {
+    return m_host.AskProgramFile(presetName);
+  }
+  void ClearProgramFileName() override { m_host.ClearProgramFileName(); }
+  void ShowMessage(const std::string& text) override { m_host.ShowMessage(text); }
+  ProgramStore& Programs() override { return m_store; }
+  const std::vector<std::string>& Files() const { return m_store.Files(); }
+
+ private:
+  FormHost& m_host;
+  RecordingStore m_store;
+};
+
 }  // namespace
 
 std::string BundledFontDirectory() {
@@ -65,19 +164,46 @@ std::string BundledFontDirectory() {
 EngraveFormModel::EngraveFormModel(FormHost& host, bool runLabelHandlers)
     : m_host(host), m_runLabelHandlers(runLabelHandlers), m_font(std::make_unique<StrokeFont>()) {}
 
-std::string EngraveFormModel::DocumentationUrl() const {
-  for (const std::string& readme : {std::string(STYLOR_INSTALL_DOC_DIR) + "/README.md",
-                                    std::string(STYLOR_SOURCE_DIR) + "/README.md"}) {
-    if (FileExists(readme)) return "file://" + readme;
+std::string EngraveFormModel::DocumentationPath() const {
+  // Beside the program wherever it was installed, then where it was meant to be installed, then
+  // the source tree of a build that was never installed.
+  const std::string exeDir = ExecutableDirectory();
+  const std::array<std::string, 3> candidates = {
+      exeDir.empty() ? std::string() : exeDir + "/../" STYLOR_INSTALL_DOC_RELDIR "/README.md",
+      STYLOR_INSTALL_DOC_DIR "/README.md",
+      STYLOR_SOURCE_DIR "/README.md",
+  };
+  for (const std::string& readme : candidates) {
+    if (!readme.empty() && FileExists(readme)) {
+      std::error_code error;
+      const fs::path canonical = fs::weakly_canonical(readme, error);
+      return error ? readme : canonical.string();
+    }
   }
-  return "file://" + std::string(STYLOR_INSTALL_DOC_DIR) + "/README.md";
+  return {};
+}
+
+std::string EngraveFormModel::DocumentationUrl() const {
+  const std::string readme = DocumentationPath();
+  return "file://" + (readme.empty() ? std::string(STYLOR_INSTALL_DOC_DIR "/README.md") : readme);
+}
+
+bool EngraveFormModel::FontLoaded() const {
+  return std::any_of(std::begin(m_font->glyphs), std::end(m_font->glyphs),
+                     [](const Glyph& glyph) { return glyph.moveCount > 0; });
+}
+
+const std::string* EngraveFormModel::FieldError(const FieldInfo& field) const {
+  const auto found = m_fieldErrors.find(&field);
+  return found == m_fieldErrors.end() ? nullptr : &found->second;
 }
 
 void EngraveFormModel::SetText(TextField field, std::string value) {
   if (m_settings.*field == value) return;
   m_settings.*field = std::move(value);
   FieldChanged(field);
-  if (field == &S::EngraveFeedE) RunRule(&EngraveFormModel::EngraveFeedEChange);
+  CheckField(field);
+  if (field == &S::EngraveFeedE) RunRule(&EngraveFormModel::EngraveFeedEChange, field);
   if (field == &S::JustifyPointText) {
     const auto& items = InfoOf(&S::JustifyPoint).items;
     std::int32_t index = -1;
@@ -89,7 +215,7 @@ void EngraveFormModel::SetText(TextField field, std::string value) {
   if (m_runLabelHandlers && (field == &S::SeqStart || field == &S::SeqStep ||
                              field == &S::SeqPrefix || field == &S::SeqPostfix ||
                              field == &S::SeqDigits)) {
-    RunRule(&EngraveFormModel::SeqStartChange);
+    RunRule(&EngraveFormModel::SeqStartChange, field);
   }
 }
 
@@ -98,7 +224,7 @@ void EngraveFormModel::SetLines(LinesField field, Lines value) {
   m_settings.*field = std::move(value);
   FieldChanged(field);
   if (m_runLabelHandlers && field == &S::FreeFormTextE) {
-    RunRule(&EngraveFormModel::FreeFormTextEChange);
+    RunRule(&EngraveFormModel::FreeFormTextEChange, field);
   }
 }
 
@@ -107,11 +233,11 @@ void EngraveFormModel::SetIndex(IndexField field, std::int32_t value) {
   m_settings.*field = value;
   FieldChanged(field);
   if (field == &S::IntegrexMode || field == &S::IntegrexHead) {
-    RunRule(&EngraveFormModel::IntegrexModeClick);
+    RunRule(&EngraveFormModel::IntegrexModeClick, field);
   } else if (field == &S::AppendMode) {
-    RunRule(&EngraveFormModel::AppendModeClick);
+    RunRule(&EngraveFormModel::AppendModeClick, field);
   } else if (field == &S::Files) {
-    RunRule(&EngraveFormModel::FilesClick);
+    RunRule(&EngraveFormModel::FilesClick, field);
   } else if (field == &S::JustifyPoint) {
     const auto& items = InfoOf(&S::JustifyPoint).items;
     if (value >= 0 && static_cast<std::size_t>(value) < items.size()) {
@@ -125,7 +251,7 @@ void EngraveFormModel::SetState(StateField field, bool value) {
   m_settings.*field = value;
   FieldChanged(field);
   if (field == &S::PreEngraveW || field == &S::PostEngraveW) {
-    RunRule(&EngraveFormModel::PreEngraveWClick);
+    RunRule(&EngraveFormModel::PreEngraveWClick, field);
   }
 }
 
@@ -147,13 +273,46 @@ void EngraveFormModel::ShowPage(Page page) {
   if (m_currentPage == page) return;
   m_currentPage = page;
   m_host.ViewChanged();
-  if (m_runLabelHandlers && page == Page::Sequence) RunRule(&EngraveFormModel::SeqStartChange);
+  if (m_runLabelHandlers && page == Page::Sequence) {
+    RunRule(&EngraveFormModel::SeqStartChange, &S::SeqStart);
+  }
+}
+
+void EngraveFormModel::OpenMachineFile(const std::string& path) {
+  ReadMachineFile(path, *this);
+  m_machineFile = path;
+  m_host.ViewChanged();
 }
 
 void EngraveFormModel::FieldChanged(const FieldRef& field) { m_host.FieldChanged(InfoOf(field)); }
 
-void EngraveFormModel::RunRule(void (EngraveFormModel::*rule)()) {
-  Run([this, rule] { (this->*rule)(); });
+void EngraveFormModel::CheckField(TextField field) {
+  const CheckedField* checked = CheckOf(field);
+  if (checked == nullptr) return;
+  const FieldInfo& info = InfoOf(field);
+  std::string error = ReadingError(m_settings, *checked);
+  const std::string* before = FieldError(info);
+  if (before == nullptr ? error.empty() : *before == error) return;
+  if (error.empty()) m_fieldErrors.erase(&info);
+  else m_fieldErrors[&info] = std::move(error);
+  m_host.FieldErrorChanged(info);
+}
+
+void EngraveFormModel::RunRule(Rule rule, const FieldRef& changed) {
+  try {
+    (this->*rule)();
+  } catch (const Error& error) {
+    // A rule runs while the user types: its error belongs beside the field whose value stopped
+    // it, not in a box per keystroke.
+    const FieldInfo* at = &InfoOf(changed);
+    for (TextField input : InputsOf(rule)) {
+      if (FieldError(InfoOf(input)) != nullptr) {
+        at = &InfoOf(input);
+        break;
+      }
+    }
+    m_host.ShowFieldError(*at, WithFullStop(error.what()));
+  }
 }
 
 void EngraveFormModel::ReportError(const std::string& message) {
@@ -181,7 +340,7 @@ void EngraveFormModel::FormActivate(const std::string& workingDirectory) {
   }
   SetIndex(&S::JustifyPoint, 0);
   const std::string defaultMachine = JoinPath(m_workingDirectory, "default.mch");
-  if (FileExists(defaultMachine)) ReadMachineFile(defaultMachine, *this);
+  if (FileExists(defaultMachine)) OpenMachineFile(defaultMachine);
   LoadFontNamedByFontFile();
   ShowPage(Page::Sequence);
 }
@@ -199,9 +358,16 @@ void EngraveFormModel::PickFont(const std::string& path) {
 }
 
 void EngraveFormModel::EngraveFeedEChange() {
-  const std::int32_t feed = ReadInteger(m_settings.EngraveFeedE);
+  const std::string& feedText = m_settings.EngraveFeedE;
   std::string half;
-  AppendInteger(half, feed / 2);  // integer division truncates toward zero: -51 gives -25
+  if (const std::optional<std::int32_t> whole = ReadWhole(feedText)) {
+    AppendInteger(half, *whole / 2);  // integer division truncates toward zero: -51 gives -25
+  } else {
+    // A decimal feed is halved exactly, so that the plunge feed never keeps the value of an
+    // earlier keystroke: typing "0.5" would otherwise leave the "0" of its first key, a plunge
+    // feed of zero.
+    half = FormatGeneral(ReadReal(feedText) / 2);
+  }
   SetText(&S::PlungeFeedE, half);
 }
 
@@ -215,17 +381,23 @@ void EngraveFormModel::URLlabelClick() { m_host.OpenUrl(DocumentationUrl()); }
 
 void EngraveFormModel::SaveClick() {
   const std::optional<std::string> chosen = m_host.AskMachineFileToSave(m_workingDirectory);
-  if (chosen) WriteMachineFile(*chosen, m_settings);
+  if (!chosen) return;
+  WriteMachineFile(*chosen, m_settings);
+  m_machineFile = *chosen;
+  m_host.ViewChanged();
 }
 
 void EngraveFormModel::OpenClick() {
   const std::optional<std::string> chosen = m_host.AskMachineFileToOpen(m_workingDirectory);
-  if (chosen) ReadMachineFile(*chosen, *this);
+  if (chosen) OpenMachineFile(*chosen);
 }
 
 void EngraveFormModel::OpenOldClick() {
   const std::optional<std::string> chosen = m_host.AskMachineFileToOpen(m_workingDirectory);
-  if (chosen) ReadOldMachineFile(*chosen, *this);
+  if (!chosen) return;
+  ReadOldMachineFile(*chosen, *this);
+  m_machineFile = *chosen;
+  m_host.ViewChanged();
 }
 
 void EngraveFormModel::ResetClick() { ResetMachineBlocks(*this); }
@@ -260,15 +432,29 @@ void EngraveFormModel::PreEngraveWClick() {
 void EngraveFormModel::RequireFont() const {
   // A font that failed to load leaves an empty table: a job would write a program without a
   // single cut and call it done.
-  for (const Glyph& glyph : m_font->glyphs) {
-    if (glyph.moveCount > 0) return;
+  if (!FontLoaded()) {
+    throw Error("No font is loaded: choose one with \"Pick Font\" before engraving");
   }
-  throw Error("No font is loaded: choose one with \"Pick Font\" before engraving");
+}
+
+template <typename Job>
+void EngraveFormModel::RunJob(Job&& job) {
+  RequireFont();
+  RecordingJobHost host(m_host);
+  try {
+    job(host);
+  } catch (...) {
+    // What a failed job wrote before it stopped is on disk all the same.
+    if (!host.Files().empty()) m_host.ProgramsWritten(host.Files());
+    throw;
+  }
+  if (!host.Files().empty()) m_host.ProgramsWritten(host.Files());
 }
 
 void EngraveFormModel::EngraveTextClick() {
-  RequireFont();
-  if (!EngraveFreeFormText(m_settings, *m_font, m_host)) return;
+  bool written = false;
+  RunJob([&](JobHost& host) { written = EngraveFreeFormText(m_settings, *m_font, host); });
+  if (!written) return;
   m_fontReport.assign(1, std::string());
   m_host.ViewChanged();
 }
@@ -279,8 +465,7 @@ void EngraveFormModel::FreeFormTextEChange() {
 }
 
 void EngraveFormModel::GenerateSequencesClick() {
-  RequireFont();
-  GenerateSequences(m_settings, *m_font, m_host);
+  RunJob([&](JobHost& host) { GenerateSequences(m_settings, *m_font, host); });
 }
 
 void EngraveFormModel::FilesClick() {
@@ -294,13 +479,11 @@ void EngraveFormModel::SeqStartChange() {
 }
 
 void EngraveFormModel::CreateArcClick() {
-  RequireFont();
-  CreateArc(m_settings, *m_font, m_host);
+  RunJob([&](JobHost& host) { CreateArc(m_settings, *m_font, host); });
 }
 
 void EngraveFormModel::CreateEllipseClick() {
-  RequireFont();
-  CreateEllipse(m_settings, *m_font, m_host);
+  RunJob([&](JobHost& host) { CreateEllipse(m_settings, *m_font, host); });
 }
 
 }  // namespace stylor

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engrave/job_writer.h"
 #include "engrave/stroke_font.h"
@@ -40,9 +42,18 @@ class EngraveFormModel final : public SettingsEditor {
   /// The job the current page writes; the pages without one show the free-form text's.
   JobKind CurrentJob() const;
   const std::string& WorkingDirectory() const { return m_workingDirectory; }
+  /// The machine file last opened or saved (default.mch at start-up included); empty before.
+  const std::string& MachineFile() const { return m_machineFile; }
+  /// True when the font table holds at least one glyph with moves.
+  bool FontLoaded() const;
+  /// What is wrong with the value of a field a job reads as a number ("'' is not a valid
+  /// floating point value."), or nothing when it reads.
+  const std::string* FieldError(const FieldInfo& field) const;
   /// Where "See Website for Documentation" leads: the README installed with the program (or the
   /// one of the source tree for a build that is not installed).
   std::string DocumentationUrl() const;
+  /// The README of DocumentationUrl as a path; empty when none is found.
+  std::string DocumentationPath() const;
 
   // Changes: each runs the change rules once when the value really changes.
   void SetText(TextField field, std::string value) override;
@@ -51,6 +62,8 @@ class EngraveFormModel final : public SettingsEditor {
   void SetState(StateField field, bool value) override;
   void LoadFontFile() override;
   void ShowPage(Page page);
+  /// Reads the machine file `path` as "Open" does, without asking for it (recent files).
+  void OpenMachineFile(const std::string& path);
 
   /// Runs a handler and shows its error, as the window does for every event.
   template <typename Handler>
@@ -84,11 +97,16 @@ class EngraveFormModel final : public SettingsEditor {
   void PickFont(const std::string& path);
 
  private:
+  using Rule = void (EngraveFormModel::*)();
   void FieldChanged(const FieldRef& field);
-  void RunRule(void (EngraveFormModel::*rule)());
+  void CheckField(TextField field);
+  void RunRule(Rule rule, const FieldRef& changed);
   void ReportError(const std::string& message);
   void LoadFontNamedByFontFile();
   void RequireFont() const;
+  /// Runs a job with the host, telling the host which program files it wrote.
+  template <typename Job>
+  void RunJob(Job&& job);
 
   FormHost& m_host;
   bool m_runLabelHandlers;
@@ -102,6 +120,8 @@ class EngraveFormModel final : public SettingsEditor {
   bool m_overwriteQuestion = true;
   Page m_currentPage = Page::FreeForm;
   std::string m_workingDirectory = ".";
+  std::string m_machineFile;
+  std::map<const FieldInfo*, std::string> m_fieldErrors;
 };
 
 template <typename Handler>

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engrave/job_host.h"
 #include "settings/engrave_settings.h"
@@ -24,6 +25,16 @@ class FormHost : public JobHost {
   virtual void OpenUrl(const std::string& url) = 0;
   /// A field changed, by the user or by the program.
   virtual void FieldChanged(const FieldInfo& /*field*/) {}
+  /// A change rule stopped at the value of `field` (for instance while the user types): `text`
+  /// already ends as shown. A window marks the field instead of opening a box; a host without
+  /// fields to mark shows it as any other error.
+  virtual void ShowFieldError(const FieldInfo& /*field*/, const std::string& text) {
+    ShowError(text);
+  }
+  /// The check of a field's value changed: EngraveFormModel::FieldError tells what is wrong now.
+  virtual void FieldErrorChanged(const FieldInfo& /*field*/) {}
+  /// A handler wrote these program files (native paths, in the order first written).
+  virtual void ProgramsWritten(const std::vector<std::string>& /*files*/) {}
   /// A label, the font report, a visibility or the current page changed.
   virtual void ViewChanged() {}
 };

@@ -1,44 +1,76 @@
 #include "ui/qt/engrave_form.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QScopedValueRollback>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QUrl>
 
-#include <cassert>
 #include <utility>
-#include <variant>
 
+#include "preview/program_reader.h"
+#include "preview/program_stats.h"
+#include "settings/error.h"
 #include "settings/numbers.h"
 #include "ui/qt/form_widgets.h"
+#include "ui/qt/tooltips.h"
+#include "ui/qt/user_guide.h"
+#include "ui/qt/window_place.h"
 
 namespace stylor {
 namespace {
+
+using S = EngraveSettings;
 
 constexpr int kPanelHeight = 309;
 constexpr int kEditHeight = 21;
 constexpr int kButtonHeight = 25;
 constexpr int kCheckHeight = 17;
+// The frame a window manager usually puts around a window, until the real one is known.
+constexpr QMargins kAssumedFrame(6, 38, 6, 6);
 
 const QString kTitle = QStringLiteral("Stylor");
+const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kSplitterKey = QStringLiteral("window/splitter");
+const QString kRecentKey = QStringLiteral("recentMachineFiles");
+const QString kErrorOutline =
+    QStringLiteral("QLineEdit { border: 2px solid #c62828; border-radius: 2px; }");
 
 QString ToQt(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString ToQt(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 std::string ToUtf8(const QString& text) { return text.toStdString(); }
 std::string ToNativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString FromNativePath(const std::string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path));
+}
 
 // A memo's text as lines: "\n" separates lines and a final "\n" only ends the last one.
 Lines SplitLines(const QString& text) {
@@ -62,12 +94,6 @@ QString JoinLines(const Lines& lines) {
   return text;
 }
 
-const FieldInfo& Field(const char* name) {
-  const FieldInfo* field = FindField(name);
-  assert(field != nullptr && "every control is named after its field");
-  return *field;
-}
-
 QLabel* AddLabel(QWidget* parent, const QString& caption, int left, int top) {
   auto* label = new QLabel(caption, parent);
   label->move(left, top);
@@ -75,11 +101,10 @@ QLabel* AddLabel(QWidget* parent, const QString& caption, int left, int top) {
   return label;
 }
 
-QGroupBox* AddGroup(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                    int width, int height) {
+QGroupBox* AddGroup(QWidget* parent, const QString& name, const QString& caption, QRect place) {
   auto* group = new QGroupBox(caption, parent);
   group->setObjectName(name);
-  group->setGeometry(left, top, width, height);
+  group->setGeometry(place);
   return group;
 }
 
@@ -95,25 +120,55 @@ std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
   return ToNativePath(dialog.selectedFiles().constFirst());
 }
 
+enum class Quantity { Length, Feed, Angle, Axis1Start, Axis2Start };
+
+struct UnitField {
+  TextField field;
+  Quantity quantity;
+};
+
+// The edits whose value has a unit; ratios, counts and texts have none.
+constexpr UnitField kUnitFields[] = {
+    {&S::TextHeightE, Quantity::Length},  {&S::Axis1StartE, Quantity::Axis1Start},
+    {&S::TextAngleE, Quantity::Angle},    {&S::Axis2StartE, Quantity::Axis2Start},
+    {&S::PenDownE, Quantity::Length},     {&S::PenUpE, Quantity::Length},
+    {&S::EngraveFeedE, Quantity::Feed},   {&S::PlungeFeedE, Quantity::Feed},
+    {&S::RadiusE, Quantity::Length},      {&S::AEdit, Quantity::Length},
+    {&S::BEdit, Quantity::Length},
+};
+
 }  // namespace
 
-TEngraveForm::TEngraveForm(QWidget* parent) : QWidget(parent), m_model(*this) {
+TEngraveForm::TEngraveForm(QWidget* parent)
+    : QMainWindow(parent), m_model(*this), m_unit(StoredProgramUnit()) {
   setObjectName("EngraveForm");
   setWindowTitle(kTitle);
-  setFixedSize(kWidth, kHeight);
 
-  m_surface = new QWidget(this);
+  m_surface = new QWidget;
   m_surface->setObjectName("EngraveFormSurface");
-  m_surface->setGeometry(0, 0, kSurfaceWidth, kHeight);
+  m_surface->setFixedSize(kSurfaceWidth, kHeight);
   m_surface->setAutoFillBackground(true);
+  m_surface->installEventFilter(this);
 
-  m_preview = new PreviewPanel(m_model, this);
-  m_preview->move(kSurfaceWidth, 0);
-  m_preview->OnOpenProgram([this] {
-    if (const std::optional<std::string> path = AskProgramToOpen()) {
-      m_preview->ShowProgramFile(*path);
-    }
-  });
+  m_scroll = new QScrollArea;
+  m_scroll->setObjectName("FormScroll");
+  m_scroll->setFrameShape(QFrame::NoFrame);
+  m_scroll->setWidget(m_surface);
+
+  m_preview = new PreviewPanel(m_model, nullptr);
+  m_preview->OnOpenProgram([this] { OpenProgramFile(); });
+
+  m_splitter = new QSplitter(Qt::Horizontal);
+  m_splitter->setObjectName("FormSplitter");
+  m_splitter->addWidget(m_scroll);
+  m_splitter->addWidget(m_preview);
+  m_splitter->setStretchFactor(0, 0);
+  m_splitter->setStretchFactor(1, 1);
+  m_splitter->setCollapsible(0, false);
+  m_splitter->setCollapsible(1, true);
+  m_splitter->setSizes({kSurfaceWidth, PreviewPanel::kWidth});
+  setCentralWidget(m_splitter);
+  statusBar()->setObjectName("StatusBar");
 
   BuildUpperArea();
 
@@ -152,77 +207,134 @@ TEngraveForm::TEngraveForm(QWidget* parent) : QWidget(parent), m_model(*this) {
   connect(m_pages, &QTabWidget::currentChanged, this,
           [this](int index) { FromUser([&] { m_model.ShowPage(static_cast<Page>(index)); }); });
 
+  // On a small screen the surface scrolls: keep the control that takes the focus in sight.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now != nullptr && m_surface->isAncestorOf(now)) m_scroll->ensureWidgetVisible(now, 8, 8);
+  });
+
+  BuildMenus();
+  ShowUnits();
   ViewChanged();
 }
 
 TEngraveForm::~TEngraveForm() = default;
 
+void TEngraveForm::BuildMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  QAction* open = file->addAction("&Open Machine...", this, [this] {
+    RunHandler(&EngraveFormModel::OpenClick);
+  });
+  open->setObjectName("OpenMachineAction");
+  open->setShortcut(QKeySequence::Open);
+  open->setToolTip("Read a machine file (.mch) into the settings");
+  QAction* save = file->addAction("&Save Machine...", this, [this] {
+    RunHandler(&EngraveFormModel::SaveClick);
+  });
+  save->setObjectName("SaveMachineAction");
+  save->setShortcut(QKeySequence::Save);
+  save->setToolTip("Write the settings to a machine file (.mch)");
+  m_recentMenu = file->addMenu("&Recent Machine Files");
+  m_recentMenu->setObjectName("RecentMachineFiles");
+  FillRecentMenu();
+  file->addSeparator();
+  file->addAction("Open &Program...", this, [this] { OpenProgramFile(); })
+      ->setObjectName("OpenProgramAction");
+  file->addSeparator();
+  QAction* quit = file->addAction("&Quit", this, &QWidget::close);
+  quit->setObjectName("QuitAction");
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  QMenu* units = menuBar()->addMenu("&Units");
+  auto* unitGroup = new QActionGroup(this);
+  m_millimetres = units->addAction("&Millimetres (mm)", this,
+                                   [this] { SetUnit(ProgramUnit::Millimetres); });
+  m_inches = units->addAction("&Inches (in)", this, [this] { SetUnit(ProgramUnit::Inches); });
+  for (QAction* action : {m_millimetres, m_inches}) {
+    action->setCheckable(true);
+    unitGroup->addAction(action);
+  }
+  m_millimetres->setObjectName("MillimetresAction");
+  m_inches->setObjectName("InchesAction");
+  units->setToolTipsVisible(true);
+  units->setToolTip("The unit of your machine programs: it names lengths and feeds, and changes "
+                    "no number that is written");
+
+  QMenu* help = menuBar()->addMenu("&Help");
+  QAction* guide = help->addAction("&User Guide", this, [this] { ShowUserGuide(); });
+  guide->setObjectName("UserGuideAction");
+  guide->setShortcut(QKeySequence::HelpContents);
+  help->addAction("&About Stylor", this, [this] { ShowAbout(); })->setObjectName("AboutAction");
+}
+
 void TEngraveForm::BuildUpperArea() {
   QWidget* form = m_surface;
 
-  QGroupBox* text = AddGroup(form, "TextParameters", "TextParameters", 8, 8, 337, 137);
-  const std::pair<const char*, const char*> textEdits[] = {{"TextHeightE", "Height"},
-                                                           {"WidthRatioE", "Width Ratio"},
-                                                           {"SpacingRatioE", "Spacing Ratio"},
-                                                           {"LineSpacingE", "Line Spacing"}};
+  QGroupBox* text = AddGroup(form, "TextParameters", "TextParameters", {8, 8, 337, 137});
+  const std::pair<TextField, const char*> textEdits[] = {{&S::TextHeightE, "Height"},
+                                                         {&S::WidthRatioE, "Width Ratio"},
+                                                         {&S::SpacingRatioE, "Spacing Ratio"},
+                                                         {&S::LineSpacingE, "Line Spacing"}};
   int left = 8;
-  for (const auto& [name, caption] : textEdits) {
+  for (const auto& [field, caption] : textEdits) {
     AddLabel(text, caption, left, 18);
-    AddEdit(text, name, left, 34, 73);
+    AddEdit(text, field, {left, 34, 73, kEditHeight});
     left += 80;
   }
-  QLineEdit* fontFile = AddEdit(text, "FontFile", 8, 70, 281);
+  QLineEdit* fontFile = AddEdit(text, &S::FontFile, {8, 70, 281, kEditHeight});
   fontFile->setReadOnly(true);
   fontFile->setCursorPosition(0);
-  AddButton(text, "PickFont", "Pick Font", 8, 100, 75, kButtonHeight,
-            &EngraveFormModel::PickFontClick);
+  AddButton(text, "PickFont", "Pick Font", "Choose the stroke font file (.fnt) and load it",
+            {8, 100, 75, kButtonHeight}, &EngraveFormModel::PickFontClick);
 
-  AddRadioGroup(form, "Justification", "Justification", 1, 352, 8, 89, 137);
-  AddRadioGroup(form, "AppendMode", "Append Mode", 1, 448, 8, 161, 137);
-  QGroupBox* append = AddGroup(form, "GroupBox1", "Append Settings", 616, 8, 145, 137);
-  AddCheckBox(append, "PreEngraveW", "Write Pre Engrave", 12, 32, 125);
-  AddCheckBox(append, "PostEngraveW", "Write Post Engrave", 12, 64, 125);
+  AddRadioGroup(form, &S::Justification, "Justification", 1, {352, 8, 89, 137});
+  AddRadioGroup(form, &S::AppendMode, "Append Mode", 1, {448, 8, 161, 137});
+  QGroupBox* append = AddGroup(form, "GroupBox1", "Append Settings", {616, 8, 145, 137});
+  AddCheckBox(append, &S::PreEngraveW, "Write Pre Engrave", {12, 32, 125, kCheckHeight});
+  AddCheckBox(append, &S::PostEngraveW, "Write Post Engrave", {12, 64, 125, kCheckHeight});
 
-  QGroupBox* axis1 = AddGroup(form, "Axis1Group", "Text \"Plane\" Axis 1", 8, 152, 193, 65);
+  QGroupBox* axis1 = AddGroup(form, "Axis1Group", "Text \"Plane\" Axis 1", {8, 152, 193, 65});
   AddLabel(axis1, "Axis", 8, 16);
   AddLabel(axis1, "Start", 64, 16);
   AddLabel(axis1, "Text Angle", 128, 16);
-  AddAxisCombo(axis1, "Axis1E", 8, 32, 49);
-  AddEdit(axis1, "Axis1StartE", 64, 32, 57);
-  AddEdit(axis1, "TextAngleE", 128, 32, 57);
+  AddAxisCombo(axis1, &S::Axis1E, {8, 32, 49, kEditHeight});
+  AddEdit(axis1, &S::Axis1StartE, {64, 32, 57, kEditHeight});
+  AddEdit(axis1, &S::TextAngleE, {128, 32, 57, kEditHeight});
 
-  QGroupBox* axis2 = AddGroup(form, "Axis2Group", "Text \"Plane\" Axis 2", 8, 224, 193, 65);
+  QGroupBox* axis2 = AddGroup(form, "Axis2Group", "Text \"Plane\" Axis 2", {8, 224, 193, 65});
   AddLabel(axis2, "Axis", 8, 16);
   AddLabel(axis2, "Start", 64, 16);
-  AddAxisCombo(axis2, "Axis2E", 8, 32, 49);
-  AddEdit(axis2, "Axis2StartE", 64, 32, 57);
+  AddAxisCombo(axis2, &S::Axis2E, {8, 32, 49, kEditHeight});
+  AddEdit(axis2, &S::Axis2StartE, {64, 32, 57, kEditHeight});
 
-  QGroupBox* axis3 = AddGroup(form, "Axis3Group", "Plunge Axis", 8, 296, 193, 73);
+  QGroupBox* axis3 = AddGroup(form, "Axis3Group", "Plunge Axis", {8, 296, 193, 73});
   AddLabel(axis3, "Absolute Tool Position", 64, 15);
   AddLabel(axis3, "Axis", 8, 29);
   AddLabel(axis3, "Down", 64, 29);
   AddLabel(axis3, "Up", 128, 29);
-  AddAxisCombo(axis3, "Axis3E", 8, 45, 49);
-  AddEdit(axis3, "PenDownE", 64, 45, 57);
-  AddEdit(axis3, "PenUpE", 128, 45, 57);
+  AddAxisCombo(axis3, &S::Axis3E, {8, 45, 49, kEditHeight});
+  AddEdit(axis3, &S::PenDownE, {64, 45, 57, kEditHeight});
+  AddEdit(axis3, &S::PenUpE, {128, 45, 57, kEditHeight});
 
-  QGroupBox* feeds = AddGroup(form, "FeedOptions", "Feed Options", 208, 152, 137, 217);
-  AddLabel(feeds, "Engrave Feed", 8, 24);
-  AddEdit(feeds, "EngraveFeedE", 78, 20, 51);
-  AddLabel(feeds, "Plunge Feed", 8, 52);
-  AddEdit(feeds, "PlungeFeedE", 78, 48, 51);
+  // Each feed edit sits under its caption across the group, so that "mm/min" fits beside the
+  // number.
+  QGroupBox* feeds = AddGroup(form, "FeedOptions", "Feed Options", {208, 152, 137, 217});
+  AddLabel(feeds, "Engrave Feed", 8, 16);
+  AddEdit(feeds, &S::EngraveFeedE, {8, 30, 121, kEditHeight});
+  AddLabel(feeds, "Plunge Feed", 8, 54);
+  AddEdit(feeds, &S::PlungeFeedE, {8, 68, 121, kEditHeight});
   // Kept for the machine file only: no job reads it, so the user never sees it.
-  AddCheckBox(feeds, "InverseTimeE", "ITF", 8, 74, 97)->setVisible(false);
-  AddRadioGroup(feeds, "FeedMode", "Feed Mode", 1, 8, 96, 121, 113);
+  AddCheckBox(feeds, &S::InverseTimeE, "ITF", {8, 74, 97, kCheckHeight})->setVisible(false);
+  AddRadioGroup(feeds, &S::FeedMode, "Feed Mode", 1, {8, 98, 121, 111});
 
-  AddRadioGroup(form, "IntegrexMode", "Lathe with Mill Modes", 2, 352, 151, 281, 145);
-  AddRadioGroup(form, "IntegrexHead", "Integrex Head", 2, 352, 303, 217, 49);
+  AddRadioGroup(form, &S::IntegrexMode, "Lathe with Mill Modes", 2, {352, 151, 281, 145});
+  AddRadioGroup(form, &S::IntegrexHead, "Integrex Head", 2, {352, 303, 217, 49});
 
-  AddButton(form, "Button1", "Button1", 670, 235, 75, kButtonHeight,
-            &EngraveFormModel::Button1Click)
+  AddButton(form, "Button1", "Button1",
+            "Write the text parameters to test.txt in the current folder",
+            {670, 235, 75, kButtonHeight}, &EngraveFormModel::Button1Click)
       ->setFocusPolicy(Qt::NoFocus);
-  AddButton(form, "Button2", "Button2", 670, 280, 75, kButtonHeight,
-            &EngraveFormModel::Button2Click)
+  AddButton(form, "Button2", "Button2", "Read the text parameters back from test.txt",
+            {670, 280, 75, kButtonHeight}, &EngraveFormModel::Button2Click)
       ->setFocusPolicy(Qt::NoFocus);
 }
 
@@ -231,23 +343,27 @@ void TEngraveForm::BuildFreeFormPage(QWidget* page) {
   title->setFont(Scaled(font(), 14, true));
   title->move(8, 9);
   title->adjustSize();
-  AddButton(page, "EngraveText", "EngraveText", 168, 6, 97, kButtonHeight,
-            &EngraveFormModel::EngraveTextClick);
-  AddLabel(page, "Width:", 288, 11);
+  AddButton(page, "EngraveText", "EngraveText",
+            "Write a program engraving every line of the text (asks for the file)",
+            {168, 6, 97, kButtonHeight}, &EngraveFormModel::EngraveTextClick);
+  AddLabel(page, "Width:", 288, 11)->setToolTip("Engraved width of the last line");
   m_widthLabel = AddLabel(page, QString(), 324, 11);
   m_widthLabel->setObjectName("WidthLabel");
-  m_widthLabel->resize(200, m_widthLabel->height());
-  AddMemo(page, "FreeFormTextE", 4, 40, 761, 218);
+  m_widthLabel->setToolTip("Engraved width of the last line");
+  m_widthUnit = AddLabel(page, QString(), 324, 11);
+  m_widthUnit->setObjectName("WidthUnit");
+  AddMemo(page, &S::FreeFormTextE, {4, 40, 761, 218});
 }
 
 void TEngraveForm::BuildCircleTextPage(QWidget* page) {
   AddLabel(page, "Radius", 8, 8);
-  AddEdit(page, "RadiusE", 8, 24, 73);
-  AddRadioGroup(page, "Direction", "Direction", 2, 96, 4, 273, 49);
+  AddEdit(page, &S::RadiusE, {8, 24, 73, kEditHeight});
+  AddRadioGroup(page, &S::Direction, "Direction", 2, {96, 4, 273, 49});
   AddLabel(page, "Circle Text", 8, 60);
-  AddEdit(page, "ArcTextE", 8, 76, 713);
-  AddButton(page, "CreateArc", "Create Arc", 8, 108, 97, kButtonHeight,
-            &EngraveFormModel::CreateArcClick);
+  AddEdit(page, &S::ArcTextE, {8, 76, 713, kEditHeight});
+  AddButton(page, "CreateArc", "Create Arc",
+            "Write a program engraving the text around the circle (asks for the file)",
+            {8, 108, 97, kButtonHeight}, &EngraveFormModel::CreateArcClick);
 
   m_memo1 = new QPlainTextEdit(page);
   m_memo1->setObjectName("Memo1");
@@ -255,30 +371,30 @@ void TEngraveForm::BuildCircleTextPage(QWidget* page) {
   m_memo1->setReadOnly(true);
   m_memo1->setFocusPolicy(Qt::NoFocus);
   m_memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  m_memo1->setToolTip("The font report: one line per glyph loaded");
   m_memo1->setVisible(false);
 }
 
 void TEngraveForm::BuildEllipseTextPage(QWidget* page) {
   AddLabel(page, "Major Axis", 8, 8);
-  AddEdit(page, "AEdit", 8, 24, 73);
+  AddEdit(page, &S::AEdit, {8, 24, 73, kEditHeight});
   AddLabel(page, "Minor Axis", 96, 8);
-  AddEdit(page, "BEdit", 96, 24, 73);
+  AddEdit(page, &S::BEdit, {96, 24, 73, kEditHeight});
   AddLabel(page, "Justification Point", 184, 8);
 
   // The combo box shows JustifyPointText; the model keeps the item index in step with it.
-  const TextField text = std::get<TextField>(Field("JustifyPointText").ref);
+  static constexpr TextField text = &S::JustifyPointText;
   auto* justify = new QComboBox(page);
-  justify->setObjectName("JustifyPoint");
+  justify->setObjectName(ToQt(InfoOf(&S::JustifyPoint).name));
   justify->setGeometry(184, 24, 97, kEditHeight);
   justify->setEditable(true);
   justify->setInsertPolicy(QComboBox::NoInsert);
-  for (std::string_view item : Field("JustifyPoint").items) {
-    justify->addItem(ToQt(std::string(item)));
-  }
-  connect(justify, &QComboBox::editTextChanged, this, [this, text](const QString& value) {
+  justify->setToolTip(FieldToolTip(text));
+  for (std::string_view item : InfoOf(&S::JustifyPoint).items) justify->addItem(ToQt(item));
+  connect(justify, &QComboBox::editTextChanged, this, [this](const QString& value) {
     FromUser([&] { m_model.SetText(text, ToUtf8(value)); });
   });
-  OnFieldChanged("JustifyPointText", [this, justify, text] {
+  OnFieldChanged(InfoOf(text), justify, [this, justify] {
     const QString value = ToQt(m_model.Settings().*text);
     if (justify->currentText() != value) justify->setEditText(value);
   });
@@ -286,75 +402,84 @@ void TEngraveForm::BuildEllipseTextPage(QWidget* page) {
   auto* diagram = new EllipseDiagram(page);
   diagram->setObjectName("Image1");
   diagram->setGeometry(520, 4, 213, 121);
+  diagram->setToolTip("The four justification points of the ellipse");
 
-  AddRadioGroup(page, "EllipseDirection", "Direction", 2, 8, 56, 273, 49);
+  AddRadioGroup(page, &S::EllipseDirection, "Direction", 2, {8, 56, 273, 49});
   AddLabel(page, "Ellipse Text", 8, 116);
-  AddEdit(page, "EllipseTextE", 8, 132, 737);
-  AddButton(page, "CreateEllipse", "Create Ellipse", 8, 164, 105, kButtonHeight,
-            &EngraveFormModel::CreateEllipseClick);
+  AddEdit(page, &S::EllipseTextE, {8, 132, 737, kEditHeight});
+  AddButton(page, "CreateEllipse", "Create Ellipse",
+            "Write a program engraving the text around the ellipse (asks for the file)",
+            {8, 164, 105, kButtonHeight}, &EngraveFormModel::CreateEllipseClick);
 }
 
 void TEngraveForm::BuildSequencePage(QWidget* page) {
   AddLabel(page, "Start Number", 8, 6);
-  AddEdit(page, "SeqStart", 8, 22, 73);
+  AddEdit(page, &S::SeqStart, {8, 22, 73, kEditHeight});
   AddLabel(page, "End Number", 88, 6);
-  AddEdit(page, "SeqEnd", 88, 22, 73);
+  AddEdit(page, &S::SeqEnd, {88, 22, 73, kEditHeight});
   AddLabel(page, "Step", 168, 6);
-  QLineEdit* step = AddEdit(page, "SeqStep", 168, 22, 49);
-  AddSpinner(page, "SeqStep", step, 1, 1000);
+  QLineEdit* step = AddEdit(page, &S::SeqStep, {168, 22, 49, kEditHeight});
+  AddSpinner(page, &S::SeqStep, step, 1, 1000);
   AddLabel(page, "Prefix", 248, 6);
-  AddEdit(page, "SeqPrefix", 248, 22, 81);
-  AddLabel(page, "Sutfix", 336, 6);
-  AddEdit(page, "SeqPostfix", 336, 22, 81);
+  AddEdit(page, &S::SeqPrefix, {248, 22, 81, kEditHeight});
+  AddLabel(page, "Suffix", 336, 6);
+  AddEdit(page, &S::SeqPostfix, {336, 22, 81, kEditHeight});
   AddLabel(page, "Digits", 424, 6);
-  QLineEdit* digits = AddEdit(page, "SeqDigits", 424, 22, 41);
+  QLineEdit* digits = AddEdit(page, &S::SeqDigits, {424, 22, 41, kEditHeight});
   digits->setReadOnly(true);
-  AddSpinner(page, "SeqDigits", digits, 0, 20);
-  AddCheckBox(page, "UseArcSettings", "Use Arc Settings", 496, 24, 121);
-  AddButton(page, "GenerateSequences", "Generate Sequences", 632, 19, 125, 27,
-            &EngraveFormModel::GenerateSequencesClick);
+  AddSpinner(page, &S::SeqDigits, digits, 0, 20);
+  AddCheckBox(page, &S::UseArcSettings, "Use Arc Settings", {496, 24, 121, kCheckHeight});
+  AddButton(page, "GenerateSequences", "Generate Sequences",
+            "Write the program (or programs) of every number from Start to End (asks for the "
+            "file)",
+            {632, 19, 125, 27}, &EngraveFormModel::GenerateSequencesClick);
 
-  AddRadioGroup(page, "Files", "Files", 2, 8, 52, 233, 45);
+  AddRadioGroup(page, &S::Files, "Files", 2, {8, 52, 233, 45});
   m_filePrefixLabel = AddLabel(page, "File Name Prefix", 248, 56);
-  m_filePrefix = AddEdit(page, "FilePrefix", 248, 72, 169);
+  m_filePrefix = AddEdit(page, &S::FilePrefix, {248, 72, 169, kEditHeight});
   AddLabel(page, "Example", 496, 54);
   m_seqExample = new QLabel(page);
   m_seqExample->setObjectName("SeqExample");
   m_seqExample->setGeometry(496, 68, 261, 30);
   m_seqExample->setFont(Scaled(font(), 20, true));
+  m_seqExample->setToolTip("How the twelfth number of the run is engraved");
 
   AddLabel(page, "G Codes to add before each Sequence", 8, 104);
-  AddMemo(page, "SeqPreGCodes", 8, 120, 369, 148);
+  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 148});
   AddLabel(page, "G Codes to add after each Sequence", 384, 104);
-  AddMemo(page, "SeqPostGCodes", 384, 120, 369, 148);
+  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 148});
 }
 
 void TEngraveForm::BuildMachinePage(QWidget* page) {
   struct MemoEntry {
-    const char* name;
+    LinesField field;
     const char* caption;
     int left;
     int top;
   };
-  const MemoEntry memos[] = {{"PreToolChange", "Pre Tool Change", 8, 4},
-                            {"PostToolChange", "Post Tool Change", 336, 4},
-                            {"ToolChange", "Tool Change", 8, 116},
-                            {"PostEngrave", "Post Engrave", 336, 116}};
+  const MemoEntry memos[] = {{&S::PreToolChange, "Pre Tool Change", 8, 4},
+                             {&S::PostToolChange, "Post Tool Change", 336, 4},
+                             {&S::ToolChange, "Tool Change", 8, 116},
+                             {&S::PostEngrave, "Post Engrave", 336, 116}};
   for (const MemoEntry& memo : memos) {
     AddLabel(page, memo.caption, memo.left, memo.top);
-    AddMemo(page, memo.name, memo.left, memo.top + 16, 320, 89)
+    AddMemo(page, memo.field, {memo.left, memo.top + 16, 320, 89})
         ->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   }
-  AddButton(page, "Save", "Save", 672, 20, 75, kButtonHeight, &EngraveFormModel::SaveClick);
-  AddButton(page, "Open", "Open", 672, 52, 75, kButtonHeight, &EngraveFormModel::OpenClick);
-  AddButton(page, "Reset", "Reset", 672, 84, 75, kButtonHeight, &EngraveFormModel::ResetClick);
-  AddButton(page, "OpenOld", "Open Old", 672, 116, 75, kButtonHeight,
-            &EngraveFormModel::OpenOldClick);
+  AddButton(page, "Save", "Save", "Write the settings to a machine file (.mch)  Ctrl+S",
+            {672, 20, 75, kButtonHeight}, &EngraveFormModel::SaveClick);
+  AddButton(page, "Open", "Open", "Read a machine file (.mch) into the settings  Ctrl+O",
+            {672, 52, 75, kButtonHeight}, &EngraveFormModel::OpenClick);
+  AddButton(page, "Reset", "Reset", "Put the default lines back into the four G-code blocks",
+            {672, 84, 75, kButtonHeight}, &EngraveFormModel::ResetClick);
+  AddButton(page, "OpenOld", "Open Old",
+            "Read a machine file of the older layout: the four G-code blocks only",
+            {672, 116, 75, kButtonHeight}, &EngraveFormModel::OpenOldClick);
 }
 
 void TEngraveForm::BuildAdvancedPage(QWidget* page) {
   AddLabel(page, "Symbol Rotation Angle", 8, 12);
-  AddEdit(page, "SymAngleE", 8, 28, 73)->setToolTip("For Vertical Text");
+  AddEdit(page, &S::SymAngleE, {8, 28, 73, kEditHeight});
 }
 
 void TEngraveForm::BuildAboutPage(QWidget* page) {
@@ -374,19 +499,20 @@ void TEngraveForm::BuildAboutPage(QWidget* page) {
   colours.setColor(QPalette::WindowText, colours.color(QPalette::Active, QPalette::Highlight));
   link->setPalette(colours);
   link->setText(ToQt(m_model.DocumentationUrl()));
+  link->setToolTip("Open the user guide inside Stylor  F1");
   link->OnClicked([this] { m_model.Run([this] { m_model.URLlabelClick(); }); });
 }
 
-QLineEdit* TEngraveForm::AddEdit(QWidget* parent, const char* fieldName, int left, int top,
-                                 int width) {
-  const TextField field = std::get<TextField>(Field(fieldName).ref);
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(fieldName);
-  edit->setGeometry(left, top, width, kEditHeight);
+UnitEdit* TEngraveForm::AddEdit(QWidget* parent, TextField field, QRect place) {
+  const FieldInfo& info = InfoOf(field);
+  auto* edit = new UnitEdit(parent);
+  edit->setObjectName(ToQt(info.name));
+  edit->setGeometry(place);
+  edit->setToolTip(FieldToolTip(field));
   connect(edit, &QLineEdit::textChanged, this, [this, field](const QString& text) {
     FromUser([&] { m_model.SetText(field, ToUtf8(text)); });
   });
-  OnFieldChanged(fieldName, [this, edit, field] {
+  OnFieldChanged(info, edit, [this, edit, field] {
     const QString text = ToQt(m_model.Settings().*field);
     // Setting the same text again would move the cursor of a user who is typing.
     if (edit->text() != text) edit->setText(text);
@@ -394,19 +520,19 @@ QLineEdit* TEngraveForm::AddEdit(QWidget* parent, const char* fieldName, int lef
   return edit;
 }
 
-QComboBox* TEngraveForm::AddAxisCombo(QWidget* parent, const char* fieldName, int left, int top,
-                                      int width) {
-  const TextField field = std::get<TextField>(Field(fieldName).ref);
+QComboBox* TEngraveForm::AddAxisCombo(QWidget* parent, TextField field, QRect place) {
+  const FieldInfo& info = InfoOf(field);
   auto* combo = new QComboBox(parent);
-  combo->setObjectName(fieldName);
-  combo->setGeometry(left, top, width, kEditHeight);
+  combo->setObjectName(ToQt(info.name));
+  combo->setGeometry(place);
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);
   combo->addItems({"X", "Y", "Z", "A", "B", "C"});
+  combo->setToolTip(FieldToolTip(field));
   connect(combo, &QComboBox::editTextChanged, this, [this, field](const QString& text) {
     FromUser([&] { m_model.SetText(field, ToUtf8(text)); });
   });
-  OnFieldChanged(fieldName, [this, combo, field] {
+  OnFieldChanged(info, combo, [this, combo, field] {
     const QString text = ToQt(m_model.Settings().*field);
     if (combo->currentText() == text) return;
     const int item = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -416,48 +542,50 @@ QComboBox* TEngraveForm::AddAxisCombo(QWidget* parent, const char* fieldName, in
   return combo;
 }
 
-QPlainTextEdit* TEngraveForm::AddMemo(QWidget* parent, const char* fieldName, int left, int top,
-                                      int width, int height) {
-  const LinesField field = std::get<LinesField>(Field(fieldName).ref);
+QPlainTextEdit* TEngraveForm::AddMemo(QWidget* parent, LinesField field, QRect place) {
+  const FieldInfo& info = InfoOf(field);
   auto* memo = new QPlainTextEdit(parent);
-  memo->setObjectName(fieldName);
-  memo->setGeometry(left, top, width, height);
+  memo->setObjectName(ToQt(info.name));
+  memo->setGeometry(place);
   memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // A tab would be engraved as blank space 0.35 heights wide: Tab moves on, as in every box.
+  memo->setTabChangesFocus(true);
+  memo->setToolTip(FieldToolTip(field));
   connect(memo, &QPlainTextEdit::textChanged, this, [this, memo, field] {
     FromUser([&] { m_model.SetLines(field, SplitLines(memo->toPlainText())); });
   });
-  OnFieldChanged(fieldName, [this, memo, field] {
+  OnFieldChanged(info, memo, [this, memo, field] {
     const Lines& lines = m_model.Settings().*field;
     if (SplitLines(memo->toPlainText()) != lines) memo->setPlainText(JoinLines(lines));
   });
   return memo;
 }
 
-QGroupBox* TEngraveForm::AddRadioGroup(QWidget* parent, const char* fieldName,
-                                       const QString& caption, int columns, int left, int top,
-                                       int width, int height) {
-  const FieldInfo& info = Field(fieldName);
-  const IndexField field = std::get<IndexField>(info.ref);
-  QGroupBox* box = AddGroup(parent, fieldName, caption, left, top, width, height);
+QGroupBox* TEngraveForm::AddRadioGroup(QWidget* parent, IndexField field, const QString& caption,
+                                       int columns, QRect place) {
+  const FieldInfo& info = InfoOf(field);
+  QGroupBox* box = AddGroup(parent, ToQt(info.name), caption, place);
+  box->setToolTip(FieldToolTip(field));
   auto* buttons = new QButtonGroup(box);
 
   // Items run down the first column, then down the next, spread evenly over the group.
   constexpr int kCaptionRoom = 16;
   const int count = static_cast<int>(info.items.size());
   const int perColumn = (count + columns - 1) / columns;
-  const int columnWidth = (width - 10) / columns;
-  const int rowHeight = (height - kCaptionRoom - 4) / perColumn;
+  const int columnWidth = (place.width() - 10) / columns;
+  const int rowHeight = (place.height() - kCaptionRoom - 4) / perColumn;
+  const QStringList itemTips = ItemToolTips(field);
   for (int i = 0; i < count; ++i) {
-    auto* button =
-        new QRadioButton(ToQt(std::string(info.items[static_cast<std::size_t>(i)])), box);
+    auto* button = new QRadioButton(ToQt(info.items[static_cast<std::size_t>(i)]), box);
     button->setGeometry(8 + (i / perColumn) * columnWidth,
                         kCaptionRoom + (i % perColumn) * rowHeight, columnWidth - 2, rowHeight);
+    if (i < itemTips.size()) button->setToolTip(itemTips[i]);
     buttons->addButton(button, i);
   }
   connect(buttons, &QButtonGroup::idToggled, this, [this, field](int id, bool checked) {
     if (checked) FromUser([&] { m_model.SetIndex(field, id); });
   });
-  OnFieldChanged(fieldName, [this, buttons, field] {
+  OnFieldChanged(info, box, [this, buttons, field] {
     QAbstractButton* selected = buttons->button(m_model.Settings().*field);
     if (selected != nullptr) {
       selected->setChecked(true);
@@ -471,59 +599,145 @@ QGroupBox* TEngraveForm::AddRadioGroup(QWidget* parent, const char* fieldName,
   return box;
 }
 
-QCheckBox* TEngraveForm::AddCheckBox(QWidget* parent, const char* fieldName, const QString& caption,
-                                     int left, int top, int width) {
-  const StateField field = std::get<StateField>(Field(fieldName).ref);
+QCheckBox* TEngraveForm::AddCheckBox(QWidget* parent, StateField field, const QString& caption,
+                                     QRect place) {
+  const FieldInfo& info = InfoOf(field);
   auto* box = new QCheckBox(caption, parent);
-  box->setObjectName(fieldName);
-  box->setGeometry(left, top, width, kCheckHeight);
+  box->setObjectName(ToQt(info.name));
+  box->setGeometry(place);
+  box->setToolTip(FieldToolTip(field));
   connect(box, &QCheckBox::toggled, this,
           [this, field](bool checked) { FromUser([&] { m_model.SetState(field, checked); }); });
-  OnFieldChanged(fieldName, [this, box, field] { box->setChecked(m_model.Settings().*field); });
+  OnFieldChanged(info, box, [this, box, field] { box->setChecked(m_model.Settings().*field); });
   return box;
 }
 
-void TEngraveForm::AddSpinner(QWidget* parent, const char* fieldName, QLineEdit* edit, int minimum,
+void TEngraveForm::AddSpinner(QWidget* parent, TextField field, QLineEdit* edit, int minimum,
                               int maximum) {
-  const TextField field = std::get<TextField>(Field(fieldName).ref);
+  const FieldInfo& info = InfoOf(field);
   auto* spinner = new UpDown(minimum, maximum, parent);
-  spinner->setObjectName(QString(fieldName) + "Spinner");
+  spinner->setObjectName(ToQt(info.name) + "Spinner");
+  spinner->setToolTip(FieldToolTip(field));
   const QRect beside = edit->geometry();
   spinner->setGeometry(beside.right() + 1, beside.top(), 16, beside.height());
+  spinner->Attach(edit);
   spinner->OnMoved([this, field](int position) {
     std::string text;
     AppendInteger(text, position);
     m_model.SetText(field, text);
   });
+  // The arrows step from the value the box shows, typed or loaded, not from their last click.
+  auto follow = [this, spinner, field] {
+    const ScannedInteger shown = ScanInteger(m_model.Settings().*field);
+    if (shown.used > 0) spinner->SetPosition(shown.value);
+  };
+  follow();
+  FieldControl& control = m_fields[&info];
+  control.show = [show = std::move(control.show), follow] {
+    show();
+    follow();
+  };
 }
 
 QPushButton* TEngraveForm::AddButton(QWidget* parent, const char* name, const QString& caption,
-                                     int left, int top, int width, int height,
+                                     const QString& toolTip, QRect place,
                                      void (EngraveFormModel::*handler)()) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(name);
-  button->setGeometry(left, top, width, height);
-  connect(button, &QPushButton::clicked, this,
-          [this, handler] { m_model.Run([this, handler] { (m_model.*handler)(); }); });
+  button->setGeometry(place);
+  button->setToolTip(toolTip);
+  connect(button, &QPushButton::clicked, this, [this, handler] { RunHandler(handler); });
   return button;
 }
 
-void TEngraveForm::OnFieldChanged(const char* fieldName, std::function<void()> show) {
+void TEngraveForm::OnFieldChanged(const FieldInfo& field, QWidget* control,
+                                  std::function<void()> show) {
   {
     QScopedValueRollback<bool> showing(m_showingModel, true);
     show();
   }
-  m_showField[Field(fieldName).name] = std::move(show);
+  m_fields[&field] = FieldControl{control, std::move(show)};
 }
 
 void TEngraveForm::FromUser(const std::function<void()>& change) {
   if (!m_showingModel) change();
 }
 
+void TEngraveForm::RunHandler(void (EngraveFormModel::*handler)()) {
+  m_model.Run([this, handler] { (m_model.*handler)(); });
+}
+
 void TEngraveForm::Start(const QString& workingDirectory) {
   if (m_started) return;
   m_started = true;
   m_model.Run([&] { m_model.FormActivate(ToUtf8(workingDirectory)); });
+}
+
+void TEngraveForm::PlaceOnScreen() {
+  QSettings settings;
+  if (restoreGeometry(settings.value(kGeometryKey).toByteArray())) {
+    m_splitter->restoreState(settings.value(kSplitterKey).toByteArray());
+    return;
+  }
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+  const QSize wanted(kSurfaceWidth + m_splitter->handleWidth() + PreviewPanel::kWidth,
+                     kHeight + chrome);
+  const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(QPoint(), wanted);
+  const QRect client = FirstPlacement(wanted, kUsualPlace, kAssumedFrame, available);
+  resize(client.size());
+  move(client.topLeft() - QPoint(kAssumedFrame.left(), kAssumedFrame.top()));
+  // A surface that has to scroll up and down needs the width of the scroll bar beside it.
+  const bool scrolls = client.height() - chrome < kHeight;
+  const int bar = scrolls ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+  m_splitter->setSizes({kSurfaceWidth + bar, client.width() - kSurfaceWidth - bar});
+}
+
+void TEngraveForm::KeepFrameOnScreen() {
+  const QScreen* screen = this->screen();
+  if (screen == nullptr) return;
+  const QRect available = screen->availableGeometry();
+  const QRect frame = frameGeometry();
+  if (available.contains(frame)) return;
+  const QRect client = geometry();
+  const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
+                         frame.right() - client.right(), frame.bottom() - client.bottom());
+  const QRect placed = FirstPlacement(client.size(), frame.topLeft(), margins, available);
+  resize(placed.size());
+  move(placed.topLeft() - QPoint(margins.left(), margins.top()));
+}
+
+void TEngraveForm::SetUnit(ProgramUnit unit) {
+  m_unit = unit;
+  StoreProgramUnit(unit);
+  ShowUnits();
+}
+
+void TEngraveForm::ShowUnits() {
+  auto rotary = [this](TextField axis) {
+    return IsRotaryLetter(ReadLetter(m_model.Settings().*axis));
+  };
+  for (const UnitField& entry : kUnitFields) {
+    QString suffix;
+    switch (entry.quantity) {
+      case Quantity::Length: suffix = LengthSuffix(m_unit); break;
+      case Quantity::Feed: suffix = FeedSuffix(m_unit); break;
+      case Quantity::Angle: suffix = kDegreeSuffix; break;
+      case Quantity::Axis1Start:
+        suffix = rotary(&S::Axis1E) ? kDegreeSuffix : LengthSuffix(m_unit);
+        break;
+      case Quantity::Axis2Start:
+        suffix = rotary(&S::Axis2E) ? kDegreeSuffix : LengthSuffix(m_unit);
+        break;
+    }
+    const auto found = m_fields.find(&InfoOf(entry.field));
+    if (found == m_fields.end()) continue;
+    if (auto* edit = dynamic_cast<UnitEdit*>(found->second.control)) edit->SetSuffix(suffix);
+  }
+  m_widthUnit->setText(LengthSuffix(m_unit));
+  m_millimetres->setChecked(m_unit == ProgramUnit::Millimetres);
+  m_inches->setChecked(m_unit == ProgramUnit::Inches);
+  m_preview->SetUnit(m_unit);
 }
 
 std::optional<std::string> TEngraveForm::AskProgramFile(
@@ -537,10 +751,14 @@ std::optional<std::string> TEngraveForm::AskProgramFile(
     dialog.setDefaultSuffix(filter.contains("*.txt") ? "txt" : "eia");
   });
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !m_model.OverwriteQuestion());
-  if (presetName) m_programFileName = QFile::decodeName(QByteArray::fromStdString(*presetName));
+  dialog.setDirectory(DialogFolder("programSave", QDir::currentPath()));
+  if (presetName) m_programFileName = FromNativePath(*presetName);
   if (!m_programFileName.isEmpty()) dialog.selectFile(m_programFileName);
   std::optional<std::string> chosen = RunFileDialog(dialog);
-  if (chosen) m_programFileName = dialog.selectedFiles().constFirst();
+  if (chosen) {
+    m_programFileName = dialog.selectedFiles().constFirst();
+    RememberDialogFolder("programSave", m_programFileName);
+  }
   return chosen;
 }
 
@@ -552,58 +770,169 @@ void TEngraveForm::ShowMessage(const std::string& text) {
 }
 
 std::optional<std::string> TEngraveForm::AskFontFile(const std::string& initialDirectory) {
-  QFileDialog dialog(this, "Font File", ToQt(initialDirectory), "Font File (*.fnt)");
+  QFileDialog dialog(this, "Font File", DialogFolder("font", ToQt(initialDirectory)),
+                     "Font File (*.fnt)");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix("fnt");
-  return RunFileDialog(dialog);
+  std::optional<std::string> chosen = RunFileDialog(dialog);
+  if (chosen) RememberDialogFolder("font", dialog.selectedFiles().constFirst());
+  return chosen;
 }
 
 std::optional<std::string> TEngraveForm::AskMachineFileToSave(const std::string& initialDirectory) {
-  QFileDialog dialog(this, QString(), ToQt(initialDirectory), "Machine File (*.mch)");
+  QFileDialog dialog(this, QString(), DialogFolder("machineSave", ToQt(initialDirectory)),
+                     "Machine File (*.mch)");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix("mch");
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  return RunFileDialog(dialog);
+  std::optional<std::string> chosen = RunFileDialog(dialog);
+  if (chosen) RememberDialogFolder("machineSave", dialog.selectedFiles().constFirst());
+  return chosen;
 }
 
 std::optional<std::string> TEngraveForm::AskMachineFileToOpen(const std::string& initialDirectory) {
-  QFileDialog dialog(this, QString(), ToQt(initialDirectory), "Machine File (*.mch)");
+  QFileDialog dialog(this, QString(), DialogFolder("machineOpen", ToQt(initialDirectory)),
+                     "Machine File (*.mch)");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  return RunFileDialog(dialog);
+  std::optional<std::string> chosen = RunFileDialog(dialog);
+  if (chosen) RememberDialogFolder("machineOpen", dialog.selectedFiles().constFirst());
+  return chosen;
 }
 
 std::optional<std::string> TEngraveForm::AskProgramToOpen() {
   // Where the last program was opened, else where the last one was written.
   QString start = m_openedProgram.isEmpty() ? m_programFileName : m_openedProgram;
-  start = start.isEmpty() ? ToQt(m_model.WorkingDirectory()) : QFileInfo(start).absolutePath();
+  start = start.isEmpty() ? DialogFolder("programOpen", ToQt(m_model.WorkingDirectory()))
+                          : QFileInfo(start).absolutePath();
   QFileDialog dialog(this, "Open Program", start, "EIA (*.eia);;Text File (*.txt);;All Files (*)");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   std::optional<std::string> chosen = RunFileDialog(dialog);
-  if (chosen) m_openedProgram = dialog.selectedFiles().constFirst();
+  if (chosen) {
+    m_openedProgram = dialog.selectedFiles().constFirst();
+    RememberDialogFolder("programOpen", m_openedProgram);
+  }
   return chosen;
+}
+
+QString TEngraveForm::DialogFolder(const char* dialog, const QString& fallback) const {
+  const QString folder = QSettings().value(QString("dialogs/") + dialog).toString();
+  return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : fallback;
+}
+
+void TEngraveForm::RememberDialogFolder(const char* dialog, const QString& chosenFile) {
+  QSettings().setValue(QString("dialogs/") + dialog, QFileInfo(chosenFile).absolutePath());
+}
+
+void TEngraveForm::OpenProgramFile() {
+  if (const std::optional<std::string> path = AskProgramToOpen()) {
+    m_preview->ShowProgramFile(*path);
+  }
 }
 
 void TEngraveForm::ShowError(const std::string& text) {
   QMessageBox::critical(this, kTitle, ToQt(text));
 }
 
-void TEngraveForm::OpenUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(ToQt(url))); }
+void TEngraveForm::OpenUrl(const std::string& url) {
+  const QUrl address(ToQt(url));
+  if (address.isLocalFile() && address.toLocalFile().endsWith(".md")) {
+    ShowUserGuide();
+    return;
+  }
+  if (!QDesktopServices::openUrl(address)) {
+    ShowError("No program could open " + url + ".");
+  }
+}
+
+void TEngraveForm::ShowUserGuide() {
+  const std::string readme = m_model.DocumentationPath();
+  if (readme.empty()) {
+    ShowError("The user guide (README.md) is not installed beside Stylor.");
+    return;
+  }
+  if (m_guide == nullptr) {
+    m_guide = new UserGuide(FromNativePath(readme), this);
+    m_guide->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  m_guide->show();
+  m_guide->raise();
+  m_guide->activateWindow();
+}
+
+void TEngraveForm::ShowAbout() { m_model.ShowPage(Page::About); }
 
 void TEngraveForm::FieldChanged(const FieldInfo& field) {
   m_preview->SettingsChanged();
-  const auto show = m_showField.find(field.name);
-  if (show == m_showField.end()) return;
+  if (field.ref == FieldRef(&S::Axis1E) || field.ref == FieldRef(&S::Axis2E)) ShowUnits();
+  const auto found = m_fields.find(&field);
+  if (found == m_fields.end()) return;
   QScopedValueRollback<bool> showing(m_showingModel, true);
-  show->second();
+  found->second.show();
+}
+
+void TEngraveForm::ShowFieldError(const FieldInfo& field, const std::string& text) {
+  MarkField(field, &text);
+}
+
+void TEngraveForm::FieldErrorChanged(const FieldInfo& field) {
+  MarkField(field, m_model.FieldError(field));
+}
+
+void TEngraveForm::MarkField(const FieldInfo& field, const std::string* error) {
+  const auto found = m_fields.find(&field);
+  if (found != m_fields.end()) {
+    QWidget* control = found->second.control;
+    control->setProperty("fieldError", error != nullptr ? ToQt(*error) : QString());
+    control->setStyleSheet(error != nullptr ? kErrorOutline : QString());
+  }
+  if (error != nullptr) {
+    m_statusField = &field;
+    statusBar()->showMessage(FieldCaption(field) + ": " + ToQt(*error));
+    return;
+  }
+  if (m_statusField != &field) return;
+  // The field is mended: its message goes, and another field still wrong takes its place.
+  m_statusField = nullptr;
+  statusBar()->clearMessage();
+  for (const FieldInfo& other : AllFields()) {
+    if (const std::string* otherError = m_model.FieldError(other)) {
+      m_statusField = &other;
+      statusBar()->showMessage(FieldCaption(other) + ": " + ToQt(*otherError));
+      return;
+    }
+  }
+}
+
+void TEngraveForm::ProgramsWritten(const std::vector<std::string>& files) {
+  std::vector<QString> names;
+  for (const std::string& file : files) names.push_back(QFileInfo(FromNativePath(file)).fileName());
+  const QString folderPath = QFileInfo(FromNativePath(files.front())).absolutePath();
+  QString folder = QDir(ToQt(m_model.WorkingDirectory())).relativeFilePath(folderPath);
+  if (folder.startsWith("..") || QFileInfo(folder).isAbsolute()) folder = folderPath;
+  if (folder == ".") folder = QDir::toNativeSeparators(folderPath);
+  std::optional<ProgramStats> stats;
+  if (files.size() == 1) {
+    try {
+      stats = StatsOfProgram(ReadProgramFile(files.front()), files.front(),
+                             ReaderOptionsFrom(m_model.Settings()));
+    } catch (const Error&) {
+      // The program is written; only its count is missing from the message.
+    }
+  }
+  m_statusField = nullptr;
+  statusBar()->showMessage(WrittenMessage(names, folder + "/", stats ? &*stats : nullptr, m_unit));
 }
 
 void TEngraveForm::ViewChanged() {
   m_preview->ViewChanged();
   QScopedValueRollback<bool> showing(m_showingModel, true);
   m_widthLabel->setText(ToQt(m_model.WidthLabel()));
+  m_widthLabel->adjustSize();
+  m_widthUnit->move(m_widthLabel->geometry().right() + 4, m_widthLabel->y());
+  m_widthUnit->adjustSize();
   m_seqExample->setText(ToQt(m_model.SeqExample()));
   if (m_model.FontReportLines() != m_shownReport) {
     m_shownReport = m_model.FontReportLines();
@@ -613,35 +942,71 @@ void TEngraveForm::ViewChanged() {
   m_filePrefix->setVisible(m_model.FilePrefixVisible());
   m_filePrefixLabel->setVisible(m_model.FilePrefixVisible());
   m_pages->setCurrentIndex(static_cast<int>(m_model.CurrentPage()));
+  ShowMachineFile();
 }
 
-void TEngraveForm::mousePressEvent(QMouseEvent* event) {
-  // Only the form's own surface counts: a press that a control let through is not one.
-  QWidget* hit = childAt(event->position().toPoint());
-  if (hit != nullptr && hit != m_surface) {
-    QWidget::mousePressEvent(event);
-    return;
+void TEngraveForm::ShowMachineFile() {
+  const QString path = FromNativePath(m_model.MachineFile());
+  if (path == m_shownMachineFile) return;
+  m_shownMachineFile = path;
+  setWindowTitle(path.isEmpty() ? kTitle : QFileInfo(path).fileName() + " - " + kTitle);
+  setWindowFilePath(path);
+  if (!path.isEmpty()) RememberRecentFile(QFileInfo(path).absoluteFilePath());
+}
+
+void TEngraveForm::RememberRecentFile(const QString& path) {
+  QSettings settings;
+  QStringList recent = settings.value(kRecentKey).toStringList();
+  recent.removeAll(path);
+  recent.prepend(path);
+  while (recent.size() > kRecentFiles) recent.removeLast();
+  settings.setValue(kRecentKey, recent);
+  FillRecentMenu();
+}
+
+void TEngraveForm::FillRecentMenu() {
+  m_recentMenu->clear();
+  const QStringList recent = QSettings().value(kRecentKey).toStringList();
+  for (int i = 0; i < recent.size(); ++i) {
+    const QString path = recent[i];
+    QAction* action = m_recentMenu->addAction(
+        QString("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this, [this, path] {
+          m_model.Run([&] { m_model.OpenMachineFile(ToNativePath(path)); });
+        });
+    action->setToolTip(path);
+    action->setStatusTip(path);
   }
+  m_recentMenu->setEnabled(!recent.isEmpty());
+}
+
+void TEngraveForm::closeEvent(QCloseEvent* event) {
+  QSettings settings;
+  settings.setValue(kGeometryKey, saveGeometry());
+  settings.setValue(kSplitterKey, m_splitter->saveState());
+  if (m_guide != nullptr) m_guide->close();
+  QMainWindow::closeEvent(event);
+}
+
+bool TEngraveForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != m_surface || event->type() != QEvent::MouseButtonPress) {
+    return QMainWindow::eventFilter(watched, event);
+  }
+  const auto* press = static_cast<QMouseEvent*>(event);
+  // Only the surface itself counts: a press that a control let through is not one.
+  if (m_surface->childAt(press->position().toPoint()) != nullptr) return false;
   MouseButton button;
-  switch (event->button()) {
-    case Qt::LeftButton:
-      button = MouseButton::Left;
-      break;
-    case Qt::RightButton:
-      button = MouseButton::Right;
-      break;
-    case Qt::MiddleButton:
-      button = MouseButton::Middle;
-      break;
-    default:
-      QWidget::mousePressEvent(event);
-      return;
+  switch (press->button()) {
+    case Qt::LeftButton: button = MouseButton::Left; break;
+    case Qt::RightButton: button = MouseButton::Right; break;
+    case Qt::MiddleButton: button = MouseButton::Middle; break;
+    default: return false;
   }
-  const Qt::KeyboardModifiers modifiers = event->modifiers();
+  const Qt::KeyboardModifiers modifiers = press->modifiers();
   m_model.Run([&] {
     m_model.FormMouseDown(button, modifiers.testFlag(Qt::ShiftModifier),
                           modifiers.testFlag(Qt::ControlModifier));
   });
+  return true;
 }
 
 }  // namespace stylor

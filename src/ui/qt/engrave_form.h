@@ -1,43 +1,57 @@
 #pragma once
 
+#include <QMainWindow>
+#include <QPointer>
 #include <QString>
-#include <QWidget>
 
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "engrave/program_store.h"
 #include "ui/model/engrave_form_model.h"
 #include "ui/qt/preview_panel.h"
+#include "ui/qt/program_units.h"
+#include "ui/qt/user_guide.h"
 
-class QButtonGroup;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
+class QSplitter;
 class QTabWidget;
 
 namespace stylor {
 
+class UnitEdit;
+
 /// The main window: every control of the settings, bound both ways to the window model, plus the
-/// dialogs and message boxes the model asks for, and beside them the preview panel. All
-/// behaviour of the settings lives in the model.
-class TEngraveForm : public QWidget, public FormHost {
+/// dialogs and message boxes the model asks for, the preview beside the controls, a menu bar and
+/// a status bar. All behaviour of the settings lives in the model.
+///
+/// The controls keep their fixed layout on a surface that scrolls when the window is smaller;
+/// the preview takes the rest of the width, in a splitter that can fold it away. Size, place,
+/// splitter, the last folder of each file dialog, the recent machine files and the program unit
+/// outlast the run in the application settings.
+class TEngraveForm : public QMainWindow, public FormHost {
   Q_OBJECT
 
  public:
-  /// Size of the container of the settings' controls.
+  /// Size of the surface holding the settings' controls.
   static constexpr int kSurfaceWidth = 773;
   static constexpr int kHeight = 691;
-  /// Client size of the form, the preview panel to the right of the controls; the user cannot
-  /// resize it.
-  static constexpr int kWidth = kSurfaceWidth + PreviewPanel::kWidth;
+  /// Where the window first shows, its frame kept inside the screen.
+  static constexpr QPoint kUsualPlace{259, 166};
+  /// How many machine files the File menu offers again.
+  static constexpr int kRecentFiles = 6;
 
   /// Builds every control showing the model's defaults; start-up runs later (Start).
   explicit TEngraveForm(QWidget* parent = nullptr);
@@ -47,12 +61,27 @@ class TEngraveForm : public QWidget, public FormHost {
   EngraveFormModel& Model() { return m_model; }
   /// Runs the start-up actions with `workingDirectory`; only the first call does anything.
   void Start(const QString& workingDirectory);
-  /// The container of every control (773 x 691), so that other panels can sit beside it.
+  /// The container of every control (773 x 691).
   QWidget* Surface() const { return m_surface; }
   /// The preview beside the controls.
   PreviewPanel* Preview() const { return m_preview; }
+  /// The splitter between the controls and the preview.
+  QSplitter* Splitter() const { return m_splitter; }
 
-  /// The program open dialog of the preview's "Open Program...".
+  /// Puts the window where it was at the end of the last run, or else at its usual place and
+  /// size, the whole frame inside the free area of its screen.
+  void PlaceOnScreen();
+  /// Moves the window in (and shrinks it) where its frame, now that the window manager has put
+  /// one around it, reaches beyond the free area of its screen.
+  void KeepFrameOnScreen();
+  /// The unit named beside every length and feed.
+  ProgramUnit Unit() const { return m_unit; }
+  /// Names `unit` beside every length and feed and keeps it for the next run; changes no value.
+  void SetUnit(ProgramUnit unit);
+  /// The user guide, when it has been opened.
+  UserGuide* Guide() const { return m_guide; }
+
+  /// The program open dialog of "Open Program...".
   virtual std::optional<std::string> AskProgramToOpen();
 
   /// The program-file save dialog; asks before replacing only while the model says so.
@@ -63,7 +92,7 @@ class TEngraveForm : public QWidget, public FormHost {
   void ShowMessage(const std::string& text) override;
   /// Program files go to disk.
   ProgramStore& Programs() override { return m_programs; }
-  /// The font dialog, opening in `initialDirectory`.
+  /// The font dialog, opening in the folder of the last font picked, else `initialDirectory`.
   std::optional<std::string> AskFontFile(const std::string& initialDirectory) override;
   /// The machine-file save dialog; replaces an existing file without asking.
   std::optional<std::string> AskMachineFileToSave(const std::string& initialDirectory) override;
@@ -71,18 +100,25 @@ class TEngraveForm : public QWidget, public FormHost {
   std::optional<std::string> AskMachineFileToOpen(const std::string& initialDirectory) override;
   /// A message box with the error icon, titled "Stylor".
   void ShowError(const std::string& text) override;
-  /// Opens the address in the user's browser.
+  /// Opens the address: the README inside Stylor, anything else in the user's browser.
   void OpenUrl(const std::string& url) override;
   /// Shows the field's new value in its control.
   void FieldChanged(const FieldInfo& field) override;
-  /// Shows the labels, the font report, the visibilities and the page the model holds.
+  /// Outlines the field in red and names it with the message in the status bar; no box.
+  void ShowFieldError(const FieldInfo& field, const std::string& text) override;
+  /// Outlines a field whose value does not read, and clears the mark once it reads.
+  void FieldErrorChanged(const FieldInfo& field) override;
+  /// Says in the status bar what the job wrote.
+  void ProgramsWritten(const std::vector<std::string>& files) override;
+  /// Shows the labels, the font report, the visibilities, the page and the machine file.
   void ViewChanged() override;
 
  protected:
-  /// Shift+Ctrl+right click on a free part of the form shows or hides the font report.
-  void mousePressEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void BuildMenus();
   void BuildUpperArea();
   void BuildFreeFormPage(QWidget* page);
   void BuildCircleTextPage(QWidget* page);
@@ -92,41 +128,68 @@ class TEngraveForm : public QWidget, public FormHost {
   void BuildAdvancedPage(QWidget* page);
   void BuildAboutPage(QWidget* page);
 
-  QLineEdit* AddEdit(QWidget* parent, const char* fieldName, int left, int top, int width);
-  QComboBox* AddAxisCombo(QWidget* parent, const char* fieldName, int left, int top, int width);
-  QPlainTextEdit* AddMemo(QWidget* parent, const char* fieldName, int left, int top, int width,
-                          int height);
-  QGroupBox* AddRadioGroup(QWidget* parent, const char* fieldName, const QString& caption,
-                           int columns, int left, int top, int width, int height);
-  QCheckBox* AddCheckBox(QWidget* parent, const char* fieldName, const QString& caption, int left,
-                         int top, int width);
-  void AddSpinner(QWidget* parent, const char* fieldName, QLineEdit* edit, int minimum,
-                  int maximum);
-  QPushButton* AddButton(QWidget* parent, const char* name, const QString& caption, int left,
-                         int top, int width, int height, void (EngraveFormModel::*handler)());
+  // One binding per kind of field; the control is named after its field.
+  UnitEdit* AddEdit(QWidget* parent, TextField field, QRect place);
+  QComboBox* AddAxisCombo(QWidget* parent, TextField field, QRect place);
+  QPlainTextEdit* AddMemo(QWidget* parent, LinesField field, QRect place);
+  QGroupBox* AddRadioGroup(QWidget* parent, IndexField field, const QString& caption, int columns,
+                           QRect place);
+  QCheckBox* AddCheckBox(QWidget* parent, StateField field, const QString& caption, QRect place);
+  void AddSpinner(QWidget* parent, TextField field, QLineEdit* edit, int minimum, int maximum);
+  QPushButton* AddButton(QWidget* parent, const char* name, const QString& caption,
+                         const QString& toolTip, QRect place, void (EngraveFormModel::*handler)());
 
-  /// Registers how a field's control shows the model's value.
-  void OnFieldChanged(const char* fieldName, std::function<void()> show);
+  /// Registers the control of a field: how it shows the model's value, and where its error shows.
+  void OnFieldChanged(const FieldInfo& field, QWidget* control, std::function<void()> show);
   /// Runs a change the user made, unless the window itself is showing the model.
   void FromUser(const std::function<void()>& change);
+  /// Runs a handler of the model as a click does: its error in a message box.
+  void RunHandler(void (EngraveFormModel::*handler)());
+  /// The unit suffix of each length and feed edit, for the unit and the axis letters now.
+  void ShowUnits();
+  /// The red outline of a field's control and the message in the status bar.
+  void MarkField(const FieldInfo& field, const std::string* error);
+  void ShowMachineFile();
+  void RememberRecentFile(const QString& path);
+  void FillRecentMenu();
+  void OpenProgramFile();
+  void ShowUserGuide();
+  void ShowAbout();
+  QString DialogFolder(const char* dialog, const QString& fallback) const;
+  void RememberDialogFolder(const char* dialog, const QString& chosenFile);
 
   EngraveFormModel m_model;
   FileProgramStore m_programs;
   QString m_programFileName;
   bool m_started = false;
   bool m_showingModel = false;
-  std::unordered_map<std::string_view, std::function<void()>> m_showField;
-  Lines m_shownReport;
+  ProgramUnit m_unit = ProgramUnit::Millimetres;
 
+  struct FieldControl {
+    QWidget* control = nullptr;
+    std::function<void()> show;
+  };
+  std::unordered_map<const FieldInfo*, FieldControl> m_fields;
+  const FieldInfo* m_statusField = nullptr;
+  Lines m_shownReport;
+  QString m_shownMachineFile;
+
+  QSplitter* m_splitter = nullptr;
+  QScrollArea* m_scroll = nullptr;
   QWidget* m_surface = nullptr;
   PreviewPanel* m_preview = nullptr;
   QString m_openedProgram;
   QTabWidget* m_pages = nullptr;
   QLabel* m_widthLabel = nullptr;
+  QLabel* m_widthUnit = nullptr;
   QLabel* m_seqExample = nullptr;
   QPlainTextEdit* m_memo1 = nullptr;
   QLineEdit* m_filePrefix = nullptr;
   QLabel* m_filePrefixLabel = nullptr;
+  QMenu* m_recentMenu = nullptr;
+  QAction* m_millimetres = nullptr;
+  QAction* m_inches = nullptr;
+  QPointer<UserGuide> m_guide;
 };
 
 }  // namespace stylor

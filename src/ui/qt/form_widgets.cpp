@@ -1,8 +1,11 @@
 #include "ui/qt/form_widgets.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -15,6 +18,7 @@ UpDown::UpDown(int minimum, int maximum, QWidget* parent)
       m_position(minimum),
       m_up(new QToolButton(this)),
       m_down(new QToolButton(this)) {
+  setFocusPolicy(Qt::StrongFocus);
   for (QToolButton* button : {m_up, m_down}) {
     button->setArrowType(button == m_up ? Qt::UpArrow : Qt::DownArrow);
     button->setAutoRepeat(true);
@@ -30,11 +34,74 @@ void UpDown::resizeEvent(QResizeEvent* /*event*/) {
   m_down->setGeometry(0, upper, width(), height() - upper);
 }
 
+void UpDown::SetPosition(int position) {
+  m_position = std::clamp(position, m_minimum, m_maximum);
+}
+
 void UpDown::Step(int delta) {
   const int position = std::clamp(m_position + delta, m_minimum, m_maximum);
   if (position == m_position) return;
   m_position = position;
   if (m_moved) m_moved(m_position);
+}
+
+bool UpDown::StepForKey(int key) {
+  switch (key) {
+    case Qt::Key_Up: Step(1); return true;
+    case Qt::Key_Down: Step(-1); return true;
+    case Qt::Key_PageUp: Step(kPageStep); return true;
+    case Qt::Key_PageDown: Step(-kPageStep); return true;
+    default: return false;
+  }
+}
+
+void UpDown::Attach(QWidget* edit) { edit->installEventFilter(this); }
+
+bool UpDown::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+      return StepForKey(key->key());
+    }
+  } else if (event->type() == QEvent::Wheel) {
+    wheelEvent(static_cast<QWheelEvent*>(event));
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void UpDown::keyPressEvent(QKeyEvent* event) {
+  if (!StepForKey(event->key())) QWidget::keyPressEvent(event);
+}
+
+void UpDown::wheelEvent(QWheelEvent* event) {
+  // One step a notch; a touchpad's small deltas add up to a notch first.
+  constexpr int kNotch = 120;
+  m_wheelDelta += event->angleDelta().y();
+  const int steps = m_wheelDelta / kNotch;
+  m_wheelDelta -= steps * kNotch;
+  if (steps != 0) Step(steps);
+  event->accept();
+}
+
+UnitEdit::UnitEdit(QWidget* parent) : QLineEdit(parent) {}
+
+void UnitEdit::SetSuffix(const QString& suffix) {
+  if (suffix == m_suffix) return;
+  m_suffix = suffix;
+  const int room = suffix.isEmpty() ? 0 : fontMetrics().horizontalAdvance(suffix) + 4;
+  setTextMargins(0, 0, room, 0);
+  update();
+}
+
+void UnitEdit::paintEvent(QPaintEvent* event) {
+  QLineEdit::paintEvent(event);
+  if (m_suffix.isEmpty()) return;
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+  painter.drawText(rect().adjusted(0, 0, -frame - 3, 0), Qt::AlignRight | Qt::AlignVCenter,
+                   m_suffix);
 }
 
 LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) { setCursor(Qt::PointingHandCursor); }

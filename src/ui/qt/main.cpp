@@ -3,12 +3,10 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QScreen>
 #include <QTimer>
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -32,6 +30,7 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  QApplication::setOrganizationName("Stylor");
   QApplication::setApplicationName("Stylor");
   QApplication::setApplicationDisplayName("Stylor");
   QApplication::setApplicationVersion(STYLOR_VERSION);
@@ -40,15 +39,10 @@ int main(int argc, char** argv) {
 
   try {
     stylor::TEngraveForm EngraveForm;
-    // The window's usual place, moved in where a smaller screen would cut off the preview.
-    QPoint place(259, 166);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      const QRect free = screen->availableGeometry();
-      place.setX(std::max(free.left(), std::min(place.x(), free.right() + 1 - EngraveForm.width())));
-      place.setY(std::max(free.top(), std::min(place.y(), free.bottom() + 1 - EngraveForm.height())));
-    }
-    EngraveForm.move(place);
+    EngraveForm.PlaceOnScreen();
     EngraveForm.show();
+    // The window manager frames the window a moment after it shows.
+    QTimer::singleShot(500, &EngraveForm, [&] { EngraveForm.KeepFrameOnScreen(); });
     int status = 0;
     QTimer::singleShot(0, &EngraveForm, [&] {
       EngraveForm.Start(QDir::currentPath());

@@ -24,6 +24,9 @@ constexpr double kPointScale = 100;    // px a unit when there is no extent to f
 constexpr double kClipRoom = 8;        // px beyond the area, so that caps and dots are whole
 constexpr double kCutWidth = 1.5;
 constexpr double kPlungeRadius = 2;
+constexpr double kMinPlungeRadius = 0.5;
+// Dots cover at most about this share of the drawing; beyond it they shrink.
+constexpr double kPlungeCover = 0.01;
 constexpr int kDotImage = 9;  // px side of the image a plunge dot is stamped from
 constexpr int kMinGuideChords = 64;
 constexpr int kMaxGuideChords = 16384;
@@ -124,22 +127,19 @@ void PaintGuide(QPainter& painter, const QRectF& box, const PreviewGuide& guide,
 
 // One antialiased dot, stamped for every plunge: drawing each dot as an ellipse costs ten
 // times as much, and a page of text has hundreds of plunges.
-const QImage& PlungeDot() {
-  static const QImage dot = [] {
-    QImage image(kDotImage, kDotImage, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(kPlunge);
-    painter.drawEllipse(QPointF(kDotImage / 2.0, kDotImage / 2.0), kPlungeRadius, kPlungeRadius);
-    return image;
-  }();
-  return dot;
+QImage PlungeDot(double radius) {
+  QImage image(kDotImage, kDotImage, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(kPlunge);
+  painter.drawEllipse(QPointF(kDotImage / 2.0, kDotImage / 2.0), radius, radius);
+  return image;
 }
 
 void PaintSegments(QPainter& painter, const QRectF& box, const PreviewScene& scene,
-                   const PreviewViewport& viewport) {
+                   const PreviewViewport& viewport, bool rapidsShown) {
   std::vector<QLineF> rapids;
   std::vector<QLineF> cuts;
   std::vector<QPointF> plunges;
@@ -150,6 +150,7 @@ void PaintSegments(QPainter& painter, const QRectF& box, const PreviewScene& sce
       if (Finite(p) && box.contains(p)) plunges.push_back(p);
       continue;
     }
+    if (segment.kind == SegmentKind::Rapid && !rapidsShown) continue;
     QPointF q = viewport.ToPixel(segment.to);
     if (!ClipLine(box, p, q)) continue;
     (segment.kind == SegmentKind::Cut ? cuts : rapids).emplace_back(p, q);
@@ -166,7 +167,8 @@ void PaintSegments(QPainter& painter, const QRectF& box, const PreviewScene& sce
   painter.setPen(cutPen);
   painter.drawLines(cuts.data(), static_cast<int>(cuts.size()));
 
-  const QImage& dot = PlungeDot();
+  if (plunges.empty()) return;
+  const QImage dot = PlungeDot(PlungeDotRadius(plunges.size(), box.width() * box.height()));
   const QPointF centre(kDotImage / 2.0, kDotImage / 2.0);
   for (const QPointF& at : plunges) painter.drawImage((at - centre).toPoint(), dot);
 }
@@ -216,7 +218,8 @@ void PaintAxes(QPainter& painter, const QRectF& area, const PreviewScene& scene)
   painter.drawText(up + QPointF(6, metrics.capHeight()), LetterText(scene.axis2));
 }
 
-void PaintScaleBar(QPainter& painter, const QRectF& area, const PreviewViewport& viewport) {
+void PaintScaleBar(QPainter& painter, const QRectF& area, const PreviewViewport& viewport,
+                   const QString& unit) {
   const double span = area.width() / viewport.scale;
   if (!(span > 0) || !std::isfinite(span)) return;
   const double length = ScaleBarLength(span);
@@ -231,8 +234,9 @@ void PaintScaleBar(QPainter& painter, const QRectF& area, const PreviewViewport&
   painter.drawLine(QPointF(left, y - 4), QPointF(left, y + 4));
   painter.drawLine(QPointF(right, y - 4), QPointF(right, y + 4));
   const QRectF label(left - 40, y - 20, pixels + 80, 14);
-  painter.drawText(label, Qt::AlignHCenter | Qt::AlignBottom,
-                   QString::fromStdString(FormatGeneral(length)));
+  QString text = QString::fromStdString(FormatGeneral(length));
+  if (!unit.isEmpty()) text += ' ' + unit;
+  painter.drawText(label, Qt::AlignHCenter | Qt::AlignBottom, text);
 }
 
 // The caption, the note, then the message (or word that nothing moves) from the top down, so
@@ -268,6 +272,13 @@ void PaintTexts(QPainter& painter, const QRectF& area, const PreviewScene& scene
 
 }  // namespace
 
+double PlungeDotRadius(std::size_t plunges, double areaPixels) {
+  if (plunges == 0 || !(areaPixels > 0)) return kPlungeRadius;
+  // The radius at which all dots together cover kPlungeCover of the drawing.
+  const double radius = std::sqrt(kPlungeCover * areaPixels / (kPi * static_cast<double>(plunges)));
+  return std::clamp(radius, kMinPlungeRadius, kPlungeRadius);
+}
+
 PreviewViewport FitScene(const PreviewScene& scene, const QRectF& area) {
   const PreviewBounds bounds = BoundsOf(scene);
   PreviewViewport viewport;
@@ -295,17 +306,17 @@ PreviewViewport FitScene(const PreviewScene& scene, const QRectF& area) {
 }
 
 void PaintScene(QPainter& painter, const QRectF& area, const PreviewScene& scene,
-                const PreviewViewport& viewport) {
+                const PreviewViewport& viewport, const PaintOptions& options) {
   painter.save();
   painter.setClipRect(area);
   painter.fillRect(area, kGround);
   painter.setRenderHint(QPainter::Antialiasing);
   const QRectF box = area.adjusted(-kClipRoom, -kClipRoom, kClipRoom, kClipRoom);
   PaintGuide(painter, box, scene.guide, viewport);
-  PaintSegments(painter, box, scene, viewport);
+  PaintSegments(painter, box, scene, viewport, options.rapids);
   PaintMarkers(painter, box, scene, viewport);
   PaintAxes(painter, area, scene);
-  PaintScaleBar(painter, area, viewport);
+  PaintScaleBar(painter, area, viewport, options.unit);
   PaintTexts(painter, area, scene);
   painter.restore();
 }

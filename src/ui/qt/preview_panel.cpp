@@ -4,9 +4,11 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <utility>
 #include <vector>
@@ -23,9 +25,18 @@ namespace {
 
 constexpr int kMargin = 8;
 constexpr int kButtonHeight = 25;
-constexpr int kViewTop = 40;
-constexpr int kViewHeight = 490;
-constexpr int kStatsTop = 538;
+constexpr int kStatsHeight = 145;
+constexpr int kMinViewSide = 160;
+
+// The marks of the drawing in their colours, as PaintScene draws them; a mark and its name
+// never part at a line break.
+const char* const kLegend =
+    "<span style=\"color:#1e2a36\">&#9473;</span>&nbsp;cut &nbsp; "
+    "<span style=\"color:#8c8c8c\">&#9476;</span>&nbsp;rapid &nbsp; "
+    "<span style=\"color:#d62728\">&#9679;</span>&nbsp;plunge &nbsp; "
+    "<span style=\"color:#2ca02c\">&#9675;</span>&nbsp;program&nbsp;start &nbsp; "
+    "<span style=\"color:#1f77b4\">+</span>&nbsp;start&nbsp;point &nbsp; "
+    "<span style=\"color:#1f77b4\">&#215;</span>&nbsp;centre";
 
 struct StatRow {
   QString name;
@@ -38,27 +49,32 @@ std::string Count(std::int64_t value) {
   return text;
 }
 
-std::string Minutes(double minutes) { return FormatFixed(minutes, 2) + " min"; }
+std::string Minutes(double minutes) { return FormatStatNumber(minutes, 2) + " min"; }
 
-// Lengths and extents with the four decimals the program writes.
-std::vector<StatRow> StatRows(const ProgramStats& stats) {
+// Lengths and extents with the four decimals the program writes, and the unit after them.
+std::vector<StatRow> StatRows(const ProgramStats& stats, ProgramUnit unit) {
+  const std::string length = " " + LengthSuffix(unit).toStdString();
+  auto fixed4 = [](double value) { return FormatStatNumber(value, 4); };
   std::vector<StatRow> rows = {
       {"Lines", Count(stats.lines)},
       {"Moves", Count(stats.moves)},
       {"Plunges", Count(stats.plunges)},
-      {"Cut length", FormatFixed(stats.cutLength, 4)},
-      {"Rapid length", FormatFixed(stats.rapidLength, 4)},
+      {"Cut length", fixed4(stats.cutLength) + length},
+      {"Rapid length", fixed4(stats.rapidLength) + length},
   };
-  if (stats.travelLength > 0) rows.push_back({"Travel length", FormatFixed(stats.travelLength, 4)});
+  if (stats.travelLength > 0) {
+    rows.push_back({"Travel length", fixed4(stats.travelLength) + length});
+  }
   if (stats.unreadLines > 0) rows.push_back({"Unread lines", Count(stats.unreadLines)});
   rows.push_back({"Feed time", Minutes(stats.feedMinutes)});
-  rows.push_back({"Rapids at " + QString::fromStdString(FormatFixed(kRapidPerMin, 0)) + "/min",
+  rows.push_back({"Rapids at " + QString::fromStdString(FormatFixed(kRapidPerMin, 0)) + " " +
+                      FeedSuffix(unit),
                   Minutes(stats.rapidMinutes)});
   rows.push_back({"Estimated time", Minutes(stats.feedMinutes + stats.rapidMinutes)});
   if (stats.untimedMoves > 0) rows.push_back({"Moves without feed", Count(stats.untimedMoves)});
   for (const AxisExtent& extent : stats.extents) {
     rows.push_back({QString(QChar(static_cast<unsigned char>(extent.letter))) + " from",
-                    FormatFixed(extent.min, 4) + " to " + FormatFixed(extent.max, 4)});
+                    fixed4(extent.min) + " to " + fixed4(extent.max) + length});
   }
   return rows;
 }
@@ -93,53 +109,88 @@ QString JobTitle(Page page) {
 PreviewPanel::PreviewPanel(const EngraveFormModel& model, QWidget* parent)
     : QWidget(parent), m_model(model) {
   setObjectName("PreviewPanel");
-  setFixedSize(kWidth, kHeight);
   setAutoFillBackground(true);
-
-  const int right = kWidth - kMargin;
-  m_live = new QPushButton("Live", this);
-  m_live->setObjectName("PreviewLive");
-  m_live->setToolTip("Back to the preview of the settings");
-  m_live->setGeometry(right - 56, kMargin, 56, kButtonHeight);
-  m_live->setEnabled(false);
-  auto* open = new QPushButton("Open Program...", this);
-  open->setObjectName("OpenProgram");
-  open->setGeometry(m_live->x() - 4 - 100, kMargin, 100, kButtonHeight);
-  auto* fit = new QPushButton("Fit", this);
-  fit->setObjectName("PreviewFit");
-  fit->setToolTip("Show the whole drawing (or double click it)");
-  fit->setGeometry(open->x() - 4 - 48, kMargin, 48, kButtonHeight);
 
   m_title = new QLabel(this);
   m_title->setObjectName("PreviewTitle");
-  m_title->setGeometry(kMargin, kMargin, fit->x() - 2 * kMargin, kButtonHeight);
+  m_title->setMinimumWidth(40);
+  m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   QFont bold = m_title->font();
   bold.setBold(true);
   m_title->setFont(bold);
+  m_rapids = new QPushButton("Rapids", this);
+  m_rapids->setObjectName("PreviewRapids");
+  m_rapids->setCheckable(true);
+  m_rapids->setChecked(true);
+  m_rapids->setToolTip("Show or hide the rapid moves (dashed), to see the cuts alone");
+  auto* fit = new QPushButton("Fit", this);
+  fit->setObjectName("PreviewFit");
+  fit->setToolTip("Show the whole drawing (or double click it)");
+  auto* open = new QPushButton("Open Program...", this);
+  open->setObjectName("OpenProgram");
+  open->setToolTip("Show a program file (.eia, .txt) with its statistics instead of the settings");
+  m_live = new QPushButton("Live", this);
+  m_live->setObjectName("PreviewLive");
+  m_live->setToolTip("Back to the preview of the settings");
+  m_live->setEnabled(false);
+  auto* top = new QHBoxLayout;
+  top->setSpacing(4);
+  top->addWidget(m_title, 1);
+  for (QPushButton* button : {m_rapids, fit, open, m_live}) {
+    // As wide as the caption needs, so that the title keeps its room.
+    button->setFixedSize(button->fontMetrics().horizontalAdvance(button->text()) + 18,
+                         kButtonHeight);
+    top->addWidget(button);
+  }
 
   m_view = new PreviewView(this);
   m_view->setObjectName("PreviewView");
-  m_view->setGeometry(kMargin, kViewTop, kWidth - 2 * kMargin, kViewHeight);
+  m_view->setMinimumSize(kMinViewSide, kMinViewSide);
+  m_view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+  auto* legend = new QLabel(kLegend, this);
+  legend->setObjectName("PreviewLegend");
+  legend->setTextFormat(Qt::RichText);
+  legend->setWordWrap(true);
+  legend->setToolTip("Point at a mark in the drawing to read what it stands for");
 
   auto* statsGroup = new QGroupBox("Program Statistics", this);
   statsGroup->setObjectName("PreviewStatsGroup");
-  statsGroup->setGeometry(kMargin, kStatsTop, kWidth - 2 * kMargin, kHeight - kMargin - kStatsTop);
+  statsGroup->setFixedHeight(kStatsHeight);
   m_stats = new QLabel(statsGroup);
   m_stats->setObjectName("PreviewStats");
-  m_stats->setGeometry(10, 16, statsGroup->width() - 20, statsGroup->height() - 20);
   m_stats->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   m_stats->setTextFormat(Qt::RichText);
+  m_stats->setToolTip("Counted from the program text; rapids are timed at a fixed rate");
+  auto* statsLayout = new QVBoxLayout(statsGroup);
+  statsLayout->setContentsMargins(10, 14, 10, 4);
+  statsLayout->addWidget(m_stats);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+  layout->setSpacing(6);
+  layout->addLayout(top);
+  layout->addWidget(m_view, 1);
+  layout->addWidget(legend);
+  layout->addWidget(statsGroup);
 
   m_rebuildTimer = new QTimer(this);
   m_rebuildTimer->setSingleShot(true);
   m_rebuildTimer->setInterval(0);
   connect(m_rebuildTimer, &QTimer::timeout, this, [this] { Rebuild(); });
   connect(fit, &QPushButton::clicked, m_view, &PreviewView::FitToView);
+  connect(m_rapids, &QPushButton::toggled, m_view, &PreviewView::SetRapidsShown);
   connect(m_live, &QPushButton::clicked, this, [this] { ShowLive(); });
   connect(open, &QPushButton::clicked, this, [this] {
     if (m_open) m_open();
   });
   m_rebuildTimer->start();
+}
+
+void PreviewPanel::SetUnit(ProgramUnit unit) {
+  m_unit = unit;
+  m_view->SetUnit(LengthSuffix(unit));
+  ShowStats(m_view->Scene());
 }
 
 const PreviewScene& PreviewPanel::Scene() const { return m_view->Scene(); }
@@ -173,6 +224,10 @@ void PreviewPanel::Rebuild() {
   ++m_rebuilds;
   m_live->setEnabled(false);
   PreviewScene scene = BuildPreview(m_model.Settings(), m_model.Font(), m_model.CurrentJob());
+  if (!m_model.FontLoaded() && scene.message.empty() && scene.segments.empty()) {
+    scene.message = "No font is loaded from \"" + m_model.Settings().FontFile +
+                    "\": choose one with \"Pick Font\".";
+  }
   m_view->SetScene(std::move(scene), refit);
   Show(m_view->Scene(), "Preview of " + title, QString());
 }
@@ -195,10 +250,14 @@ void PreviewPanel::ShowProgramFile(const std::string& path) {
 }
 
 void PreviewPanel::Show(const PreviewScene& scene, const QString& title, const QString& toolTip) {
-  m_title->setText(QFontMetrics(m_title->font()).elidedText(title, Qt::ElideMiddle, m_title->width()));
+  m_title->setText(title);
   m_title->setToolTip(toolTip.isEmpty() ? title : toolTip);
+  ShowStats(scene);
+}
+
+void PreviewPanel::ShowStats(const PreviewScene& scene) {
   if (scene.stats) {
-    m_stats->setText(StatsTable(StatRows(*scene.stats)));
+    m_stats->setText(StatsTable(StatRows(*scene.stats, m_unit)));
   } else {
     m_stats->setText("<span style=\"color:#5a6673\">No program to count.</span>");
   }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "preview/preview_scene.h"
+#include "ui/qt/program_units.h"
 
 class QLabel;
 class QPushButton;
@@ -18,14 +19,14 @@ class EngraveFormModel;
 class PreviewView;
 
 /// The panel beside the form: the preview of the current page's job with the current settings,
-/// or of a program file the user opened, and the statistics of that program below it. The live
-/// preview is rebuilt once the event loop is idle after a change, so that a keystroke, or a
-/// machine file that changes every field, costs one rebuild.
+/// or of a program file the user opened, a legend of its marks, and the statistics of that
+/// program below it. The live preview is rebuilt once the event loop is idle after a change, so
+/// that a keystroke, or a machine file that changes every field, costs one rebuild. The drawing
+/// takes whatever room the panel gets.
 class PreviewPanel final : public QWidget {
  public:
-  /// Size of the panel.
+  /// Usual width of the panel.
   static constexpr int kWidth = 430;
-  static constexpr int kHeight = 691;
 
   /// Shows the preview of `model`, which must outlive the panel; the first one is built once the
   /// event loop runs.
@@ -43,6 +44,8 @@ class PreviewPanel final : public QWidget {
   void ShowLive();
   /// The action of "Open Program...".
   void OnOpenProgram(std::function<void()> open) { m_open = std::move(open); }
+  /// Names `unit` after lengths in the statistics and the scale bar.
+  void SetUnit(ProgramUnit unit);
 
   /// The scene drawn now.
   const PreviewScene& Scene() const;
@@ -56,6 +59,7 @@ class PreviewPanel final : public QWidget {
  private:
   void Rebuild();
   void Show(const PreviewScene& scene, const QString& title, const QString& toolTip);
+  void ShowStats(const PreviewScene& scene);
 
   const EngraveFormModel& m_model;
   std::function<void()> m_open;
@@ -64,6 +68,8 @@ class PreviewPanel final : public QWidget {
   QPushButton* m_live = nullptr;
   PreviewView* m_view = nullptr;
   QLabel* m_stats = nullptr;
+  QPushButton* m_rapids = nullptr;
+  ProgramUnit m_unit = ProgramUnit::Millimetres;
   bool m_showsFile = false;
   bool m_refit = true;
   QString m_liveTitle;

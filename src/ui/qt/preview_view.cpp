@@ -1,7 +1,10 @@
 #include "ui/qt/preview_view.h"
 
+#include <QHelpEvent>
+#include <QLineF>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -19,12 +22,51 @@ constexpr double kMaxZoom = 1e5;
 constexpr int kWheelNotch = 120;
 
 const QColor kFrame(0xa9, 0xb4, 0xc0);
+// How near the cursor must be to a mark, in pixels, for the mark's tooltip.
+constexpr double kMarkReach = 9;
+const QString kLookAround = QStringLiteral("Wheel: zoom, drag: pan, double click: fit");
+
+bool Near(const PreviewViewport& viewport, Point2 mark, QPointF pixel) {
+  return QLineF(viewport.ToPixel(mark), pixel).length() <= kMarkReach;
+}
 
 }  // namespace
 
 PreviewView::PreviewView(QWidget* parent) : QWidget(parent) {
   setCursor(Qt::OpenHandCursor);
-  setToolTip("Wheel: zoom, drag: pan, double click: fit");
+  setToolTip(kLookAround);
+}
+
+void PreviewView::SetRapidsShown(bool shown) {
+  m_options.rapids = shown;
+  update();
+}
+
+void PreviewView::SetUnit(const QString& unit) {
+  m_options.unit = unit;
+  update();
+}
+
+QString PreviewView::ToolTipAt(QPointF pixel) const {
+  if (m_scene.marker && Near(m_viewport, m_scene.marker->at, pixel)) {
+    return m_scene.marker->kind == MarkerKind::Centre
+               ? "Centre (blue cross): the centre of the circle or the ellipse"
+               : "Start point (blue cross): the Axis 1 and Axis 2 start values, where the text "
+                 "is placed";
+  }
+  if (m_scene.programStart && Near(m_viewport, *m_scene.programStart, pixel)) {
+    return "Program start (green ring): the first point the program moves to";
+  }
+  return kLookAround;
+}
+
+bool PreviewView::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    QToolTip::showText(help->globalPos(), ToolTipAt(help->pos()), this);
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 QRectF PreviewView::DrawingArea() const { return QRectF(rect()).adjusted(1, 1, -1, -1); }
@@ -49,7 +91,7 @@ void PreviewView::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.setPen(kFrame);
   painter.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
-  PaintScene(painter, DrawingArea(), m_scene, m_viewport);
+  PaintScene(painter, DrawingArea(), m_scene, m_viewport, m_options);
 }
 
 void PreviewView::resizeEvent(QResizeEvent* /*event*/) {

@@ -26,8 +26,17 @@ class PreviewView final : public QWidget {
   bool FollowsScene() const { return m_followsScene; }
   /// Where the plane lies on the view.
   const PreviewViewport& Viewport() const { return m_viewport; }
+  /// Shows or hides the rapid moves.
+  void SetRapidsShown(bool shown);
+  bool RapidsShown() const { return m_options.rapids; }
+  /// The unit after the scale bar's length.
+  void SetUnit(const QString& unit);
+  /// What the mark under `pixel` stands for (the start point, the centre, the program's start),
+  /// or how to look around when no mark is there.
+  QString ToolTipAt(QPointF pixel) const;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
@@ -41,6 +50,7 @@ class PreviewView final : public QWidget {
 
   PreviewScene m_scene;
   PreviewViewport m_viewport;
+  PaintOptions m_options;
   double m_fitScale = 1;
   bool m_followsScene = true;
   bool m_dragging = false;
