@@ -1,6 +1,6 @@
-// EngraveLine of an 80-character line of the default font: into a real file (open, append, close,
-// as every writer of a job does), beside the physical limit of writing the same bytes to a file
-// (open, one write, close), and into the memory-backed writer (the engine alone).
+// EngraveLine of an 80-character line of the default font: into a real program file (written
+// beside its target and put in place, as every job writes), beside the physical limit of writing
+// the same bytes to a file (open, one write, close), and into memory (the engine alone).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -35,9 +35,9 @@ std::string TempFile() {
 }
 
 std::string LineBytes() {
-  MemoryProgramStore memory;
-  EngraveLine(memory, "p", PreparedJob{}, {}, 0.3, kLine, DefaultFont());
-  return memory.Bytes("p");
+  MemorySink memory;
+  EngraveLine(memory, PreparedJob{}, {}, 0.3, kLine, DefaultFont());
+  return memory.Bytes();
 }
 
 void BM_EngraveLineToFile(benchmark::State& state) {
@@ -46,8 +46,9 @@ void BM_EngraveLineToFile(benchmark::State& state) {
   const PreparedJob job;
   const std::size_t bytes = LineBytes().size();
   for (auto _ : state) {
-    store.Write(file, WriteMode::Create, "");
-    EngraveLine(store, file, job, {}, 0.3, kLine, DefaultFont());
+    const std::unique_ptr<ProgramFile> program = store.Open(file, WriteMode::Create);
+    EngraveLine(*program, job, {}, 0.3, kLine, DefaultFont());
+    program->Commit();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
   std::remove(file.c_str());
@@ -70,13 +71,13 @@ void BM_WriteSameBytesToFile(benchmark::State& state) {
 BENCHMARK(BM_WriteSameBytesToFile);
 
 void BM_EngraveLineToMemory(benchmark::State& state) {
-  MemoryProgramStore store;
+  MemorySink sink;
   const PreparedJob job;
   const std::size_t bytes = LineBytes().size();
   for (auto _ : state) {
-    store.Write("p", WriteMode::Create, "");
-    EngraveLine(store, "p", job, {}, 0.3, kLine, DefaultFont());
-    benchmark::DoNotOptimize(store.Bytes("p").data());
+    sink.Bytes().clear();
+    EngraveLine(sink, job, {}, 0.3, kLine, DefaultFont());
+    benchmark::DoNotOptimize(sink.Bytes().data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }

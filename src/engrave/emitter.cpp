@@ -25,6 +25,11 @@ void AppendWord(std::string& out, char letter, double value) {
 }
 
 void AppendG(std::string& out, int g) {
+  // The font's moves are G00 and G01 but for damaged files; those two need no number formatting.
+  if (g == 0 || g == 1) {
+    out.append(g == 0 ? "G00" : "G01", 3);
+    return;
+  }
   out += 'G';
   if (g >= 0 && g < 10) out += '0';
   AppendInteger(out, g);
@@ -32,18 +37,24 @@ void AppendG(std::string& out, int g) {
 
 // A position as written with four decimals, and the form in which two positions are compared:
 // "-0.0000" reads as "0.0000", so two positions are the same for the program exactly when their
-// comparison texts are equal.
-struct PositionText {
+// comparison texts are equal. Most texts fit a small array; the rare long one takes a string.
+class PositionText {
+ public:
   PositionText() = default;
   explicit PositionText(double value) { Set(value); }
   void Set(double value) {
-    written.clear();
-    AppendFixed(written, value, 4);
-    negativeZero = written.size() == 7 && written[0] == '-' && written[1] == '0' &&
-                   written[3] == '0' && written[4] == '0' && written[5] == '0' && written[6] == '0';
+    if (const char* end = WriteShortFixed4(m_short, value)) {
+      m_length = static_cast<std::uint8_t>(end - m_short);
+    } else {
+      m_long.clear();
+      AppendFixed(m_long, value, 4);
+      m_length = kLong;
+    }
+    const std::string_view text = Written();
+    m_negativeZero = text.size() == 7 && text == "-0.0000";
   }
-  std::string_view Compared() const {
-    return negativeZero ? std::string_view(written).substr(1) : std::string_view(written);
+  std::string_view Written() const {
+    return m_length == kLong ? std::string_view(m_long) : std::string_view(m_short, m_length);
   }
   // Texts of a dozen characters: a plain loop beats a call to memcmp on the hottest path.
   bool SameAs(const PositionText& other) const {
@@ -54,8 +65,15 @@ struct PositionText {
     }
     return true;
   }
-  std::string written;  // short enough for the string's own buffer: no allocation
-  bool negativeZero = false;
+
+ private:
+  static constexpr std::uint8_t kLong = 255;
+  std::string_view Compared() const { return Written().substr(m_negativeZero ? 1 : 0); }
+
+  char m_short[kShortFixedRoom] = {};
+  std::uint8_t m_length = 0;
+  bool m_negativeZero = false;
+  std::string m_long;
 };
 
 // Degrees above one turn come back into it by whole turns; at or below 360 (negative values
@@ -69,21 +87,29 @@ double ReduceDegrees(double degrees) {
   return degrees;
 }
 
+}  // namespace
+
+// Writes the moves of one string of text. Its whole state is plain values, so that a copy taken
+// after a character can carry on from there later (see SerialEngraver).
 class MoveWriter {
  public:
   MoveWriter(std::string& out, const PreparedJob& job, Point2 start, double angleRad)
-      : m_out(out), m_job(job), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
+      : m_out(&out), m_job(&job), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
         m_xScale(job.textHeight * job.widthRatio), m_yScale(job.textHeight),
         m_circumference(2 * job.penDown * kPi), m_plane(start), m_origin(start),
         m_texts{{PositionText(start.x), PositionText(start.y)}, {}}, m_plungeLevel(job.penUp),
         m_degreesAxis(job.g16AxisMarker) {}
 
+  /// Carries on into another text (the state stays as it was).
+  void SetOut(std::string& out) { m_out = &out; }
+  std::string& Out() { return *m_out; }
+
   void OpeningMove() {
-    m_out += "G00";
-    AppendWord(m_out, m_job.axis1, OpeningValue(m_job.axis1, m_plane.x));
-    AppendWord(m_out, m_job.axis2, OpeningValue(m_job.axis2, m_plane.y));
-    AppendWord(m_out, m_job.plungeAxis, m_job.penUp);
-    m_out += '\n';
+    Out() += "G00";
+    AppendWord(Out(), m_job->axis1, OpeningValue(m_job->axis1, m_plane.x));
+    AppendWord(Out(), m_job->axis2, OpeningValue(m_job->axis2, m_plane.y));
+    AppendWord(Out(), m_job->plungeAxis, m_job->penUp);
+    Out() += '\n';
   }
 
   void Glyph(const stylor::Glyph& glyph, double width) {
@@ -96,38 +122,38 @@ class MoveWriter {
   }
 
   void Advance(double width) {
-    const double advance = (width + 0.35) * m_job.spacingRatio * m_xScale;
+    const double advance = (width + 0.35) * m_job->spacingRatio * m_xScale;
     m_origin.x = m_origin.x + advance * m_cos;
     m_origin.y = m_origin.y + advance * m_sin;
   }
 
  private:
   double OpeningValue(char letter, double start) const {
-    if (IsRotaryLetter(letter) && WritesDegrees(m_job.latheMillMode)) {
+    if (IsRotaryLetter(letter) && WritesDegrees(m_job->latheMillMode)) {
       return start / m_circumference * 360;
     }
     return start;
   }
 
   void PlungeMove(const GlyphMove& move) {
-    const double level = move.zDirection < 0 ? m_job.penDown : m_job.penUp;
+    const double level = move.zDirection < 0 ? m_job->penDown : m_job->penUp;
     const double travel = std::abs(level - m_plungeLevel);
-    if (m_job.feedMode == kInverseTime) {
+    if (m_job->feedMode == kInverseTime) {
       if (travel == 0) {
         throw Error("Inverse Time Feed cannot time a plunge move that does not move (a glyph of "
                     "the font plunges twice to the same level)");
       }
-      m_feed = m_job.plungeFeed / travel;
+      m_feed = m_job->plungeFeed / travel;
     } else {
-      m_feed = m_job.plungeFeed;
+      m_feed = m_job->plungeFeed;
     }
-    AppendG(m_out, move.g);
-    AppendWord(m_out, m_job.plungeAxis, level);
+    AppendG(Out(), move.g);
+    AppendWord(Out(), m_job->plungeAxis, level);
     if (move.g != 0) {
-      m_out += " F";
-      AppendMachineNumber(m_out, m_feed, 2);
+      Out() += " F";
+      AppendMachineNumber(Out(), m_feed, 2);
     }
-    m_out += '\n';
+    Out() += '\n';
     m_plungeLevel = level;
     Remember(m_feed);
   }
@@ -152,7 +178,7 @@ class MoveWriter {
 
     double out1 = p1;
     double out2 = p2;
-    if (m_job.latheMillMode == kModeG16) {
+    if (m_job->latheMillMode == kModeG16) {
       // Whole turns of the cylinder come off the Axis 1 value; the count is taken from where the
       // tool stands before the move, so that a cut over the seam stays one continuous move.
       const double turns = std::trunc(before.x / m_circumference);
@@ -160,44 +186,44 @@ class MoveWriter {
     }
     if (!changes1 && !changes2) return;
 
-    if (WritesDegrees(m_job.latheMillMode)) {
-      if (IsRotaryLetter(m_job.axis1)) {
+    if (WritesDegrees(m_job->latheMillMode)) {
+      if (IsRotaryLetter(m_job->axis1)) {
         out1 = ReduceDegrees(out1 / m_circumference * 360);
         m_degreesAxis = 1;
       }
-      if (IsRotaryLetter(m_job.axis2)) {
+      if (IsRotaryLetter(m_job->axis2)) {
         out2 = ReduceDegrees(out2 / m_circumference * 360);
         m_degreesAxis = 2;
       }
     }
-    if (m_job.latheMillMode == kModeG071) m_degreesAxis = 0;
+    if (m_job->latheMillMode == kModeG071) m_degreesAxis = 0;
 
     const double distance = std::sqrt(d1 * d1 + d2 * d2);
     int g = move.g;
     if (g != 0) FeedForPlaneMove(d1, d2, distance, changes1, changes2);
-    if (m_job.latheMillMode == kModeG071 && g == 0) {
+    if (m_job->latheMillMode == kModeG071 && g == 0) {
       // G07.1 has no rapid in the plane: a positioning move becomes a slow feed move.
       m_feed = 200;
       g = 1;
     }
-    if (m_job.latheMillMode == kModeOkumaG138) {
-      if (IsRotaryLetter(m_job.axis1) && changes1) m_direction = DirectionCode(p1, before.x);
-      if (IsRotaryLetter(m_job.axis2) && changes2) m_direction = DirectionCode(p2, before.y);
+    if (m_job->latheMillMode == kModeOkumaG138) {
+      if (IsRotaryLetter(m_job->axis1) && changes1) m_direction = DirectionCode(p1, before.x);
+      if (IsRotaryLetter(m_job->axis2) && changes2) m_direction = DirectionCode(p2, before.y);
     }
 
-    AppendG(m_out, g);
-    if (changes1) AppendPositionWord(m_job.axis1, out1, p1, now[0]);
-    if (changes2) AppendPositionWord(m_job.axis2, out2, p2, now[1]);
+    AppendG(Out(), g);
+    if (changes1) AppendPositionWord(m_job->axis1, out1, p1, now[0]);
+    if (changes2) AppendPositionWord(m_job->axis2, out2, p2, now[1]);
     if (g != 0 && (!m_hasRememberedFeed || m_feed != m_rememberedFeed ||
-                   m_job.feedMode == kInverseTime)) {
-      m_out += " F";
-      AppendMachineNumber(m_out, m_feed, 2);
+                   m_job->feedMode == kInverseTime)) {
+      Out() += " F";
+      AppendMachineNumber(Out(), m_feed, 2);
     }
-    if (m_job.latheMillMode == kModeOkumaG138 && m_direction != m_lastDirection) {
-      m_out += " M";
-      AppendInteger(m_out, m_direction);
+    if (m_job->latheMillMode == kModeOkumaG138 && m_direction != m_lastDirection) {
+      Out() += " M";
+      AppendInteger(Out(), m_direction);
     }
-    m_out += '\n';
+    Out() += '\n';
     Remember(m_feed);
     m_lastDirection = m_direction;
   }
@@ -208,26 +234,26 @@ class MoveWriter {
   void AppendPositionWord(char letter, double value, double position, const PositionText& text) {
     if (std::bit_cast<std::uint64_t>(value) != std::bit_cast<std::uint64_t>(position) ||
         !(std::abs(value) < kMaxMachineValue)) {
-      AppendWord(m_out, letter, value);
+      AppendWord(Out(), letter, value);
       return;
     }
-    m_out += ' ';
-    m_out += letter;
-    m_out += text.written;
+    Out() += ' ';
+    Out() += letter;
+    Out() += text.Written();
   }
 
   void FeedForPlaneMove(double d1, double d2, double distance, bool changes1, bool changes2) {
-    if (m_job.feedMode == kInverseTime) {
-      m_feed = m_job.engraveFeed / distance;
+    if (m_job->feedMode == kInverseTime) {
+      m_feed = m_job->engraveFeed / distance;
       return;
     }
-    m_feed = m_job.engraveFeed;
-    if (m_job.feedMode != kDegreesPerMin || m_job.latheMillMode == kModeOkumaG138) return;
+    m_feed = m_job->engraveFeed;
+    if (m_job->feedMode != kDegreesPerMin || m_job->latheMillMode == kModeOkumaG138) return;
     // The rotary axis turns |d| / circumference x 360 degrees in distance / feed minutes.
     if (m_degreesAxis == 1 && changes1) {
-      m_feed = (std::abs(d1) / m_circumference * 360) / (distance / m_job.engraveFeed);
+      m_feed = (std::abs(d1) / m_circumference * 360) / (distance / m_job->engraveFeed);
     } else if (m_degreesAxis == 2 && changes2) {
-      m_feed = (std::abs(d2) / m_circumference * 360) / (distance / m_job.engraveFeed);
+      m_feed = (std::abs(d2) / m_circumference * 360) / (distance / m_job->engraveFeed);
     }
   }
 
@@ -242,13 +268,13 @@ class MoveWriter {
     return m_direction;
   }
 
-  std::string& m_out;
-  const PreparedJob& m_job;
-  const double m_cos;
-  const double m_sin;
-  const double m_xScale;
-  const double m_yScale;
-  const double m_circumference;
+  std::string* m_out;
+  const PreparedJob* m_job;
+  double m_cos;
+  double m_sin;
+  double m_xScale;
+  double m_yScale;
+  double m_circumference;
   Point2 m_plane;
   Point2 m_origin;
   PositionText m_texts[2][2];  // [slot][axis]: the current plane position's texts, and a spare
@@ -261,6 +287,16 @@ class MoveWriter {
   int m_direction = 0;
   int m_lastDirection = 0;
 };
+
+
+namespace {
+
+// Codes the font has no glyph for engrave nothing and advance like an empty glyph.
+void WriteCharacter(MoveWriter& writer, char c, const StrokeFont& font) {
+  const stylor::Glyph* glyph = GlyphOf(font, c);
+  if (glyph != nullptr) writer.Glyph(*glyph, GlyphWidth(font, c));
+  else writer.Advance(0);
+}
 
 }  // namespace
 
@@ -297,16 +333,58 @@ void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, 
   try {
     MoveWriter writer(out, job, start, angleRad);
     writer.OpeningMove();
-    for (char c : text) {
-      const stylor::Glyph* glyph = GlyphOf(font, c);
-      // Codes 128 and above have no glyph: they engrave nothing and advance like an empty glyph.
-      if (glyph != nullptr) writer.Glyph(*glyph, GlyphWidth(font, c));
-      else writer.Advance(0);
-    }
+    for (char c : text) WriteCharacter(writer, c, font);
   } catch (...) {
     out.resize(keep);
     throw;
   }
+}
+
+SerialEngraver::SerialEngraver(const PreparedJob& job, const StrokeFont& font)
+    : m_job(job), m_font(font) {
+  CheckEmitterValues(job);
+}
+
+SerialEngraver::~SerialEngraver() = default;
+
+const std::string& SerialEngraver::Engrave(Point2 start, double angleRad,
+                                           std::string_view text) {
+  const bool samePlace = !m_states.empty() &&
+                         std::bit_cast<std::uint64_t>(start.x) == std::bit_cast<std::uint64_t>(m_start.x) &&
+                         std::bit_cast<std::uint64_t>(start.y) == std::bit_cast<std::uint64_t>(m_start.y) &&
+                         std::bit_cast<std::uint64_t>(angleRad) == std::bit_cast<std::uint64_t>(m_angleRad);
+  std::size_t kept = 0;
+  if (samePlace) {
+    while (kept < text.size() && kept < m_text.size() && text[kept] == m_text[kept]) ++kept;
+  }
+  try {
+    if (!samePlace) {
+      m_moves.clear();
+      m_states.clear();
+      m_ends.clear();
+      MoveWriter writer(m_moves, m_job, start, angleRad);
+      writer.OpeningMove();
+      m_states.push_back(writer);
+      m_ends.push_back(m_moves.size());
+      m_start = start;
+      m_angleRad = angleRad;
+    }
+    m_moves.resize(m_ends[kept]);
+    m_ends.resize(kept + 1);
+    m_states.erase(m_states.begin() + static_cast<std::ptrdiff_t>(kept) + 1, m_states.end());
+    MoveWriter writer = m_states[kept];
+    writer.SetOut(m_moves);
+    for (std::size_t k = kept; k < text.size(); ++k) {
+      WriteCharacter(writer, text[k], m_font);
+      m_states.push_back(writer);
+      m_ends.push_back(m_moves.size());
+    }
+    m_text.assign(text);
+  } catch (...) {
+    m_states.clear();  // the next text starts afresh
+    throw;
+  }
+  return m_moves;
 }
 
 void EngraveLine(ProgramSink& sink, const PreparedJob& job, Point2 start, double angleRad,

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engrave/geometry.h"
 #include "engrave/prepared_job.h"
@@ -25,6 +26,37 @@ void CheckEmitterValues(const PreparedJob& job);
 /// Throws Error (and appends nothing) when a value cannot be written as a machine number.
 void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
                         std::string_view text, const StrokeFont& font);
+
+class MoveWriter;
+
+/// Appends the moves of strings of text engraved one after another, as AppendEngraveMoves does,
+/// but reuses the moves of the characters a string shares at its start with the one before when
+/// both start at the same point at the same angle: the numbers of a run differ in their last
+/// digits only. Throws as AppendEngraveMoves (and appends nothing).
+class SerialEngraver {
+ public:
+  /// Throws what CheckEmitterValues throws.
+  SerialEngraver(const PreparedJob& job, const StrokeFont& font);
+  ~SerialEngraver();
+  SerialEngraver(const SerialEngraver&) = delete;
+  SerialEngraver& operator=(const SerialEngraver&) = delete;
+
+  /// The moves of `text` ("\n" line ends), valid until the next call.
+  const std::string& Engrave(Point2 start, double angleRad, std::string_view text);
+  void Append(std::string& out, Point2 start, double angleRad, std::string_view text) {
+    out += Engrave(start, angleRad, text);
+  }
+
+ private:
+  const PreparedJob& m_job;
+  const StrokeFont& m_font;
+  Point2 m_start;
+  double m_angleRad = 0;
+  std::string m_text;                // the last string engraved
+  std::string m_moves;               // its moves
+  std::vector<std::size_t> m_ends;   // [k]: where the moves of its first k characters end
+  std::vector<MoveWriter> m_states;  // [k]: the writer after its first k characters
+};
 
 /// Writes the moves of one string of text to `sink` in one write.
 void EngraveLine(ProgramSink& sink, const PreparedJob& job, Point2 start, double angleRad,

@@ -1,5 +1,6 @@
 #include "engrave/program_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,20 +15,31 @@ constexpr std::string_view kWriteFailure = "Cannot write the program file";
 // Text of a program file gathered before it reaches the disk in one write.
 constexpr std::size_t kFileChunk = 256 * 1024;
 
-// A program that replaces its file: streamed into a temporary file beside it.
+// A program that replaces its file: streamed into a temporary file beside it, through a buffer
+// that takes the text with its CR LF line ends.
 class ReplacingProgramFile final : public ProgramFile {
  public:
   explicit ReplacingProgramFile(const std::string& fileName) : m_file(fileName, kWriteFailure) {}
   void Write(std::string_view text) override {
-    AppendCrLf(m_chunk, text);
-    if (m_chunk.size() >= kFileChunk) Flush();
+    while (!text.empty()) {
+      if (!m_buffer) m_buffer.reset(new char[kFileChunk]);  // no need to clear it
+      // Room for the worst case, where every character is a line end.
+      const std::size_t take = std::min(text.size(), (kFileChunk - m_used) / 2);
+      if (take == 0) {
+        Flush();
+        continue;
+      }
+      m_used = static_cast<std::size_t>(CopyWithCrLf(m_buffer.get() + m_used, text.substr(0, take)) -
+                                        m_buffer.get());
+      text.remove_prefix(take);
+    }
   }
   void Finish() override {
     if (m_finished) return;
     Flush();
     m_file.Close();
     m_finished = true;
-    std::string().swap(m_chunk);  // a job of many files keeps every finished one until the end
+    m_buffer.reset();  // a job of many files keeps every finished one until the end
   }
   void Commit() override {
     Finish();
@@ -36,12 +48,14 @@ class ReplacingProgramFile final : public ProgramFile {
 
  private:
   void Flush() {
-    m_file.Write(m_chunk);
-    m_chunk.clear();
+    if (m_used == 0) return;
+    m_file.Write(std::string_view(m_buffer.get(), m_used));
+    m_used = 0;
   }
 
   ReplacingFile m_file;
-  std::string m_chunk;
+  std::unique_ptr<char[]> m_buffer;
+  std::size_t m_used = 0;
   bool m_finished = false;
 };
 
@@ -121,17 +135,32 @@ class MemoryProgramFile final : public ProgramFile {
 
 }  // namespace
 
-void AppendCrLf(std::string& bytes, std::string_view text) {
+char* CopyWithCrLf(char* out, std::string_view text) {
+  // Program lines are short: plain copies between the line ends found by memchr cost far less
+  // than a test per character.
   const char* at = text.data();
   const char* const end = at + text.size();
-  while (at != end) {
-    const void* found = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
-    const char* lf = found != nullptr ? static_cast<const char*>(found) : end;
-    bytes.append(at, lf);
-    if (lf == end) break;
-    bytes.append("\r\n", 2);
+  for (;;) {
+    const auto* lf = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+    if (lf == nullptr) break;
+    const auto length = static_cast<std::size_t>(lf - at);
+    std::memcpy(out, at, length);
+    out += length;
+    out[0] = '\r';
+    out[1] = '\n';
+    out += 2;
     at = lf + 1;
   }
+  const auto rest = static_cast<std::size_t>(end - at);
+  std::memcpy(out, at, rest);
+  return out + rest;
+}
+
+void AppendCrLf(std::string& bytes, std::string_view text) {
+  const auto lineEnds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  const std::size_t start = bytes.size();
+  bytes.resize(start + text.size() + lineEnds);
+  CopyWithCrLf(bytes.data() + start, text);
 }
 
 std::string ToCrLf(std::string_view text) {

@@ -23,6 +23,10 @@ class ProgramSink {
 /// Appends `text` to `bytes` with every "\n" turned into the CR LF line end of program files.
 void AppendCrLf(std::string& bytes, std::string_view text);
 
+/// Copies `text` to `out` with every "\n" turned into CR LF and returns the end of the copy;
+/// `out` needs room for twice the text in the worst case.
+char* CopyWithCrLf(char* out, std::string_view text);
+
 /// `text` with every "\n" turned into CR LF.
 std::string ToCrLf(std::string_view text);
 
@@ -39,9 +43,13 @@ class MemorySink final : public ProgramSink {
 
 /// Gathers program text and hands it to a sink in large pieces, so that the moves of a long
 /// job cost one virtual call per piece, not per move. What was not flushed is dropped.
-class ProgramText {
+class ProgramText final : public ProgramSink {
  public:
   explicit ProgramText(ProgramSink& sink) : m_sink(sink) {}
+  void Write(std::string_view text) override {
+    m_text += text;
+    FlushIfLarge();
+  }
   /// Where the text goes ("\n" line ends).
   std::string& Out() { return m_text; }
   /// Hands the text over once it is large enough to be worth a write.

@@ -82,10 +82,11 @@ std::string FramedProgram(const ProgramFrame& frame, Body&& body) {
 ProgramStats SequenceRunStats(const SequenceJob& run, const ProgramFrame& frame,
                               const StrokeFont& font, const ReaderOptions& options) {
   const std::int64_t count = run.Count();
+  SequenceWriter writer(run, font);
   if (!run.manyFiles) {
     StatsSink sink(options, kPreviewFile);
     sink.Write(frame.startBlock);
-    for (std::int64_t k = 0; k < count; ++k) WriteSequenceNumber(run, k, font, sink);
+    for (std::int64_t k = 0; k < count; ++k) writer.WriteNumber(k, sink);
     sink.Write(frame.endBlock);
     return sink.Finish();
   }
@@ -93,7 +94,7 @@ ProgramStats SequenceRunStats(const SequenceJob& run, const ProgramFrame& frame,
   for (std::int64_t k = 0; k < count; ++k) {
     StatsSink sink(options, kPreviewFile);
     sink.Write(frame.startBlock);
-    WriteSequenceNumber(run, k, font, sink);
+    writer.WriteNumber(k, sink);
     sink.Write(frame.endBlock);
     AddProgramStats(total, sink.Finish());
   }
@@ -149,7 +150,7 @@ void RunJob(PreviewScene& scene, const EngraveSettings& settings, const StrokeFo
       runFrame = FrameOf(settings);
       RequireNumbers(*run);
       program = FramedProgram(*runFrame, [&](ProgramSink& body) {
-        WriteSequenceNumber(*run, 0, font, body);
+        SequenceWriter(*run, font).WriteNumber(0, body);
       });
       scene.note = SequenceNote(*run);
       break;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <system_error>
 
 #include "settings/error.h"
@@ -91,16 +92,16 @@ namespace {
 // to the nearest integer, which is exactly what printf does unless the scaled value lies so close
 // to a half that the rounding of the multiplication could decide it; those go the long way.
 template <int kDecimals>
-bool AppendFixedFast(std::string& out, double value) {
+char* WriteFixedFast(char* out, double value) {
   constexpr std::uint32_t kScale = kDecimals == 2 ? 100 : kDecimals == 4 ? 10000 : 1000000;
   // Keeps the scaled value below 2^32 and far above the rounding error of one multiplication.
   constexpr double kLimit = 4e9 / kScale;
   const double magnitude = std::abs(value);
-  if (!(magnitude < kLimit)) return false;
+  if (!(magnitude < kLimit)) return nullptr;
   const double scaled = magnitude * kScale;
   const double whole = std::floor(scaled);
   const double fraction = scaled - whole;
-  if (std::abs(fraction - 0.5) < 1e-4) return false;
+  if (std::abs(fraction - 0.5) < 1e-4) return nullptr;
   const auto rounded = static_cast<std::uint32_t>(whole) + (fraction > 0.5 ? 1u : 0u);
   std::uint32_t integerPart = rounded / kScale;
   std::uint32_t fractionPart = rounded % kScale;
@@ -117,11 +118,23 @@ bool AppendFixedFast(std::string& out, double value) {
     integerPart /= 10;
   } while (integerPart != 0);
   if (std::signbit(value)) *--pos = '-';
-  out.append(pos, end);
+  const auto length = static_cast<std::size_t>(end - pos);
+  std::memcpy(out, pos, length);
+  return out + length;
+}
+
+template <int kDecimals>
+bool AppendFixedFast(std::string& out, double value) {
+  char text[kShortFixedRoom];
+  const char* end = WriteFixedFast<kDecimals>(text, value);
+  if (end == nullptr) return false;
+  out.append(text, static_cast<std::size_t>(end - text));
   return true;
 }
 
 }  // namespace
+
+char* WriteShortFixed4(char* out, double value) { return WriteFixedFast<4>(out, value); }
 
 void AppendFixed(std::string& out, double value, int decimals) {
   if (decimals == 4 && AppendFixedFast<4>(out, value)) return;

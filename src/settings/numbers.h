@@ -13,6 +13,15 @@ void AppendFixed(std::string& out, double value, int decimals);
 /// `value` as printf("%1.<decimals>lf") would write it, whatever the locale.
 std::string FormatFixed(double value, int decimals);
 
+/// Room WriteShortFixed4 needs.
+constexpr std::size_t kShortFixedRoom = 24;
+
+/// Writes `value` with four decimals, byte for byte as AppendFixed, to `out` (kShortFixedRoom
+/// characters of room) and returns the end of the text; returns nullptr, writing nothing
+/// useful, for a value that only AppendFixed writes exactly (4e5 or more in size, or next to
+/// a rounding tie).
+char* WriteShortFixed4(char* out, double value);
+
 /// `value` as printf("%d") would write it.
 void AppendInteger(std::string& out, long long value);
 

@@ -204,6 +204,41 @@ TEST(EngraveLine, RefusesValuesThatWouldDivideByZeroOrOverflow) {
   EXPECT_EQ(out, "kept\n");
 }
 
+// Reusing the moves of shared leading characters must give the bytes of engraving each text
+// afresh: at the same place and elsewhere, shorter and longer, after a refusal too.
+TEST(SerialEngraver, WritesWhatEachTextWritesAlone) {
+  auto font = FontFromText("SYM 0\nG00 X0 Y0\nG01 Z-1\nG01 X0.5 Y1\nG00 Z1\n"
+                           "SYM 1\nG00 X0.2 Y1\nG01 Z-1\nG01 X0.2 Y0\nG00 Z1\n"
+                           "SYM 9\nG00 X0 Y0\nG01 Z-1\nG01 X0.6 Y0.6\nG00 Z1\n");
+  PreparedJob job = ExampleJob();
+  job.axis2 = 'C';  // the rotary words keep state from move to move
+  job.penDown = -2;
+  const struct {
+    const char* text;
+    Point2 start;
+    double angle;
+  } kTexts[] = {{"1099", {}, 0},  {"1100", {}, 0},   {"1101", {}, 0},   {"1101", {}, 0},
+                {"11", {}, 0},    {"110199", {}, 0}, {"1100", {1, 0}, 0}, {"1101", {1, 0}, 0.5},
+                {"", {1, 0}, 0.5}, {"1", {1, 0}, 0.5}};
+  SerialEngraver engraver(job, *font);
+  for (const auto& c : kTexts) {
+    SCOPED_TRACE(c.text);
+    std::string reused = "kept\n";
+    engraver.Append(reused, c.start, c.angle, c.text);
+    EXPECT_EQ(reused, "kept\n" + Moves(job, *font, c.text, c.start, c.angle));
+  }
+  PreparedJob far = job;
+  far.start = {};
+  SerialEngraver refusing(far, *font);
+  std::string out;
+  refusing.Append(out, {}, 0, "10");
+  EXPECT_THAT([&] { refusing.Append(out, {2e9, 0}, 0, "10"); },
+              ThrowsMessage<Error>(HasSubstr("out of range")));
+  std::string after;
+  refusing.Append(after, {}, 0, "19");
+  EXPECT_EQ(after, Moves(far, *font, "19"));
+}
+
 TEST(ProgramStore, WritesCrLfAndNamesFilesItCannotWrite) {
   test::TempDir dir;
   FileProgramStore files;

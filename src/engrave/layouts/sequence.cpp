@@ -133,32 +133,36 @@ void RequireNumbers(const SequenceJob& run) {
   }
 }
 
-void WriteSequenceNumber(const SequenceJob& run, std::int64_t k, const StrokeFont& font,
-                         ProgramSink& body) {
-  const PreparedJob& job = run.job;
-  const std::int32_t number = run.Number(k);
-  const std::string serial = FormatSerial(run.digits, number, run.prefix, run.suffix);
-  ProgramText text(body);
-  std::string& out = text.Out();
-  out += 'N';
-  AppendInteger(out, number);
-  out += '\n';
-  out += run.linesBefore;
-  if (run.arc) {
-    AppendArcMoves(out, job, job.start, job.textAngleRad, serial, *run.arc, run.justification,
-                   font);
+SequenceWriter::SequenceWriter(const SequenceJob& run, const StrokeFont& font)
+    : m_run(run), m_font(font), m_engraver(run.job, font) {}
+
+void SequenceWriter::WriteNumber(std::int64_t k, ProgramSink& body) {
+  const PreparedJob& job = m_run.job;
+  const std::int32_t number = m_run.Number(k);
+  const std::string serial = FormatSerial(m_run.digits, number, m_run.prefix, m_run.suffix);
+  // The moves are made before anything of the number is written, so a refusal writes nothing.
+  const std::string* moves = &m_text;
+  m_text.clear();
+  if (m_run.arc) {
+    AppendArcMoves(m_text, job, job.start, job.textAngleRad, serial, *m_run.arc,
+                   m_run.justification, m_font);
   } else {
     Point2 point = job.start;
-    if (run.justification == kJustifyCenter || run.justification == kJustifyRight) {
+    if (m_run.justification == kJustifyCenter || m_run.justification == kJustifyRight) {
       const double width =
-          TextWidth(font, serial, job.textHeight, job.widthRatio, job.spacingRatio);
-      const double shift = run.justification == kJustifyCenter ? width * (-0.5) : width * (-1);
+          TextWidth(m_font, serial, job.textHeight, job.widthRatio, job.spacingRatio);
+      const double shift = m_run.justification == kJustifyCenter ? width * (-0.5) : width * (-1);
       point = RotatePoint(shift, 0, job.textAngleRad, job.start.x, job.start.y);
     }
-    AppendEngraveMoves(out, job, point, job.textAngleRad, serial, font);
+    moves = &m_engraver.Engrave(point, job.textAngleRad, serial);
   }
-  out += run.linesAfter;
-  text.Flush();
+  m_head = "N";
+  AppendInteger(m_head, number);
+  m_head += '\n';
+  m_head += m_run.linesBefore;
+  body.Write(m_head);
+  body.Write(*moves);
+  if (!m_run.linesAfter.empty()) body.Write(m_run.linesAfter);
 }
 
 std::string SequenceFileName(const SequenceJob& run, std::int64_t k) {
@@ -173,9 +177,10 @@ void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, 
   const ProgramFrame frame = FrameOf(settings);
   RequireNumbers(run);
   const std::int64_t count = run.Count();
+  SequenceWriter writer(run, font);
   if (!run.manyFiles) {
     WriteFramedProgram(host, frame, [&](ProgramSink& body) {
-      for (std::int64_t k = 0; k < count; ++k) WriteSequenceNumber(run, k, font, body);
+      for (std::int64_t k = 0; k < count; ++k) writer.WriteNumber(k, body);
     });
     return;
   }
@@ -184,7 +189,7 @@ void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, 
   series.fileNames.reserve(static_cast<std::size_t>(count));
   for (std::int64_t k = 0; k < count; ++k) series.fileNames.push_back(SequenceFileName(run, k));
   series.body = [&](std::size_t k, ProgramSink& body) {
-    WriteSequenceNumber(run, static_cast<std::int64_t>(k), font, body);
+    writer.WriteNumber(static_cast<std::int64_t>(k), body);
   };
   WriteProgramSeries(host, frame, series);
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engrave/emitter.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/prepared_job.h"
 
@@ -51,10 +52,23 @@ SequenceJob PrepareSequenceJob(const EngraveSettings& settings);
 /// refuses a Many Files run of more files than a folder should take.
 void RequireNumbers(const SequenceJob& job);
 
-/// Writes the block of the k-th number of the run (counted from 0): its "N" line, the lines
-/// before, the engraved serial text and the lines after.
-void WriteSequenceNumber(const SequenceJob& job, std::int64_t k, const StrokeFont& font,
-                         ProgramSink& body);
+/// Writes the blocks of the numbers of a run. The moves a number shares with the one before
+/// (the same leading characters at the same place) are made once and reused.
+class SequenceWriter {
+ public:
+  /// Throws what the moves of any number would throw for the job's values (a division by zero).
+  SequenceWriter(const SequenceJob& run, const StrokeFont& font);
+  /// Writes the block of the k-th number of the run (counted from 0): its "N" line, the lines
+  /// before, the engraved serial text and the lines after.
+  void WriteNumber(std::int64_t k, ProgramSink& body);
+
+ private:
+  const SequenceJob& m_run;
+  const StrokeFont& m_font;
+  SerialEngraver m_engraver;
+  std::string m_text;  // moves around the arc
+  std::string m_head;  // the "N" line and the lines before
+};
 
 /// The name of the program file of the k-th number (Many Files): prefix, number, ".eia".
 std::string SequenceFileName(const SequenceJob& job, std::int64_t k);
