@@ -45,8 +45,8 @@ PreparedJob PickJob(FuzzedDataProvider& input) {
   job.axis1 = axes[0];
   job.axis2 = axes[1];
   job.plungeAxis = axes[2];
-  job.latheMillMode = input.ConsumeIntegralInRange<int>(-1, 6);
-  job.feedMode = input.ConsumeIntegralInRange<int>(-1, 3);
+  job.mode = &LatheMillModeOf(input.ConsumeIntegralInRange<int>(-1, 7));
+  job.feedRate = FeedRateOf(input.ConsumeIntegralInRange<int>(-1, 3));
   job.g16AxisMarker = input.ConsumeIntegralInRange<int>(0, 2);
   // Mostly the defaults, so that the font rather than absurd values decides the moves.
   if (input.ConsumeBool()) {

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "engrave/machine_modes.h"
 #include "engrave/program_store.h"
 #include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
@@ -129,7 +128,7 @@ class MoveWriter {
 
  private:
   double OpeningValue(char letter, double start) const {
-    if (IsRotaryLetter(letter) && WritesDegrees(m_job->latheMillMode)) {
+    if (IsRotaryLetter(letter) && m_job->mode->rotaryInDegrees) {
       return start / m_circumference * 360;
     }
     return start;
@@ -138,7 +137,7 @@ class MoveWriter {
   void PlungeMove(const GlyphMove& move) {
     const double level = move.zDirection < 0 ? m_job->penDown : m_job->penUp;
     const double travel = std::abs(level - m_plungeLevel);
-    if (m_job->feedMode == kInverseTime) {
+    if (m_job->feedRate == FeedRate::InverseTime) {
       if (travel == 0) {
         throw Error("Inverse Time Feed cannot time a plunge move that does not move (a glyph of "
                     "the font plunges twice to the same level)");
@@ -178,7 +177,7 @@ class MoveWriter {
 
     double out1 = p1;
     double out2 = p2;
-    if (m_job->latheMillMode == kModeG16) {
+    if (m_job->mode->cylinderTurns) {
       // Whole turns of the cylinder come off the Axis 1 value; the count is taken from where the
       // tool stands before the move, so that a cut over the seam stays one continuous move.
       const double turns = std::trunc(before.x / m_circumference);
@@ -186,7 +185,7 @@ class MoveWriter {
     }
     if (!changes1 && !changes2) return;
 
-    if (WritesDegrees(m_job->latheMillMode)) {
+    if (m_job->mode->rotaryInDegrees) {
       if (IsRotaryLetter(m_job->axis1)) {
         out1 = ReduceDegrees(out1 / m_circumference * 360);
         m_degreesAxis = 1;
@@ -196,17 +195,16 @@ class MoveWriter {
         m_degreesAxis = 2;
       }
     }
-    if (m_job->latheMillMode == kModeG071) m_degreesAxis = 0;
 
     const double distance = std::sqrt(d1 * d1 + d2 * d2);
     int g = move.g;
     if (g != 0) FeedForPlaneMove(d1, d2, distance, changes1, changes2);
-    if (m_job->latheMillMode == kModeG071 && g == 0) {
-      // G07.1 has no rapid in the plane: a positioning move becomes a slow feed move.
-      m_feed = 200;
+    if (m_job->mode->planeRapidFeed != 0 && g == 0) {
+      // No rapid in the plane: a positioning move becomes a slow feed move.
+      m_feed = m_job->mode->planeRapidFeed;
       g = 1;
     }
-    if (m_job->latheMillMode == kModeOkumaG138) {
+    if (m_job->mode->directionCodes) {
       if (IsRotaryLetter(m_job->axis1) && changes1) m_direction = DirectionCode(p1, before.x);
       if (IsRotaryLetter(m_job->axis2) && changes2) m_direction = DirectionCode(p2, before.y);
     }
@@ -215,11 +213,11 @@ class MoveWriter {
     if (changes1) AppendPositionWord(m_job->axis1, out1, p1, now[0]);
     if (changes2) AppendPositionWord(m_job->axis2, out2, p2, now[1]);
     if (g != 0 && (!m_hasRememberedFeed || m_feed != m_rememberedFeed ||
-                   m_job->feedMode == kInverseTime)) {
+                   m_job->feedRate == FeedRate::InverseTime)) {
       Out() += " F";
       AppendMachineNumber(Out(), m_feed, 2);
     }
-    if (m_job->latheMillMode == kModeOkumaG138 && m_direction != m_lastDirection) {
+    if (m_job->mode->directionCodes && m_direction != m_lastDirection) {
       Out() += " M";
       AppendInteger(Out(), m_direction);
     }
@@ -243,12 +241,12 @@ class MoveWriter {
   }
 
   void FeedForPlaneMove(double d1, double d2, double distance, bool changes1, bool changes2) {
-    if (m_job->feedMode == kInverseTime) {
+    if (m_job->feedRate == FeedRate::InverseTime) {
       m_feed = m_job->engraveFeed / distance;
       return;
     }
     m_feed = m_job->engraveFeed;
-    if (m_job->feedMode != kDegreesPerMin || m_job->latheMillMode == kModeOkumaG138) return;
+    if (m_job->feedRate != FeedRate::DegreesPerMinute || !m_job->mode->feedInDegrees) return;
     // The rotary axis turns |d| / circumference x 360 degrees in distance / feed minutes.
     if (m_degreesAxis == 1 && changes1) {
       m_feed = (std::abs(d1) / m_circumference * 360) / (distance / m_job->engraveFeed);
@@ -311,17 +309,16 @@ void AppendMachineNumber(std::string& out, double value, int decimals) {
 
 void CheckEmitterValues(const PreparedJob& job) {
   const bool rotary = IsRotaryLetter(job.axis1) || IsRotaryLetter(job.axis2);
-  const bool usesCylinder =
-      (rotary && WritesDegrees(job.latheMillMode)) || job.latheMillMode == kModeG16;
+  const bool usesCylinder = (rotary && job.mode->rotaryInDegrees) || job.mode->cylinderTurns;
   if (job.penDown == 0 && usesCylinder) {
     throw Error("The pen down level must not be 0 with a rotary axis or in the Mazak G16 mode: "
                 "it is the radius of the engraved cylinder");
   }
-  if (job.feedMode == kInverseTime && job.penUp == job.penDown) {
+  if (job.feedRate == FeedRate::InverseTime && job.penUp == job.penDown) {
     throw Error("Inverse Time Feed needs different pen up and pen down levels: a plunge that "
                 "does not move cannot be timed");
   }
-  if (job.feedMode == kDegreesPerMin && job.engraveFeed == 0) {
+  if (job.feedRate == FeedRate::DegreesPerMinute && job.engraveFeed == 0) {
     throw Error("Degrees Per Min needs an engrave feed other than 0");
   }
 }

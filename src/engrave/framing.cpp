@@ -2,43 +2,12 @@
 
 #include "engrave/emitter.h"
 #include "settings/engrave_settings.h"
+#include "settings/machine_modes.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
 
 namespace stylor {
 namespace {
-
-struct ModeBlocks {
-  std::string preamble;
-  std::string postamble;
-};
-
-// Head 1 is item 0; every other index, "nothing selected" included, counts as Head 2.
-ModeBlocks BlocksFor(int mode, int head, double penDown) {
-  const bool head2 = head != 0;
-  switch (mode) {
-    case 0:
-    case 2:
-      return {};
-    case 1: {
-      std::string preamble = head2 ? "G110C2\nG00 C0.0\nG12.1\nG16 C" : "G00 C0.0\nG12.1\nG16 C";
-      // The cylinder radius is a machine word like any coordinate, with the same range.
-      AppendMachineNumber(preamble, penDown, 4);
-      return {preamble + "\n", "G13.1\n"};
-    }
-    case 3:
-      return {"G00 C0.0\nG12.1\n", "G13.1\n"};
-    case 4:
-      return {std::string(head2 ? "G110C2\n" : "") + "G00 C0.0\nG12.1\n", "G13.1\n"};
-    case 5:
-      return {"G00 C0.0\nG17UH\nG12.1\nG122.1\n", "G13.1\n"};
-    case 6:
-      return {"G138\n", "G136\n"};
-    default:
-      // No mode selected still closes a milling-plane block the way the Mazak modes do.
-      return {"", "G13.1\n"};
-  }
-}
 
 void AppendLines(std::string& out, const Lines& lines) {
   for (const std::string& line : lines) {
@@ -54,38 +23,34 @@ ProgramFrame FrameOf(const EngraveSettings& settings) {
   frame.replacesFile = settings.PreEngraveW;
   if (!settings.PreEngraveW && !settings.PostEngraveW) return frame;
   const double penDown = ReadReal(settings.PenDownE);
-  const ModeBlocks blocks = BlocksFor(settings.IntegrexMode, settings.IntegrexHead, penDown);
+  const LatheMillMode& mode = LatheMillModeOf(settings.IntegrexMode);
+  std::string radius;
+  // The cylinder radius is a machine word like any coordinate, with the same range; a job of
+  // this mode refuses a radius out of range whichever block it writes.
+  if (mode.preambleTakesRadius) {
+    AppendMachineNumber(radius, penDown, 4);
+    radius += '\n';
+  }
   if (settings.PreEngraveW) {
     AppendLines(frame.startBlock, settings.PreToolChange);
     AppendLines(frame.startBlock, settings.ToolChange);
     AppendLines(frame.startBlock, settings.PostToolChange);
-    frame.startBlock += blocks.preamble;
+    frame.startBlock += mode.preamble[HeadOf(settings.IntegrexHead)];
+    frame.startBlock += radius;
   }
   if (settings.PostEngraveW) {
-    frame.endBlock += blocks.postamble;
+    frame.endBlock += mode.postamble;
     AppendLines(frame.endBlock, settings.PostEngrave);
   }
   return frame;
 }
 
 std::optional<std::array<std::string, 3>> AxesForMode(int integrexMode, int integrexHead) {
-  const bool head2 = integrexHead != 0;
-  switch (integrexMode) {
-    case 1:
-    case 6:  // the Okuma mode programs Y, Z, X whatever its caption shows
-      return std::array<std::string, 3>{"Y", "Z", "X"};
-    case 2:
-      return std::array<std::string, 3>{"C", "Z", "X"};
-    case 3:
-    case 5:
-      return head2 ? std::array<std::string, 3>{"C", "X", "Z"}
-                   : std::array<std::string, 3>{"X", "C", "Z"};
-    case 4:
-      return head2 ? std::array<std::string, 3>{"Y", "X", "Z"}
-                   : std::array<std::string, 3>{"X", "Y", "Z"};
-    default:
-      return std::nullopt;
-  }
+  const LatheMillMode& mode = LatheMillModeOf(integrexMode);
+  if (!mode.selectsAxes) return std::nullopt;
+  const ModeAxes& axes = mode.axes[HeadOf(integrexHead)];
+  return std::array<std::string, 3>{std::string(axes[0]), std::string(axes[1]),
+                                    std::string(axes[2])};
 }
 
 std::optional<std::pair<bool, bool>> AppendBoxesFor(int appendMode) {

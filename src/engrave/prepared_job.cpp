@@ -3,7 +3,6 @@
 #include <string>
 
 #include "engrave/emitter.h"
-#include "engrave/machine_modes.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
@@ -56,9 +55,9 @@ PreparedJob PrepareJob(const EngraveSettings& settings) {
   if (IsRotaryLetter(job.axis1)) job.start.x = DegreesToLength(job.start.x, job.penDown);
   if (IsRotaryLetter(job.axis2)) job.start.y = DegreesToLength(job.start.y, job.penDown);
 
-  job.latheMillMode = settings.IntegrexMode;
-  job.feedMode = settings.FeedMode;
-  if (settings.IntegrexMode == kModeG16) {
+  job.mode = &LatheMillModeOf(settings.IntegrexMode);
+  job.feedRate = FeedRateOf(settings.FeedMode);
+  if (job.mode->cylinderTurns) {
     if (settings.Axis1E == "Y") job.g16AxisMarker = 1;
     if (settings.Axis2E == "Y") job.g16AxisMarker = 2;
   }

@@ -3,10 +3,10 @@
 #include <cstdint>
 
 #include "engrave/geometry.h"
+#include "settings/engrave_settings.h"
+#include "settings/machine_modes.h"
 
 namespace stylor {
-
-struct EngraveSettings;
 
 /// The common settings of every engrave job, converted once when the job starts. Lengths are in
 /// machine units; start values on rotary axes are already lengths on the cylinder of radius
@@ -26,8 +26,8 @@ struct PreparedJob {
   double engraveFeed = 50;
   double textAngleRad = 0;
   int g16AxisMarker = 0;  // which plane axis (1, 2) sets F in degrees per minute; 0 none
-  std::int32_t latheMillMode = 0;  // IntegrexMode item index
-  std::int32_t feedMode = 0;       // FeedMode item index
+  const LatheMillMode* mode = &kLatheMillModes[0];
+  FeedRate feedRate = FeedRate::PerMinute;
   friend bool operator==(const PreparedJob&, const PreparedJob&) = default;
 };
 

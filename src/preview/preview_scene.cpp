@@ -22,16 +22,16 @@ namespace {
 
 constexpr const char* kPreviewFile = "preview.eia";
 
-std::string ModeCaption(int latheMillMode) {
-  if (latheMillMode < 1 || latheMillMode >= static_cast<int>(kIntegrexModeItems.size())) return {};
-  return std::string(kIntegrexModeItems[static_cast<std::size_t>(latheMillMode)]);
+// "None" draws the moves as they are and needs no caption.
+std::string ModeCaption(const LatheMillMode& mode) {
+  return &mode == &kLatheMillModes[0] ? std::string() : std::string(mode.caption);
 }
 
 void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& name,
                 const ReaderOptions& options) {
   scene.axis1 = options.axis1;
   scene.axis2 = options.axis2;
-  scene.caption = ModeCaption(options.latheMillMode);
+  scene.caption = ModeCaption(*options.mode);
   ProgramStats stats;
   const ProgramSummary summary = ReadProgram(bytes, name, options, [&](const ProgramMove& move) {
     AddMove(stats, move);
@@ -227,7 +227,7 @@ PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& fon
   PreviewScene scene;
   scene.axis1 = ReadLetter(settings.Axis1E);
   scene.axis2 = ReadLetter(settings.Axis2E);
-  scene.caption = ModeCaption(settings.IntegrexMode);
+  scene.caption = ModeCaption(LatheMillModeOf(settings.IntegrexMode));
   try {
     RunJob(scene, settings, font, job);
   } catch (const Error& error) {

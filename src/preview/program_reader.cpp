@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "engrave/machine_modes.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
@@ -68,9 +67,9 @@ ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings) {
   options.axis1 = ReadLetter(settings.Axis1E);
   options.axis2 = ReadLetter(settings.Axis2E);
   options.plungeAxis = ReadLetter(settings.Axis3E);
-  options.feedMode = settings.FeedMode;
-  options.latheMillMode = settings.IntegrexMode;
-  if (settings.IntegrexMode == kModeG16) {
+  options.feedRate = FeedRateOf(settings.FeedMode);
+  options.mode = &LatheMillModeOf(settings.IntegrexMode);
+  if (options.mode->cylinderTurns) {
     if (settings.Axis1E == "Y") options.g16AxisMarker = 1;
     if (settings.Axis2E == "Y") options.g16AxisMarker = 2;
   }
@@ -78,7 +77,7 @@ ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings) {
 }
 
 bool UnrollsDegrees(const ReaderOptions& options, char letter) {
-  return IsRotaryLetter(letter) && WritesDegrees(options.latheMillMode);
+  return IsRotaryLetter(letter) && options.mode->rotaryInDegrees;
 }
 
 void CheckReaderOptions(const ReaderOptions& options) {
@@ -122,7 +121,7 @@ ProgramReader::ProgramReader(const ReaderOptions& options)
   // The axis whose F is written in degrees per minute, as the moves were written: Axis 2 wins
   // over Axis 1 when both are rotary; G07.1 and G138 never write degrees per minute.
   m_degreesAxis = options.g16AxisMarker;
-  if (options.latheMillMode == kModeG071 || options.latheMillMode == kModeOkumaG138) {
+  if (!options.mode->feedInDegrees) {
     m_degreesAxis = 0;
   } else if (UnrollsDegrees(options, options.axis2)) {
     m_degreesAxis = 2;
@@ -159,11 +158,11 @@ std::optional<double> ProgramReader::Minutes(bool lineHasFeed, double length,
   if (!m_feed || *m_feed == 0) return std::nullopt;
   const double feed = *m_feed;
   double minutes = 0;
-  if (m_options.feedMode == kInverseTime) {
+  if (m_options.feedRate == FeedRate::InverseTime) {
     // F is the inverse of the move's time and holds for its own line only.
     if (!lineHasFeed) return std::nullopt;
     minutes = 1 / feed;
-  } else if (m_options.feedMode == kDegreesPerMin && turnedLength > 0) {
+  } else if (m_options.feedRate == FeedRate::DegreesPerMinute && turnedLength > 0) {
     minutes = (turnedLength / m_circumference * 360) / feed;
   } else {
     minutes = length / feed;

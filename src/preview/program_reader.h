@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "engrave/geometry.h"
+#include "settings/engrave_settings.h"
+#include "settings/machine_modes.h"
 
 namespace stylor {
 
@@ -27,8 +29,8 @@ struct ReaderOptions {
   char plungeAxis = 'Z';
   double penUp = 0.001;    // travel level of the plunge axis
   double penDown = -0.001; // cutting level; on a rotary axis the radius of the engraved cylinder
-  int feedMode = 0;        // 0 units per minute, 1 degrees per minute, 2 inverse time
-  int latheMillMode = 0;   // IntegrexMode item index
+  FeedRate feedRate = FeedRate::PerMinute;
+  const LatheMillMode* mode = &kLatheMillModes[0];
   int g16AxisMarker = 0;   // Mazak G16: the plane axis (1, 2) whose F is in degrees per minute
   friend bool operator==(const ReaderOptions&, const ReaderOptions&) = default;
 };

@@ -3,6 +3,7 @@
 #include <array>
 #include <cassert>
 
+#include "settings/machine_modes.h"
 #include "settings/text8.h"
 
 namespace stylor {
@@ -14,9 +15,12 @@ using Items = std::span<const std::string_view>;
 constexpr std::array<std::string_view, 3> kJustificationItems = {"Left", "Center", "Right"};
 constexpr std::array<std::string_view, 3> kFeedModeItems = {"IPM/MMPM", "Degrees Per Min",
                                                             "Inverse Time Feed"};
-constexpr std::array<std::string_view, 7> kIntegrexModes = {
-    "None", "Mazak G16   (Y, Z, X)", "Mazak G07.1 (C, Z, X)", "Mazak G12.1 Standard",
-    "Mazak G12.1 T-32", "Mazak G12.1 Matrix", "Okuma G138  (C, Z, X)"};
+// The captions of the lathe-mill modes, from the table of the modes.
+constexpr auto kIntegrexModes = [] {
+  std::array<std::string_view, std::size(kLatheMillModes)> captions{};
+  for (std::size_t k = 0; k < captions.size(); ++k) captions[k] = kLatheMillModes[k].caption;
+  return captions;
+}();
 constexpr std::array<std::string_view, 2> kHeadItems = {"Head 1", "Head 2"};
 constexpr std::array<std::string_view, 4> kAppendModes = {
     "Single Engrave Operation", "Start New Engrave Job", "Append to Engrave Job",
@@ -102,6 +106,26 @@ const FieldInfo& InfoOf(const FieldRef& ref) {
 char ReadLetter(std::string_view axisText) {
   const std::string bytes = To8Bit(axisText);
   return bytes.empty() ? '\0' : bytes.front();
+}
+
+TextAlignment AlignmentOf(std::int32_t justification) {
+  if (justification == 1) return TextAlignment::Centre;
+  if (justification == 2) return TextAlignment::Right;
+  return TextAlignment::Left;
+}
+
+Winding ArcWindingOf(std::int32_t direction) {
+  return direction == 0 ? Winding::Clockwise : Winding::CounterClockwise;
+}
+
+Winding EllipseWindingOf(std::int32_t direction) {
+  return direction == 1 ? Winding::CounterClockwise : Winding::Clockwise;
+}
+
+FeedRate FeedRateOf(std::int32_t feedMode) {
+  if (feedMode == 1) return FeedRate::DegreesPerMinute;
+  if (feedMode == 2) return FeedRate::InverseTime;
+  return FeedRate::PerMinute;
 }
 
 bool IsRotaryLetter(char letter) { return letter == 'A' || letter == 'B' || letter == 'C'; }

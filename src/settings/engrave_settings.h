@@ -105,6 +105,33 @@ const FieldInfo& InfoOf(const FieldRef& ref);
 extern const std::span<const std::string_view> kIntegrexModeItems;
 extern const std::span<const std::string_view> kAppendModeItems;
 
+// The closed sets among the index fields, as the jobs read them. The settings keep the item
+// indices the window and the machine files hold; a job converts them once.
+
+/// Where a text sits about its point (Justification: "Left", "Center", "Right").
+enum class TextAlignment { Left, Centre, Right };
+/// Justification 1 centres, 2 aligns right; any other index, nothing selected included, left.
+TextAlignment AlignmentOf(std::int32_t justification);
+
+/// Which way text runs around its circle or ellipse ("Clock Wise", "Counter Clock Wise").
+enum class Winding { Clockwise, CounterClockwise };
+/// Direction of circle text: 0 clockwise, any other index counter-clockwise.
+Winding ArcWindingOf(std::int32_t direction);
+/// EllipseDirection: 1 counter-clockwise, any other index clockwise.
+Winding EllipseWindingOf(std::int32_t direction);
+
+/// What F means (FeedMode: "IPM/MMPM", "Degrees Per Min", "Inverse Time Feed").
+enum class FeedRate { PerMinute, DegreesPerMinute, InverseTime };
+/// 1 degrees per minute, 2 inverse time; any other index per minute.
+FeedRate FeedRateOf(std::int32_t feedMode);
+
+/// The four steps of building a program from several jobs (AppendMode).
+enum class AppendStep { SingleOperation, StartNewJob, AppendToJob, CloseJob };
+
+/// The point of the ellipse where its text starts (JustifyPoint: "A" left, "B" top, "C" right,
+/// "D" bottom).
+enum class EllipsePoint { A, B, C, D };
+
 /// The axis letter of an axis text: the low 8 bits of its first character (the Windows-1252
 /// byte of it), 0 when the text is empty.
 char ReadLetter(std::string_view axisText);

@@ -88,7 +88,7 @@ TEST(EngraveLine, RotaryAxisInTheThreeFeedModes) {
     PreparedJob job = ExampleJob();
     job.axis1 = 'A';
     job.penDown = 2;
-    job.feedMode = c.feedMode;
+    job.feedRate = FeedRateOf(c.feedMode);
     EXPECT_EQ(Moves(job, *font, "1"), std::string("G00 A0.0000 Y0.0000 Z0.1000\n") + c.line);
   }
 }
@@ -128,7 +128,7 @@ TEST(EngraveLine, LatheMillModes) {
     PreparedJob job = ExampleJob();
     job.axis1 = c.axis1;
     job.penDown = 2;
-    job.latheMillMode = c.mode;
+    job.mode = &LatheMillModeOf(c.mode);
     EXPECT_EQ(Moves(job, *font, "1", c.start), c.expected);
   }
 }
@@ -159,7 +159,7 @@ TEST(EngraveLine, RotaryWordOfMinusZeroDegreesKeepsItsSign) {
 TEST(EngraveLine, InverseTimeWritesEveryFeedAndTimesPlunges) {
   auto font = FontFromText(kLetterL);
   PreparedJob job = ExampleJob();
-  job.feedMode = 2;
+  job.feedRate = FeedRate::InverseTime;
   EXPECT_EQ(Moves(job, *font, "L"),
             "G00 X0.0000 Y0.0000 Z0.1000\n"
             "G00 Y1.0000\n"
@@ -183,16 +183,16 @@ TEST(EngraveLine, RefusesValuesThatWouldDivideByZeroOrOverflow) {
   rotary.penDown = 0;
   EXPECT_THAT([&] { Moves(rotary, *font, "L"); }, ThrowsMessage<Error>(HasSubstr("radius")));
   PreparedJob g16 = ExampleJob();
-  g16.latheMillMode = 1;
+  g16.mode = &LatheMillModeOf(kModeG16);
   g16.penDown = 0;
   EXPECT_THAT([&] { Moves(g16, *font, "L"); }, ThrowsMessage<Error>(HasSubstr("pen down")));
   PreparedJob inverse = ExampleJob();
-  inverse.feedMode = 2;
+  inverse.feedRate = FeedRate::InverseTime;
   inverse.penUp = inverse.penDown;
   EXPECT_THAT([&] { Moves(inverse, *font, "L"); },
               ThrowsMessage<Error>(HasSubstr("Inverse Time Feed")));
   PreparedJob degrees = ExampleJob();
-  degrees.feedMode = 1;
+  degrees.feedRate = FeedRate::DegreesPerMinute;
   degrees.engraveFeed = 0;
   EXPECT_THAT([&] { Moves(degrees, *font, "L"); },
               ThrowsMessage<Error>(HasSubstr("Degrees Per Min")));

@@ -92,8 +92,8 @@ auto Axes(char a1, char a2, char plunge) {
 auto Levels(double up, double down) {
   return [=](ReaderOptions& o) { o.penUp = up, o.penDown = down; };
 }
-auto FeedMode(int mode) { return [=](ReaderOptions& o) { o.feedMode = mode; }; }
-auto LatheMill(int mode) { return [=](ReaderOptions& o) { o.latheMillMode = mode; }; }
+auto FeedMode(int mode) { return [=](ReaderOptions& o) { o.feedRate = FeedRateOf(mode); }; }
+auto LatheMill(int mode) { return [=](ReaderOptions& o) { o.mode = &LatheMillModeOf(mode); }; }
 
 const double kQuarterTurnOfRadius2 = 2 * 3.141592653589793 * 2 / 4;  // 90 degrees on radius 2
 const double kA28 = 28.6479 / 360 * (2 * 2 * 3.141592653589793);     // A28.6479 on radius 2
@@ -233,7 +233,7 @@ TEST(ProgramReaderTest, OptionsFromTheSettings) {
   settings.PenDownE = "2";
   settings.IntegrexMode = 1;
   settings.FeedMode = 1;
-  EXPECT_EQ(ReaderOptionsFrom(settings), (ReaderOptions{'Y', 'Z', 'X', 2.1, 2, 1, 1, 1}));
+  EXPECT_EQ(ReaderOptionsFrom(settings), (ReaderOptions{'Y', 'Z', 'X', 2.1, 2, FeedRate::DegreesPerMinute, &LatheMillModeOf(1), 1}));
   settings.PenDownE = "x";
   EXPECT_THAT([&] { ReaderOptionsFrom(settings); },
               testing::ThrowsMessage<Error>("'x' is not a valid floating point value"));
