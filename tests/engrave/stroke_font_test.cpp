@@ -30,7 +30,7 @@ constexpr const char* kHyphenAndA =
 TEST(LoadFont, ReadsSectionsMovesAndExtents) {
   FontReport report;
   auto font = FontFromText(kHyphenAndA, &report);
-  const Glyph& hyphen = font->glyphs['-'];
+  const Glyph& hyphen = *GlyphOf(*font, '-');
   ASSERT_EQ(hyphen.moveCount, 4);
   EXPECT_EQ(hyphen.moves[0], (GlyphMove{0, 0.5, 0, 0, 0, 0, 0}));
   EXPECT_EQ(hyphen.moves[1], (GlyphMove{0, 0, -1, 0, 0, 0, 1}));
@@ -40,7 +40,7 @@ TEST(LoadFont, ReadsSectionsMovesAndExtents) {
   EXPECT_EQ(hyphen.maxX, 1);
   EXPECT_EQ(hyphen.minY, 0.5);
   EXPECT_EQ(hyphen.maxY, 0.5);
-  EXPECT_EQ(font->glyphs['A'].moveCount, 5);
+  EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 5);
   ASSERT_EQ(report.size(), 3u);
   EXPECT_EQ(report[0],
             "SYM-: Moves:000 minX:1000000.000000 minY:1000000.000000 maxX:-1000000.000000 "
@@ -62,7 +62,7 @@ TEST(LoadFont, ReadsWordsLikeTheMachineReader) {
       "\n"                   // a blank line is a move of zeros
       "sym A\n"              // not a symbol line
       "G2 X1.5e1 I-2 J3 K4\n");
-  const Glyph& g = font->glyphs['x'];
+  const Glyph& g = *GlyphOf(*font, 'x');
   ASSERT_EQ(g.moveCount, 9);
   EXPECT_EQ(g.moves[0], (GlyphMove{1, 2, 0, 0, 0, 0, 1}));
   EXPECT_EQ(g.moves[1].y, 0);
@@ -82,14 +82,14 @@ TEST(LoadFont, SplitsLongLinesIntoPiecesOf99) {
   // 99 characters and a line end: the line end comes back as a second, empty piece.
   const std::string line99 = "G01 X2" + std::string(93, ' ');
   auto font = FontFromText("SYM a\n" + line99 + "\n");
-  ASSERT_EQ(font->glyphs['a'].moveCount, 2);
-  EXPECT_EQ(font->glyphs['a'].moves[0].x, 2);
-  EXPECT_EQ(font->glyphs['a'].moves[1], GlyphMove{});
+  ASSERT_EQ(GlyphOf(*font, 'a')->moveCount, 2);
+  EXPECT_EQ(GlyphOf(*font, 'a')->moves[0].x, 2);
+  EXPECT_EQ(GlyphOf(*font, 'a')->moves[1], GlyphMove{});
   // Longer: the hundredth character starts a piece of its own, read as a move line.
   auto split = FontFromText("SYM b\n" + line99 + "X3\n");
-  ASSERT_EQ(split->glyphs['b'].moveCount, 2);
-  EXPECT_EQ(split->glyphs['b'].moves[0].x, 2);
-  EXPECT_EQ(split->glyphs['b'].moves[1].x, 3);
+  ASSERT_EQ(GlyphOf(*split, 'b')->moveCount, 2);
+  EXPECT_EQ(GlyphOf(*split, 'b')->moves[0].x, 2);
+  EXPECT_EQ(GlyphOf(*split, 'b')->moves[1].x, 3);
 }
 
 TEST(LoadFont, ALaterSectionReplacesTheMovesAndAnotherFontKeepsOldExtents) {
@@ -98,18 +98,18 @@ TEST(LoadFont, ALaterSectionReplacesTheMovesAndAnotherFontKeepsOldExtents) {
   FontReport report;
   LoadFont(dir.Write("a.fnt", "SYM A\nG00 X0 Y0\nG01 X2 Y1\nSYM B\nX0 Y0\nX0.5 Y1\nSYM A\nX0 Y0\n"),
            *font, report);
-  EXPECT_EQ(font->glyphs['A'].moveCount, 1);
-  EXPECT_EQ(font->glyphs['A'].maxX, 0);
+  EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 1);
+  EXPECT_EQ(GlyphOf(*font, 'A')->maxX, 0);
   EXPECT_EQ(report[1], "SYM-A: Moves:002 minX:0.000000 minY:0.000000 maxX:2.000000 maxY:1.000000 ");
   LoadFont(dir.Write("b.fnt", "SYM A\nX0 Y0\nX1 Y1\n"), *font, report);
-  EXPECT_EQ(font->glyphs['B'].moveCount, 0);
+  EXPECT_EQ(GlyphOf(*font, 'B')->moveCount, 0);
   EXPECT_EQ(TextWidth(*font, "B", 1, 1, 1), 0.5);  // the extents of the earlier font stay
 }
 
 TEST(LoadFont, AGlyphWithoutXWordsMeasuresZeroButReportsItsSentinels) {
   FontReport report;
   auto font = FontFromText("SYM .\nG01 Z-1\nG00 Z1\nSYM A\nX0 Y0\nX1 Y1\n", &report);
-  EXPECT_EQ(font->glyphs['.'].maxX, -1000000);
+  EXPECT_EQ(GlyphOf(*font, '.')->maxX, -1000000);
   EXPECT_EQ(GlyphWidth(*font, '.'), 0);
   EXPECT_DOUBLE_EQ(TextWidth(*font, ".A", 1, 1, 1), 0.35 + 1);
   EXPECT_THAT(report[1], HasSubstr("minX:1000000.000000"));
@@ -142,7 +142,7 @@ TEST(LoadFont, RefusesBadFilesAndLeavesAnEmptyTable) {
     const std::string file = dir.Write("bad.fnt", c.text);
     EXPECT_THAT([&] { LoadFont(file, *font, report); },
                 ThrowsMessage<Error>(AllOf(HasSubstr("'" + file + "'"), HasSubstr(c.reason))));
-    EXPECT_EQ(font->glyphs['A'].moveCount, 0);
+    EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 0);
     EXPECT_TRUE(report.empty());
   }
 }

@@ -61,7 +61,7 @@ TEST(EngraveFormModel, StartUpTakesTheWorkingFolderAndItsFont) {
   EngraveFormModel model(host);
   model.FormActivate(dir.path);
   EXPECT_EQ(model.Settings().FontFile, dir.path + "/BasicFont.fnt");
-  EXPECT_EQ(model.Font().glyphs['L'].moveCount, 5);
+  EXPECT_EQ(GlyphOf(model.Font(), 'L')->moveCount, 5);
   EXPECT_EQ(model.Settings().JustifyPoint, 0);
   EXPECT_EQ(model.Settings().JustifyPointText, "A");
   EXPECT_EQ(model.CurrentPage(), Page::Sequence);
@@ -74,7 +74,7 @@ TEST(EngraveFormModel, StartUpElsewhereUsesTheFontThatShipsWithStylor) {
   EngraveFormModel model(host);
   model.FormActivate(dir.path);
   EXPECT_THAT(model.Settings().FontFile, testing::EndsWith("/fonts/BasicFont.fnt"));
-  EXPECT_GT(model.Font().glyphs['A'].moveCount, 0);
+  EXPECT_GT(GlyphOf(model.Font(), 'A')->moveCount, 0);
   EXPECT_TRUE(host.errors.empty());
 }
 
@@ -182,8 +182,8 @@ TEST(EngraveFormModel, PickFontLoadsTheChosenFileAndCancelKeepsTheFont) {
   host.fontAnswer = dir.path + "/other.fnt";
   model.PickFontClick();
   EXPECT_EQ(model.Settings().FontFile, dir.path + "/other.fnt");
-  EXPECT_EQ(model.Font().glyphs['M'].moveCount, 1);
-  EXPECT_EQ(model.Font().glyphs['L'].moveCount, 0);
+  EXPECT_EQ(GlyphOf(model.Font(), 'M')->moveCount, 1);
+  EXPECT_EQ(GlyphOf(model.Font(), 'L')->moveCount, 0);
 }
 
 TEST(EngraveFormModel, ShiftCtrlRightClickFlipsTheFontReport) {
@@ -251,7 +251,7 @@ TEST(EngraveFormModel, StartUpReadsDefaultMachineFileAndItsFont) {
   EXPECT_EQ(model.Settings().TextHeightE, "0.25");
   EXPECT_EQ(model.Settings().Axis2E, "C");  // the mode changed while loading: its axes
   EXPECT_EQ(model.Settings().PostEngrave, Lines{"M30"});
-  EXPECT_EQ(model.Font().glyphs['M'].moveCount, 1);
+  EXPECT_EQ(GlyphOf(model.Font(), 'M')->moveCount, 1);
   EXPECT_EQ(model.CurrentPage(), Page::Sequence);
 }
 

@@ -251,9 +251,7 @@ void EngraveFormModel::PreEngraveWClick() {
 void EngraveFormModel::RequireFont() const {
   // A font that failed to load leaves an empty table: a job would write a program without a
   // single cut and call it done.
-  for (const Glyph& glyph : m_font->glyphs) {
-    if (glyph.moveCount > 0) return;
-  }
+  if (m_font->HasMoves()) return;
   throw Error("No font is loaded: choose one with \"Pick Font\" before engraving");
 }
 
