@@ -33,12 +33,11 @@ inline std::string ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-/// A font table on the heap, loaded from the given file text.
+/// A font table loaded from the given file text.
 inline std::unique_ptr<StrokeFont> FontFromText(const std::string& text, FontReport* report = nullptr) {
-  TempDir dir;
   auto font = std::make_unique<StrokeFont>();
   FontReport unused;
-  LoadFont(dir.Write("font.fnt", text), *font, report ? *report : unused);
+  ParseFont(text, "font.fnt", *font, report ? *report : unused);
   return font;
 }
 

@@ -92,16 +92,58 @@ TEST(LoadFont, SplitsLongLinesIntoPiecesOf99) {
   EXPECT_EQ(GlyphOf(*split, 'b')->moves[1].x, 3);
 }
 
+// The reader sees lines as a C text stream with a 100-byte buffer gives them: the fifth character
+// of a bare "SYM " line is its line end, and a CR counts only where it is not part of CR LF.
+TEST(LoadFont, ReadsPiecesAsTheTextStreamGivesThem) {
+  const std::string line98 = "G01 X2" + std::string(92, ' ');
+  const struct {
+    const char* name;
+    std::string text;
+    char code;
+    int moves;
+  } kCases[] = {
+      {"BareSymbolLineNamesTheLineEnd", "SYM \nX1 Y1\n", '\n', 1},
+      {"BareSymbolLineAtTheEndNamesCodeZero", "X5\nSYM A\nX1\nSYM ", '\0', 0},
+      {"CrLfIsOneCharacter", "SYM a\r\n" + line98 + "\r\n", 'a', 1},
+      {"ALoneCrIsACharacter", "SYM a\n" + line98 + "\r\r\n", 'a', 2},
+      {"EmptyLinesAreMoves", "SYM a\n\n\r\n\nX1", 'a', 4},
+      {"LastLineWithoutLineEnd", "SYM a\nX1 Y1", 'a', 1},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    auto font = FontFromText(c.text);
+    EXPECT_EQ(GlyphOf(*font, c.code)->moveCount, c.moves);
+  }
+}
+
+// The glyph table holds only what the font has, yet a copy is a font of its own.
+TEST(StrokeFont, ACopyKeepsItsMovesWhenTheOriginalIsReloadedOrGone) {
+  auto font = FontFromText(kHyphenAndA);
+  const StrokeFont copy = *font;
+  ParseFont("SYM A\nX9 Y9\n", "other.fnt", *font, *std::make_unique<FontReport>());
+  EXPECT_EQ(GlyphOf(*font, 'A')->moves[0].x, 9);
+  font.reset();
+  ASSERT_EQ(GlyphOf(copy, 'A')->moveCount, 5);
+  EXPECT_EQ(GlyphOf(copy, 'A')->moves[2], (GlyphMove{0.5, 1, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(GlyphOf(copy, '-')->moves[3], (GlyphMove{0, 0, 1, 0, 0, 0, 0}));
+  StrokeFont moved = std::move(const_cast<StrokeFont&>(copy));
+  EXPECT_EQ(GlyphOf(moved, 'A')->moves[2].x, 0.5);
+  EXPECT_EQ(GlyphOf(copy, 'A')->moveCount, 0);  // what is left behind is an empty table
+  // Codes that no font named are empty glyphs; 128 and above have none.
+  EXPECT_EQ(GlyphOf(moved, 'Q')->moveCount, 0);
+  EXPECT_EQ(GlyphOf(moved, 'Q')->maxX, 0);
+  EXPECT_EQ(GlyphOf(moved, '\xE9'), nullptr);
+}
+
 TEST(LoadFont, ALaterSectionReplacesTheMovesAndAnotherFontKeepsOldExtents) {
-  test::TempDir dir;
   auto font = std::make_unique<StrokeFont>();
   FontReport report;
-  LoadFont(dir.Write("a.fnt", "SYM A\nG00 X0 Y0\nG01 X2 Y1\nSYM B\nX0 Y0\nX0.5 Y1\nSYM A\nX0 Y0\n"),
-           *font, report);
+  ParseFont("SYM A\nG00 X0 Y0\nG01 X2 Y1\nSYM B\nX0 Y0\nX0.5 Y1\nSYM A\nX0 Y0\n", "a.fnt", *font,
+            report);
   EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 1);
   EXPECT_EQ(GlyphOf(*font, 'A')->maxX, 0);
   EXPECT_EQ(report[1], "SYM-A: Moves:002 minX:0.000000 minY:0.000000 maxX:2.000000 maxY:1.000000 ");
-  LoadFont(dir.Write("b.fnt", "SYM A\nX0 Y0\nX1 Y1\n"), *font, report);
+  ParseFont("SYM A\nX0 Y0\nX1 Y1\n", "b.fnt", *font, report);
   EXPECT_EQ(GlyphOf(*font, 'B')->moveCount, 0);
   EXPECT_EQ(TextWidth(*font, "B", 1, 1, 1), 0.5);  // the extents of the earlier font stay
 }
@@ -135,12 +177,11 @@ TEST(LoadFont, RefusesBadFilesAndLeavesAnEmptyTable) {
   };
   for (const RefusedFont& c : kCases) {
     SCOPED_TRACE(c.name);
-    test::TempDir dir;
     auto font = std::make_unique<StrokeFont>();
     FontReport report;
-    LoadFont(dir.Write("good.fnt", kHyphenAndA), *font, report);
-    const std::string file = dir.Write("bad.fnt", c.text);
-    EXPECT_THAT([&] { LoadFont(file, *font, report); },
+    ParseFont(kHyphenAndA, "good.fnt", *font, report);
+    const std::string file = "bad.fnt";
+    EXPECT_THAT([&] { ParseFont(c.text, file, *font, report); },
                 ThrowsMessage<Error>(AllOf(HasSubstr("'" + file + "'"), HasSubstr(c.reason))));
     EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 0);
     EXPECT_TRUE(report.empty());
@@ -150,11 +191,16 @@ TEST(LoadFont, RefusesBadFilesAndLeavesAnEmptyTable) {
 TEST(LoadFont, NamesAFileThatCannotBeReadAndTheReason) {
   test::TempDir dir;
   auto font = std::make_unique<StrokeFont>();
-  FontReport report{"old line"};
+  FontReport report;
+  LoadFont(dir.Write("good.fnt", kHyphenAndA), *font, report);
+  ASSERT_TRUE(font->HasMoves());
   const std::string missing = dir.File("missing.fnt");
   EXPECT_THAT([&] { LoadFont(missing, *font, report); },
-              ThrowsMessage<Error>(AllOf(HasSubstr(missing), HasSubstr("No such file"))));
+              ThrowsMessage<Error>("Cannot load the font file '" + missing +
+                                   "': No such file or directory"));
   EXPECT_TRUE(report.empty());
+  EXPECT_FALSE(font->HasMoves());
+  EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 0);
   EXPECT_THAT([&] { LoadFont(dir.Path().string(), *font, report); },
               ThrowsMessage<Error>(HasSubstr("Is a directory")));
 }
