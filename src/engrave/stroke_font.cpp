@@ -62,35 +62,26 @@ constexpr std::array<std::int8_t, 256> kWordOf = [] {
 }();
 
 // A move line is read upper-cased: x1.5 reads as X1.5. Only the first occurrence of each letter
-// counts, so "(MAX) X1" has X 0: its first X is the one in MAX.
+// counts, so "(MAX) X1" has X 0: its first X is the one in MAX. The numbers themselves read the
+// same in either case ("1e3" and "1E3"), so the line is looked at as it is.
 GlyphMove ParseMoveLine(std::string_view piece, Extents& extents) {
-  char upper[kPieceLength];
   std::array<std::int16_t, kWordCount> at;
   at.fill(-1);
-  int missing = kWordCount;
   for (std::size_t p = 0; p < piece.size(); ++p) {
-    char c = piece[p];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    upper[p] = c;
-    const std::int8_t word = kWordOf[static_cast<unsigned char>(c)];
-    if (word != kNone && at[word] < 0) {
-      at[word] = static_cast<std::int16_t>(p);
-      --missing;
-    }
+    const std::int8_t word = kWordOf[static_cast<unsigned char>(piece[p])];
+    if (word != kNone && at[word] < 0) at[word] = static_cast<std::int16_t>(p);
   }
-  const std::string_view line(upper, piece.size());
   const auto real = [&](Word word) {
-    return at[word] < 0 ? 0.0 : ScanReal(line.substr(at[word] + 1)).value;
+    return at[word] < 0 ? 0.0 : ScanReal(piece.substr(at[word] + 1)).value;
   };
   GlyphMove move;
-  if (missing == kWordCount) return move;
   move.x = real(kX);
   move.y = real(kY);
   if (at[kZ] >= 0) move.zDirection = real(kZ) > 0 ? 1 : -1;
   move.i = real(kI);
   move.j = real(kJ);
   move.k = real(kK);
-  if (at[kG] >= 0) move.g = ScanInteger(line.substr(at[kG] + 1)).value;
+  if (at[kG] >= 0) move.g = ScanInteger(piece.substr(at[kG] + 1)).value;
   if (at[kX] >= 0) {
     if (move.x < extents.minX) extents.minX = move.x;
     if (move.x > extents.maxX) extents.maxX = move.x;
@@ -176,6 +167,17 @@ class PieceReader {
 
 const Glyph kEmptyGlyph{};
 
+std::size_t LineCount(std::string_view bytes) {
+  std::size_t lines = 1;
+  const char* at = bytes.data();
+  const char* const end = at + bytes.size();
+  while (const void* lf = std::memchr(at, '\n', static_cast<std::size_t>(end - at))) {
+    ++lines;
+    at = static_cast<const char*>(lf) + 1;
+  }
+  return lines;
+}
+
 }  // namespace
 
 class FontParser {
@@ -195,9 +197,8 @@ class FontParser {
     if (std::memchr(m_bytes.data(), '\0', m_bytes.size()) != nullptr) {
       Refuse("it holds binary data, not text");
     }
-    // One move per line at most, give or take the pieces of over-long lines.
-    m_font.m_moves.reserve(static_cast<std::size_t>(
-        std::count(m_bytes.begin(), m_bytes.end(), '\n') + 1));
+    // Room for one move a line, so that the moves are never copied while they are read.
+    m_font.m_moves.reserve(LineCount(m_bytes));
     PieceReader reader(m_bytes);
     int code = 0;
     std::size_t current = Open(0);
