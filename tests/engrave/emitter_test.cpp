@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "engrave/program_store.h"
-#include "font_fixture.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
 #include "settings/error.h"
 
 namespace stylor {
@@ -60,7 +61,7 @@ TEST(EngraveLine, WritesTheTwoLetterExample) {
 
 TEST(EngraveLine, AppendsOneWriteWithCrLfToTheFile) {
   auto font = FontFromText(kLetterL);
-  test::TempDir dir;
+  test::TempFolder dir;
   const std::string file = dir.Write("job.eia", "start\r\n");
   FileProgramStore store;
   EngraveLine(store, file, ExampleJob(), {}, 0, "", *font);
@@ -190,7 +191,7 @@ TEST(EngraveLine, RefusesValuesThatWouldDivideByZeroOrOverflow) {
 }
 
 TEST(ProgramStore, WritesCrLfAndNamesFilesItCannotWrite) {
-  test::TempDir dir;
+  test::TempFolder dir;
   FileProgramStore files;
   const std::string file = dir.File("p.eia");
   files.Write(file, WriteMode::Append, "a\n");

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "font_fixture.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
 #include "settings/error.h"
 
 namespace stylor {
@@ -189,7 +190,7 @@ TEST(LoadFont, RefusesBadFilesAndLeavesAnEmptyTable) {
 }
 
 TEST(LoadFont, NamesAFileThatCannotBeReadAndTheReason) {
-  test::TempDir dir;
+  test::TempFolder dir;
   auto font = std::make_unique<StrokeFont>();
   FontReport report;
   LoadFont(dir.Write("good.fnt", kHyphenAndA), *font, report);
@@ -207,7 +208,7 @@ TEST(LoadFont, NamesAFileThatCannotBeReadAndTheReason) {
 
 // A pipe that no one writes to, or a terminal, would keep the reader waiting for ever.
 TEST(LoadFont, RefusesWhatIsNotARegularFileWithoutWaitingForIt) {
-  test::TempDir dir;
+  test::TempFolder dir;
   const std::string pipe = dir.File("pipe.fnt");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   for (const std::string& file : {pipe, std::string("/dev/null"), std::string("/dev/zero")}) {
