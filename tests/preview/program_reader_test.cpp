@@ -13,6 +13,7 @@
 #include "preview/program_stats.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {
@@ -278,12 +279,8 @@ TEST(ProgramReaderTest, AnyBytesEndInAReadingOrAnError) {
 
 class ProgramFileTest : public testing::Test {
  protected:
-  ProgramFileTest() {
-    std::string pattern = (fs::temp_directory_path() / "stylor-preview-XXXXXX").string();
-    dir = mkdtemp(pattern.data());
-  }
-  ~ProgramFileTest() override { fs::remove_all(dir); }
-  std::string dir;
+  test::TempFolder folder{"stylor-preview"};
+  std::string dir = folder.Path().string();
 };
 
 TEST_F(ProgramFileTest, ReadsTheBytesAndRefusesWhatItCannotRead) {

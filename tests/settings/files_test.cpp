@@ -10,6 +10,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {
@@ -20,21 +21,11 @@ using testing::ThrowsMessage;
 
 class FilesTest : public testing::Test {
  protected:
-  FilesTest() {
-    std::string pattern = (fs::temp_directory_path() / "stylor-files-XXXXXX").string();
-    m_dir = mkdtemp(pattern.data());
-  }
-  ~FilesTest() override { fs::remove_all(m_dir); }
-
-  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+  std::string Path(const std::string& name) const { return m_folder.File(name); }
   std::string Put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-    return Path(name);
+    return m_folder.Write(name, bytes);
   }
-  static std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  static std::string Bytes(const std::string& path) { return test::ReadBytes(path); }
   std::set<std::string> Names() const {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(m_dir)) {
@@ -43,7 +34,8 @@ class FilesTest : public testing::Test {
     return names;
   }
 
-  fs::path m_dir;
+  test::TempFolder m_folder{"stylor-files"};
+  fs::path m_dir = m_folder.Path();
 };
 
 TEST_F(FilesTest, ReadWholeFileGivesTheBytesUpToTheCap) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "settings/error.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {
@@ -132,30 +133,11 @@ class RecordingEditor final : public SettingsEditor {
 
 class MachineFileTest : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = testing::TempDir() + "stylor_mch_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    m_dir = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(m_dir, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(m_dir, ignored);
-  }
-
-  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
-
+  std::string Path(const std::string& name) const { return m_folder.File(name); }
   std::string Put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-    return Path(name);
+    return m_folder.Write(name, bytes);
   }
-
-  static std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
+  static std::string Bytes(const std::string& path) { return test::ReadBytes(path); }
 
   std::set<std::string> Entries() const {
     std::set<std::string> names;
@@ -175,7 +157,8 @@ class MachineFileTest : public testing::Test {
     return loaded;
   }
 
-  fs::path m_dir;
+  test::TempFolder m_folder{"stylor-mch"};
+  fs::path m_dir = m_folder.Path();
 };
 
 TEST_F(MachineFileTest, SavesTheDefaultsAsFortyOneLinesAndReadsThemBack) {

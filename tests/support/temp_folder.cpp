@@ -20,7 +20,9 @@ TempFolder::TempFolder(const std::string& prefix) {
 }
 
 TempFolder::~TempFolder() {
+  // A test may have taken the folder's own rights away to see a save refused.
   std::error_code ignored;
+  fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ignored);
   fs::remove_all(m_path, ignored);
 }
 
