@@ -38,7 +38,7 @@ struct Glyph {
 /// The glyphs of a loaded font by 8-bit character code. It holds only what the font has: one
 /// array of moves for all glyphs and a record for each code that a font has named, so creating
 /// one costs next to nothing however many codes the table allows.
-class StrokeFont {
+struct StrokeFont {
  public:
   StrokeFont() = default;
   StrokeFont(const StrokeFont& other);
