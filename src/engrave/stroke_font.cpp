@@ -197,8 +197,10 @@ class FontParser {
     if (std::memchr(m_bytes.data(), '\0', m_bytes.size()) != nullptr) {
       Refuse("it holds binary data, not text");
     }
-    // Room for one move a line, so that the moves are never copied while they are read.
-    m_font.m_moves.reserve(LineCount(m_bytes));
+    // Room for one move a line, so that the moves of a usual font are never copied while they
+    // are read, but no more than a whole table holds: a hostile file of empty lines is refused
+    // at its 201st line, not after claiming memory for millions of moves.
+    m_font.m_moves.reserve(std::min(LineCount(m_bytes), kLiveMovesAtMost));
     PieceReader reader(m_bytes);
     int code = 0;
     std::size_t current = Open(0);
@@ -244,9 +246,26 @@ class FontParser {
   std::size_t Open(int code) {
     m_font.Record(static_cast<unsigned char>(code));
     const std::size_t index = m_font.m_slots[static_cast<unsigned char>(code)] - 1u;
+    m_replacedMoves += static_cast<std::size_t>(m_font.m_glyphs[index].moveCount);
     m_font.m_glyphs[index].moveCount = 0;
+    if (m_replacedMoves > kLiveMovesAtMost) DropReplacedMoves();
     m_font.m_firstMove[index] = static_cast<std::uint32_t>(m_font.m_moves.size());
     return index;
+  }
+
+  // A file may define one code again and again; the moves of its earlier sections are dropped
+  // now and then, so that memory follows what the table holds, not the length of the file.
+  void DropReplacedMoves() {
+    std::vector<GlyphMove> kept;
+    kept.reserve(m_font.m_moves.size() - m_replacedMoves);
+    for (std::size_t index = 0; index < m_font.m_glyphs.size(); ++index) {
+      const auto count = static_cast<std::size_t>(m_font.m_glyphs[index].moveCount);
+      const auto first = m_font.m_moves.begin() + m_font.m_firstMove[index];
+      m_font.m_firstMove[index] = static_cast<std::uint32_t>(kept.size());
+      kept.insert(kept.end(), first, first + static_cast<std::ptrdiff_t>(count));
+    }
+    m_font.m_moves = std::move(kept);
+    m_replacedMoves = 0;
   }
 
   [[noreturn]] void Refuse(const std::string& reason) {
@@ -254,7 +273,11 @@ class FontParser {
     throw Error(std::string(kLoadFailure) + " '" + m_name + "': " + reason);
   }
 
+  // Every glyph of the table at its limit.
+  static constexpr std::size_t kLiveMovesAtMost = std::size_t{kGlyphCount} * kMaxMoves;
+
   std::string_view m_bytes;
+  std::size_t m_replacedMoves = 0;
   const std::string& m_name;
   StrokeFont& m_font;
   FontReport& m_report;

@@ -53,7 +53,7 @@ constexpr std::string_view kSaveFailure = "Cannot save the machine file";
 constexpr std::string_view kReadFailure = "Cannot read the machine file";
 
 [[noreturn]] void RefuseSave(const std::string& path, const std::string& reason) {
-  throw Error("Cannot save the machine file '" + path + "': " + reason);
+  throw Error(std::string(kSaveFailure) + " '" + path + "': " + reason);
 }
 
 // The first character of `text` that its 8-bit form `bytes` does not hold, or nothing. Saving it

@@ -117,6 +117,24 @@ TEST(LoadFont, ReadsPiecesAsTheTextStreamGivesThem) {
   }
 }
 
+// Sections of one code again and again: the table keeps the last one and the other glyphs whole,
+// however many moves the replaced sections held.
+TEST(LoadFont, ManyRepeatedSectionsKeepTheLastAndEveryOtherGlyph) {
+  std::string text = "SYM B\nX0 Y0\nX0.5 Y1\n";
+  for (int section = 0; section < 30000; ++section) {
+    text += "SYM A\nX" + std::to_string(section) + " Y1\nG01 Z-1\n";
+  }
+  text += "SYM C\nX3 Y3\n";
+  auto font = FontFromText(text);
+  const Glyph& a = *GlyphOf(*font, 'A');
+  ASSERT_EQ(a.moveCount, 2);
+  EXPECT_EQ(a.moves[0], (GlyphMove{29999, 1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(a.moves[1], (GlyphMove{0, 0, -1, 0, 0, 0, 1}));
+  ASSERT_EQ(GlyphOf(*font, 'B')->moveCount, 2);
+  EXPECT_EQ(GlyphOf(*font, 'B')->moves[1], (GlyphMove{0.5, 1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(GlyphOf(*font, 'C')->moves[0].x, 3);
+}
+
 // The glyph table holds only what the font has, yet a copy is a font of its own.
 TEST(StrokeFont, ACopyKeepsItsMovesWhenTheOriginalIsReloadedOrGone) {
   auto font = FontFromText(kHyphenAndA);
