@@ -16,12 +16,14 @@ function(stylor_add_library target)
   stylor_warnings(${target})
 endfunction()
 
-# A GoogleTest executable made of every *_test.cpp in the calling folder, discovered by CTest.
+# A GoogleTest executable made of every *_test.cpp in the calling folder, discovered by CTest,
+# with the shared test support of tests/support (temporary folder, host doubles, font texts).
 function(stylor_add_test target)
   cmake_parse_arguments(ARG "" "" "DEPENDS;ENVIRONMENT" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   add_executable(${target} ${sources})
-  target_link_libraries(${target} PRIVATE ${ARG_DEPENDS} GTest::gmock GTest::gtest GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE ${ARG_DEPENDS} stylor_test_support GTest::gmock
+                        GTest::gtest GTest::gtest_main)
   target_compile_definitions(${target} PRIVATE
     STYLOR_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
     STYLOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

@@ -1,12 +1,11 @@
 // Any bytes as a machine file, read by both readers into fresh settings; whatever was read must
 // survive a save and a second read unchanged, because that round trip is the user's set-up.
 
-#include <cstdio>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "program_check.h"
-#include "scratch_path.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/machine_file.h"
@@ -14,13 +13,6 @@
 namespace {
 
 using namespace stylor;
-
-void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) fuzz::Fail("cannot write the temporary machine file", path);
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
-}
 
 std::string Describe(const EngraveSettings& settings, const FieldRef& ref) {
   std::string text(InfoOf(ref).name);
@@ -40,16 +32,16 @@ bool SameField(const EngraveSettings& a, const EngraveSettings& b, const FieldRe
 
 // Saves what was read and reads it back: every stored field must come back as it was.
 void RoundTrip(const EngraveSettings& read, const char* reader) {
-  static const fuzz::ScratchPath saved("saved.mch");
+  std::string saved;
   try {
-    WriteMachineFile(saved.Path(), read);
+    saved = FormatMachineFile(read, "saved.mch");
   } catch (const Error& error) {
     fuzz::Fail(std::string("the set-up read by ") + reader + " cannot be saved", error.what());
   }
   EngraveSettings again;
   PlainSettingsEditor editor(again);
   try {
-    ReadMachineFile(saved.Path(), editor);
+    ParseMachineFile(saved, "saved.mch", editor);
   } catch (const Error& error) {
     fuzz::Fail(std::string("a saved set-up read by ") + reader + " does not read back",
                error.what());
@@ -71,14 +63,11 @@ void RoundTrip(const EngraveSettings& read, const char* reader) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const fuzz::ScratchPath file("input.mch");
-  const std::string& input = file.Path();
-  WriteFile(input, data, size);
-
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
   EngraveSettings current;
   PlainSettingsEditor currentEditor(current);
   try {
-    ReadMachineFile(input, currentEditor);
+    ParseMachineFile(input, "input.mch", currentEditor);
   } catch (const Error&) {
     // A refused or partly read file still leaves a set-up the user can save.
   }
@@ -87,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   EngraveSettings old;
   PlainSettingsEditor oldEditor(old);
   try {
-    ReadOldMachineFile(input, oldEditor);
+    ParseOldMachineFile(input, "input.mch", oldEditor);
   } catch (const Error&) {
   }
   RoundTrip(old, "Open Old");

@@ -1,74 +1,19 @@
 #include "engrave/stroke_font.h"
 
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
-#include <memory>
+#include <utility>
 
 #include "settings/error.h"
+#include "settings/files.h"
 #include "settings/numbers.h"
-#include "settings/regular_file.h"
 
 namespace stylor {
 namespace {
 
 constexpr std::size_t kPieceLength = 99;  // the reader takes lines in pieces of at most 99 chars
 constexpr double kExtentSentinel = 1000000;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// Reads a text file in pieces the way a C text stream with a 100-byte line buffer does: each piece
-// ends after a line end or at 99 characters; a CR directly before LF is dropped.
-class PieceReader {
- public:
-  explicit PieceReader(std::FILE* file) : m_file(file) {}
-
-  /// False at the end of the file; throws nothing, see Failed().
-  bool Next(std::string& piece) {
-    piece.clear();
-    while (piece.size() < kPieceLength) {
-      int c = Get();
-      if (c == EOF) break;
-      if (c == '\r' && Peek() == '\n') c = Get();
-      piece += static_cast<char>(c);
-      if (c == '\n') break;
-    }
-    return !piece.empty();
-  }
-
-  bool Failed() const { return m_failed; }
-  int ErrorNumber() const { return m_errno; }
-
- private:
-  int Get() {
-    if (m_pos == m_size && !Fill()) return EOF;
-    return static_cast<unsigned char>(m_buffer[m_pos++]);
-  }
-  int Peek() {
-    if (m_pos == m_size && !Fill()) return EOF;
-    return static_cast<unsigned char>(m_buffer[m_pos]);
-  }
-  bool Fill() {
-    errno = 0;
-    m_size = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
-    m_pos = 0;
-    if (m_size == 0 && std::ferror(m_file)) {
-      m_failed = true;
-      m_errno = errno;
-    }
-    return m_size > 0;
-  }
-
-  std::FILE* m_file;
-  std::array<char, 16384> m_buffer{};
-  std::size_t m_pos = 0;
-  std::size_t m_size = 0;
-  bool m_failed = false;
-  int m_errno = 0;
-};
+constexpr std::string_view kLoadFailure = "Cannot load the font file";
 
 struct Extents {
   double minX = kExtentSentinel;
@@ -79,6 +24,7 @@ struct Extents {
 
 std::string ReportLine(int code, const Glyph& glyph, const Extents& extents) {
   std::string line = "SYM-";
+  line.reserve(96);
   if (code != 0) line += static_cast<char>(code);  // "%c" of code 0 ends the C string
   line += ": Moves:";
   if (glyph.moveCount < 100) line += glyph.moveCount < 10 ? "00" : "0";
@@ -101,34 +47,46 @@ void StoreExtents(Glyph& glyph, const Extents& extents) {
   glyph.maxY = extents.maxY;
 }
 
-// The number after the first occurrence of `letter`; `found` tells whether the letter occurs.
-double RealAfter(std::string_view line, char letter, bool& found) {
-  const std::size_t at = line.find(letter);
-  found = at != std::string_view::npos;
-  return found ? ScanReal(line.substr(at + 1)).value : 0;
-}
+// Which word a letter of a move line starts, after upper-casing: X Y Z I J K G, or none.
+enum Word : std::int8_t { kX, kY, kZ, kI, kJ, kK, kG, kWordCount, kNone = -1 };
 
-GlyphMove ParseMoveLine(std::string& line, Extents& extents) {
-  for (char& c : line) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+constexpr std::array<std::int8_t, 256> kWordOf = [] {
+  std::array<std::int8_t, 256> table{};
+  table.fill(kNone);
+  const char letters[] = "XYZIJKG";
+  for (int w = 0; w < kWordCount; ++w) {
+    table[static_cast<unsigned char>(letters[w])] = static_cast<std::int8_t>(w);
+    table[static_cast<unsigned char>(letters[w] - 'A' + 'a')] = static_cast<std::int8_t>(w);
   }
+  return table;
+}();
+
+// A move line is read upper-cased: x1.5 reads as X1.5. Only the first occurrence of each letter
+// counts, so "(MAX) X1" has X 0: its first X is the one in MAX. The numbers themselves read the
+// same in either case ("1e3" and "1E3"), so the line is looked at as it is.
+GlyphMove ParseMoveLine(std::string_view piece, Extents& extents) {
+  std::array<std::int16_t, kWordCount> at;
+  at.fill(-1);
+  for (std::size_t p = 0; p < piece.size(); ++p) {
+    const std::int8_t word = kWordOf[static_cast<unsigned char>(piece[p])];
+    if (word != kNone && at[word] < 0) at[word] = static_cast<std::int16_t>(p);
+  }
+  const auto real = [&](Word word) {
+    return at[word] < 0 ? 0.0 : ScanReal(piece.substr(at[word] + 1)).value;
+  };
   GlyphMove move;
-  bool hasX = false, hasY = false, hasZ = false, unused = false;
-  move.x = RealAfter(line, 'X', hasX);
-  move.y = RealAfter(line, 'Y', hasY);
-  const std::size_t z = line.find('Z');
-  hasZ = z != std::string::npos;
-  if (hasZ) move.zDirection = ScanReal(std::string_view(line).substr(z + 1)).value > 0 ? 1 : -1;
-  move.i = RealAfter(line, 'I', unused);
-  move.j = RealAfter(line, 'J', unused);
-  move.k = RealAfter(line, 'K', unused);
-  const std::size_t g = line.find('G');
-  if (g != std::string::npos) move.g = ScanInteger(std::string_view(line).substr(g + 1)).value;
-  if (hasX) {
+  move.x = real(kX);
+  move.y = real(kY);
+  if (at[kZ] >= 0) move.zDirection = real(kZ) > 0 ? 1 : -1;
+  move.i = real(kI);
+  move.j = real(kJ);
+  move.k = real(kK);
+  if (at[kG] >= 0) move.g = ScanInteger(piece.substr(at[kG] + 1)).value;
+  if (at[kX] >= 0) {
     if (move.x < extents.minX) extents.minX = move.x;
     if (move.x > extents.maxX) extents.maxX = move.x;
   }
-  if (hasY) {
+  if (at[kY] >= 0) {
     if (move.y < extents.minY) extents.minY = move.y;
     if (move.y > extents.maxY) extents.maxY = move.y;
   }
@@ -143,18 +101,258 @@ std::string CharacterName(int code) {
   return name + ")";
 }
 
-[[noreturn]] void Refuse(StrokeFont& font, FontReport& report, const std::string& fileName,
-                         const std::string& reason) {
-  for (Glyph& glyph : font.glyphs) glyph.moveCount = 0;
-  report.clear();
-  throw Error("Cannot load the font file '" + fileName + "': " + reason);
+// Splits the bytes into the pieces a C text stream with a 100-byte line buffer gives: each piece
+// ends after a line end or at 99 characters, and a CR directly before LF is dropped. A piece is
+// handed over without its line end; `ended` tells whether it had one.
+class PieceReader {
+ public:
+  explicit PieceReader(std::string_view bytes) : m_rest(bytes) {}
+
+  bool Next(std::string_view& piece, bool& ended) {
+    if (m_pendingLineEnd) {
+      // A line of a multiple of 99 characters leaves its line end as a piece of its own.
+      m_pendingLineEnd = false;
+      piece = {};
+      ended = true;
+      return true;
+    }
+    if (m_line.empty()) {
+      if (!NextLine()) return false;
+      if (m_pendingLineEnd) {  // an empty line
+        m_pendingLineEnd = false;
+        piece = {};
+        ended = true;
+        return true;
+      }
+    }
+    const std::size_t take = std::min(m_line.size(), kPieceLength);
+    piece = m_line.substr(0, take);
+    m_line.remove_prefix(take);
+    // The line end joins the last piece of its line when that piece has room for it.
+    ended = false;
+    if (m_line.empty() && m_lineHasEnd) {
+      if (take < kPieceLength) ended = true;
+      else m_pendingLineEnd = true;
+      m_lineHasEnd = false;
+    }
+    return true;
+  }
+
+ private:
+  bool NextLine() {
+    if (m_rest.empty()) return false;
+    const std::size_t lf = m_rest.find('\n');
+    if (lf == std::string_view::npos) {
+      m_line = m_rest;
+      m_lineHasEnd = false;
+      m_rest = {};
+    } else {
+      m_line = m_rest.substr(0, lf);
+      if (!m_line.empty() && m_line.back() == '\r') m_line.remove_suffix(1);
+      m_lineHasEnd = true;
+      m_rest.remove_prefix(lf + 1);
+    }
+    if (m_line.empty() && m_lineHasEnd) {
+      m_lineHasEnd = false;
+      m_pendingLineEnd = true;
+    }
+    return true;
+  }
+
+  std::string_view m_rest;
+  std::string_view m_line;
+  bool m_lineHasEnd = false;
+  bool m_pendingLineEnd = false;
+};
+
+const Glyph kEmptyGlyph{};
+
+std::size_t LineCount(std::string_view bytes) {
+  std::size_t lines = 1;
+  const char* at = bytes.data();
+  const char* const end = at + bytes.size();
+  while (const void* lf = std::memchr(at, '\n', static_cast<std::size_t>(end - at))) {
+    ++lines;
+    at = static_cast<const char*>(lf) + 1;
+  }
+  return lines;
 }
 
 }  // namespace
 
+class FontParser {
+ public:
+  FontParser(std::string_view bytes, const std::string& name, StrokeFont& font,
+             FontReport& report)
+      : m_bytes(bytes), m_name(name), m_font(font), m_report(report) {}
+
+  /// Every move count 0 and no report: the state that a font which does not load leaves.
+  static void Clear(StrokeFont& font, FontReport& report) {
+    font.Empty();
+    report.clear();
+  }
+
+  void Run() {
+    Clear(m_font, m_report);
+    if (std::memchr(m_bytes.data(), '\0', m_bytes.size()) != nullptr) {
+      Refuse("it holds binary data, not text");
+    }
+    // Room for one move a line, so that the moves of a usual font are never copied while they
+    // are read, but no more than a whole table holds: a hostile file of empty lines is refused
+    // at its 201st line, not after claiming memory for millions of moves.
+    m_font.m_moves.reserve(std::min(LineCount(m_bytes), kLiveMovesAtMost));
+    PieceReader reader(m_bytes);
+    int code = 0;
+    std::size_t current = Open(0);
+    bool sawSymbol = false;
+    Extents extents;
+    std::string_view piece;
+    bool ended = false;
+    while (reader.Next(piece, ended)) {
+      if (piece.starts_with("SYM ")) {
+        Glyph& glyph = m_font.m_glyphs[current];
+        m_report.push_back(ReportLine(code, glyph, extents) + " ");
+        StoreExtents(glyph, extents);
+        // The fifth character names the glyph; a bare "SYM " line ending there names the line
+        // end itself, as the C reader sees it.
+        code = piece.size() > 4 ? static_cast<unsigned char>(piece[4]) : ended ? '\n' : 0;
+        if (code >= kGlyphCount) {
+          std::string reason = "it defines the character of code ";
+          AppendInteger(reason, code);
+          Refuse(reason + ", but only codes 0 to 127 have glyphs");
+        }
+        sawSymbol = true;
+        current = Open(code);
+        extents = Extents{};
+        continue;
+      }
+      Glyph& glyph = m_font.m_glyphs[current];
+      if (glyph.moveCount == kMaxMoves) {
+        Refuse("the character " + CharacterName(code) + " has more than 200 moves");
+      }
+      m_font.m_moves.push_back(ParseMoveLine(piece, extents));
+      ++glyph.moveCount;
+    }
+    if (!sawSymbol) Refuse("it defines no character (no \"SYM \" line)");
+    Glyph& last = m_font.m_glyphs[current];
+    m_report.push_back(ReportLine(code, last, extents));
+    StoreExtents(last, extents);
+    m_font.Rebind();
+  }
+
+ private:
+  // Starts the section of `code`: its moves are the ones that follow, replacing any earlier
+  // section of the same code.
+  std::size_t Open(int code) {
+    m_font.Record(static_cast<unsigned char>(code));
+    const std::size_t index = m_font.m_slots[static_cast<unsigned char>(code)] - 1u;
+    m_replacedMoves += static_cast<std::size_t>(m_font.m_glyphs[index].moveCount);
+    m_font.m_glyphs[index].moveCount = 0;
+    if (m_replacedMoves > kLiveMovesAtMost) DropReplacedMoves();
+    m_font.m_firstMove[index] = static_cast<std::uint32_t>(m_font.m_moves.size());
+    return index;
+  }
+
+  // A file may define one code again and again; the moves of its earlier sections are dropped
+  // now and then, so that memory follows what the table holds, not the length of the file.
+  void DropReplacedMoves() {
+    std::vector<GlyphMove> kept;
+    kept.reserve(m_font.m_moves.size() - m_replacedMoves);
+    for (std::size_t index = 0; index < m_font.m_glyphs.size(); ++index) {
+      const auto count = static_cast<std::size_t>(m_font.m_glyphs[index].moveCount);
+      const auto first = m_font.m_moves.begin() + m_font.m_firstMove[index];
+      m_font.m_firstMove[index] = static_cast<std::uint32_t>(kept.size());
+      kept.insert(kept.end(), first, first + static_cast<std::ptrdiff_t>(count));
+    }
+    m_font.m_moves = std::move(kept);
+    m_replacedMoves = 0;
+  }
+
+  [[noreturn]] void Refuse(const std::string& reason) {
+    Clear(m_font, m_report);
+    throw Error(std::string(kLoadFailure) + " '" + m_name + "': " + reason);
+  }
+
+  // Every glyph of the table at its limit.
+  static constexpr std::size_t kLiveMovesAtMost = std::size_t{kGlyphCount} * kMaxMoves;
+
+  std::string_view m_bytes;
+  std::size_t m_replacedMoves = 0;
+  const std::string& m_name;
+  StrokeFont& m_font;
+  FontReport& m_report;
+};
+
+StrokeFont::StrokeFont(const StrokeFont& other)
+    : m_slots(other.m_slots), m_glyphs(other.m_glyphs), m_firstMove(other.m_firstMove),
+      m_moves(other.m_moves) {
+  Rebind();
+}
+
+StrokeFont& StrokeFont::operator=(const StrokeFont& other) {
+  if (this != &other) {
+    StrokeFont copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+StrokeFont::StrokeFont(StrokeFont&& other) noexcept
+    : m_slots(other.m_slots), m_glyphs(std::move(other.m_glyphs)),
+      m_firstMove(std::move(other.m_firstMove)), m_moves(std::move(other.m_moves)) {
+  // The moves keep their place in memory, so the glyphs' pointers stay good.
+  other.m_slots.fill(0);
+  other.m_glyphs.clear();
+  other.m_firstMove.clear();
+  other.m_moves.clear();
+}
+
+StrokeFont& StrokeFont::operator=(StrokeFont&& other) noexcept {
+  if (this != &other) {
+    m_slots = other.m_slots;
+    m_glyphs = std::move(other.m_glyphs);
+    m_firstMove = std::move(other.m_firstMove);
+    m_moves = std::move(other.m_moves);
+    other.m_slots.fill(0);
+    other.m_glyphs.clear();
+    other.m_firstMove.clear();
+    other.m_moves.clear();
+  }
+  return *this;
+}
+
+Glyph& StrokeFont::Record(unsigned char code) {
+  std::uint16_t& slot = m_slots[code];
+  if (slot == 0) {
+    m_glyphs.emplace_back();
+    m_firstMove.push_back(0);
+    slot = static_cast<std::uint16_t>(m_glyphs.size());
+  }
+  return m_glyphs[slot - 1];
+}
+
+// Every move count 0; the extents stay, as a font that lacks a character leaves that
+// character's old extents in the table.
+void StrokeFont::Empty() {
+  for (Glyph& glyph : m_glyphs) {
+    glyph.moveCount = 0;
+    glyph.moves = nullptr;
+  }
+  m_moves.clear();
+}
+
+void StrokeFont::Rebind() {
+  for (std::size_t index = 0; index < m_glyphs.size(); ++index) {
+    Glyph& glyph = m_glyphs[index];
+    glyph.moves = glyph.moveCount == 0 ? nullptr : m_moves.data() + m_firstMove[index];
+  }
+}
+
 const Glyph* GlyphOf(const StrokeFont& font, char c) {
   const auto code = static_cast<unsigned char>(c);
-  return code < kGlyphCount ? &font.glyphs[code] : nullptr;
+  if (code >= kGlyphCount) return nullptr;
+  const Glyph* glyph = font.Find(code);
+  return glyph != nullptr ? glyph : &kEmptyGlyph;
 }
 
 double GlyphWidth(const StrokeFont& font, char c) {
@@ -163,48 +361,20 @@ double GlyphWidth(const StrokeFont& font, char c) {
   return glyph->maxX - glyph->minX;
 }
 
-void LoadFont(const std::string& fileName, StrokeFont& font, FontReport& report) {
-  for (Glyph& glyph : font.glyphs) glyph.moveCount = 0;
-  report.clear();
-  std::string reason;
-  FilePtr file(OpenRegularFile(fileName, reason));
-  if (!file) Refuse(font, report, fileName, reason);
+void ParseFont(std::string_view bytes, const std::string& name, StrokeFont& font,
+               FontReport& report) {
+  FontParser(bytes, name, font, report).Run();
+}
 
-  PieceReader reader(file.get());
-  int code = 0;
-  bool sawSymbol = false;
-  Extents extents;
-  std::string piece;
-  piece.reserve(kPieceLength + 1);
-  while (reader.Next(piece)) {
-    if (piece.find('\0') != std::string::npos) {
-      Refuse(font, report, fileName, "it holds binary data, not text");
-    }
-    Glyph& glyph = font.glyphs[code];
-    if (piece.starts_with("SYM ")) {
-      report.push_back(ReportLine(code, glyph, extents) + " ");
-      StoreExtents(glyph, extents);
-      code = piece.size() > 4 ? static_cast<unsigned char>(piece[4]) : 0;
-      if (code >= kGlyphCount) {
-        Refuse(font, report, fileName,
-               "it defines the character of code " + std::to_string(code) +
-                   ", but only codes 0 to 127 have glyphs");
-      }
-      sawSymbol = true;
-      font.glyphs[code].moveCount = 0;
-      extents = Extents{};
-      continue;
-    }
-    if (glyph.moveCount == kMaxMoves) {
-      Refuse(font, report, fileName,
-             "the character " + CharacterName(code) + " has more than 200 moves");
-    }
-    glyph.moves[glyph.moveCount++] = ParseMoveLine(piece, extents);
+void LoadFont(const std::string& fileName, StrokeFont& font, FontReport& report) {
+  std::string bytes;
+  try {
+    bytes = ReadWholeFile(fileName, kMaxFontFileBytes, kLoadFailure);
+  } catch (const Error&) {
+    FontParser::Clear(font, report);
+    throw;
   }
-  if (reader.Failed()) Refuse(font, report, fileName, std::strerror(reader.ErrorNumber()));
-  if (!sawSymbol) Refuse(font, report, fileName, "it defines no character (no \"SYM \" line)");
-  report.push_back(ReportLine(code, font.glyphs[code], extents));
-  StoreExtents(font.glyphs[code], extents);
+  ParseFont(bytes, fileName, font, report);
 }
 
 double TextWidth(const StrokeFont& font, std::string_view text, double textHeight,

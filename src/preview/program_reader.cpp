@@ -1,14 +1,10 @@
 #include "preview/program_reader.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <memory>
 
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
+#include "settings/files.h"
 #include "settings/numbers.h"
 
 namespace stylor {
@@ -344,40 +340,12 @@ ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
 }
 
 std::string ReadProgramFile(const std::string& path) {
-  errno = 0;
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                              &std::fclose);
-  if (!file) {
-    throw Error("Cannot read the program file '" + path + "': " + std::strerror(errno));
+  try {
+    return ReadWholeFile(path, kMaxProgramBytes, "Cannot read the program file");
+  } catch (const FileTooLarge&) {
+    throw Error("The program file '" + path +
+                "' is larger than 64 MiB: too large for a program to preview");
   }
-  const std::string tooLarge =
-      "The program file '" + path + "' is larger than 64 MiB: too large for a program to preview";
-  // A regular file says its size at once; a pipe or device is cut off while it is read.
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (std::filesystem::is_directory(status)) {
-    throw Error("Cannot read the program file '" + path + "': " + std::strerror(EISDIR));
-  }
-  if (std::filesystem::is_regular_file(status) &&
-      std::filesystem::file_size(path, error) > kMaxProgramBytes && !error) {
-    throw Error(tooLarge);
-  }
-  std::string bytes;
-  char buffer[1 << 16];
-  for (;;) {
-    errno = 0;
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-    if (got == 0) {
-      if (std::ferror(file.get())) {
-        throw Error("Cannot read the program file '" + path + "': " +
-                    std::strerror(errno != 0 ? errno : EIO));
-      }
-      break;
-    }
-    if (bytes.size() + got > kMaxProgramBytes) throw Error(tooLarge);
-    bytes.append(buffer, got);
-  }
-  return bytes;
 }
 
 }  // namespace stylor

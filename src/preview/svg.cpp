@@ -1,16 +1,14 @@
 #include "preview/svg.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "preview/preview_scene.h"
 #include "settings/error.h"
+#include "settings/files.h"
 #include "settings/numbers.h"
 
 namespace stylor {
@@ -318,19 +316,7 @@ double ScaleBarLength(double span) {
 std::string DrawSvg(const PreviewScene& scene) { return SvgWriter(scene).Draw(); }
 
 void SaveTextFile(const std::string& path, std::string_view text) {
-  errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    throw Error("Cannot write the file '" + path + "': " + std::strerror(errno));
-  }
-  const std::size_t written = std::fwrite(text.data(), 1, text.size(), file);
-  const int writeErrno = errno;
-  errno = 0;
-  const bool closed = std::fclose(file) == 0;
-  if (written != text.size() || !closed) {
-    const int reason = written != text.size() ? writeErrno : errno;
-    throw Error("Cannot write the file '" + path + "': " + std::strerror(reason != 0 ? reason : EIO));
-  }
+  ReplaceFile(path, text, "Cannot write the file");
 }
 
 }  // namespace stylor

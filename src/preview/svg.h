@@ -18,8 +18,9 @@ std::string DrawSvg(const PreviewScene& scene);
 /// a power of ten, at most a fifth of the span.
 double ScaleBarLength(double span);
 
-/// Writes `text` to the file `path` byte for byte, creating or emptying it; throws Error naming
-/// the file and the system's reason when it cannot be written.
+/// Replaces the file `path` by `text` byte for byte, through a temporary file beside it, so a
+/// failed write leaves the old file as it was; a folder, pipe or device is refused. Throws Error
+/// naming the file and the system's reason when it cannot be written.
 void SaveTextFile(const std::string& path, std::string_view text);
 
 }  // namespace stylor

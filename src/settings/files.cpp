@@ -16,16 +16,6 @@ namespace {
 
 constexpr const char* kNotRegular = "it is not a regular file (a device or a pipe, say)";
 
-std::string SizeText(std::size_t bytes) {
-  std::string text;
-  if (bytes % (1024 * 1024) == 0) {
-    AppendInteger(text, static_cast<long long>(bytes / (1024 * 1024)));
-    return text + " MiB";
-  }
-  AppendInteger(text, static_cast<long long>(bytes));
-  return text + " characters";
-}
-
 // Closes a descriptor on every way out of a function.
 class Descriptor {
  public:
@@ -111,21 +101,44 @@ void SyncDirectoryOf(const std::string& target) {
 
 }  // namespace
 
+std::string SizeText(std::size_t bytes) {
+  std::string text;
+  if (bytes != 0 && bytes % (1024 * 1024) == 0) {
+    AppendInteger(text, static_cast<long long>(bytes / (1024 * 1024)));
+    return text + " MiB";
+  }
+  AppendInteger(text, static_cast<long long>(bytes));
+  return text + " characters";
+}
+
+FileTooLarge::FileTooLarge(std::string_view failure, const std::string& path, std::size_t maxBytes)
+    : FileError(failure, path, "it is larger than " + SizeText(maxBytes)), m_maxBytes(maxBytes) {}
+
 FileError::FileError(std::string_view failure, const std::string& path, std::string reason)
     : Error(std::string(failure) + " '" + path + "': " + reason), m_reason(std::move(reason)) {}
 
 std::string ReadWholeFile(const std::string& path, std::size_t maxBytes,
                           std::string_view failure) {
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat before {};
+  if (::stat(path.c_str(), &before) != 0) throw FileError(failure, path, std::strerror(errno));
+  RequireRegularIfPresent(before, failure, path);
+  if (static_cast<unsigned long long>(before.st_size) > maxBytes) {
+    throw FileTooLarge(failure, path, maxBytes);
+  }
+  // Non-blocking, and checked again once open: the name may have been given to a pipe between
+  // the two looks.
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (file.Get() < 0) throw FileError(failure, path, std::strerror(errno));
   struct stat info {};
   if (::fstat(file.Get(), &info) != 0) throw FileError(failure, path, std::strerror(errno));
   RequireRegularIfPresent(info, failure, path);
   if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
-    throw FileError(failure, path, "it is larger than " + SizeText(maxBytes));
+    throw FileTooLarge(failure, path, maxBytes);
   }
   std::string bytes;
-  bytes.resize(static_cast<std::size_t>(info.st_size));
+  // One byte more than the size says, so that the usual read ends with the end-of-file read
+  // instead of growing the buffer.
+  bytes.resize(std::min<std::size_t>(static_cast<std::size_t>(info.st_size) + 1, maxBytes + 1));
   std::size_t filled = 0;
   // The size may change while reading: read to the end, but never past the cap.
   for (;;) {
@@ -141,7 +154,7 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes,
     if (count == 0) break;
     filled += static_cast<std::size_t>(count);
   }
-  if (filled > maxBytes) throw FileError(failure, path, "it is larger than " + SizeText(maxBytes));
+  if (filled > maxBytes) throw FileTooLarge(failure, path, maxBytes);
   bytes.resize(filled);
   return bytes;
 }

@@ -19,9 +19,23 @@ class FileError : public Error {
   std::string m_reason;
 };
 
-/// The whole of the regular file `path`. A folder, a named pipe or a device is refused before
-/// anything is read from it, so a reader never waits; so is a file larger than `maxBytes`.
-/// Throws FileError starting with `failure` ("Cannot read the machine file").
+/// A file refused by ReadWholeFile for its size alone, so that a reader can say what the cap is for.
+class FileTooLarge : public FileError {
+ public:
+  FileTooLarge(std::string_view failure, const std::string& path, std::size_t maxBytes);
+  std::size_t MaxBytes() const { return m_maxBytes; }
+
+ private:
+  std::size_t m_maxBytes;
+};
+
+/// "4 MiB" for a whole number of mebibytes, else "<n> characters".
+std::string SizeText(std::size_t bytes);
+
+/// The whole of the regular file `path`. A folder, a named pipe or a device is refused before it
+/// is opened (opening a serial port can reset the controller behind it, and a pipe would keep the
+/// reader waiting); a file larger than `maxBytes` throws FileTooLarge. Throws FileError starting
+/// with `failure` ("Cannot read the machine file").
 std::string ReadWholeFile(const std::string& path, std::size_t maxBytes, std::string_view failure);
 
 /// Whether the file is flushed to the disk before it takes the old one's place: worth it for a

@@ -1,22 +1,13 @@
 #include "settings/machine_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iterator>
-#include <memory>
 #include <optional>
 #include <utility>
 
 #include "settings/error.h"
+#include "settings/files.h"
 #include "settings/numbers.h"
-#include "settings/regular_file.h"
 #include "settings/text8.h"
 
 namespace stylor {
@@ -58,18 +49,11 @@ constexpr std::string_view kLineEnd = "\r\n";
 // Only seven characters mark a header: files in use are read that way, whatever follows.
 constexpr std::string_view kSectionMark = "[SECTIO";
 
-std::string SizeText(std::size_t bytes) {
-  std::string text;
-  if (bytes % (1024 * 1024) == 0) {
-    AppendInteger(text, static_cast<long long>(bytes / (1024 * 1024)));
-    return text + " MiB";
-  }
-  AppendInteger(text, static_cast<long long>(bytes));
-  return text + " characters";
-}
+constexpr std::string_view kSaveFailure = "Cannot save the machine file";
+constexpr std::string_view kReadFailure = "Cannot read the machine file";
 
 [[noreturn]] void RefuseSave(const std::string& path, const std::string& reason) {
-  throw Error("Cannot save the machine file '" + path + "': " + reason);
+  throw Error(std::string(kSaveFailure) + " '" + path + "': " + reason);
 }
 
 // The first character of `text` that its 8-bit form `bytes` does not hold, or nothing. Saving it
@@ -169,49 +153,6 @@ std::string FormatTextParameters(const EngraveSettings& settings, const std::str
   return out;
 }
 
-// Removes the temporary file of a save unless the save completed.
-class TemporaryFile {
- public:
-  TemporaryFile(std::string name, int descriptor) : m_name(std::move(name)), m_fd(descriptor) {}
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    if (m_fd >= 0) ::close(m_fd);
-    if (!m_kept) ::unlink(m_name.c_str());
-  }
-
-  int Descriptor() const { return m_fd; }
-  bool Close() {
-    const int result = ::close(m_fd);
-    m_fd = -1;
-    return result == 0;
-  }
-  void Keep() { m_kept = true; }
-
- private:
-  std::string m_name;
-  int m_fd;
-  bool m_kept = false;
-};
-
-// Best effort: a new file that cannot take the old one's mode or owner keeps the defaults, which
-// is no reason to lose the save.
-bool TakeModeAndOwner(int descriptor, const struct stat& old) {
-  return ::fchmod(descriptor, old.st_mode & 07777) == 0 &&
-         ::fchown(descriptor, old.st_uid, old.st_gid) == 0;
-}
-
-// Best effort: makes the rename itself durable.
-void SyncDirectoryOf(const std::string& target) {
-  const std::size_t slash = target.rfind('/');
-  const std::string directory =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  const int descriptor = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) return;
-  ::fsync(descriptor);
-  ::close(descriptor);
-}
-
 // The new file is written beside the old one and renamed over it only once it is complete on the
 // disk, so a failure or a crash while saving leaves the user's old set-up whole.
 void SaveReplacing(const std::string& path, std::string_view bytes) {
@@ -219,68 +160,11 @@ void SaveReplacing(const std::string& path, std::string_view bytes) {
     RefuseSave(path, "the set-up takes more than " + SizeText(kMaxMachineFileSize) +
                          ", more than a machine file may hold");
   }
-  // Saving through a symbolic link replaces the file it points to, not the link.
-  std::string target = path;
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-      target = resolved;
-      std::free(resolved);
-    }
-  }
-  struct stat old {};
-  const bool replacing = ::stat(target.c_str(), &old) == 0;
-  if (replacing) {
-    if (S_ISDIR(old.st_mode)) RefuseSave(path, std::strerror(EISDIR));
-    // Renaming over a pipe or a device would put a plain file in its place.
-    if (!S_ISREG(old.st_mode)) {
-      RefuseSave(path, "it is not a regular file (a device or a pipe, say)");
-    }
-    // A write-protected file stays protected, as it would against writing it in place.
-    if (::access(target.c_str(), W_OK) != 0) RefuseSave(path, std::strerror(errno));
-  }
-
-  int descriptor = -1;
-  std::string temporaryName;
-  for (int attempt = 0; descriptor < 0; ++attempt) {
-    temporaryName = target + ".saving-";
-    AppendInteger(temporaryName, ::getpid());
-    temporaryName += '-';
-    AppendInteger(temporaryName, attempt);
-    descriptor = ::open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor < 0 && (errno != EEXIST || attempt == 99)) {
-      RefuseSave(path, std::strerror(errno));
-    }
-  }
-  TemporaryFile temporary(temporaryName, descriptor);
-  if (replacing) TakeModeAndOwner(descriptor, old);
-
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t count = ::write(descriptor, bytes.data() + written, bytes.size() - written);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      RefuseSave(path, std::strerror(errno));
-    }
-    written += static_cast<std::size_t>(count);
-  }
-  // Some file systems cannot sync (EINVAL); the data is then as safe as they make it.
-  if (::fsync(descriptor) != 0 && errno != EINVAL) RefuseSave(path, std::strerror(errno));
-  if (!temporary.Close()) RefuseSave(path, std::strerror(errno));
-  if (::rename(temporaryName.c_str(), target.c_str()) != 0) {
-    RefuseSave(path, std::strerror(errno));
-  }
-  temporary.Keep();
-  SyncDirectoryOf(target);
+  ReplaceFile(path, bytes, kSaveFailure, Durability::Flushed);
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 [[noreturn]] void RefuseRead(const std::string& path, const std::string& reason) {
-  throw Error("Cannot read the machine file '" + path + "': " + reason);
+  throw Error(std::string(kReadFailure) + " '" + path + "': " + reason);
 }
 
 // Whole lines, whatever their length: a line that this program writes reads back as one value.
@@ -304,37 +188,41 @@ class LineReader {
   std::string_view m_rest;
 };
 
-// The whole file, refused before any field changes when it cannot be a machine file: too large,
-// binary, or with a line longer than any that a machine file holds.
-std::string ReadMachineFileBytes(const std::string& path) {
-  std::string reason;
-  FilePtr file(OpenRegularFile(path, reason));
-  if (!file) RefuseRead(path, reason);
-  std::string bytes;
-  char buffer[16384];
-  errno = 0;
-  for (;;) {
-    const std::size_t count = std::fread(buffer, 1, sizeof buffer, file.get());
-    if (count == 0) break;
-    if (count > kMaxMachineFileSize - bytes.size()) {
-      RefuseRead(path, "it is larger than " + SizeText(kMaxMachineFileSize) +
-                           ", too large for a machine file");
-    }
-    bytes.append(buffer, count);
-  }
-  if (std::ferror(file.get())) RefuseRead(path, std::strerror(errno != 0 ? errno : EIO));
-
-  if (bytes.find('\0') != std::string::npos) RefuseRead(path, "it holds binary data, not text");
+// Refuses, before any field changes, bytes that cannot be a machine file: binary data, or a line
+// longer than any that a machine file holds.
+void CheckMachineFileBytes(std::string_view bytes, const std::string& name) {
+  if (bytes.find('\0') != std::string_view::npos) RefuseRead(name, "it holds binary data, not text");
   LineReader lines(bytes);
   std::string_view line;
   for (long long number = 1; lines.Next(line); ++number) {
     if (line.size() > kMaxMachineFileLine) {
       std::string reason = "line ";
       AppendInteger(reason, number);
-      RefuseRead(path, reason + " is longer than " + SizeText(kMaxMachineFileLine));
+      RefuseRead(name, reason + " is longer than " + SizeText(kMaxMachineFileLine));
     }
   }
-  return bytes;
+}
+
+// The current layout and the reduced file start with the Text Parameters header, and an old
+// layout given to Open starts with a block header. Pairs are taken by position, so without this
+// a G-code program opened by mistake would put its lines into the text height, the ratios and
+// the font path.
+void RequireHeaderFirst(std::string_view bytes, const std::string& name) {
+  LineReader lines(bytes);
+  std::string_view first;
+  if (lines.Next(first) && !first.starts_with(kSectionMark)) {
+    throw Error("The file '" + name +
+                "' is not a machine file: its first line is not a section header");
+  }
+}
+
+std::string ReadMachineFileBytes(const std::string& path) {
+  try {
+    return ReadWholeFile(path, kMaxMachineFileSize, kReadFailure);
+  } catch (const FileTooLarge&) {
+    RefuseRead(path, "it is larger than " + SizeText(kMaxMachineFileSize) +
+                         ", too large for a machine file");
+  }
 }
 
 // An error of the editor (a change rule, the font) is the window's to show; the load goes on, so
@@ -401,29 +289,35 @@ std::span<const MachineFilePair> MachineFilePairs() { return kPairs; }
 
 std::span<const MachineFileBlock> MachineFileBlocks() { return kBlocks; }
 
-void WriteMachineFile(const std::string& path, const EngraveSettings& settings) {
-  std::string bytes = FormatTextParameters(settings, path);
+std::string FormatMachineFile(const EngraveSettings& settings, const std::string& name) {
+  std::string bytes = FormatTextParameters(settings, name);
   for (const MachineFileBlock& block : kBlocks) {
-    AppendBlock(bytes, path, block, settings.*block.field);
+    AppendBlock(bytes, name, block, settings.*block.field);
   }
-  SaveReplacing(path, bytes);
+  return bytes;
 }
 
-void ReadMachineFile(const std::string& path, SettingsEditor& editor) {
-  const std::string bytes = ReadMachineFileBytes(path);
+void WriteMachineFile(const std::string& path, const EngraveSettings& settings) {
+  SaveReplacing(path, FormatMachineFile(settings, path));
+}
+
+void ParseMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor) {
+  if (bytes.empty()) throw Error("The machine file '" + name + "' is empty");
+  CheckMachineFileBytes(bytes, name);
+  RequireHeaderFirst(bytes, name);
   LineReader lines(bytes);
   EditorErrors editorErrors;
   editorErrors.Run([&] { editor.SetLines(&S::PreToolChange, {}); });
 
   std::string_view line;
-  if (!lines.Next(line)) throw Error("The machine file '" + path + "' is empty");
+  lines.Next(line);  // the Text Parameters header: pairs are taken by position
   for (const MachineFilePair& pair : kPairs) {
     const std::string key(pair.key);
     if (!lines.Next(line)) {
-      throw Error("The machine file '" + path + "' ends before the key " + key);
+      throw Error("The machine file '" + name + "' ends before the key " + key);
     }
     if (!lines.Next(line)) {
-      throw Error("The machine file '" + path + "' ends before the value of " + key);
+      throw Error("The machine file '" + name + "' ends before the value of " + key);
     }
     std::string value = From8Bit(line);
     if (const auto* text = std::get_if<TextField>(&pair.field)) {
@@ -442,13 +336,21 @@ void ReadMachineFile(const std::string& path, SettingsEditor& editor) {
   editorErrors.ThrowFirst();
 }
 
-void ReadOldMachineFile(const std::string& path, SettingsEditor& editor) {
-  const std::string bytes = ReadMachineFileBytes(path);
+void ParseOldMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor) {
+  CheckMachineFileBytes(bytes, name);
   LineReader lines(bytes);
   EditorErrors editorErrors;
   editorErrors.Run([&] { editor.SetLines(&S::PreToolChange, {}); });
   ReadBlocks(lines, editor, editorErrors);
   editorErrors.ThrowFirst();
+}
+
+void ReadMachineFile(const std::string& path, SettingsEditor& editor) {
+  ParseMachineFile(ReadMachineFileBytes(path), path, editor);
+}
+
+void ReadOldMachineFile(const std::string& path, SettingsEditor& editor) {
+  ParseOldMachineFile(ReadMachineFileBytes(path), path, editor);
 }
 
 void WriteTextParameters(const std::string& directory, const std::string& name,

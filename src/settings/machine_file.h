@@ -39,18 +39,33 @@ class PlainSettingsEditor final : public SettingsEditor {
   EngraveSettings& m_settings;
 };
 
-/// Writes the current machine-file layout (header, 18 key/value pairs, 4 block sections, CR LF)
-/// to `path`, replacing it atomically. Throws Error naming the file and the reason.
+/// The bytes of the current machine-file layout (header, 18 key/value pairs, 4 block sections,
+/// CR LF). Throws Error naming `name` for a value that the file could not give back as it is.
+std::string FormatMachineFile(const EngraveSettings& settings, const std::string& name);
+
+/// Writes FormatMachineFile to `path`, replacing it atomically once it is on the disk. Throws
+/// Error naming the file and the reason.
 void WriteMachineFile(const std::string& path, const EngraveSettings& settings);
 
-/// Reads a machine file of the current layout into the editor, field by field in file order.
-/// Throws Error naming the file when it cannot be read or ends early, or the integer message of a
-/// value of pairs 15 to 18; the fields set before the failure keep their new values.
+/// Reads the bytes of a machine file of the current layout into the editor, field by field in
+/// file order; `name` names the file in messages. Bytes that cannot be a machine file (empty,
+/// binary, a line over kMaxMachineFileLine, a first line that is no section header) are refused
+/// before any field changes. Throws Error naming the file when it ends early, or the integer
+/// message of a value of pairs 15 to 18; the fields set before the failure keep their new values.
 /// An Error thrown by the editor (a change rule, the font) does not stop the load: the first one
 /// is thrown once every field has been set.
+void ParseMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor);
+
+/// Reads the bytes of the older layout (the four block sections only) into the editor. Binary
+/// bytes and over-long lines are refused before any field changes; lines before the first
+/// section header go to PreToolChange, and an empty file only empties it.
+void ParseOldMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor);
+
+/// Reads the file `path` (at most kMaxMachineFileSize bytes, a regular file) with
+/// ParseMachineFile.
 void ReadMachineFile(const std::string& path, SettingsEditor& editor);
 
-/// Reads the older layout (the four block sections only) into the editor.
+/// Reads the file `path` with ParseOldMachineFile.
 void ReadOldMachineFile(const std::string& path, SettingsEditor& editor);
 
 /// Writes the header and the 18 pairs alone to `directory` joined with `name`.

@@ -200,9 +200,58 @@ std::int32_t ReadInteger(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
+namespace {
+
+// Powers of ten that a double holds exactly.
+constexpr std::array<double, 23> kExactPowersOfTen = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The plain numbers of fonts and programs ("-0.0476", "12", ".5"): at most 15 significant digits
+// and no exponent. Their digits make an integer that a double holds exactly, and so does the
+// power of ten, so one correctly rounded division gives the correctly rounded value, the one
+// from_chars gives. False for anything else, which the general routine then reads.
+bool ScanPlainReal(std::string_view text, std::size_t pos, ScannedReal& scanned) {
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  std::uint64_t mantissa = 0;
+  int significant = 0;
+  int fraction = 0;
+  bool anyDigit = false;
+  while (pos < text.size() && IsDigit(text[pos])) {
+    mantissa = mantissa * 10 + static_cast<unsigned>(text[pos] - '0');
+    significant += mantissa != 0 ? 1 : 0;
+    anyDigit = true;
+    ++pos;
+  }
+  if (pos < text.size() && text[pos] == '.') {
+    ++pos;
+    while (pos < text.size() && IsDigit(text[pos])) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(text[pos] - '0');
+      significant += mantissa != 0 ? 1 : 0;
+      ++fraction;
+      anyDigit = true;
+      ++pos;
+    }
+  }
+  if (!anyDigit || significant > 15 || fraction >= static_cast<int>(kExactPowersOfTen.size())) {
+    return false;
+  }
+  if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) return false;
+  const double magnitude = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
+  scanned = {negative ? -magnitude : magnitude, pos};
+  return true;
+}
+
+}  // namespace
+
 ScannedReal ScanReal(std::string_view text) {
   std::size_t blanks = 0;
   while (blanks < text.size() && IsCBlank(text[blanks])) ++blanks;
+  if (ScannedReal plain; ScanPlainReal(text, blanks, plain)) return plain;
   const std::size_t length = DecimalRealLength(text.substr(blanks));
   double value = 0;
   if (length == 0 || !ConvertDecimalReal(text.substr(blanks, length), value)) return {};
@@ -212,16 +261,23 @@ ScannedReal ScanReal(std::string_view text) {
 ScannedInteger ScanInteger(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size() && IsCBlank(text[pos])) ++pos;
-  const std::size_t start = pos;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) ++pos;
-  const std::size_t digitsStart = pos;
-  while (pos < text.size() && IsDigit(text[pos])) ++pos;
-  if (pos == digitsStart) return {};
-  try {
-    return {ReadInteger(text.substr(start, pos - start)), pos};
-  } catch (const Error&) {
-    return {};
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
   }
+  const std::size_t digitsStart = pos;
+  // Leading zeros do not count; past eleven digits the value is out of range whatever follows.
+  constexpr std::int64_t kBeyond = std::int64_t{1} << 40;
+  std::int64_t magnitude = 0;
+  while (pos < text.size() && IsDigit(text[pos])) {
+    if (magnitude < kBeyond) magnitude = magnitude * 10 + (text[pos] - '0');
+    ++pos;
+  }
+  if (pos == digitsStart) return {};
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (value < INT32_MIN || value > INT32_MAX) return {};
+  return {static_cast<std::int32_t>(value), pos};
 }
 
 }  // namespace stylor

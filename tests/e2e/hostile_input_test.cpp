@@ -1,6 +1,9 @@
 // stylor-cli runs fed with hostile files, numbers and paths. Each must end by itself, without a
 // signal, with its verdict ("Stylor: ..." on stderr and status 1, or a finished job and status 0),
-// and must leave every file it was not asked to write byte for byte as it was.
+// and must leave every file it was not asked to write byte for byte as it was. Most runs call the
+// command line in this process; a run is forked only where it needs a process of its own: a pipe
+// that could keep it waiting, lowered rights, /dev/full, or an input so large that only a whole
+// process shows how it copes.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -16,11 +19,15 @@
 #include <map>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "settings/engrave_settings.h"
 #include "settings/machine_file.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
+#include "ui/cli/command_line.h"
 
 namespace stylor {
 namespace {
@@ -30,35 +37,28 @@ using testing::HasSubstr;
 using testing::StartsWith;
 
 const std::string kCli = std::string(STYLOR_BIN_DIR) + "/stylor-cli";
-constexpr const char* kFont = "SYM L\nG00 X0 Y1\nG01 Z-1\nG01 X0 Y0\nG01 X0.6 Y0\nG00 Z1\n";
 constexpr const char* kProgram = "job.eia";
 constexpr const char* kFinishedProgram = "(a finished program)\r\nM30\r\n";
 // Far beyond any run here, even with the sanitizers: a run still going then has hung.
 constexpr unsigned kHangSeconds = 600;
 constexpr uid_t kNobody = 65534;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using test::ReadBytes;
 
 // The working folder of one run, holding the start-up font and a finished program, and beside it
 // a folder for the captured output.
 class Sandbox {
  public:
   Sandbox() {
-    std::string pattern = (fs::temp_directory_path() / "stylor-e2e-XXXXXX").string();
-    m_root = mkdtemp(pattern.data());
     fs::create_directory(m_root / "work");
     fs::create_directory(m_root / "capture");
     // A run may drop root's rights to meet a read-only file; it must still reach its folder.
     fs::permissions(m_root, fs::perms::all);
     fs::permissions(m_root / "work", fs::perms::all);
     fs::permissions(m_root / "capture", fs::perms::all);
-    Write("BasicFont.fnt", kFont);
+    Write("BasicFont.fnt", test::kLetterLFont);
     Write(kProgram, kFinishedProgram);
   }
-  ~Sandbox() { fs::remove_all(m_root); }
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
 
@@ -88,14 +88,15 @@ class Sandbox {
       const std::string name = fs::relative(entry.path(), m_root / "work").string();
       // Reading a pipe would wait for a writer; its name is enough.
       files[name] = entry.is_directory()      ? "<folder>"
-                    : entry.is_regular_file() ? ReadFile(entry.path().string())
+                    : entry.is_regular_file() ? ReadBytes(entry.path().string())
                                               : "<special file>";
     }
     return files;
   }
 
  private:
-  fs::path m_root;
+  test::TempFolder m_folder{"stylor-e2e"};
+  fs::path m_root = m_folder.Path();
 };
 
 struct Outcome {
@@ -105,7 +106,18 @@ struct Outcome {
   std::string err;
 };
 
-Outcome RunCli(const Sandbox& box, const std::vector<std::string>& actions, bool asNobody) {
+Outcome RunInProcess(const Sandbox& box, const std::vector<std::string>& actions) {
+  std::vector<std::string> args = {"--dir", box.Work()};
+  args.insert(args.end(), actions.begin(), actions.end());
+  std::ostringstream out, err;
+  Outcome outcome;
+  outcome.exitStatus = RunCommandLine(args, out, err);
+  outcome.out = out.str();
+  outcome.err = err.str();
+  return outcome;
+}
+
+Outcome RunForked(const Sandbox& box, const std::vector<std::string>& actions, bool asNobody) {
   const bool dropRights = asNobody && geteuid() == 0;
   std::vector<std::string> args = {dropRights ? box.CliCopy() : kCli, "--dir", box.Work()};
   args.insert(args.end(), actions.begin(), actions.end());
@@ -133,10 +145,13 @@ Outcome RunCli(const Sandbox& box, const std::vector<std::string>& actions, bool
   }
   if (WIFEXITED(status)) outcome.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
-  outcome.out = ReadFile(outPath);
-  outcome.err = ReadFile(errPath);
+  outcome.out = ReadBytes(outPath);
+  outcome.err = ReadBytes(errPath);
   return outcome;
 }
+
+/// Where a case runs: in this process, or as a process of its own (see the top of the file).
+enum class Run { InProcess, Forked };
 
 struct HostileCase {
   std::string name;
@@ -149,13 +164,15 @@ struct HostileCase {
   std::set<std::string> written = {};
   bool asNobody = false;
   std::function<void(const Sandbox&)> check = nullptr;
+  Run run = Run::InProcess;
 };
 
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<HostileCase> FontCases() {
   enum class Kind { File, Folder, Pipe, Missing };
-  const auto font = [](std::string name, Kind kind, std::string bytes, std::string reason) {
+  const auto font = [](std::string name, Kind kind, std::string bytes, std::string reason,
+                       Run run = Run::InProcess) {
     return HostileCase{
         "Font" + name,
         [kind, bytes](const Sandbox& box) {
@@ -169,7 +186,7 @@ std::vector<HostileCase> FontCases() {
           return std::vector<std::string>{"--font", path, "--set", "FreeFormTextE=LL", "text",
                                           box.Path(kProgram)};
         },
-        reason};
+        reason, 1, {}, false, nullptr, run};
   };
   std::string tenMegabyteLine = "SYM L\nG01 X";
   tenMegabyteLine.append(10 * 1024 * 1024, '7');
@@ -181,10 +198,10 @@ std::vector<HostileCase> FontCases() {
   return {
       font("Missing", Kind::Missing, "", "No such file or directory"),
       font("IsAFolder", Kind::Folder, "", "Is a directory"),
-      font("IsAPipeNoOneWritesTo", Kind::Pipe, "", "is not a regular file"),
+      font("IsAPipeNoOneWritesTo", Kind::Pipe, "", "is not a regular file", Run::Forked),
       font("Empty", Kind::File, "", "defines no character"),
       font("Binary", Kind::File, binary, "binary data"),
-      font("TenMegabyteLine", Kind::File, tenMegabyteLine, "more than 200 moves"),
+      font("TenMegabyteLine", Kind::File, tenMegabyteLine, "more than 200 moves", Run::Forked),
       font("FiveThousandMovesInOneGlyph", Kind::File, fiveThousandMoves, "more than 200 moves"),
       font("HighCodeSymbol", Kind::File, "SYM \xe9\nG00 X0 Y0\nG01 Z-1\nG01 X1 Y1\nG00 Z1\n",
            "the character of code 233"),
@@ -198,7 +215,7 @@ std::string DefaultMachineFile(const Sandbox& box) {
   settings.PostEngrave = {"M30"};
   const std::string path = box.Path("made.mch");
   WriteMachineFile(path, settings);
-  const std::string bytes = ReadFile(path);
+  const std::string bytes = ReadBytes(path);
   fs::remove(path);
   return bytes;
 }
@@ -358,7 +375,7 @@ std::vector<HostileCase> ProgramFileCases() {
                                                                fs::perms::others_read);
                        return JobRun(job, blocks, box.Path(kProgram));
                      },
-                     "Permission denied", 1, {}, /*asNobody=*/true});
+                     "Permission denied", 1, {}, /*asNobody=*/true, nullptr, Run::Forked});
     // A device is no program file: the job must not end as if its program were written.
     cases.push_back({name + "OntoADevice",
                      [&job, blocks](const Sandbox&) { return JobRun(job, blocks, "/dev/full"); },
@@ -389,7 +406,7 @@ std::vector<HostileCase> EdgeCases() {
                    },
                    "", 0, {kProgram}, false,
                    [topNumbers](const Sandbox& box) {
-                     ExpectNumberLines(ReadFile(box.Path(kProgram)), topNumbers);
+                     ExpectNumberLines(ReadBytes(box.Path(kProgram)), topNumbers);
                    }});
   std::vector<std::string> manyFiles = nearTheTop;
   manyFiles.push_back("Files=1");
@@ -400,30 +417,30 @@ std::vector<HostileCase> EdgeCases() {
                    },
                    "", 0, {"SN2147483640.eia", "SN2147483643.eia", "SN2147483646.eia"}, false,
                    [](const Sandbox& box) {
-                     ExpectNumberLines(ReadFile(box.Path("SN2147483646.eia")), {"N2147483646"});
+                     ExpectNumberLines(ReadBytes(box.Path("SN2147483646.eia")), {"N2147483646"});
                    }});
   const std::string longText(100000, 'L');
   cases.push_back({"TextOf100000Characters",
                    [longText](const Sandbox& box) {
                      return JobRun(kJobs[0], {"FreeFormTextE=" + longText}, box.Path(kProgram));
                    },
-                   "", 0, {kProgram}});
+                   "", 0, {kProgram}, false, nullptr, Run::Forked});
   cases.push_back({"ArcOf100000Characters",
                    [longText](const Sandbox& box) {
                      return JobRun(kJobs[1], {"ArcTextE=" + longText}, box.Path(kProgram));
                    },
-                   "", 0, {kProgram}});
+                   "", 0, {kProgram}, false, nullptr, Run::Forked});
   cases.push_back({"EllipseOf100000Characters",
                    [longText](const Sandbox& box) {
                      return JobRun(kJobs[2], {"EllipseTextE=" + longText}, box.Path(kProgram));
                    },
-                   "Text is too long to fit around ellipse"});
+                   "Text is too long to fit around ellipse", 1, {}, false, nullptr, Run::Forked});
   cases.push_back({"SerialPrefixOf100000Characters",
                    [longText](const Sandbox& box) {
                      return JobRun(kJobs[3], {"SeqPrefix=" + longText, "SeqEnd=1001"},
                                    box.Path(kProgram));
                    },
-                   "", 0, {kProgram}});
+                   "", 0, {kProgram}, false, nullptr, Run::Forked});
   return cases;
 }
 
@@ -442,7 +459,8 @@ TEST_P(HostileInputTest, EndsWithAClearVerdictAndKeepsEveryOtherFile) {
   Sandbox box;
   const std::vector<std::string> actions = c.prepare(box);
   const auto before = box.Snapshot();
-  const Outcome outcome = RunCli(box, actions, c.asNobody);
+  const Outcome outcome =
+      c.run == Run::Forked ? RunForked(box, actions, c.asNobody) : RunInProcess(box, actions);
 
   ASSERT_EQ(outcome.signal, 0) << "stylor-cli died of signal " << outcome.signal << "\n"
                                << outcome.err;

@@ -10,8 +10,9 @@
 
 #include "engrave/prepared_job.h"
 #include "engrave/stroke_font.h"
-#include "font_fixture.h"
-#include "job_fixture.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
+#include "support/job_host_double.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"

@@ -7,7 +7,8 @@
 #include <memory>
 
 #include "engrave/program_store.h"
-#include "font_fixture.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
 #include "settings/error.h"
 
 namespace stylor {
@@ -240,7 +241,7 @@ TEST(SerialEngraver, WritesWhatEachTextWritesAlone) {
 }
 
 TEST(ProgramStore, WritesCrLfAndNamesFilesItCannotWrite) {
-  test::TempDir dir;
+  test::TempFolder dir;
   FileProgramStore files;
   const std::string file = dir.File("p.eia");
   files.Write(file, WriteMode::Append, "a\n");
@@ -270,7 +271,7 @@ TEST(ProgramStore, WritesCrLfAndNamesFilesItCannotWrite) {
 // A program reaches its file only when complete: until Commit the old program stays whole, and a
 // program dropped half-way leaves neither a change nor a stray file in the folder.
 TEST(ProgramStore, OldProgramStaysUntilCommit) {
-  test::TempDir dir;
+  test::TempFolder dir;
   const std::string file = dir.Write("p.eia", "old\r\n");
   FileProgramStore store;
   for (const WriteMode mode : {WriteMode::Create, WriteMode::Append}) {
@@ -291,7 +292,7 @@ TEST(ProgramStore, OldProgramStaysUntilCommit) {
 
 // An appended program that outgrows memory waits in a temporary file and still arrives whole.
 TEST(ProgramStore, LargeAppendArrivesWhole) {
-  test::TempDir dir;
+  test::TempFolder dir;
   const std::string file = dir.Write("p.eia", "head\r\n");
   FileProgramStore store;
   const std::unique_ptr<ProgramFile> program = store.Open(file, WriteMode::Append);

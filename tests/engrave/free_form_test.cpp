@@ -3,8 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "font_fixture.h"
-#include "job_fixture.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
+#include "support/job_host_double.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 

@@ -10,8 +10,9 @@
 #include "engrave/layouts/ellipse.h"
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
-#include "font_fixture.h"
-#include "job_fixture.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
+#include "support/job_host_double.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 

@@ -11,8 +11,9 @@
 #include "engrave/layouts/arc.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
-#include "font_fixture.h"
-#include "job_fixture.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
+#include "support/job_host_double.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 
@@ -427,24 +428,8 @@ TEST_F(SequenceTest, CancelledDialogWritesNothing) {
   }
 }
 
-// A host whose program files go to disk.
-class DiskJobHost final : public JobHost {
- public:
-  explicit DiskJobHost(std::string answer) : m_answer(std::move(answer)) {}
-  std::optional<std::string> AskProgramFile(const std::optional<std::string>&) override {
-    return m_answer;
-  }
-  void ClearProgramFileName() override {}
-  void ShowMessage(const std::string&) override {}
-  ProgramStore& Programs() override { return m_store; }
-
- private:
-  std::string m_answer;
-  FileProgramStore m_store;
-};
-
 TEST_F(SequenceTest, FileThatCannotBeCreatedStopsTheRunNamesItAndWritesNoFile) {
-  test::TempDir dir;
+  test::TempFolder dir;
   EngraveSettings settings;
   settings.Files = 1;
   settings.FilePrefix = "P";
@@ -453,7 +438,8 @@ TEST_F(SequenceTest, FileThatCannotBeCreatedStopsTheRunNamesItAndWritesNoFile) {
   settings.PostEngrave = {"M30"};
   // A folder where the second program should go: that file cannot be opened.
   std::filesystem::create_directory(dir.Path() / "P1001.eia");
-  DiskJobHost host(dir.File("x.eia"));
+  test::FakeJobHost host(dir.File("x.eia"));
+  host.onDisk = true;
   EXPECT_THAT([&] { GenerateSequences(settings, *m_font, host); },
               ThrowsMessage<Error>(HasSubstr("'" + dir.File("P1001.eia") + "'")));
   // The programs go in place together: the one before the fault is not left as a partial run.
@@ -465,7 +451,8 @@ TEST_F(SequenceTest, FileThatCannotBeCreatedStopsTheRunNamesItAndWritesNoFile) {
 
   // The dialog chooses the folder; a folder in the prefix would be put into the path twice.
   settings.FilePrefix = "missing/P";
-  DiskJobHost missing(dir.File("y.eia"));
+  test::FakeJobHost missing(dir.File("y.eia"));
+  missing.onDisk = true;
   EXPECT_THAT([&] { GenerateSequences(settings, *m_font, missing); },
               ThrowsMessage<Error>(HasSubstr("The File Name Prefix 'missing/P' must not hold a folder")));
 }

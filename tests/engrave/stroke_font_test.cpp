@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "font_fixture.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
 #include "settings/error.h"
 
 namespace stylor {
@@ -30,7 +31,7 @@ constexpr const char* kHyphenAndA =
 TEST(LoadFont, ReadsSectionsMovesAndExtents) {
   FontReport report;
   auto font = FontFromText(kHyphenAndA, &report);
-  const Glyph& hyphen = font->glyphs['-'];
+  const Glyph& hyphen = *GlyphOf(*font, '-');
   ASSERT_EQ(hyphen.moveCount, 4);
   EXPECT_EQ(hyphen.moves[0], (GlyphMove{0, 0.5, 0, 0, 0, 0, 0}));
   EXPECT_EQ(hyphen.moves[1], (GlyphMove{0, 0, -1, 0, 0, 0, 1}));
@@ -40,7 +41,7 @@ TEST(LoadFont, ReadsSectionsMovesAndExtents) {
   EXPECT_EQ(hyphen.maxX, 1);
   EXPECT_EQ(hyphen.minY, 0.5);
   EXPECT_EQ(hyphen.maxY, 0.5);
-  EXPECT_EQ(font->glyphs['A'].moveCount, 5);
+  EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 5);
   ASSERT_EQ(report.size(), 3u);
   EXPECT_EQ(report[0],
             "SYM-: Moves:000 minX:1000000.000000 minY:1000000.000000 maxX:-1000000.000000 "
@@ -62,7 +63,7 @@ TEST(LoadFont, ReadsWordsLikeTheMachineReader) {
       "\n"                   // a blank line is a move of zeros
       "sym A\n"              // not a symbol line
       "G2 X1.5e1 I-2 J3 K4\n");
-  const Glyph& g = font->glyphs['x'];
+  const Glyph& g = *GlyphOf(*font, 'x');
   ASSERT_EQ(g.moveCount, 9);
   EXPECT_EQ(g.moves[0], (GlyphMove{1, 2, 0, 0, 0, 0, 1}));
   EXPECT_EQ(g.moves[1].y, 0);
@@ -82,34 +83,94 @@ TEST(LoadFont, SplitsLongLinesIntoPiecesOf99) {
   // 99 characters and a line end: the line end comes back as a second, empty piece.
   const std::string line99 = "G01 X2" + std::string(93, ' ');
   auto font = FontFromText("SYM a\n" + line99 + "\n");
-  ASSERT_EQ(font->glyphs['a'].moveCount, 2);
-  EXPECT_EQ(font->glyphs['a'].moves[0].x, 2);
-  EXPECT_EQ(font->glyphs['a'].moves[1], GlyphMove{});
+  ASSERT_EQ(GlyphOf(*font, 'a')->moveCount, 2);
+  EXPECT_EQ(GlyphOf(*font, 'a')->moves[0].x, 2);
+  EXPECT_EQ(GlyphOf(*font, 'a')->moves[1], GlyphMove{});
   // Longer: the hundredth character starts a piece of its own, read as a move line.
   auto split = FontFromText("SYM b\n" + line99 + "X3\n");
-  ASSERT_EQ(split->glyphs['b'].moveCount, 2);
-  EXPECT_EQ(split->glyphs['b'].moves[0].x, 2);
-  EXPECT_EQ(split->glyphs['b'].moves[1].x, 3);
+  ASSERT_EQ(GlyphOf(*split, 'b')->moveCount, 2);
+  EXPECT_EQ(GlyphOf(*split, 'b')->moves[0].x, 2);
+  EXPECT_EQ(GlyphOf(*split, 'b')->moves[1].x, 3);
+}
+
+// The reader sees lines as a C text stream with a 100-byte buffer gives them: the fifth character
+// of a bare "SYM " line is its line end, and a CR counts only where it is not part of CR LF.
+TEST(LoadFont, ReadsPiecesAsTheTextStreamGivesThem) {
+  const std::string line98 = "G01 X2" + std::string(92, ' ');
+  const struct {
+    const char* name;
+    std::string text;
+    char code;
+    int moves;
+  } kCases[] = {
+      {"BareSymbolLineNamesTheLineEnd", "SYM \nX1 Y1\n", '\n', 1},
+      {"BareSymbolLineAtTheEndNamesCodeZero", "X5\nSYM A\nX1\nSYM ", '\0', 0},
+      {"CrLfIsOneCharacter", "SYM a\r\n" + line98 + "\r\n", 'a', 1},
+      {"ALoneCrIsACharacter", "SYM a\n" + line98 + "\r\r\n", 'a', 2},
+      {"EmptyLinesAreMoves", "SYM a\n\n\r\n\nX1", 'a', 4},
+      {"LastLineWithoutLineEnd", "SYM a\nX1 Y1", 'a', 1},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    auto font = FontFromText(c.text);
+    EXPECT_EQ(GlyphOf(*font, c.code)->moveCount, c.moves);
+  }
+}
+
+// Sections of one code again and again: the table keeps the last one and the other glyphs whole,
+// however many moves the replaced sections held.
+TEST(LoadFont, ManyRepeatedSectionsKeepTheLastAndEveryOtherGlyph) {
+  std::string text = "SYM B\nX0 Y0\nX0.5 Y1\n";
+  for (int section = 0; section < 30000; ++section) {
+    text += "SYM A\nX" + std::to_string(section) + " Y1\nG01 Z-1\n";
+  }
+  text += "SYM C\nX3 Y3\n";
+  auto font = FontFromText(text);
+  const Glyph& a = *GlyphOf(*font, 'A');
+  ASSERT_EQ(a.moveCount, 2);
+  EXPECT_EQ(a.moves[0], (GlyphMove{29999, 1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(a.moves[1], (GlyphMove{0, 0, -1, 0, 0, 0, 1}));
+  ASSERT_EQ(GlyphOf(*font, 'B')->moveCount, 2);
+  EXPECT_EQ(GlyphOf(*font, 'B')->moves[1], (GlyphMove{0.5, 1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(GlyphOf(*font, 'C')->moves[0].x, 3);
+}
+
+// The glyph table holds only what the font has, yet a copy is a font of its own.
+TEST(StrokeFont, ACopyKeepsItsMovesWhenTheOriginalIsReloadedOrGone) {
+  auto font = FontFromText(kHyphenAndA);
+  const StrokeFont copy = *font;
+  ParseFont("SYM A\nX9 Y9\n", "other.fnt", *font, *std::make_unique<FontReport>());
+  EXPECT_EQ(GlyphOf(*font, 'A')->moves[0].x, 9);
+  font.reset();
+  ASSERT_EQ(GlyphOf(copy, 'A')->moveCount, 5);
+  EXPECT_EQ(GlyphOf(copy, 'A')->moves[2], (GlyphMove{0.5, 1, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(GlyphOf(copy, '-')->moves[3], (GlyphMove{0, 0, 1, 0, 0, 0, 0}));
+  StrokeFont moved = std::move(const_cast<StrokeFont&>(copy));
+  EXPECT_EQ(GlyphOf(moved, 'A')->moves[2].x, 0.5);
+  EXPECT_EQ(GlyphOf(copy, 'A')->moveCount, 0);  // what is left behind is an empty table
+  // Codes that no font named are empty glyphs; 128 and above have none.
+  EXPECT_EQ(GlyphOf(moved, 'Q')->moveCount, 0);
+  EXPECT_EQ(GlyphOf(moved, 'Q')->maxX, 0);
+  EXPECT_EQ(GlyphOf(moved, '\xE9'), nullptr);
 }
 
 TEST(LoadFont, ALaterSectionReplacesTheMovesAndAnotherFontKeepsOldExtents) {
-  test::TempDir dir;
   auto font = std::make_unique<StrokeFont>();
   FontReport report;
-  LoadFont(dir.Write("a.fnt", "SYM A\nG00 X0 Y0\nG01 X2 Y1\nSYM B\nX0 Y0\nX0.5 Y1\nSYM A\nX0 Y0\n"),
-           *font, report);
-  EXPECT_EQ(font->glyphs['A'].moveCount, 1);
-  EXPECT_EQ(font->glyphs['A'].maxX, 0);
+  ParseFont("SYM A\nG00 X0 Y0\nG01 X2 Y1\nSYM B\nX0 Y0\nX0.5 Y1\nSYM A\nX0 Y0\n", "a.fnt", *font,
+            report);
+  EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 1);
+  EXPECT_EQ(GlyphOf(*font, 'A')->maxX, 0);
   EXPECT_EQ(report[1], "SYM-A: Moves:002 minX:0.000000 minY:0.000000 maxX:2.000000 maxY:1.000000 ");
-  LoadFont(dir.Write("b.fnt", "SYM A\nX0 Y0\nX1 Y1\n"), *font, report);
-  EXPECT_EQ(font->glyphs['B'].moveCount, 0);
+  ParseFont("SYM A\nX0 Y0\nX1 Y1\n", "b.fnt", *font, report);
+  EXPECT_EQ(GlyphOf(*font, 'B')->moveCount, 0);
   EXPECT_EQ(TextWidth(*font, "B", 1, 1, 1), 0.5);  // the extents of the earlier font stay
 }
 
 TEST(LoadFont, AGlyphWithoutXWordsMeasuresZeroButReportsItsSentinels) {
   FontReport report;
   auto font = FontFromText("SYM .\nG01 Z-1\nG00 Z1\nSYM A\nX0 Y0\nX1 Y1\n", &report);
-  EXPECT_EQ(font->glyphs['.'].maxX, -1000000);
+  EXPECT_EQ(GlyphOf(*font, '.')->maxX, -1000000);
   EXPECT_EQ(GlyphWidth(*font, '.'), 0);
   EXPECT_DOUBLE_EQ(TextWidth(*font, ".A", 1, 1, 1), 0.35 + 1);
   EXPECT_THAT(report[1], HasSubstr("minX:1000000.000000"));
@@ -135,33 +196,37 @@ TEST(LoadFont, RefusesBadFilesAndLeavesAnEmptyTable) {
   };
   for (const RefusedFont& c : kCases) {
     SCOPED_TRACE(c.name);
-    test::TempDir dir;
     auto font = std::make_unique<StrokeFont>();
     FontReport report;
-    LoadFont(dir.Write("good.fnt", kHyphenAndA), *font, report);
-    const std::string file = dir.Write("bad.fnt", c.text);
-    EXPECT_THAT([&] { LoadFont(file, *font, report); },
+    ParseFont(kHyphenAndA, "good.fnt", *font, report);
+    const std::string file = "bad.fnt";
+    EXPECT_THAT([&] { ParseFont(c.text, file, *font, report); },
                 ThrowsMessage<Error>(AllOf(HasSubstr("'" + file + "'"), HasSubstr(c.reason))));
-    EXPECT_EQ(font->glyphs['A'].moveCount, 0);
+    EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 0);
     EXPECT_TRUE(report.empty());
   }
 }
 
 TEST(LoadFont, NamesAFileThatCannotBeReadAndTheReason) {
-  test::TempDir dir;
+  test::TempFolder dir;
   auto font = std::make_unique<StrokeFont>();
-  FontReport report{"old line"};
+  FontReport report;
+  LoadFont(dir.Write("good.fnt", kHyphenAndA), *font, report);
+  ASSERT_TRUE(font->HasMoves());
   const std::string missing = dir.File("missing.fnt");
   EXPECT_THAT([&] { LoadFont(missing, *font, report); },
-              ThrowsMessage<Error>(AllOf(HasSubstr(missing), HasSubstr("No such file"))));
+              ThrowsMessage<Error>("Cannot load the font file '" + missing +
+                                   "': No such file or directory"));
   EXPECT_TRUE(report.empty());
+  EXPECT_FALSE(font->HasMoves());
+  EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 0);
   EXPECT_THAT([&] { LoadFont(dir.Path().string(), *font, report); },
               ThrowsMessage<Error>(HasSubstr("Is a directory")));
 }
 
 // A pipe that no one writes to, or a terminal, would keep the reader waiting for ever.
 TEST(LoadFont, RefusesWhatIsNotARegularFileWithoutWaitingForIt) {
-  test::TempDir dir;
+  test::TempFolder dir;
   const std::string pipe = dir.File("pipe.fnt");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   for (const std::string& file : {pipe, std::string("/dev/null"), std::string("/dev/zero")}) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "ui/cli/command_line.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {
@@ -16,12 +17,6 @@ using testing::HasSubstr;
 
 class PreviewCommandLineTest : public testing::Test {
  protected:
-  PreviewCommandLineTest() {
-    std::string pattern = (fs::temp_directory_path() / "stylor-preview-cli-XXXXXX").string();
-    dir = mkdtemp(pattern.data());
-  }
-  ~PreviewCommandLineTest() override { fs::remove_all(dir); }
-
   int Run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--dir", dir});
     out.str("");
@@ -30,7 +25,8 @@ class PreviewCommandLineTest : public testing::Test {
   }
 
   const std::string ll = std::string(STYLOR_TEST_DATA) + "/ll.eia";
-  std::string dir;
+  test::TempFolder folder{"stylor-preview-cli"};
+  std::string dir = folder.Path().string();
   std::ostringstream out, err;
 };
 

@@ -9,7 +9,7 @@
 
 #include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
-#include "../engrave/job_fixture.h"
+#include "support/job_host_double.h"
 #include "engrave/layouts/sequence.h"
 
 namespace stylor {

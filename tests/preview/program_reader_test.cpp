@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "preview/program_stats.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {
@@ -277,12 +279,8 @@ TEST(ProgramReaderTest, AnyBytesEndInAReadingOrAnError) {
 
 class ProgramFileTest : public testing::Test {
  protected:
-  ProgramFileTest() {
-    std::string pattern = (fs::temp_directory_path() / "stylor-preview-XXXXXX").string();
-    dir = mkdtemp(pattern.data());
-  }
-  ~ProgramFileTest() override { fs::remove_all(dir); }
-  std::string dir;
+  test::TempFolder folder{"stylor-preview"};
+  std::string dir = folder.Path().string();
 };
 
 TEST_F(ProgramFileTest, ReadsTheBytesAndRefusesWhatItCannotRead) {
@@ -293,6 +291,15 @@ TEST_F(ProgramFileTest, ReadsTheBytesAndRefusesWhatItCannotRead) {
                                             "': No such file or directory"));
   EXPECT_THAT([&] { ReadProgramFile(dir); },
               testing::ThrowsMessage<Error>(HasSubstr("Is a directory")));
+  // A named pipe that no one writes to kept `stylor-cli stats` and Open Program waiting for ever.
+  const std::string pipe = dir + "/pipe.eia";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::string& device : {pipe, std::string("/dev/zero")}) {
+    EXPECT_THAT([&] { ReadProgramFile(device); },
+                testing::ThrowsMessage<Error>("Cannot read the program file '" + device +
+                                              "': it is not a regular file (a device or a pipe, "
+                                              "say)"));
+  }
   const std::string large = dir + "/large.eia";
   std::ofstream(large).put('G');
   fs::resize_file(large, kMaxProgramBytes + 1);  // sparse: nothing is really written

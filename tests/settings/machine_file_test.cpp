@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "settings/error.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {
@@ -132,30 +133,11 @@ class RecordingEditor final : public SettingsEditor {
 
 class MachineFileTest : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = testing::TempDir() + "stylor_mch_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    m_dir = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(m_dir, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(m_dir, ignored);
-  }
-
-  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
-
+  std::string Path(const std::string& name) const { return m_folder.File(name); }
   std::string Put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-    return Path(name);
+    return m_folder.Write(name, bytes);
   }
-
-  static std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
+  static std::string Bytes(const std::string& path) { return test::ReadBytes(path); }
 
   std::set<std::string> Entries() const {
     std::set<std::string> names;
@@ -175,7 +157,8 @@ class MachineFileTest : public testing::Test {
     return loaded;
   }
 
-  fs::path m_dir;
+  test::TempFolder m_folder{"stylor-mch"};
+  fs::path m_dir = m_folder.Path();
 };
 
 TEST_F(MachineFileTest, SavesTheDefaultsAsFortyOneLinesAndReadsThemBack) {
@@ -540,6 +523,10 @@ TEST_F(MachineFileTest, AFileThatEndsEarlyIsReportedAndKeepsWhatWasRead) {
     RecordingEditor editor(OtherSettings());
     EXPECT_THAT([&] { ReadMachineFile(path, editor); },
                 ThrowsMessage<Error>("The machine file '" + path + c.missing));
+    if (c.lines == 0) {  // nothing to read: nothing changes
+      EXPECT_TRUE(editor.calls.empty());
+      continue;
+    }
     const std::string& last = editor.calls.back();
     if (*c.lastField == '\0') {
       EXPECT_EQ(last, "SetLines PreToolChange");
@@ -548,6 +535,41 @@ TEST_F(MachineFileTest, AFileThatEndsEarlyIsReportedAndKeepsWhatWasRead) {
     }
     EXPECT_TRUE(editor.settings.PreToolChange.empty());
     EXPECT_THAT(editor.settings.PostEngrave, ElementsAre("old post engrave"));
+  }
+}
+
+// Pairs are taken by position: a program opened by mistake would put its moves into the text
+// height, the ratios and the font path, and its first integer-less line at pair 15 would stop
+// the load half-way.
+TEST_F(MachineFileTest, OpenRefusesAFileThatDoesNotStartWithASectionHeader) {
+  std::vector<std::string> program = {"G90", "G00 X0.0000 Y0.0000 Z0.0010"};
+  for (int move = 0; move < 40; ++move) {
+    program.push_back("G01 X0." + std::to_string(1000 + move) + " Y0.0476 F50.00");
+  }
+  program.push_back("M30");
+  std::vector<std::string> blankFirst = DefaultLines();
+  blankFirst.insert(blankFirst.begin(), "");
+  std::vector<std::string> indented = DefaultLines();
+  indented[0] = " " + indented[0];
+  const struct {
+    const char* name;
+    std::string bytes;
+  } kCases[] = {
+      {"GCodeProgram", WithCrLf(program)},
+      {"BlankFirstLine", WithCrLf(blankFirst)},
+      {"IndentedHeader", WithCrLf(indented)},
+      {"OneLineNoEnd", "G00 X1"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Put("program.mch", c.bytes);
+    RecordingEditor editor(OtherSettings());
+    EXPECT_THAT([&] { ReadMachineFile(path, editor); },
+                ThrowsMessage<Error>("The file '" + path +
+                                     "' is not a machine file: its first line is not a section "
+                                     "header"));
+    EXPECT_TRUE(editor.calls.empty());
+    EXPECT_EQ(editor.settings, OtherSettings());
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -80,6 +81,37 @@ TEST(ReadInteger, TakesSigned32BitDecimals) {
   }
 }
 
+// The plain numbers of fonts and programs take a short way (one division); it must give the bits
+// that the exact conversion gives, for every count of digits and place of the point around the
+// 15 digits where the short way ends.
+TEST(ScanReal, PlainNumbersGiveTheBitsOfTheExactConversion) {
+  std::uint64_t state = 0x9E3779B97F4A7C15u;
+  const auto next = [&state] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  };
+  for (int n = 0; n < 400000; ++n) {
+    const int digits = 1 + static_cast<int>(next() % 18);
+    std::string number;
+    for (int d = 0; d < digits; ++d) number += static_cast<char>('0' + next() % 10);
+    if (next() % 4 == 0) number.insert(0, std::string(next() % 4, '0'));
+    const std::size_t point = next() % (number.size() + 2);
+    if (point <= number.size()) number.insert(point, ".");
+    const char* sign = n % 3 == 0 ? "-" : n % 7 == 0 ? "+" : "";
+    const std::string text = " " + (sign + number) + (n % 2 ? " Y1" : "");
+    double expected = 0;
+    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), expected);
+    ASSERT_EQ(ec, std::errc()) << text;
+    if (*sign == '-') expected = -expected;
+    const ScannedReal scanned = ScanReal(text);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(scanned.value), std::bit_cast<std::uint64_t>(expected))
+        << text;
+    ASSERT_EQ(scanned.used, 1 + std::string_view(sign).size() + number.size()) << text;
+  }
+}
+
 TEST(ScanReal, ReadsAPrefixTheWayCDoes) {
   EXPECT_EQ(ScanReal("  -1.5e2abc").value, -150);
   EXPECT_EQ(ScanReal("  -1.5e2abc").used, 8u);
@@ -90,6 +122,11 @@ TEST(ScanReal, ReadsAPrefixTheWayCDoes) {
   EXPECT_EQ(ScanReal("1e999").used, 0u);
   EXPECT_EQ(ScanInteger("01 X").value, 1);
   EXPECT_EQ(ScanInteger("99999999999").used, 0u);
+  EXPECT_EQ(ScanInteger(" -2147483648X").value, INT32_MIN);
+  EXPECT_EQ(ScanInteger(" -2147483648X").used, 12u);
+  EXPECT_EQ(ScanInteger("2147483648").used, 0u);
+  EXPECT_EQ(ScanInteger("+000000000000000000007.5").value, 7);
+  EXPECT_EQ(ScanInteger("- 1").used, 0u);
 }
 
 TEST(FormatGeneral, WritesTheShortestFormUpTo15Digits) {

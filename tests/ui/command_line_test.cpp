@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include "support/font_text.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {
@@ -16,20 +18,10 @@ using testing::HasSubstr;
 
 class CommandLineTest : public testing::Test {
  protected:
-  CommandLineTest() {
-    std::string pattern = (fs::temp_directory_path() / "stylor-cli-XXXXXX").string();
-    dir = mkdtemp(pattern.data());
-    Write("BasicFont.fnt", "SYM L\nG00 X0 Y1\nG01 Z-1\nG01 X0 Y0\nG01 X0.6 Y0\nG00 Z1\n");
-  }
-  ~CommandLineTest() override { fs::remove_all(dir); }
+  CommandLineTest() { Write("BasicFont.fnt", test::kLetterLFont); }
 
-  void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream in(dir + "/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  void Write(const std::string& name, const std::string& bytes) { folder.Write(name, bytes); }
+  std::string Read(const std::string& name) { return test::ReadBytes(folder.File(name)); }
   int Run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--dir", dir});
     out.str("");
@@ -37,7 +29,8 @@ class CommandLineTest : public testing::Test {
     return RunCommandLine(args, out, err);
   }
 
-  std::string dir;
+  test::TempFolder folder{"stylor-cli"};
+  std::string dir = folder.Path().string();
   std::ostringstream out, err;
 };
 

@@ -8,6 +8,9 @@
 
 #include "engrave/program_store.h"
 #include "settings/machine_file.h"
+#include "support/font_text.h"
+#include "support/form_host_double.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {
@@ -15,59 +18,18 @@ namespace {
 namespace fs = std::filesystem;
 using S = EngraveSettings;
 
-class RecordingHost final : public FormHost {
- public:
-  std::optional<std::string> AskProgramFile(const std::optional<std::string>&) override {
-    ++programDialogs;
-    return programAnswer;
-  }
-  void ClearProgramFileName() override {}
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  ProgramStore& Programs() override { return store; }
-  std::optional<std::string> AskFontFile(const std::string& dir) override {
-    fontDialogDir = dir;
-    return fontAnswer;
-  }
-  std::optional<std::string> AskMachineFileToSave(const std::string&) override { return {}; }
-  std::optional<std::string> AskMachineFileToOpen(const std::string&) override { return {}; }
-  void ShowError(const std::string& text) override { errors.push_back(text); }
-  void OpenUrl(const std::string& url) override { urls.push_back(url); }
-  void FieldChanged(const FieldInfo& field) override { changes.emplace_back(field.name); }
-  void ShowFieldError(const FieldInfo& field, const std::string& text) override {
-    fieldErrors.push_back(std::string(field.name) + ": " + text);
-  }
-  void FieldErrorChanged(const FieldInfo& field) override { errorChanges.emplace_back(field.name); }
-  void ProgramsWritten(const std::vector<std::string>& files) override { written.push_back(files); }
-
-  std::optional<std::string> programAnswer = "job.eia";
-  std::optional<std::string> fontAnswer;
-  std::string fontDialogDir;
-  int programDialogs = 0;
-  std::vector<std::string> messages, errors, urls, changes, fieldErrors, errorChanges;
-  std::vector<std::vector<std::string>> written;
-  MemoryProgramStore store;
-};
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "stylor-ui-XXXXXX").string();
-    path = mkdtemp(pattern.data());
-  }
-  ~TempFolder() { fs::remove_all(path); }
-  std::string path;
-};
-
-const std::string kFontText = "SYM L\nG00 X0 Y1\nG01 Z-1\nG01 X0 Y0\nG01 X0.6 Y0\nG00 Z1\n";
+using test::kLetterLFont;
+using test::FakeFormHost;
+using test::TempFolder;
 
 TEST(EngraveFormModel, StartUpTakesTheWorkingFolderAndItsFont) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  RecordingHost host;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
-  EXPECT_EQ(model.Settings().FontFile, dir.path + "/BasicFont.fnt");
-  EXPECT_EQ(model.Font().glyphs['L'].moveCount, 5);
+  model.FormActivate(dir.Path().string());
+  EXPECT_EQ(model.Settings().FontFile, dir.File("BasicFont.fnt"));
+  EXPECT_EQ(GlyphOf(model.Font(), 'L')->moveCount, 5);
   EXPECT_EQ(model.Settings().JustifyPoint, 0);
   EXPECT_EQ(model.Settings().JustifyPointText, "A");
   EXPECT_EQ(model.CurrentPage(), Page::Sequence);
@@ -76,16 +38,16 @@ TEST(EngraveFormModel, StartUpTakesTheWorkingFolderAndItsFont) {
 
 TEST(EngraveFormModel, StartUpElsewhereUsesTheFontThatShipsWithStylor) {
   TempFolder dir;
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
+  model.FormActivate(dir.Path().string());
   EXPECT_THAT(model.Settings().FontFile, testing::EndsWith("/fonts/BasicFont.fnt"));
-  EXPECT_GT(model.Font().glyphs['A'].moveCount, 0);
+  EXPECT_GT(GlyphOf(model.Font(), 'A')->moveCount, 0);
   EXPECT_TRUE(host.errors.empty());
 }
 
 TEST(EngraveFormModel, AppendModeAndTheTwoBoxesAgree) {
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
   model.SetIndex(&S::AppendMode, 2);
   EXPECT_FALSE(model.Settings().PreEngraveW);
@@ -105,7 +67,7 @@ TEST(EngraveFormModel, AppendModeAndTheTwoBoxesAgree) {
 }
 
 TEST(EngraveFormModel, LatheMillModeAndHeadSetTheAxes) {
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
   auto axes = [&] {
     return model.Settings().Axis1E + model.Settings().Axis2E + model.Settings().Axis3E;
@@ -132,7 +94,7 @@ TEST(EngraveFormModel, EngraveFeedSetsHalfAsPlungeFeedAtEveryChange) {
   const FeedCase cases[] = {{"7", "3"},        {"75", "37"},     {"-51", "-25"}, {"37.", "18.5"},
                             {"37.5", "18.75"}, {"0.5", "0.25"},  {"-7.5", "-3.75"},
                             {"1e2", "50"},     {"+9", "4"}};
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
   for (const FeedCase& c : cases) {
     SCOPED_TRACE(c.engraveFeed);
@@ -146,7 +108,7 @@ TEST(EngraveFormModel, EngraveFeedSetsHalfAsPlungeFeedAtEveryChange) {
 }
 
 TEST(EngraveFormModel, AFeedThatIsNoNumberKeepsThePlungeFeedAndIsReportedAtTheField) {
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
   model.SetText(&S::EngraveFeedE, "");
   EXPECT_EQ(model.Settings().PlungeFeedE, "25");
@@ -160,10 +122,10 @@ TEST(EngraveFormModel, AFeedThatIsNoNumberKeepsThePlungeFeedAndIsReportedAtTheFi
 
 TEST(EngraveFormModel, ALabelRuleIsReportedAtTheFieldThatStopsIt) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  RecordingHost host;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
+  model.FormActivate(dir.Path().string());
   model.SetText(&S::WidthRatioE, "wide");
   model.SetLines(&S::FreeFormTextE, {"L"});
   model.SetText(&S::SeqDigits, "");
@@ -174,7 +136,7 @@ TEST(EngraveFormModel, ALabelRuleIsReportedAtTheFieldThatStopsIt) {
 }
 
 TEST(EngraveFormModel, EveryNumberFieldIsCheckedAsItsJobReadsIt) {
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
   struct CheckCase {
     TextField field;
@@ -207,18 +169,18 @@ TEST(EngraveFormModel, EveryNumberFieldIsCheckedAsItsJobReadsIt) {
 
 TEST(EngraveFormModel, LabelsFollowTheirFieldsOnlyWhenAsked) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  RecordingHost host;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
   EngraveFormModel window(host);
-  window.FormActivate(dir.path);
+  window.FormActivate(dir.Path().string());
   EXPECT_EQ(window.WidthLabel(), "0");
   window.SetText(&S::TextHeightE, "1");
   window.SetLines(&S::FreeFormTextE, {"LL"});
   EXPECT_EQ(window.WidthLabel(), "1.55");
 
-  RecordingHost quietHost;
+  FakeFormHost quietHost;
   EngraveFormModel commandLine(quietHost, /*runLabelHandlers=*/false);
-  commandLine.FormActivate(dir.path);
+  commandLine.FormActivate(dir.Path().string());
   commandLine.SetText(&S::TextHeightE, "x");
   commandLine.SetLines(&S::FreeFormTextE, {"LL"});
   EXPECT_EQ(commandLine.WidthLabel(), "0");
@@ -227,22 +189,22 @@ TEST(EngraveFormModel, LabelsFollowTheirFieldsOnlyWhenAsked) {
 
 TEST(EngraveFormModel, EngravingClearsTheFontReportUnlessCancelled) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  RecordingHost host;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
+  model.FormActivate(dir.Path().string());
   ASSERT_EQ(model.FontReportLines().size(), 2u);
   model.SetLines(&EngraveSettings::FreeFormTextE, {"A"});
-  host.programAnswer.reset();
+  host.answer.reset();
   model.EngraveTextClick();
   EXPECT_EQ(model.FontReportLines().size(), 2u);
-  host.programAnswer = "job.eia";
+  host.answer = "job.eia";
   model.EngraveTextClick();
   EXPECT_EQ(model.FontReportLines(), FontReport{""});
 }
 
 TEST(EngraveFormModel, EachPageNamesTheJobItPreviews) {
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
   const std::pair<Page, JobKind> kPages[] = {
       {Page::CircleText, JobKind::CircleText}, {Page::EllipseText, JobKind::EllipseText},
@@ -257,23 +219,23 @@ TEST(EngraveFormModel, EachPageNamesTheJobItPreviews) {
 
 TEST(EngraveFormModel, PickFontLoadsTheChosenFileAndCancelKeepsTheFont) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  std::ofstream(dir.path + "/other.fnt") << "SYM M\nG00 X0 Y0\n";
-  RecordingHost host;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  std::ofstream(dir.File("other.fnt")) << "SYM M\nG00 X0 Y0\n";
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
+  model.FormActivate(dir.Path().string());
   model.PickFontClick();
-  EXPECT_EQ(host.fontDialogDir, dir.path);
-  EXPECT_EQ(model.Settings().FontFile, dir.path + "/BasicFont.fnt");
-  host.fontAnswer = dir.path + "/other.fnt";
+  EXPECT_EQ(host.fontDialogDir, dir.Path().string());
+  EXPECT_EQ(model.Settings().FontFile, dir.File("BasicFont.fnt"));
+  host.fontAnswer = dir.File("other.fnt");
   model.PickFontClick();
-  EXPECT_EQ(model.Settings().FontFile, dir.path + "/other.fnt");
-  EXPECT_EQ(model.Font().glyphs['M'].moveCount, 1);
-  EXPECT_EQ(model.Font().glyphs['L'].moveCount, 0);
+  EXPECT_EQ(model.Settings().FontFile, dir.File("other.fnt"));
+  EXPECT_EQ(GlyphOf(model.Font(), 'M')->moveCount, 1);
+  EXPECT_EQ(GlyphOf(model.Font(), 'L')->moveCount, 0);
 }
 
 TEST(EngraveFormModel, ShiftCtrlRightClickFlipsTheFontReport) {
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
   model.FormMouseDown(MouseButton::Right, false, true);
   EXPECT_FALSE(model.Memo1Visible());
@@ -287,23 +249,23 @@ TEST(EngraveFormModel, ShiftCtrlRightClickFlipsTheFontReport) {
 
 TEST(EngraveFormModel, HandlerErrorsShowWithAFullStop) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  RecordingHost host;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
+  model.FormActivate(dir.Path().string());
   model.SetText(&S::PenUpE, "abc");
   model.Run([&] { model.EngraveTextClick(); });
   EXPECT_EQ(host.errors, std::vector<std::string>{"'abc' is not a valid floating point value."});
-  EXPECT_EQ(host.programDialogs, 0);
+  EXPECT_EQ(host.dialogs, 0);
 }
 
 TEST(EngraveFormModel, NoJobRunsWithoutAFont) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  RecordingHost host;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
-  model.SetText(&S::FontFile, dir.path + "/missing.fnt");
+  model.FormActivate(dir.Path().string());
+  model.SetText(&S::FontFile, dir.File("missing.fnt"));
   model.LoadFontFile();  // as a machine file naming a font that is gone does
   ASSERT_EQ(host.errors.size(), 1u);
   for (auto handler : {&EngraveFormModel::EngraveTextClick, &EngraveFormModel::CreateArcClick,
@@ -313,46 +275,46 @@ TEST(EngraveFormModel, NoJobRunsWithoutAFont) {
   }
   EXPECT_EQ(host.errors.size(), 5u);
   EXPECT_THAT(host.errors.back(), testing::HasSubstr("No font is loaded"));
-  EXPECT_EQ(host.programDialogs, 0);
+  EXPECT_EQ(host.dialogs, 0);
 }
 
 TEST(EngraveFormModel, StartUpReadsDefaultMachineFileAndItsFont) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  std::ofstream(dir.path + "/other.fnt") << "SYM M\nG00 X0 Y0\n";
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  std::ofstream(dir.File("other.fnt")) << "SYM M\nG00 X0 Y0\n";
   {
-    RecordingHost host;
+    FakeFormHost host;
     EngraveFormModel saver(host);
-    saver.FormActivate(dir.path);
-    saver.SetText(&S::FontFile, dir.path + "/other.fnt");
+    saver.FormActivate(dir.Path().string());
+    saver.SetText(&S::FontFile, dir.File("other.fnt"));
     saver.SetText(&S::TextHeightE, "0.25");
     saver.SetIndex(&S::IntegrexMode, 3);
     saver.SetLines(&S::PostEngrave, {"M30"});
-    WriteMachineFile(dir.path + "/default.mch", saver.Settings());
+    WriteMachineFile(dir.File("default.mch"), saver.Settings());
   }
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
+  model.FormActivate(dir.Path().string());
   EXPECT_TRUE(host.errors.empty());
   EXPECT_EQ(model.Settings().TextHeightE, "0.25");
   EXPECT_EQ(model.Settings().Axis2E, "C");  // the mode changed while loading: its axes
   EXPECT_EQ(model.Settings().PostEngrave, Lines{"M30"});
-  EXPECT_EQ(model.Font().glyphs['M'].moveCount, 1);
+  EXPECT_EQ(GlyphOf(model.Font(), 'M')->moveCount, 1);
   EXPECT_EQ(model.CurrentPage(), Page::Sequence);
 }
 
 TEST(EngraveFormModel, ABadDefaultMachineFileStopsTheStartUpButTheWindowStaysUsable) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  std::ofstream out(dir.path + "/default.mch", std::ios::binary);
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  std::ofstream out(dir.File("default.mch"), std::ios::binary);
   out << "[SECTION -- Text Parameters]\r\n";
-  const std::string values[] = {"2", "1", "1", dir.path + "/BasicFont.fnt", "X", "0", "0", "Y",
+  const std::string values[] = {"2", "1", "1", dir.File("BasicFont.fnt"), "X", "0", "0", "Y",
                                 "0", "Z", "-.001", ".001", "50", "25", "zero"};
   for (const std::string& value : values) out << "[Key]\r\n" << value << "\r\n";
   out.close();
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.Run([&] { model.FormActivate(dir.path); });
+  model.Run([&] { model.FormActivate(dir.Path().string()); });
   EXPECT_EQ(host.errors, std::vector<std::string>{"'zero' is not a valid integer value."});
   EXPECT_EQ(model.Settings().TextHeightE, "2");
   EXPECT_NE(model.CurrentPage(), Page::Sequence);  // the rest of the start-up is skipped
@@ -362,18 +324,18 @@ TEST(EngraveFormModel, ABadDefaultMachineFileStopsTheStartUpButTheWindowStaysUsa
 
 TEST(EngraveFormModel, JobsTellTheHostWhichProgramsTheyWrote) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  RecordingHost host;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
+  model.FormActivate(dir.Path().string());
   model.SetLines(&S::FreeFormTextE, {"L", "LL"});
-  host.programAnswer = "part.eia";
+  host.answer = "part.eia";
   model.EngraveTextClick();
   ASSERT_EQ(host.written.size(), 1u);
   EXPECT_EQ(host.written[0], Lines{"part.eia"});
   EXPECT_FALSE(host.store.Bytes("part.eia").empty()) << "the host's store still gets the bytes";
 
-  host.programAnswer = dir.path + "/SN.eia";
+  host.answer = dir.File("SN.eia");
   model.SetText(&S::SeqStart, "1");
   model.SetText(&S::SeqEnd, "3");
   model.SetIndex(&S::Files, 1);
@@ -381,28 +343,28 @@ TEST(EngraveFormModel, JobsTellTheHostWhichProgramsTheyWrote) {
   ASSERT_EQ(host.written.size(), 2u);
   EXPECT_EQ(host.written[1].size(), 3u);
 
-  host.programAnswer.reset();  // cancelled: nothing written, nothing said
+  host.answer.reset();  // cancelled: nothing written, nothing said
   model.EngraveTextClick();
   EXPECT_EQ(host.written.size(), 2u);
 }
 
 TEST(EngraveFormModel, RemembersTheMachineFileLastOpenedOrSaved) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
-  RecordingHost host;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
+  model.FormActivate(dir.Path().string());
   EXPECT_EQ(model.MachineFile(), "");
-  const std::string saved = dir.path + "/lathe.mch";
+  const std::string saved = dir.File("lathe.mch");
   WriteMachineFile(saved, model.Settings());
   model.OpenMachineFile(saved);
   EXPECT_EQ(model.MachineFile(), saved);
-  EXPECT_THROW(model.OpenMachineFile(dir.path + "/missing.mch"), Error);
+  EXPECT_THROW(model.OpenMachineFile(dir.File("missing.mch")), Error);
   EXPECT_EQ(model.MachineFile(), saved) << "a file that did not open is not the one shown";
 }
 
 TEST(EngraveFormModel, TheUserGuideIsTheReadmeOfTheSourceTreeForABuildTree) {
-  RecordingHost host;
+  FakeFormHost host;
   EngraveFormModel model(host);
   const std::string readme = model.DocumentationPath();
   ASSERT_FALSE(readme.empty());
@@ -412,12 +374,12 @@ TEST(EngraveFormModel, TheUserGuideIsTheReadmeOfTheSourceTreeForABuildTree) {
 
 TEST(EngraveFormModel, Button1ThenButton2BringsTheTextParametersBack) {
   TempFolder dir;
-  std::ofstream(dir.path + "/BasicFont.fnt") << kFontText;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
   const fs::path previous = fs::current_path();
-  fs::current_path(dir.path);
-  RecordingHost host;
+  fs::current_path(dir.Path().string());
+  FakeFormHost host;
   EngraveFormModel model(host);
-  model.FormActivate(dir.path);
+  model.FormActivate(dir.Path().string());
   model.SetText(&S::TextHeightE, "0.3");
   model.SetLines(&S::PreToolChange, {"T1"});
   model.SetLines(&S::ToolChange, {"M6"});

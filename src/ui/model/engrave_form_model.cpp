@@ -188,10 +188,7 @@ std::string EngraveFormModel::DocumentationUrl() const {
   return "file://" + (readme.empty() ? std::string(STYLOR_INSTALL_DOC_DIR "/README.md") : readme);
 }
 
-bool EngraveFormModel::FontLoaded() const {
-  return std::any_of(std::begin(m_font->glyphs), std::end(m_font->glyphs),
-                     [](const Glyph& glyph) { return glyph.moveCount > 0; });
-}
+bool EngraveFormModel::FontLoaded() const { return m_font->HasMoves(); }
 
 const std::string* EngraveFormModel::FieldError(const FieldInfo& field) const {
   const auto found = m_fieldErrors.find(&field);
