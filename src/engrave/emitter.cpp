@@ -3,6 +3,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "engrave/program_store.h"
 #include "engrave/stroke_font.h"
@@ -17,62 +19,137 @@ namespace {
 // settings (a height of 1e200, say), never something to send to a machine.
 constexpr double kMaxMachineValue = 1e9;
 
-void AppendWord(std::string& out, char letter, double value) {
-  out += ' ';
-  out += letter;
-  AppendMachineNumber(out, value, 4);
-}
-
-void AppendG(std::string& out, int g) {
-  // The font's moves are G00 and G01 but for damaged files; those two need no number formatting.
-  if (g == 0 || g == 1) {
-    out.append(g == 0 ? "G00" : "G01", 3);
-    return;
-  }
-  out += 'G';
-  if (g >= 0 && g < 10) out += '0';
-  AppendInteger(out, g);
-}
-
-// A position as written with four decimals, and the form in which two positions are compared:
-// "-0.0000" reads as "0.0000", so two positions are the same for the program exactly when their
-// comparison texts are equal. Most texts fit a small array; the rare long one takes a string.
-class PositionText {
+// One line of the program, gathered in a small array and added to the program in one piece:
+// a move is a dozen short pieces, and adding each to the string on its own costs more than
+// making them.
+class ProgramLine {
  public:
-  PositionText() = default;
-  explicit PositionText(double value) { Set(value); }
-  void Set(double value) {
-    if (const char* end = WriteShortFixed4(m_short, value)) {
-      m_length = static_cast<std::uint8_t>(end - m_short);
-    } else {
-      m_long.clear();
-      AppendFixed(m_long, value, 4);
-      m_length = kLong;
+  void G(int g) {
+    // The font's moves are G00 and G01 but for damaged files.
+    if (g == 0 || g == 1) {
+      std::memcpy(m_end, g == 0 ? "G00" : "G01", 3);
+      m_end += 3;
+      return;
     }
-    const std::string_view text = Written();
-    m_negativeZero = text.size() == 7 && text == "-0.0000";
+    std::string word = "G";
+    if (g >= 0 && g < 10) word += '0';
+    AppendInteger(word, g);
+    Put(word);
   }
-  std::string_view Written() const {
-    return m_length == kLong ? std::string_view(m_long) : std::string_view(m_short, m_length);
-  }
-  // Texts of a dozen characters: a plain loop beats a call to memcmp on the hottest path.
-  bool SameAs(const PositionText& other) const {
-    const std::string_view a = Compared(), b = other.Compared();
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      if (a[i] != b[i]) return false;
+  /// " X1.2345": a word with four decimals.
+  void Word(char letter, double value) {
+    Letter(letter);
+    if (std::abs(value) < kMaxMachineValue) {
+      if (char* end = WriteShortFixed4(m_end, value)) {
+        m_end = end;
+        return;
+      }
     }
-    return true;
+    Number(value, 4);
+  }
+  /// " F" and the text of a feed.
+  void Feed(std::string_view text) {
+    Letter('F');
+    Put(text);
+  }
+  /// " M15".
+  void M(int code) {
+    Letter('M');
+    std::string digits;
+    AppendInteger(digits, code);
+    Put(digits);
+  }
+  void EndInto(std::string& out) {
+    *m_end++ = '\n';
+    out.append(m_text, static_cast<std::size_t>(m_end - m_text));
   }
 
  private:
-  static constexpr std::uint8_t kLong = 255;
-  std::string_view Compared() const { return Written().substr(m_negativeZero ? 1 : 0); }
+  void Letter(char letter) {
+    m_end[0] = ' ';
+    m_end[1] = letter;
+    m_end += 2;
+  }
+  void Number(double value, int decimals) {
+    std::string text;
+    AppendMachineNumber(text, value, decimals);  // refuses a value no machine takes
+    Put(text);
+  }
+  void Put(std::string_view text) {
+    std::memcpy(m_end, text.data(), text.size());
+    m_end += text.size();
+  }
 
-  char m_short[kShortFixedRoom] = {};
-  std::uint8_t m_length = 0;
-  bool m_negativeZero = false;
-  std::string m_long;
+  // The longest line: a G word of an int, three words of a number below 1e9 with four decimals,
+  // a feed and a direction code.
+  char m_text[128];
+  char* m_end = m_text;
+};
+
+// A plane position as the program shows it: rounded to four decimals, where "-0.0000" reads as
+// "0.0000". A move writes the words of the axes whose shown position changes. Most values are
+// compared as whole ten-thousandths, rounded as the written text rounds them; a value too large
+// for that, or so close to a rounding tie that only the full conversion decides it, is compared
+// by its text.
+class ShownPosition {
+ public:
+  ShownPosition() = default;
+  explicit ShownPosition(double value) : m_value(value) {
+    const double magnitude = std::abs(value);
+    if (!(magnitude < 4e5)) return;
+    const double scaled = magnitude * 10000;
+    const auto whole = static_cast<std::int64_t>(scaled);
+    const double fraction = scaled - static_cast<double>(whole);
+    if (std::abs(fraction - 0.5) < 1e-4) return;
+    const std::int64_t rounded = whole + (fraction > 0.5 ? 1 : 0);
+    m_tenThousandths = std::signbit(value) ? -rounded : rounded;
+    m_byNumber = true;
+  }
+  bool SameAs(const ShownPosition& other) const {
+    if (m_byNumber && other.m_byNumber) return m_tenThousandths == other.m_tenThousandths;
+    return Compared(m_value) == Compared(other.m_value);
+  }
+
+ private:
+  static std::string Compared(double value) {
+    std::string text = FormatFixed(value, 4);
+    if (text == "-0.0000") text.erase(0, 1);
+    return text;
+  }
+
+  double m_value = 0;
+  std::int64_t m_tenThousandths = 0;
+  bool m_byNumber = false;
+};
+
+// The texts of the last two feeds written, in arrays, so that a move writer stays cheap to copy.
+class FeedTexts {
+ public:
+  std::string_view Of(double feed) {
+    for (Slot& slot : m_slots) {
+      if (slot.length != 0 &&
+          std::bit_cast<std::uint64_t>(slot.feed) == std::bit_cast<std::uint64_t>(feed)) {
+        return {slot.text, slot.length};
+      }
+    }
+    std::string text;
+    AppendMachineNumber(text, feed, 2);  // refuses a feed no machine takes
+    Slot& slot = m_slots[m_next];
+    m_next = 1 - m_next;
+    std::memcpy(slot.text, text.data(), text.size());
+    slot.length = static_cast<std::uint8_t>(text.size());
+    slot.feed = feed;
+    return {slot.text, slot.length};
+  }
+
+ private:
+  struct Slot {
+    double feed = 0;
+    char text[24] = {};  // below 1e9 with two decimals: 13 characters at most
+    std::uint8_t length = 0;
+  };
+  Slot m_slots[2];
+  int m_next = 0;
 };
 
 // Degrees above one turn come back into it by whole turns; at or below 360 (negative values
@@ -96,7 +173,7 @@ class MoveWriter {
       : m_out(&out), m_job(&job), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
         m_xScale(job.textHeight * job.widthRatio), m_yScale(job.textHeight),
         m_circumference(2 * job.penDown * kPi), m_plane(start), m_origin(start),
-        m_texts{{PositionText(start.x), PositionText(start.y)}, {}}, m_plungeLevel(job.penUp),
+        m_shown{ShownPosition(start.x), ShownPosition(start.y)}, m_plungeLevel(job.penUp),
         m_degreesAxis(job.g16AxisMarker) {}
 
   /// Carries on into another text (the state stays as it was).
@@ -104,11 +181,12 @@ class MoveWriter {
   std::string& Out() { return *m_out; }
 
   void OpeningMove() {
-    Out() += "G00";
-    AppendWord(Out(), m_job->axis1, OpeningValue(m_job->axis1, m_plane.x));
-    AppendWord(Out(), m_job->axis2, OpeningValue(m_job->axis2, m_plane.y));
-    AppendWord(Out(), m_job->plungeAxis, m_job->penUp);
-    Out() += '\n';
+    ProgramLine line;
+    line.G(0);
+    line.Word(m_job->axis1, OpeningValue(m_job->axis1, m_plane.x));
+    line.Word(m_job->axis2, OpeningValue(m_job->axis2, m_plane.y));
+    line.Word(m_job->plungeAxis, m_job->penUp);
+    line.EndInto(Out());
   }
 
   void Glyph(const stylor::Glyph& glyph, double width) {
@@ -146,13 +224,11 @@ class MoveWriter {
     } else {
       m_feed = m_job->plungeFeed;
     }
-    AppendG(Out(), move.g);
-    AppendWord(Out(), m_job->plungeAxis, level);
-    if (move.g != 0) {
-      Out() += " F";
-      AppendMachineNumber(Out(), m_feed, 2);
-    }
-    Out() += '\n';
+    ProgramLine line;
+    line.G(move.g);
+    line.Word(m_job->plungeAxis, level);
+    if (move.g != 0) line.Feed(FeedText());
+    line.EndInto(Out());
     m_plungeLevel = level;
     Remember(m_feed);
   }
@@ -164,14 +240,12 @@ class MoveWriter {
     const double p2 = sx * m_sin + sy * m_cos + m_origin.y;
     const double d1 = m_plane.x - p1;
     const double d2 = m_plane.y - p2;
-    // The texts of the position before the move stay in place; the new ones take the other slot.
-    const PositionText(&old)[2] = m_texts[m_current];
-    PositionText(&now)[2] = m_texts[1 - m_current];
-    now[0].Set(p1);
-    now[1].Set(p2);
-    m_current = 1 - m_current;
-    const bool changes1 = !now[0].SameAs(old[0]);
-    const bool changes2 = !now[1].SameAs(old[1]);
+    const ShownPosition shown1(p1);
+    const ShownPosition shown2(p2);
+    const bool changes1 = !shown1.SameAs(m_shown[0]);
+    const bool changes2 = !shown2.SameAs(m_shown[1]);
+    m_shown[0] = shown1;
+    m_shown[1] = shown2;
     const Point2 before = m_plane;
     m_plane = {p1, p2};
 
@@ -209,36 +283,23 @@ class MoveWriter {
       if (IsRotaryLetter(m_job->axis2) && changes2) m_direction = DirectionCode(p2, before.y);
     }
 
-    AppendG(Out(), g);
-    if (changes1) AppendPositionWord(m_job->axis1, out1, p1, now[0]);
-    if (changes2) AppendPositionWord(m_job->axis2, out2, p2, now[1]);
+    ProgramLine line;
+    line.G(g);
+    if (changes1) line.Word(m_job->axis1, out1);
+    if (changes2) line.Word(m_job->axis2, out2);
     if (g != 0 && (!m_hasRememberedFeed || m_feed != m_rememberedFeed ||
                    m_job->feedRate == FeedRate::InverseTime)) {
-      Out() += " F";
-      AppendMachineNumber(Out(), m_feed, 2);
+      line.Feed(FeedText());
     }
-    if (m_job->mode->directionCodes && m_direction != m_lastDirection) {
-      Out() += " M";
-      AppendInteger(Out(), m_direction);
-    }
-    Out() += '\n';
+    if (m_job->mode->directionCodes && m_direction != m_lastDirection) line.M(m_direction);
+    line.EndInto(Out());
     Remember(m_feed);
     m_lastDirection = m_direction;
   }
 
-  // Most written values are the new position itself, already formatted for the comparison. The
-  // bits decide, not ==: a rotary value of -0 degrees equals a position of +0, yet it is written
-  // "-0.0000".
-  void AppendPositionWord(char letter, double value, double position, const PositionText& text) {
-    if (std::bit_cast<std::uint64_t>(value) != std::bit_cast<std::uint64_t>(position) ||
-        !(std::abs(value) < kMaxMachineValue)) {
-      AppendWord(Out(), letter, value);
-      return;
-    }
-    Out() += ' ';
-    Out() += letter;
-    Out() += text.Written();
-  }
+  // The feed as written, with two decimals. A job alternates between few feeds (plunge and
+  // engrave), and the texts of the last two are kept.
+  std::string_view FeedText() { return m_feedTexts.Of(m_feed); }
 
   void FeedForPlaneMove(double d1, double d2, double distance, bool changes1, bool changes2) {
     if (m_job->feedRate == FeedRate::InverseTime) {
@@ -275,8 +336,8 @@ class MoveWriter {
   double m_circumference;
   Point2 m_plane;
   Point2 m_origin;
-  PositionText m_texts[2][2];  // [slot][axis]: the current plane position's texts, and a spare
-  int m_current = 0;
+  ShownPosition m_shown[2];  // per axis: the plane position as the program shows it
+  FeedTexts m_feedTexts;
   double m_plungeLevel;
   double m_feed = 0;
   bool m_hasRememberedFeed = false;  // before the first move no feed equals the remembered one

@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::string_view kWriteFailure = "Cannot write the program file";
 // Text of a program file gathered before it reaches the disk in one write.
-constexpr std::size_t kFileChunk = 256 * 1024;
+constexpr std::size_t kFileChunk = 64 * 1024;
 
 // A program that replaces its file: streamed into a temporary file beside it, through a buffer
 // that takes the text with its CR LF line ends.

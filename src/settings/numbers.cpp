@@ -91,6 +91,36 @@ namespace {
 // Writes most values without the general conversion: the value scaled by 10^decimals is rounded
 // to the nearest integer, which is exactly what printf does unless the scaled value lies so close
 // to a half that the rounding of the multiplication could decide it; those go the long way.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Two digits of a number below 100.
+char* PutDigitPair(char* out, std::uint32_t pair) {
+  std::memcpy(out, kDigitPairs + 2 * pair, 2);
+  return out + 2;
+}
+
+// The digits of a whole number, without leading zeros ("0" for 0).
+char* PutWholeNumber(char* out, std::uint32_t number) {
+  // Positions on a part are mostly below 1000: count from the small end.
+  int digits = 1;
+  for (std::uint32_t bound = 10; digits < 10 && number >= bound; bound *= 10) ++digits;
+  char* pos = out + digits;
+  while (number >= 100) {
+    pos -= 2;
+    PutDigitPair(pos, number % 100);
+    number /= 100;
+  }
+  if (number >= 10) {
+    PutDigitPair(pos - 2, number);
+  } else {
+    pos[-1] = static_cast<char>('0' + number);
+  }
+  return out + digits;
+}
+
 template <int kDecimals>
 char* WriteFixedFast(char* out, double value) {
   constexpr std::uint32_t kScale = kDecimals == 2 ? 100 : kDecimals == 4 ? 10000 : 1000000;
@@ -99,28 +129,21 @@ char* WriteFixedFast(char* out, double value) {
   const double magnitude = std::abs(value);
   if (!(magnitude < kLimit)) return nullptr;
   const double scaled = magnitude * kScale;
-  const double whole = std::floor(scaled);
+  const auto whole = static_cast<std::uint32_t>(scaled);  // truncation: the floor of a positive
   const double fraction = scaled - whole;
   if (std::abs(fraction - 0.5) < 1e-4) return nullptr;
-  const auto rounded = static_cast<std::uint32_t>(whole) + (fraction > 0.5 ? 1u : 0u);
-  std::uint32_t integerPart = rounded / kScale;
+  const auto rounded = whole + (fraction > 0.5 ? 1u : 0u);
   std::uint32_t fractionPart = rounded % kScale;
-  char text[24];
-  char* end = text + sizeof text;
-  char* pos = end;
-  for (int d = 0; d < kDecimals; ++d) {
-    *--pos = static_cast<char>('0' + fractionPart % 10);
-    fractionPart /= 10;
+  if (std::signbit(value)) *out++ = '-';
+  out = PutWholeNumber(out, rounded / kScale);
+  *out++ = '.';
+  // The decimals, two at a time from the first.
+  for (std::uint32_t unit = kScale / 100; unit >= 1; unit /= 100) {
+    out = PutDigitPair(out, fractionPart / unit);
+    fractionPart %= unit;
+    if (unit == 1) break;
   }
-  *--pos = '.';
-  do {
-    *--pos = static_cast<char>('0' + integerPart % 10);
-    integerPart /= 10;
-  } while (integerPart != 0);
-  if (std::signbit(value)) *--pos = '-';
-  const auto length = static_cast<std::size_t>(end - pos);
-  std::memcpy(out, pos, length);
-  return out + length;
+  return out;
 }
 
 template <int kDecimals>
