@@ -37,7 +37,9 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
     AddMove(stats, move);
     switch (move.kind) {
       case MoveKind::Cut:
-        if (!(move.from == move.to)) scene.segments.push_back({SegmentKind::Cut, move.from, move.to});
+        if (!(move.from == move.to)) {
+          scene.segments.push_back({SegmentKind::Cut, move.from, move.to});
+        }
         break;
       case MoveKind::Rapid:
       case MoveKind::Travel:
@@ -45,7 +47,9 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
           scene.segments.push_back({SegmentKind::Rapid, move.from, move.to});
         }
         break;
-      case MoveKind::Plunge: scene.segments.push_back({SegmentKind::Plunge, move.to, move.to}); break;
+      case MoveKind::Plunge:
+        scene.segments.push_back({SegmentKind::Plunge, move.to, move.to});
+        break;
       case MoveKind::Lift: break;
     }
   });
@@ -64,7 +68,9 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
 PreviewGuide ArcGuide(const EngraveSettings& settings, const PreparedJob& job) {
   double radius = ReadReal(settings.RadiusE);
   // Counter-clockwise baselines sit one text height further out.
-  if (settings.Direction != 0) radius = radius + job.textHeight;
+  if (ArcWindingOf(settings.Direction) == Winding::CounterClockwise) {
+    radius = radius + job.textHeight;
+  }
   return {GuideKind::Circle, job.start, std::abs(radius), std::abs(radius), 0};
 }
 
@@ -131,7 +137,8 @@ void RunJob(PreviewScene& scene, const EngraveSettings& settings, const StrokeFo
       const ArcJob prepared = PrepareArcTextJob(settings);
       const ProgramFrame frame = FrameOf(settings);
       if (prepared.text.empty()) RequireSomethingToWrite(frame, kNoText);
-      program = FramedProgram(frame, [&](ProgramSink& body) { WriteArcBody(prepared, font, body); });
+      program = FramedProgram(frame,
+                              [&](ProgramSink& body) { WriteArcBody(prepared, font, body); });
       break;
     }
     case JobKind::EllipseText: {

@@ -114,6 +114,12 @@ TextAlignment AlignmentOf(std::int32_t justification) {
   return TextAlignment::Left;
 }
 
+double AlignmentShift(TextAlignment alignment, double width) {
+  if (alignment == TextAlignment::Centre) return width * (-0.5);
+  if (alignment == TextAlignment::Right) return width * (-1);
+  return 0;
+}
+
 Winding ArcWindingOf(std::int32_t direction) {
   return direction == 0 ? Winding::Clockwise : Winding::CounterClockwise;
 }

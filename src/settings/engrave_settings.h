@@ -112,6 +112,9 @@ extern const std::span<const std::string_view> kAppendModeItems;
 enum class TextAlignment { Left, Centre, Right };
 /// Justification 1 centres, 2 aligns right; any other index, nothing selected included, left.
 TextAlignment AlignmentOf(std::int32_t justification);
+/// How far a text of `width` moves back along its baseline from its point: 0 left aligned,
+/// width / 2 centred, the whole width right aligned (as the negative offset).
+double AlignmentShift(TextAlignment alignment, double width);
 
 /// Which way text runs around its circle or ellipse ("Clock Wise", "Counter Clock Wise").
 enum class Winding { Clockwise, CounterClockwise };

@@ -88,9 +88,9 @@ TEST(CreateArc, TwoCharacterExampleInBothDirectionsAndJustifications) {
     EXPECT_THAT(OpeningMoves(host.store.Bytes("job.eia")), ElementsAre(c.first, c.second));
 
     PreparedJob job = PrepareJob(settings);
-    const ArcLayout layout = PrepareArcJob(job, 1, c.direction);
+    const ArcLayout layout = PrepareArcJob(job, 1, ArcWindingOf(c.direction));
     const auto placed = PlaceArcCharacters(job, job.start, job.textAngleRad, "AB", layout,
-                                           c.justification, *font);
+                                           AlignmentOf(c.justification), *font);
     ASSERT_EQ(placed.size(), 2u);
     EXPECT_EQ(placed[0].character, 'A');
     EXPECT_EQ(Fixed4(placed[0].baselineAngleRad), c.firstPhi);
@@ -104,7 +104,8 @@ TEST(EngraveArc, EachCharacterIsOneLineFromItsStartAlongItsTangent) {
   PreparedJob job = PrepareJob(ExampleSettings());
   job.textAngleRad = kPi / 2;
   std::string moves;
-  AppendArcMoves(moves, job, {0, 0}, kPi / 2, "AB", {1, -1, -kPi / 2}, 0, *font);
+  AppendArcMoves(moves, job, {0, 0}, kPi / 2, "AB", {1, -1, -kPi / 2}, TextAlignment::Left,
+                 *font);
   // A's stroke runs 0.65 along phi = -0.325 from (0.0113, 1.0514); B starts one unit higher
   // across its own baseline, so its top lies outward from the circle.
   EXPECT_EQ(ToCrLf(moves),
@@ -124,13 +125,13 @@ TEST(PrepareArcJob, CounterClockwiseGrowsRadiusAndSpacingClockwiseKeepsThem) {
   job.textHeight = 0.5;
   job.spacingRatio = 1.2;
   PreparedJob clockwise = job;
-  EXPECT_EQ(PrepareArcJob(clockwise, 2, 0), (ArcLayout{2, -1, -kPi / 2}));
+  EXPECT_EQ(PrepareArcJob(clockwise, 2, Winding::Clockwise), (ArcLayout{2, -1, -kPi / 2}));
   EXPECT_EQ(clockwise.spacingRatio, 1.2);
 
   for (int direction : {1, 2, -1}) {
     SCOPED_TRACE(direction);
     PreparedJob counter = job;
-    EXPECT_EQ(PrepareArcJob(counter, 2, direction), (ArcLayout{2.5, 1, kPi / 2}));
+    EXPECT_EQ(PrepareArcJob(counter, 2, ArcWindingOf(direction)), (ArcLayout{2.5, 1, kPi / 2}));
     EXPECT_EQ(counter.spacingRatio, 1.2 * (2 + 0.5) / 2);
   }
 }
@@ -159,7 +160,8 @@ TEST(CreateArc, PassesThePreparedCircleToEveryCharacter) {
       layout = {2.5, 1, kPi / 2};
     }
     std::string expected;
-    AppendArcMoves(expected, job, {3, -1}, job.textAngleRad, "ABBA", layout, 1, *font);
+    AppendArcMoves(expected, job, {3, -1}, job.textAngleRad, "ABBA", layout,
+                   TextAlignment::Centre, *font);
     EXPECT_EQ(host.store.Bytes("job.eia"), ToCrLf(expected));
   }
 }
@@ -170,7 +172,7 @@ TEST(PlaceArcCharacters, JustificationIsMeasuredAlongTheCircleFromTheTextAngle) 
   const double theta0 = 0.7;
   for (const ArcLayout& layout : {ArcLayout{1, -1, -kPi / 2}, ArcLayout{2, 1, kPi / 2}}) {
     SCOPED_TRACE(layout.directionSign);
-    const auto left = PlaceArcCharacters(job, {}, theta0, "AB", layout, 0, *font);
+    const auto left = PlaceArcCharacters(job, {}, theta0, "AB", layout, TextAlignment::Left, *font);
     // "Left": the first glyph's middle lies half its width past the text angle, and its
     // baseline is the tangent there.
     EXPECT_EQ(Fixed4(left[0].baselineAngleRad),
@@ -182,14 +184,15 @@ TEST(PlaceArcCharacters, JustificationIsMeasuredAlongTheCircleFromTheTextAngle) 
     for (int justification : {1, 2}) {
       SCOPED_TRACE(justification);
       const double turn = back * (justification == 1 ? 0.5 : 1);
-      const auto placed = PlaceArcCharacters(job, {}, theta0, "AB", layout, justification, *font);
+      const auto placed =
+          PlaceArcCharacters(job, {}, theta0, "AB", layout, AlignmentOf(justification), *font);
       for (std::size_t i = 0; i < placed.size(); ++i) {
         EXPECT_EQ(Fixed4(placed[i].baselineAngleRad), Fixed4(left[i].baselineAngleRad + turn));
       }
     }
     for (int other : {-1, 3, 7}) {
       SCOPED_TRACE(other);
-      EXPECT_EQ(PlaceArcCharacters(job, {}, theta0, "AB", layout, other, *font), left);
+      EXPECT_EQ(PlaceArcCharacters(job, {}, theta0, "AB", layout, AlignmentOf(other), *font), left);
     }
   }
 }
@@ -259,7 +262,8 @@ TEST(CreateArc, RefusesBadRadiiBeforeTheDialog) {
 TEST(EngraveArc, ZeroRadiusIsRefusedBeforeAnyWrite) {
   auto font = FontFromText(kArcFont);
   std::string moves;
-  EXPECT_THAT([&] { AppendArcMoves(moves, PreparedJob{}, {}, 0, "AB", {0, -1, -kPi / 2}, 0, *font); },
+  EXPECT_THAT([&] { AppendArcMoves(moves, PreparedJob{}, {}, 0, "AB", {0, -1, -kPi / 2},
+                                  TextAlignment::Left, *font); },
               ThrowsMessage<Error>(HasSubstr("The radius must not be 0")));
   EXPECT_TRUE(moves.empty());
 }

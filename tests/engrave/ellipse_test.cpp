@@ -56,7 +56,8 @@ EngraveSettings ExampleSettings() {
 }
 
 EllipseLayout ExampleLayout(int point, int justification, bool counterClockwise) {
-  return {2, 1.25, point, justification, counterClockwise};
+  return {2, 1.25, static_cast<EllipsePoint>(point), AlignmentOf(justification),
+          counterClockwise ? Winding::CounterClockwise : Winding::Clockwise};
 }
 
 // Lines of a program that are opening moves of EngraveLine: a rapid with all three axis words.
@@ -342,7 +343,8 @@ TEST_F(EllipseTest, CircleOfEqualAxesEngravesAlongItsTangents) {
   settings.BEdit = "3";
   EXPECT_EQ(OpeningMoves(Program(settings)), 3);
   // Clockwise round a circle the baseline at parameter t runs along t - pi/2.
-  for (const EllipsePlacement& p : Place("ABC", {1.5, 1.5, kB, kLeft, false})) {
+  const EllipseLayout circle{1.5, 1.5, EllipsePoint::B, TextAlignment::Left, Winding::Clockwise};
+  for (const EllipsePlacement& p : Place("ABC", circle)) {
     SCOPED_TRACE(p.character);
     const double turn = p.angleRad - (p.parameterRad - kPi / 2);
     EXPECT_NEAR(std::remainder(turn, 2 * kPi), 0, 1e-4);

@@ -344,7 +344,7 @@ TEST_F(SequenceTest, ArcSettingsPutEachNumberOnTheCircle) {
     for (const char* n : {"1000", "1001"}) {
       expected += std::string("N") + n + "\n";
       AppendArcMoves(expected, job, job.start, job.textAngleRad, n,
-                     direction == 0 ? kClockwise : kCounter, 1, *m_font);
+                     direction == 0 ? kClockwise : kCounter, TextAlignment::Centre, *m_font);
     }
     EXPECT_EQ(host.store.Bytes("job.eia"), ToCrLf(expected));
   }
@@ -454,7 +454,8 @@ TEST_F(SequenceTest, FileThatCannotBeCreatedStopsTheRunNamesItAndWritesNoFile) {
   test::FakeJobHost missing(dir.File("y.eia"));
   missing.onDisk = true;
   EXPECT_THAT([&] { GenerateSequences(settings, *m_font, missing); },
-              ThrowsMessage<Error>(HasSubstr("The File Name Prefix 'missing/P' must not hold a folder")));
+              ThrowsMessage<Error>(
+                  HasSubstr("The File Name Prefix 'missing/P' must not hold a folder")));
 }
 
 }  // namespace

@@ -17,10 +17,6 @@
 namespace stylor {
 namespace {
 
-constexpr int kClockwise = 0;
-constexpr int kJustifyCenter = 1;
-constexpr int kJustifyRight = 2;
-
 constexpr const char* kZeroRadius =
     "The radius must not be 0: the characters are spaced around the circle by dividing by it";
 
@@ -39,9 +35,9 @@ void CheckArcRadius(const ArcLayout& layout) {
   }
 }
 
-ArcLayout PrepareArcJob(PreparedJob& job, double radius, int direction) {
+ArcLayout PrepareArcJob(PreparedJob& job, double radius, Winding winding) {
   ArcLayout layout;
-  if (direction == kClockwise) {
+  if (winding == Winding::Clockwise) {
     layout = {radius, -1, -kPi / 2};
   } else {
     // The spacing ratio is scaled by the typed radius before the radius grows.
@@ -56,7 +52,7 @@ ArcLayout PrepareArcJob(PreparedJob& job, double radius, int direction) {
 
 std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 centre,
                                              double startAngleRad, std::string_view text,
-                                             const ArcLayout& layout, int justification,
+                                             const ArcLayout& layout, TextAlignment alignment,
                                              const StrokeFont& font) {
   CheckArcRadius(layout);
   const double height = job.textHeight;
@@ -67,8 +63,9 @@ std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 cent
 
   const double width = TextWidth(font, text, height, widthRatio, spacingRatio);
   double theta = startAngleRad;
-  if (justification == kJustifyCenter) theta = theta + (width * -0.5 / radius) * sign;
-  else if (justification == kJustifyRight) theta = theta + (width * -1 / radius) * sign;
+  if (alignment != TextAlignment::Left) {
+    theta = theta + (AlignmentShift(alignment, width) / radius) * sign;
+  }
 
   std::vector<ArcPlacement> placements;
   placements.reserve(text.size());
@@ -89,9 +86,9 @@ std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 cent
 
 void AppendArcMoves(std::string& out, const PreparedJob& job, Point2 centre,
                     double startAngleRad, std::string_view text, const ArcLayout& layout,
-                    int justification, const StrokeFont& font) {
+                    TextAlignment alignment, const StrokeFont& font) {
   for (const ArcPlacement& placement :
-       PlaceArcCharacters(job, centre, startAngleRad, text, layout, justification, font)) {
+       PlaceArcCharacters(job, centre, startAngleRad, text, layout, alignment, font)) {
     AppendEngraveMoves(out, job, placement.start, placement.baselineAngleRad,
                        std::string_view(&placement.character, 1), font);
   }
@@ -101,16 +98,16 @@ ArcJob PrepareArcTextJob(const EngraveSettings& settings) {
   ArcJob arc;
   arc.job = PrepareJob(settings);
   const double radius = ReadReal(settings.RadiusE);
-  arc.layout = PrepareArcJob(arc.job, radius, settings.Direction);
+  arc.layout = PrepareArcJob(arc.job, radius, ArcWindingOf(settings.Direction));
   arc.text = To8Bit(settings.ArcTextE);
-  arc.justification = settings.Justification;
+  arc.alignment = AlignmentOf(settings.Justification);
   return arc;
 }
 
 void WriteArcBody(const ArcJob& arc, const StrokeFont& font, ProgramSink& body) {
   ProgramText text(body);
   AppendArcMoves(text.Out(), arc.job, arc.job.start, arc.job.textAngleRad, arc.text, arc.layout,
-                 arc.justification, font);
+                 arc.alignment, font);
   text.Flush();
 }
 

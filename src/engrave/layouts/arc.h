@@ -37,7 +37,7 @@ struct ArcPlacement {
 struct ArcJob {
   PreparedJob job;  // spacingRatio prepared for the direction
   ArcLayout layout;
-  int justification = 0;
+  TextAlignment alignment = TextAlignment::Left;
   std::string text;
 };
 
@@ -53,30 +53,29 @@ void WriteArcBody(const ArcJob& job, const StrokeFont& font, ProgramSink& body);
 /// gives no angular step, a value is out of a machine's range or the user cancels.
 void CreateArc(const EngraveSettings& settings, const StrokeFont& font, JobHost& host);
 
-/// The circle of the "Create Arc" job for the typed `radius` and the Direction index (0
-/// clockwise, any other counter-clockwise). Counter-clockwise baselines sit one text height
-/// further out and `job.spacingRatio` grows by (R + H) / R, so that both directions take the same
-/// angle per character. Throws Error when the radius gives no angular step.
-ArcLayout PrepareArcJob(PreparedJob& job, double radius, int direction);
+/// The circle of the "Create Arc" job for the typed `radius` and its winding. Counter-clockwise
+/// baselines sit one text height further out and `job.spacingRatio` grows by (R + H) / R, so
+/// that both directions take the same angle per character. Throws Error when the radius gives
+/// no angular step.
+ArcLayout PrepareArcJob(PreparedJob& job, double radius, Winding winding);
 
 /// Throws Error when `layout.radius` is 0 (the steps around the circle divide by it) or is not
 /// a finite number.
 void CheckArcRadius(const ArcLayout& layout);
 
 /// The placement of every character of `text` around the circle about `centre`, first to last,
-/// justified (0 left, 1 centre, 2 right, any other index as left) about `startAngleRad`, with
+/// aligned about `startAngleRad`, with
 /// the job's text height, width ratio and spacing ratio. Characters without a glyph measure 0.
 std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 centre,
                                              double startAngleRad, std::string_view text,
-                                             const ArcLayout& layout, int justification,
+                                             const ArcLayout& layout, TextAlignment alignment,
                                              const StrokeFont& font);
 
 /// Appends the moves of `text` laid around the circle about `centre`, each character on its own
-/// baseline, justified (0 left, 1 centre, 2 right, any other index as left) about
-/// `startAngleRad`. The job's spacingRatio is used as given (the caller prepares it for the
-/// direction).
+/// baseline, aligned about `startAngleRad`. The job's spacingRatio is used as given (the caller
+/// prepares it for the direction).
 void AppendArcMoves(std::string& out, const PreparedJob& job, Point2 centre,
                     double startAngleRad, std::string_view text, const ArcLayout& layout,
-                    int justification, const StrokeFont& font);
+                    TextAlignment alignment, const StrokeFont& font);
 
 }  // namespace stylor

@@ -23,9 +23,6 @@ namespace {
 constexpr double kStepRad = 0.0001;
 constexpr double kTwoPi = 2 * kPi;
 
-constexpr int kCentre = 1;
-constexpr int kRight = 2;
-constexpr int kCounterClockWise = 1;
 
 // Where one clockwise turn starts and ends, as ellipse parameters, for the points A (left),
 // B (top), C (right) and D (bottom).
@@ -60,13 +57,15 @@ void RequireAxisAboveZero(double half, const char* name, const std::string& type
 
 // The combo box takes typed text: when no item is selected, a typed point letter counts as
 // choosing that point, so the text the user sees is the point that is engraved.
-int JustifyPointOf(const EngraveSettings& settings) {
-  if (settings.JustifyPoint >= 0 && settings.JustifyPoint <= 3) return settings.JustifyPoint;
+EllipsePoint JustifyPointOf(const EngraveSettings& settings) {
+  if (settings.JustifyPoint >= 0 && settings.JustifyPoint <= 3) {
+    return static_cast<EllipsePoint>(settings.JustifyPoint);
+  }
   const std::string& typed = settings.JustifyPointText;
   if (typed.size() == 1) {
     const char letter = typed[0];
-    if (letter >= 'A' && letter <= 'D') return letter - 'A';
-    if (letter >= 'a' && letter <= 'd') return letter - 'a';
+    if (letter >= 'A' && letter <= 'D') return static_cast<EllipsePoint>(letter - 'A');
+    if (letter >= 'a' && letter <= 'd') return static_cast<EllipsePoint>(letter - 'a');
   }
   throw Error("Justify Point '" + typed + "' is not one of A, B, C or D");
 }
@@ -95,11 +94,6 @@ double EllipseBaselineAngle(double dX, double dY, bool counterClockwise) {
 std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
                                                const EllipseLayout& layout,
                                                const PreparedJob& job, const StrokeFont& font) {
-  if (layout.justifyPoint < 0 || layout.justifyPoint > 3) {
-    std::string message = "Justify Point ";
-    AppendInteger(message, layout.justifyPoint);
-    throw Error(message + " is not one of A, B, C or D");
-  }
   std::vector<EllipsePlacement> placed;
   if (text.empty()) return placed;
 
@@ -108,7 +102,8 @@ std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
   std::string order(text);
   double a = layout.a;
   double b = layout.b;
-  if (layout.counterClockwise) {
+  const bool counterClockwise = layout.winding == Winding::CounterClockwise;
+  if (counterClockwise) {
     // The walk is always clockwise: counter-clockwise text is placed last-first, on baselines
     // one text height outside the ellipse, so that glyph tops turned inward reach the ellipse.
     std::reverse(order.begin(), order.end());
@@ -117,14 +112,15 @@ std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
   }
   const double perimeter = EllipsePerimeter(a, b);
 
-  double start = kWalkRanges[layout.justifyPoint].start;
-  double end = kWalkRanges[layout.justifyPoint].end;
+  const auto& range = kWalkRanges[static_cast<int>(layout.point)];
+  double start = range.start;
+  double end = range.end;
   double offset = 0;
-  if (layout.justification == kCentre) {
+  if (layout.alignment == TextAlignment::Centre) {
     start = start - kPi;
     end = end - kPi;
     offset = (perimeter - textWidth) * 0.5;
-  } else if (layout.justification == kRight) {
+  } else if (layout.alignment == TextAlignment::Right) {
     offset = perimeter - textWidth;
   }
   if (start <= -kPi) {
@@ -158,7 +154,7 @@ std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
     firstSample = false;
 
     if (walked >= target) {
-      const double phi = EllipseBaselineAngle(dX, dY, layout.counterClockwise);
+      const double phi = EllipseBaselineAngle(dX, dY, counterClockwise);
       const Point2 q = RotatePoint(-size.width / 2, 0, phi, x, y);
       const Point2 s = RotatePoint(q.x, q.y, job.textAngleRad, job.start.x, job.start.y);
       placed.push_back({order[index], s, phi + job.textAngleRad, tPrime});
@@ -197,11 +193,12 @@ EllipseJob PrepareEllipseJob(const EngraveSettings& settings, const StrokeFont& 
   EllipseLayout& layout = ellipse.layout;
   layout.a = a;
   layout.b = b;
-  layout.justifyPoint = JustifyPointOf(settings);
-  layout.justification = settings.Justification;
-  layout.counterClockwise = settings.EllipseDirection == kCounterClockWise;
-  const double walkedA = layout.counterClockwise ? a + job.textHeight : a;
-  const double walkedB = layout.counterClockwise ? b + job.textHeight : b;
+  layout.point = JustifyPointOf(settings);
+  layout.alignment = AlignmentOf(settings.Justification);
+  layout.winding = EllipseWindingOf(settings.EllipseDirection);
+  const bool counterClockwise = layout.winding == Winding::CounterClockwise;
+  const double walkedA = counterClockwise ? a + job.textHeight : a;
+  const double walkedB = counterClockwise ? b + job.textHeight : b;
   if (!(walkedB > 0)) {
     throw Error("Counter Clock Wise text lies on the ellipse enlarged by the text height; with "
                 "the text height '" + settings.TextHeightE + "' its Minor Axis is 0 or below");

@@ -20,9 +20,9 @@ class ProgramSink;
 struct EllipseLayout {
   double a = 2;           // half the major axis, along Axis 1 before the text-angle turn
   double b = 1.25;        // half the minor axis
-  int justifyPoint = 0;   // 0 A (left), 1 B (top), 2 C (right), 3 D (bottom)
-  int justification = 0;  // 0 left, 1 centre, 2 right; any other index as left
-  bool counterClockwise = false;
+  EllipsePoint point = EllipsePoint::A;  // where the text starts
+  TextAlignment alignment = TextAlignment::Left;
+  Winding winding = Winding::Clockwise;
   friend bool operator==(const EllipseLayout&, const EllipseLayout&) = default;
 };
 
@@ -49,7 +49,7 @@ double EllipseBaselineAngle(double dX, double dY, bool counterClockwise);
 /// clockwise turn from the justification point in parameter steps of 0.0001, each character at
 /// the first sample whose walked chord length reaches its middle, at most one per sample.
 /// Counter-clockwise text is laid last-first on the ellipse larger by the text height. Characters
-/// the turn does not reach are left out. Throws Error for a justification point outside 0 to 3.
+/// the turn does not reach are left out.
 std::vector<EllipsePlacement> PlaceEllipseText(std::string_view text,
                                                const EllipseLayout& layout,
                                                const PreparedJob& job, const StrokeFont& font);

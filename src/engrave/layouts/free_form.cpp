@@ -12,7 +12,7 @@
 namespace stylor {
 
 FreeFormJob PrepareFreeFormJob(const EngraveSettings& settings) {
-  FreeFormJob prepared{PrepareJob(settings), settings.Justification, {}};
+  FreeFormJob prepared{PrepareJob(settings), AlignmentOf(settings.Justification), {}};
   prepared.lines.reserve(settings.FreeFormTextE.size());
   for (const std::string& line : settings.FreeFormTextE) prepared.lines.push_back(To8Bit(line));
   return prepared;
@@ -26,10 +26,9 @@ void WriteFreeFormBody(const FreeFormJob& prepared, const StrokeFont& font, Prog
     const std::string& line = prepared.lines[k];
     const double offset = job.textHeight * job.lineSpacing * static_cast<double>(k) * (-1);
     Point2 point = RotatePoint(0, offset, theta, job.start.x, job.start.y);
-    if (prepared.justification == 1 || prepared.justification == 2) {
+    if (prepared.alignment != TextAlignment::Left) {
       const double width = TextWidth(font, line, job.textHeight, job.widthRatio, job.spacingRatio);
-      const double shift = prepared.justification == 1 ? width * (-0.5) : width * (-1);
-      point = RotatePoint(shift, 0, theta, point.x, point.y);
+      point = RotatePoint(AlignmentShift(prepared.alignment, width), 0, theta, point.x, point.y);
     }
     AppendEngraveMoves(text.Out(), job, point, theta, line, font);
     text.FlushIfLarge();

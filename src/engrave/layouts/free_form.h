@@ -16,7 +16,7 @@ class ProgramSink;
 /// are justified about the start point (0 left, 1 centre, 2 right; any other index as left).
 struct FreeFormJob {
   PreparedJob job;
-  int justification = 0;
+  TextAlignment alignment = TextAlignment::Left;
   std::vector<std::string> lines;
 };
 

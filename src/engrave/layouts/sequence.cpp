@@ -20,9 +20,6 @@
 namespace stylor {
 namespace {
 
-constexpr int kClockwise = 0;
-constexpr int kJustifyCenter = 1;
-constexpr int kJustifyRight = 2;
 
 // The spinner offers 0 to 20 digits; a wider field can only come from a damaged setting, and
 // must not turn into megabytes of zeros.
@@ -63,9 +60,9 @@ std::string LinesText(const Lines& lines) {
 
 // The "Use Arc Settings" circle: counter-clockwise numbers sit one text height further out, with
 // the spacing ratio left as prepared.
-ArcLayout SequenceArcLayout(double radius, int direction, double textHeight) {
+ArcLayout SequenceArcLayout(double radius, Winding winding, double textHeight) {
   ArcLayout layout{radius, -1, -kPi / 2};
-  if (direction != kClockwise) layout = {radius + textHeight, 1, kPi / 2};
+  if (winding == Winding::CounterClockwise) layout = {radius + textHeight, 1, kPi / 2};
   CheckArcRadius(layout);
   return layout;
 }
@@ -95,14 +92,14 @@ SequenceJob PrepareSequenceJob(const EngraveSettings& settings) {
   run.step = std::max<std::int64_t>(ReadInteger(settings.SeqStep), 1);
   run.digits = ReadInteger(settings.SeqDigits);
   if (settings.UseArcSettings) {
-    run.arc = SequenceArcLayout(ReadReal(settings.RadiusE), settings.Direction,
+    run.arc = SequenceArcLayout(ReadReal(settings.RadiusE), ArcWindingOf(settings.Direction),
                                 run.job.textHeight);
   }
   run.prefix = To8Bit(settings.SeqPrefix);
   run.suffix = To8Bit(settings.SeqPostfix);
   run.linesBefore = LinesText(settings.SeqPreGCodes);
   run.linesAfter = LinesText(settings.SeqPostGCodes);
-  run.justification = settings.Justification;
+  run.alignment = AlignmentOf(settings.Justification);
   run.manyFiles = settings.Files != 0;
   run.filePrefix = settings.FilePrefix;
   run.typedStart = settings.SeqStart;
@@ -145,14 +142,14 @@ void SequenceWriter::WriteNumber(std::int64_t k, ProgramSink& body) {
   m_text.clear();
   if (m_run.arc) {
     AppendArcMoves(m_text, job, job.start, job.textAngleRad, serial, *m_run.arc,
-                   m_run.justification, m_font);
+                   m_run.alignment, m_font);
   } else {
     Point2 point = job.start;
-    if (m_run.justification == kJustifyCenter || m_run.justification == kJustifyRight) {
+    if (m_run.alignment != TextAlignment::Left) {
       const double width =
           TextWidth(m_font, serial, job.textHeight, job.widthRatio, job.spacingRatio);
-      const double shift = m_run.justification == kJustifyCenter ? width * (-0.5) : width * (-1);
-      point = RotatePoint(shift, 0, job.textAngleRad, job.start.x, job.start.y);
+      point = RotatePoint(AlignmentShift(m_run.alignment, width), 0, job.textAngleRad,
+                          job.start.x, job.start.y);
     }
     moves = &m_engraver.Engrave(point, job.textAngleRad, serial);
   }

@@ -33,7 +33,7 @@ struct SequenceJob {
   std::string suffix;
   std::string linesBefore;  // SeqPreGCodes, "\n" after each line
   std::string linesAfter;
-  int justification = 0;
+  TextAlignment alignment = TextAlignment::Left;
   std::optional<ArcLayout> arc;  // "Use Arc Settings"
   bool manyFiles = false;
   std::string filePrefix;     // as typed (Many Files)
