@@ -40,8 +40,9 @@ ReaderOptions PickOptions(FuzzedDataProvider& input) {
   options.plungeAxis = axes[2];
   options.penUp = PickLevel(input);
   options.penDown = PickLevel(input);
-  options.feedMode = input.ConsumeIntegralInRange<int>(0, 2);
-  options.latheMillMode = input.ConsumeIntegralInRange<int>(0, 6);
+  options.feedRate = FeedRateOf(input.ConsumeIntegralInRange<int>(0, 2));
+  // -1 and 7 stand for an index outside the list: the mode of nothing selected.
+  options.mode = &LatheMillModeOf(input.ConsumeIntegralInRange<int>(-1, 7));
   options.g16AxisMarker = input.ConsumeIntegralInRange<int>(0, 2);
   return options;
 }
