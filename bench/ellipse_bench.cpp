@@ -76,7 +76,7 @@ BENCHMARK(BM_CreateEllipse60Characters)->Unit(benchmark::kMillisecond);
 void BM_PlaceEllipseText60Characters(benchmark::State& state) {
   const EngraveSettings settings = JobSettings();
   const PreparedJob job = PrepareJob(settings);
-  const EllipseLayout layout{2, 1.25, 1, 1, false};
+  const EllipseLayout layout{2, 1.25, EllipsePoint::B, TextAlignment::Centre, Winding::Clockwise};
   for (auto _ : state) {
     benchmark::DoNotOptimize(PlaceEllipseText(kText, layout, job, DefaultFont()).data());
   }
