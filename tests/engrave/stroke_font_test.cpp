@@ -43,9 +43,8 @@ TEST(LoadFont, ReadsSectionsMovesAndExtents) {
   EXPECT_EQ(hyphen.maxY, 0.5);
   EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 5);
   ASSERT_EQ(report.size(), 3u);
-  EXPECT_EQ(report[0],
-            "SYM-: Moves:000 minX:1000000.000000 minY:1000000.000000 maxX:-1000000.000000 "
-            "maxY:-1000000.000000 ");
+  // Glyph 0's "%c" is code 0, which ends the C string.
+  EXPECT_EQ(report[0], "SYM-");
   EXPECT_EQ(report[1],
             "SYM--: Moves:004 minX:0.000000 minY:0.500000 maxX:1.000000 maxY:0.500000 ");
   EXPECT_EQ(report[2], "SYM-A: Moves:005 minX:0.000000 minY:0.000000 maxX:1.000000 maxY:1.000000");
@@ -148,10 +147,11 @@ TEST(StrokeFont, ACopyKeepsItsMovesWhenTheOriginalIsReloadedOrGone) {
   StrokeFont moved = std::move(const_cast<StrokeFont&>(copy));
   EXPECT_EQ(GlyphOf(moved, 'A')->moves[2].x, 0.5);
   EXPECT_EQ(GlyphOf(copy, 'A')->moveCount, 0);  // what is left behind is an empty table
-  // Codes that no font named are empty glyphs; 128 and above have none.
-  EXPECT_EQ(GlyphOf(moved, 'Q')->moveCount, 0);
-  EXPECT_EQ(GlyphOf(moved, 'Q')->maxX, 0);
-  EXPECT_EQ(GlyphOf(moved, '\xE9'), nullptr);
+  // Codes that no font named are empty glyphs, 8-bit ones too.
+  for (const char code : {'Q', '\xE9'}) {
+    EXPECT_EQ(GlyphOf(moved, code)->moveCount, 0);
+    EXPECT_EQ(GlyphOf(moved, code)->maxX, 0);
+  }
 }
 
 TEST(LoadFont, ALaterSectionReplacesTheMovesAndAnotherFontKeepsOldExtents) {
@@ -187,7 +187,6 @@ TEST(LoadFont, RefusesBadFilesAndLeavesAnEmptyTable) {
       {"Empty", "", "defines no character"},
       {"NoSymbolLine", "G00 X0 Y0\n", "defines no character"},
       {"Binary", std::string("SYM A\nX1\0\x01\x02", 11), "binary data"},
-      {"EightBitSymbol", "SYM \xE9\nX0 Y0\n", "code 233"},
       {"TooManyMoves", "SYM W\n" + [] {
          std::string moves;
          for (int i = 0; i < 201; ++i) moves += "G01 X1 Y1\n";
@@ -244,7 +243,22 @@ TEST(TextWidth, SumsAdvancesLessTheLastGap) {
   EXPECT_EQ(TextWidth(*font, "", 1, 1, 1), 0);
   EXPECT_EQ(TextWidth(*font, "A", 2, 1, 1), 2);
   EXPECT_DOUBLE_EQ(TextWidth(*font, "A-", 0.5, 2, 1.5), (1 + 0.35) * 1.5 + 1 * 1.5);
-  EXPECT_DOUBLE_EQ(TextWidth(*font, "\xE9" "A", 1, 1, 1), 0.35 + 1);  // no glyph above 127
+  EXPECT_DOUBLE_EQ(TextWidth(*font, "\xE9" "A", 1, 1, 1), 0.35 + 1);  // é lacks a glyph
+}
+
+// Windows-1252 characters from 128 up have sections of their own, and the characters that the
+// last font lacks are named once each, the blank never.
+TEST(LoadFont, EightBitCharactersHaveGlyphsAndMissingOnesAreNamed) {
+  FontReport report;
+  auto font = FontFromText("SYM \xB0\nG00 X0 Y1\nG01 X0.3 Y1\nSYM A\nX0 Y0\nX1 Y1\n", &report);
+  EXPECT_EQ(GlyphOf(*font, '\xB0')->moveCount, 2);
+  EXPECT_EQ(GlyphWidth(*font, '\xB0'), 0.3);
+  EXPECT_EQ(report[1], "SYM-\xB0: Moves:002 minX:0.000000 minY:1.000000 maxX:0.300000 maxY:1.000000 ");
+  EXPECT_EQ(MissingGlyphs(*font, "A\xB0 \xD8\xB1 A \xD8x"), "\xD8\xB1x");
+  EXPECT_EQ(MissingGlyphs(*font, "A\xB0"), "");
+  // A later font that lacks the degree sign: it is missing, whatever extents it keeps.
+  ParseFont("SYM A\nX0 Y0\n", "b.fnt", *font, report);
+  EXPECT_EQ(MissingGlyphs(*font, "\xB0"), "\xB0");
 }
 
 }  // namespace

@@ -259,6 +259,41 @@ TEST(EngraveFormModel, HandlerErrorsShowWithAFullStop) {
   EXPECT_EQ(host.dialogs, 0);
 }
 
+// Every job names the characters of its own text that the font lacks, once the program is
+// written; a cancelled job says nothing.
+TEST(EngraveFormModel, JobsWarnOfTheCharactersTheFontLeavesBlank) {
+  TempFolder dir;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.Path().string());
+  model.SetLines(&S::FreeFormTextE, {"L\u00D8", "L \u00B1\u00D8"});
+  model.SetText(&S::ArcTextE, "L\u00B0");
+  model.SetText(&S::EllipseTextE, "LLLLLLL");
+  model.SetText(&S::SeqPrefix, "\u00D8");
+  model.SetText(&S::SeqStart, "7");
+  model.SetText(&S::SeqEnd, "7");
+  const struct {
+    void (EngraveFormModel::*handler)();
+    std::vector<std::string> warnings;
+  } kCases[] = {
+      {&EngraveFormModel::EngraveTextClick, {"No glyph in BasicFont.fnt for: \u00D8 \u00B1"}},
+      {&EngraveFormModel::CreateArcClick, {"No glyph in BasicFont.fnt for: \u00B0"}},
+      {&EngraveFormModel::CreateEllipseClick, {}},
+      {&EngraveFormModel::GenerateSequencesClick, {"No glyph in BasicFont.fnt for: \u00D8 7"}},
+  };
+  for (const auto& c : kCases) {
+    host.warnings.clear();
+    model.Run([&] { (model.*c.handler)(); });
+    EXPECT_EQ(host.warnings, c.warnings);
+  }
+  EXPECT_TRUE(host.errors.empty());
+  host.answer.reset();
+  host.warnings.clear();
+  model.EngraveTextClick();
+  EXPECT_TRUE(host.warnings.empty());
+}
+
 TEST(EngraveFormModel, NoJobRunsWithoutAFont) {
   TempFolder dir;
   std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
