@@ -150,6 +150,12 @@ struct LeftOut {
   std::string reason;
 };
 
+Polyline Corners(const LinePath& path) {
+  Polyline corners;
+  for (const LineVertex& vertex : path) corners.push_back({vertex.x, vertex.y});
+  return corners;
+}
+
 class Converter {
  public:
   Converter(const LineFont& source, const std::string& name)
@@ -246,33 +252,53 @@ class Converter {
   std::vector<LinePath> Expand(const LineGlyph& glyph, int depth) {
     if (!glyph.problem.empty()) throw LeftOut{glyph.problem};
     if (depth > kMaxReferenceDepth) throw LeftOut{"it lies under more than 16 references"};
-    std::vector<LinePath> strokes = glyph.paths;
+    std::vector<LinePath> strokes;
     std::size_t vertices = 0;
-    for (const LinePath& path : strokes) vertices += path.size();
-    for (const char32_t reference : glyph.references) {
-      const auto target = m_index.find(reference);
-      if (target == m_index.end()) {
-        throw LeftOut{"it refers to " + CodePointName(reference) + ", which the font lacks"};
-      }
-      const std::vector<LinePath>* drawn = nullptr;
-      try {
-        drawn = &Strokes(target->second, depth + 1);
-      } catch (const LeftOut& leftOut) {
-        throw LeftOut{"it refers to " + CodePointName(reference) + ", which is left out (" +
-                      leftOut.reason + ")"};
-      }
-      for (const LinePath& path : *drawn) {
-        vertices += path.size();
-        // Beyond this the glyph is over the move limit whatever follows; stop copying.
-        if (vertices > static_cast<std::size_t>(kMaxConvertedMoves)) break;
-        strokes.push_back(path);
-      }
+    const auto add = [&](const LinePath& path) {
+      vertices += path.size();
+      // Beyond this the glyph is over the move limit whatever follows; stop copying.
+      if (vertices <= static_cast<std::size_t>(kMaxConvertedMoves)) strokes.push_back(path);
+    };
+    std::size_t nextPath = 0;
+    for (const LineReference& reference : glyph.references) {
+      for (; nextPath < reference.beforePath; ++nextPath) add(glyph.paths[nextPath]);
+      for (const LinePath& path : ReferredStrokes(reference.codePoint, depth)) add(path);
     }
+    for (; nextPath < glyph.paths.size(); ++nextPath) add(glyph.paths[nextPath]);
     return strokes;
   }
 
+  const std::vector<LinePath>& ReferredStrokes(char32_t codePoint, int depth) {
+    const auto target = m_index.find(codePoint);
+    if (target == m_index.end()) {
+      throw LeftOut{"it refers to " + CodePointName(codePoint) + ", which the font lacks"};
+    }
+    try {
+      return Strokes(target->second, depth + 1);
+    } catch (const LeftOut& leftOut) {
+      throw LeftOut{"it refers to " + CodePointName(codePoint) + ", which is left out (" +
+                    leftOut.reason + ")"};
+    }
+  }
+
   // The capitals' usual top and bottom give the scale (capitals 1 unit high) and the baseline.
+  // Their arcs count too: measured once on the corners, then on the arcs flattened at that size.
   void MeasureCapitals() {
+    if (!MeasureCapitals(0)) {
+      // A font of symbols: its tallest glyph stands for the capitals, on the font's baseline.
+      for (const LineGlyph& glyph : m_source.glyphs) {
+        for (const LinePath& path : glyph.paths) {
+          for (const LineVertex& v : path) m_cap = std::max(m_cap, v.y);
+        }
+      }
+      if (!(m_cap > 0)) Refuse("it has no capitals and no glyph above its baseline");
+      return;
+    }
+    MeasureCapitals(m_cap * kChordToleranceOfCap);
+  }
+
+  // With `tolerance` 0 the corners alone count. False when the font has no such capital.
+  bool MeasureCapitals(double tolerance) {
     std::vector<double> tops;
     std::vector<double> bottoms;
     for (const char capital : kMeasuredCapitals) {
@@ -287,9 +313,9 @@ class Converter {
         continue;  // reported with the glyphs
       }
       for (const LinePath& path : *strokes) {
-        for (const LineVertex& v : path) {
-          top = std::max(top, v.y);
-          bottom = std::min(bottom, v.y);
+        for (const Point& p : tolerance > 0 ? Flatten(path, tolerance) : Corners(path)) {
+          top = std::max(top, p.y);
+          bottom = std::min(bottom, p.y);
         }
       }
       if (top > bottom) {
@@ -297,20 +323,12 @@ class Converter {
         bottoms.push_back(bottom);
       }
     }
-    if (tops.empty()) {
-      // A font of symbols: its tallest glyph stands for the capitals, on the font's baseline.
-      for (std::size_t g = 0; g < m_source.glyphs.size(); ++g) {
-        for (const LinePath& path : m_source.glyphs[g].paths) {
-          for (const LineVertex& v : path) m_cap = std::max(m_cap, v.y);
-        }
-      }
-      if (!(m_cap > 0)) Refuse("it has no capitals and no glyph above its baseline");
-      return;
-    }
+    if (tops.empty()) return false;
     std::nth_element(tops.begin(), tops.begin() + tops.size() / 2, tops.end());
     std::nth_element(bottoms.begin(), bottoms.begin() + bottoms.size() / 2, bottoms.end());
     m_base = bottoms[bottoms.size() / 2];
     m_cap = tops[tops.size() / 2] - m_base;
+    return true;
   }
 
   // Travel, plunge, cuts and lift for every stroke, in glyph units with the leftmost ink at X 0;

@@ -23,12 +23,18 @@ struct LineVertex {
 };
 using LinePath = std::vector<LineVertex>;
 
+/// A reference to the strokes of another glyph, drawn before the path at `beforePath`.
+struct LineReference {
+  std::size_t beforePath = 0;
+  char32_t codePoint = 0;
+};
+
 /// One glyph as the file gives it.
 struct LineGlyph {
   char32_t codePoint = 0;
   std::size_t line = 0;  // of its header, for messages
   std::vector<LinePath> paths;
-  std::vector<char32_t> references;  // glyphs whose strokes it draws too
+  std::vector<LineReference> references;  // glyphs whose strokes it draws too, in file order
   std::string problem;  // why the glyph is left out (a line that does not read); empty if none
 };
 

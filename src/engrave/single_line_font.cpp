@@ -72,7 +72,7 @@ void ReadLffLine(LineGlyph& glyph, std::string_view line) {
     }
     if (digits == 0) throw Error("a reference without a code point");
     ExpectEnd(line.substr(digits));
-    glyph.references.push_back(codePoint);
+    glyph.references.push_back({glyph.paths.size(), codePoint});
     return;
   }
   LinePath& path = glyph.paths.emplace_back();

@@ -294,6 +294,29 @@ TEST(EngraveFormModel, JobsWarnOfTheCharactersTheFontLeavesBlank) {
   EXPECT_TRUE(host.warnings.empty());
 }
 
+// An LFF or CXF font is a font path like any other: picked, saved in a machine file, read again.
+TEST(EngraveFormModel, MachineFilesKeepASingleLineFont) {
+  TempFolder dir;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  std::ofstream(dir.File("face.lff")) << "[0045] E\n0,0;0,10;6,10\n";
+  FakeFormHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.Path().string());
+  model.PickFont(dir.File("face.lff"));
+  EXPECT_EQ(GlyphOf(model.Font(), 'E')->moveCount, 5);
+  host.machineSaveAnswer = dir.File("m.mch");
+  model.SaveClick();
+
+  FakeFormHost other;
+  EngraveFormModel reopened(other);
+  reopened.FormActivate(dir.Path().string());
+  reopened.OpenMachineFile(dir.File("m.mch"));
+  EXPECT_EQ(reopened.Settings().FontFile, dir.File("face.lff"));
+  EXPECT_EQ(GlyphOf(reopened.Font(), 'E')->moveCount, 5);
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_TRUE(other.errors.empty());
+}
+
 TEST(EngraveFormModel, NoJobRunsWithoutAFont) {
   TempFolder dir;
   std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
