@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "support/font_text.h"
 #include "support/temp_folder.h"
 #include "settings/error.h"
+#include "settings/text8.h"
 
 namespace stylor {
 namespace {
@@ -259,6 +262,40 @@ TEST(LoadFont, EightBitCharactersHaveGlyphsAndMissingOnesAreNamed) {
   // A later font that lacks the degree sign: it is missing, whatever extents it keeps.
   ParseFont("SYM A\nX0 Y0\n", "b.fnt", *font, report);
   EXPECT_EQ(MissingGlyphs(*font, "\xB0"), "\xB0");
+}
+
+// The faces that ship draw the characters machinists engrave on parts: each has a cut (a plunge
+// and a move in the plane), whatever letters a face is made of.
+TEST(ShippedFonts, DrawTheWindows1252CharactersOfParts) {
+  const std::string symbols = To8Bit("\u00B0\u00B1\u00B5\u00D7\u00F7\u00B2\u00B3\u00BC\u00BD\u00BE\u00A9\u00AE");
+  const std::string latin = To8Bit(
+      "\u00D8\u00F8\u20AC\u00E9\u00E8\u00EA\u00EB\u00E0\u00E2\u00E4\u00E5\u00E7\u00F1\u00F6\u00F4"
+      "\u00FC\u00FB\u00EF\u00EE\u00DF\u00C9\u00C8\u00CA\u00CB\u00C0\u00C2\u00C4\u00C5\u00C7\u00D1"
+      "\u00D6\u00D4\u00DC\u00DB\u00CF\u00CE");
+  const struct {
+    const char* face;
+    std::string characters;
+  } kFaces[] = {
+      {"BasicFont.fnt", symbols + latin + "\xA7"},
+      {"DuplexRoman.fnt", symbols + latin + "\xA7"},
+      {"ComplexRoman.fnt", symbols + latin + "\xA7"},
+      {"Script.fnt", symbols + latin + "\xA7"},
+      {"Gothic.fnt", symbols + latin},  // its section sign would need more than 200 moves
+      {"Greek.fnt", symbols + "\xA7"},    // Greek letters: no Latin accents to put on them
+  };
+  for (const auto& c : kFaces) {
+    SCOPED_TRACE(c.face);
+    StrokeFont font;
+    FontReport report;
+    LoadFont(std::string(STYLOR_SOURCE_DIR) + "/fonts/" + c.face, font, report);
+    EXPECT_EQ(MissingGlyphs(font, c.characters), "");
+    for (const char ch : c.characters) {
+      const Glyph& glyph = *GlyphOf(font, ch);
+      const auto plunges = std::count_if(glyph.moves, glyph.moves + glyph.moveCount,
+                                         [](const GlyphMove& m) { return m.zDirection < 0; });
+      EXPECT_GT(plunges, 0) << From8Bit(std::string(1, ch));
+    }
+  }
 }
 
 }  // namespace

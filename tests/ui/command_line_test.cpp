@@ -94,6 +94,23 @@ TEST_F(CommandLineTest, WarnsOfCharactersTheFontLacksAndStillSucceeds) {
   EXPECT_EQ(err.str(), "");
 }
 
+// A machinist's line in the default face: every character but the blanks is cut, and nothing is
+// reported missing.
+TEST_F(CommandLineTest, TheDefaultFaceCutsEveryCharacterOfADimensionLine) {
+  const std::string font = std::string(STYLOR_SOURCE_DIR) + "/fonts/BasicFont.fnt";
+  const std::string line = "\u00D825 \u00B10.05 90\u00B0";
+  ASSERT_EQ(Run({"--font", font, "--set", "FreeFormTextE=" + line, "text", dir + "/line.eia"}), 0);
+  EXPECT_EQ(err.str(), "");
+  for (const std::string character :
+       {"\u00D8", "2", "5", "\u00B1", "0", ".", "5", "9", "\u00B0"}) {
+    SCOPED_TRACE(character);
+    ASSERT_EQ(Run({"--font", font, "--set", "FreeFormTextE=" + character, "text",
+                   dir + "/one.eia"}),
+              0);
+    EXPECT_THAT(Read("one.eia"), HasSubstr("G01 Z-"));
+  }
+}
+
 TEST_F(CommandLineTest, AFailedActionStopsWithStatusOneAndKeepsWhatWasDone) {
   EXPECT_EQ(Run({"show", "TextHeightE", "--set", "TextHeightE=1,5", "text", dir + "/x.eia",
                  "show", "TextHeightE"}),
