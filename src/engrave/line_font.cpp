@@ -331,17 +331,16 @@ class Converter {
     return true;
   }
 
-  // Travel, plunge, cuts and lift for every stroke, in glyph units with the leftmost ink at X 0;
-  // a stroke that starts (or ends) where the tool already is goes on without lifting.
+  // Travel, plunge, cuts and lift for every stroke, in glyph units; a stroke that starts (or
+  // ends) where the tool already is goes on without lifting. The glyph keeps its place in its
+  // cell: these fonts space their letters by the side bearings drawn into each glyph plus the
+  // letter spacing, so the advance runs from X 0 to the glyph's right side.
   void BuildMoves(const std::vector<LinePath>& strokes, double tolerance,
                   std::vector<GlyphMove>& moves, GlyphExtents& extents) const {
     std::vector<Polyline> polylines;
-    double minX = kMaxLineFontValue;
-    for (const LinePath& path : strokes) {
-      polylines.push_back(Flatten(path, tolerance));
-      for (const Point& p : polylines.back()) minX = std::min(minX, p.x);
-    }
-    const auto toGlyph = [&](Point p) { return Point{(p.x - minX) / m_cap, (p.y - m_base) / m_cap}; };
+    for (const LinePath& path : strokes) polylines.push_back(Flatten(path, tolerance));
+    const auto toGlyph = [&](Point p) { return Point{p.x / m_cap, (p.y - m_base) / m_cap}; };
+    extents.AddX(0);
     const auto cut = [&](Point p, int g) {
       moves.push_back(GlyphMove{p.x, p.y, 0, 0, 0, 0, g});
       extents.AddX(p.x);

@@ -74,10 +74,12 @@ TEST(LffFont, ConvertsArcsReferencesAndCodePointsIntoTheTable) {
   eAcute.insert(eAcute.end(), {Travel(0.2, 1.1), kPlunge, Cut(0.4, 1.3), kLift});
   EXPECT_EQ(MovesOf(lff.font, '\xC9'), eAcute);
 
-  // € is U+20AC, 0x80 in Windows-1252; its leftmost ink moves to X 0. Ж has no 8-bit code.
+  // € is U+20AC, 0x80 in Windows-1252. It keeps its left side bearing: the width runs from
+  // X 0 to its right side. Ж has no 8-bit code.
   EXPECT_EQ(MovesOf(lff.font, '\x80'), (std::vector<GlyphMove>{
-                                           Travel(0, 0.4), kPlunge, Cut(0.4, 0.4), kLift,
-                                           Travel(0, 0.6), kPlunge, Cut(0.4, 0.6), kLift}));
+                                           Travel(0.1, 0.4), kPlunge, Cut(0.5, 0.4), kLift,
+                                           Travel(0.1, 0.6), kPlunge, Cut(0.5, 0.6), kLift}));
+  EXPECT_EQ(GlyphWidth(lff.font, '\x80'), 0.5);
 
   // D: up the stem, then a half circle clockwise (bulge -1) of radius 0.5 back to the foot, in
   // 18 chords at a tolerance of 0.002 (2 x acos(1 - 0.002 / 0.5) = 0.1789 rad a chord).
