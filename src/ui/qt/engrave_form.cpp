@@ -284,7 +284,7 @@ void TEngraveForm::BuildUpperArea() {
   QLineEdit* fontFile = AddEdit(text, &S::FontFile, {8, 70, 281, kEditHeight});
   fontFile->setReadOnly(true);
   fontFile->setCursorPosition(0);
-  AddButton(text, "PickFont", "Pick Font", "Choose the stroke font file (.fnt) and load it",
+  AddButton(text, "PickFont", "Pick Font", "Choose the font file (a .fnt stroke font, or a single-line .lff or .cxf font) and load it",
             {8, 100, 75, kButtonHeight}, &EngraveFormModel::PickFontClick);
 
   AddRadioGroup(form, &S::Justification, "Justification", 1, {352, 8, 89, 137});
