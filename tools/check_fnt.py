@@ -6,8 +6,8 @@ other line is one move) and checks what the engraving relies on:
 
   - nothing before the first SYM line, CR LF line ends, lines short enough
     for the reader, fewer than 200 moves per glyph;
-  - every character 32..126 defined once, with X and Y words so its width
-    is known;
+  - every character 32..126 defined once (and any from 128 up at most once,
+    Windows-1252), with X and Y words so its width is known;
   - every stroke is rapid travel, plunge, one or more cuts, lift; the blank
     and empty glyphs only travel; every glyph ends lifted; no cut goes
     nowhere;
@@ -32,7 +32,7 @@ def read_glyphs(raw, faults):
         faults.append("line ends are not all CR LF")
     if not raw.endswith(b"\r\n"):
         faults.append("last line has no line end")
-    lines = raw.decode("ascii").split("\r\n")[:-1]
+    lines = raw.decode("cp1252").split("\r\n")[:-1]
     glyphs = {}
     current = None
     for n, line in enumerate(lines, 1):
@@ -126,6 +126,9 @@ def check_file(path):
             faults.append("glyph %r missing" % ch)
         else:
             check_glyph(ch, glyphs[ch], faults)
+    for ch, moves in glyphs.items():
+        if ord(ch) > 127:
+            check_glyph(ch, moves, faults)
     if "H" in glyphs:
         ys = [float(m["Y"]) for m in glyphs["H"] if "Y" in m]
         if ys and (min(ys) != 0.0 or max(ys) != 1.0):

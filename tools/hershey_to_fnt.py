@@ -13,7 +13,15 @@ Each stroke is written as travel, plunge, cuts, lift:
     G01 X.. Y..     one line per cut
     G00 Z1          lift
 
+Beyond ASCII the face gains the Windows-1252 characters machinists engrave
+(the .fnt files are 8-bit, Windows-1252): degree, plus-minus, times, divide,
+superscripts and fractions, copyright, registered, section, euro, the slashed
+O, and the accented Latin letters, composed from the face's own letters and
+simple marks.  The micro sign and sharp s come from a Greek face of the same
+family (mu and beta), when one is given.
+
 Usage: hershey_to_fnt.py INPUT.jhf OUTPUT.fnt [--blank-width W]
+           [--greek GREEK.jhf] [--symbols-only]
 """
 
 import argparse
@@ -33,6 +41,7 @@ MAX_MOVES = 200
 MAX_LINE = 99
 
 EOL = "\r\n"
+ENCODING = "cp1252"
 PEN_UP = (" ", "R")
 
 
@@ -158,6 +167,158 @@ def measure_caps(glyphs, name):
     return top, base
 
 
+
+# ---- Windows-1252 characters beyond ASCII ----
+#
+# Geometry in Hershey units (Y down), sized by the cap height `cap`, with the
+# cap top at `top` and the baseline at `base`.
+
+def bounds(strokes):
+    xs = [x for s in strokes for x, _ in s]
+    ys = [y for s in strokes for _, y in s]
+    return min(xs), min(ys), max(xs), max(ys)
+
+
+def moved(strokes, dx=0.0, dy=0.0, scale=1.0, about=(0.0, 0.0)):
+    ax, ay = about
+    return [[(ax + (x - ax) * scale + dx, ay + (y - ay) * scale + dy)
+             for x, y in s] for s in strokes]
+
+
+def circle(cx, cy, r, points=16):
+    import math
+    pts = [(cx + r * math.cos(2 * math.pi * k / points),
+            cy + r * math.sin(2 * math.pi * k / points))
+           for k in range(points)]
+    return [pts + [pts[0]]]
+
+
+def mark(kind, cx, t, cap, base):
+    """Strokes of a diacritic centred on cx above the letter top t (or
+    below the baseline for the cedilla)."""
+    u = cap
+    if kind == "acute":
+        return [[(cx - 0.08 * u, t - 0.1 * u), (cx + 0.08 * u, t - 0.3 * u)]]
+    if kind == "grave":
+        return [[(cx + 0.08 * u, t - 0.1 * u), (cx - 0.08 * u, t - 0.3 * u)]]
+    if kind == "circumflex":
+        return [[(cx - 0.15 * u, t - 0.1 * u), (cx, t - 0.28 * u),
+                 (cx + 0.15 * u, t - 0.1 * u)]]
+    if kind == "diaeresis":
+        return (circle(cx - 0.13 * u, t - 0.18 * u, 0.035 * u, 8) +
+                circle(cx + 0.13 * u, t - 0.18 * u, 0.035 * u, 8))
+    if kind == "tilde":
+        return [[(cx - 0.18 * u, t - 0.13 * u), (cx - 0.1 * u, t - 0.22 * u),
+                 (cx, t - 0.18 * u), (cx + 0.1 * u, t - 0.14 * u),
+                 (cx + 0.18 * u, t - 0.23 * u)]]
+    if kind == "ring":
+        return circle(cx, t - 0.2 * u, 0.08 * u, 12)
+    if kind == "cedilla":
+        return [[(cx, base), (cx, base + 0.1 * u), (cx + 0.08 * u, base + 0.16 * u),
+                 (cx, base + 0.24 * u), (cx - 0.07 * u, base + 0.22 * u)]]
+    raise FontError("no mark %r" % kind)
+
+
+# code, base letter, mark
+ACCENTED = [
+    (0xC0, "A", "grave"), (0xC1, "A", "acute"), (0xC2, "A", "circumflex"),
+    (0xC3, "A", "tilde"), (0xC4, "A", "diaeresis"), (0xC5, "A", "ring"),
+    (0xC7, "C", "cedilla"), (0xC8, "E", "grave"), (0xC9, "E", "acute"),
+    (0xCA, "E", "circumflex"), (0xCB, "E", "diaeresis"), (0xCC, "I", "grave"),
+    (0xCD, "I", "acute"), (0xCE, "I", "circumflex"), (0xCF, "I", "diaeresis"),
+    (0xD1, "N", "tilde"), (0xD2, "O", "grave"), (0xD3, "O", "acute"),
+    (0xD4, "O", "circumflex"), (0xD5, "O", "tilde"), (0xD6, "O", "diaeresis"),
+    (0xD9, "U", "grave"), (0xDA, "U", "acute"), (0xDB, "U", "circumflex"),
+    (0xDC, "U", "diaeresis"), (0xDD, "Y", "acute"), (0x9F, "Y", "diaeresis"),
+    (0xE0, "a", "grave"), (0xE1, "a", "acute"), (0xE2, "a", "circumflex"),
+    (0xE3, "a", "tilde"), (0xE4, "a", "diaeresis"), (0xE5, "a", "ring"),
+    (0xE7, "c", "cedilla"), (0xE8, "e", "grave"), (0xE9, "e", "acute"),
+    (0xEA, "e", "circumflex"), (0xEB, "e", "diaeresis"), (0xEC, "i", "grave"),
+    (0xED, "i", "acute"), (0xEE, "i", "circumflex"), (0xEF, "i", "diaeresis"),
+    (0xF1, "n", "tilde"), (0xF2, "o", "grave"), (0xF3, "o", "acute"),
+    (0xF4, "o", "circumflex"), (0xF5, "o", "tilde"), (0xF6, "o", "diaeresis"),
+    (0xF9, "u", "grave"), (0xFA, "u", "acute"), (0xFB, "u", "circumflex"),
+    (0xFC, "u", "diaeresis"), (0xFD, "y", "acute"), (0xFF, "y", "diaeresis"),
+]
+
+
+def compose_extras(glyphs, top, base, greek=None, latin=True):
+    """Glyphs for Windows-1252 codes from 128 up, as {code: strokes}."""
+    cap = float(base - top)
+    mid = top + 0.5 * cap
+
+    def strokes_of(ch):
+        return [list(s) for s in glyphs[ord(ch) - FIRST_CHAR].strokes]
+
+    def letter(ch, dotless=False):
+        strokes = strokes_of(ch)
+        if dotless:
+            # i without its dot: keep the strokes that reach the x-height.
+            x_top = min(y for s in strokes_of("x") for _, y in s)
+            stem = [s for s in strokes if max(y for _, y in s) > x_top + 0.1 * cap]
+            strokes = stem or strokes
+        return strokes
+
+    def small(ch, scale, x, y_top):
+        """The face's character `ch` at `scale`, its top left corner at (x, y_top)."""
+        strokes = strokes_of(ch)
+        x0, y0, _, _ = bounds(strokes)
+        return moved(moved(strokes, -x0, -y0), x, y_top, scale)
+
+    u = cap
+    extras = {
+        0xB0: circle(0.12 * u, top + 0.12 * u, 0.12 * u),
+        0xB1: [[(0.3 * u, mid - 0.35 * u), (0.3 * u, mid + 0.25 * u)],
+               [(0, mid - 0.05 * u), (0.6 * u, mid - 0.05 * u)],
+               [(0, mid + 0.45 * u), (0.6 * u, mid + 0.45 * u)]],
+        0xD7: [[(0, mid - 0.25 * u), (0.5 * u, mid + 0.25 * u)],
+               [(0.5 * u, mid - 0.25 * u), (0, mid + 0.25 * u)]],
+        0xF7: [[(0, mid), (0.6 * u, mid)]] +
+              circle(0.3 * u, mid - 0.25 * u, 0.04 * u, 8) +
+              circle(0.3 * u, mid + 0.25 * u, 0.04 * u, 8),
+        0xB7: circle(0.05 * u, mid, 0.04 * u, 8),
+        0xB9: small("1", 0.6, 0, top),
+        0xB2: small("2", 0.6, 0, top),
+        0xB3: small("3", 0.6, 0, top),
+        0xA9: circle(0.5 * u, mid, 0.5 * u, 32) + small("C", 0.5, 0.27 * u, top + 0.25 * u),
+        0xAE: circle(0.5 * u, mid, 0.5 * u, 32) + small("R", 0.5, 0.3 * u, top + 0.25 * u),
+        0xA7: small("S", 0.6, 0, top - 0.1 * u) + small("S", 0.6, 0, top + 0.35 * u),
+    }
+    for code, (num, den) in {0xBC: ("1", "4"), 0xBD: ("1", "2"), 0xBE: ("3", "4")}.items():
+        extras[code] = (small(num, 0.45, 0, top) +
+                        [[(0.1 * u, base), (0.7 * u, top)]] +
+                        small(den, 0.45, 0.45 * u, mid + 0.05 * u))
+    if greek is not None:
+        # The micro sign is the Greek mu (on l: the Greek face runs in the order
+        # of its alphabet), the sharp s is drawn as the beta.
+        g_top, g_base = measure_caps(greek, "greek")
+        scale = cap / float(g_base - g_top)
+        for code, ch in ((0xB5, "l"), (0xDF, "b")):
+            if code == 0xDF and not latin:
+                continue
+            strokes = [list(s) for s in greek[ord(ch) - FIRST_CHAR].strokes]
+            extras[code] = moved(strokes, 0, base - g_base, scale, (0, g_base))
+    if not latin:
+        return extras
+
+    # The euro: a C crossed by two bars.
+    c = strokes_of("C")
+    x0, _, x1, _ = bounds(c)
+    extras[0x80] = c + [[(x0 - 0.12 * u, mid - 0.1 * u), (x0 + 0.55 * (x1 - x0), mid - 0.1 * u)],
+                        [(x0 - 0.12 * u, mid + 0.1 * u), (x0 + 0.5 * (x1 - x0), mid + 0.1 * u)]]
+    # The slashed O, capital and small, struck from corner to corner.
+    for code, ch in ((0xD8, "O"), (0xF8, "o")):
+        o = strokes_of(ch)
+        x0, y0, x1, y1 = bounds(o)
+        extras[code] = o + [[(x0 - 0.05 * u, y1 + 0.05 * u), (x1 + 0.05 * u, y0 - 0.05 * u)]]
+    for code, ch, kind in ACCENTED:
+        base_strokes = letter(ch, dotless=(ch == "i"))
+        x0, y0, x1, _ = bounds(base_strokes)
+        if ch == "i":
+            y0 = min(y for s in strokes_of("x") for _, y in s)
+        extras[code] = base_strokes + mark(kind, (x0 + x1) / 2, y0, cap, base)
+    return extras
+
 def fmt(v):
     s = "%.4f" % v
     return "0.0000" if s == "-0.0000" else s
@@ -193,7 +354,7 @@ def glyph_lines(glyph, top, base, blank_width):
     return lines
 
 
-def convert(jhf_text, name, blank_width=None):
+def convert(jhf_text, name, blank_width=None, greek_text=None, latin=True):
     """Return the .fnt text for a .jhf font, and a summary line."""
     glyphs = parse_jhf(jhf_text, name)
     needed = LAST_CHAR - FIRST_CHAR + 1
@@ -219,10 +380,25 @@ def convert(jhf_text, name, blank_width=None):
                                 % (name, chr(code), len(line), line))
         out.extend(section)
 
+    greek = parse_jhf(greek_text, "greek") if greek_text is not None else None
+    left_out = []
+    for code, strokes in sorted(compose_extras(glyphs, top, base, greek, latin).items()):
+        ch = bytes([code]).decode(ENCODING)
+        moves = glyph_lines(Glyph(0, 0, strokes), top, base, None)
+        if len(moves) >= MAX_MOVES:
+            # A composed character of an ornate face can outgrow a glyph: the
+            # face then lacks it, and the program says so when it is engraved.
+            left_out.append(ch)
+            continue
+        worst = max(worst, len(moves))
+        out.extend(["SYM " + ch] + moves)
+
     blank = out[out.index("SYM  ") + 2].split("X")[1].split()[0]
     summary = ("%s: cap top %d, baseline %d (cap height %d units), "
                "blank width %s, most moves in a glyph %d"
                % (name, top, base, base - top, blank, worst))
+    if left_out:
+        summary += ", left out (over %d moves): %s" % (MAX_MOVES - 1, " ".join(left_out))
     return EOL.join(out) + EOL, summary
 
 
@@ -231,6 +407,12 @@ def main(argv=None):
         description="Convert a Hershey .jhf font to a Stylor .fnt font.")
     ap.add_argument("input", help="ASCII-ordered Hershey .jhf file")
     ap.add_argument("output", help=".fnt file to write")
+    ap.add_argument("--greek", default=None,
+                    help="Greek .jhf of the same family, for the micro sign "
+                         "and the sharp s")
+    ap.add_argument("--symbols-only", action="store_true",
+                    help="no accented Latin letters, euro or slashed O (for "
+                         "a face whose letters are not Latin)")
     ap.add_argument("--blank-width", type=float, default=None,
                     help="width of the blank in cap heights (default: from "
                          "the Hershey margins of the space)")
@@ -242,13 +424,18 @@ def main(argv=None):
     try:
         with open(args.input, encoding="ascii") as f:
             text = f.read()
-        fnt, summary = convert(text, name, args.blank_width)
+        greek_text = None
+        if args.greek is not None:
+            with open(args.greek, encoding="ascii") as f:
+                greek_text = f.read()
+        fnt, summary = convert(text, name, args.blank_width, greek_text,
+                               not args.symbols_only)
     except (OSError, UnicodeDecodeError, FontError) as e:
         print("hershey_to_fnt: error: %s" % e, file=sys.stderr)
         return 1
 
     tmp = args.output + ".tmp"
-    with open(tmp, "w", encoding="ascii", newline="") as f:
+    with open(tmp, "w", encoding=ENCODING, newline="") as f:
         f.write(fnt)
     os.replace(tmp, args.output)
     print("%s -> %s" % (summary, args.output), file=sys.stderr)

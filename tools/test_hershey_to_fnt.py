@@ -108,5 +108,46 @@ class ConverterTest(unittest.TestCase):
             self.assertEqual(segments_of_fnt(fnt, chr(code)), want, chr(code))
 
 
+class Windows1252Test(unittest.TestCase):
+    """The characters beyond ASCII, composed from the face's own letters."""
+
+    WANTED = "°±µØø×÷²³¼½¾©®§€éèêëàâäåçñöôüûïîßÉÈÊËÀÂÄÅÇÑÖÔÜÛÏÎ"
+
+    def convert(self, **options):
+        jhf = "\n".join(font()) + "\n"
+        return h2f.convert(jhf, "t", greek_text=jhf, **options)[0]
+
+    def sections(self, fnt):
+        return dict((part[0], part[1:]) for part in fnt.split("\r\nSYM ")[1:])
+
+    def test_each_wanted_character_has_a_cut(self):
+        sections = self.sections("\r\n" + self.convert())
+        for ch in self.WANTED:
+            self.assertIn(ch, sections)
+            self.assertIn("G01 Z-1", sections[ch], ch)
+
+    def test_an_accent_keeps_the_letter_and_adds_strokes_above_it(self):
+        fnt = self.convert()
+        for plain, accented in (("E", "É"), ("O", "Ö"), ("C", "Ç")):
+            # The mark may reach left of the letter: compare the letter's own cuts by length.
+            def lengths(ch):
+                return sorted(abs(a[0] - b[0]) + abs(a[1] - b[1])
+                              for a, b in (tuple(s) for s in segments_of_fnt(fnt, ch)
+                                           if len(s) == 2))
+            self.assertGreater(len(lengths(accented)), len(lengths(plain)), accented)
+            self.assertTrue(set(lengths(plain)) <= set(lengths(accented)), accented)
+        # The acute sits above the cap height, the cedilla below the baseline.
+        self.assertGreater(max(y for s in segments_of_fnt(fnt, "É") for _, y in s), 21)
+        self.assertLess(min(y for s in segments_of_fnt(fnt, "Ç") for _, y in s), 0)
+
+    def test_the_file_is_windows_1252_and_a_symbols_face_has_no_accents(self):
+        fnt = self.convert(latin=False)
+        sections = self.sections("\r\n" + fnt)
+        self.assertIn("°", sections)
+        self.assertNotIn("é", sections)
+        self.assertNotIn("€", sections)
+        self.assertIn(b"SYM \xb0\r\n", fnt.encode(h2f.ENCODING))
+
+
 if __name__ == "__main__":
     unittest.main()

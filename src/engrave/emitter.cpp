@@ -189,17 +189,18 @@ class MoveWriter {
     line.EndInto(Out());
   }
 
-  void Glyph(const stylor::Glyph& glyph, double width) {
+  /// Cuts a glyph and moves the pen past it: its width and the font's letter gap, in glyph units.
+  void Glyph(const stylor::Glyph& glyph, double width, double letterGap) {
     for (int m = 0; m < glyph.moveCount; ++m) {
       const GlyphMove& move = glyph.moves[m];
       if (move.zDirection != 0) PlungeMove(move);
       else PlaneMove(move);
     }
-    Advance(width);
+    Advance(width, letterGap);
   }
 
-  void Advance(double width) {
-    const double advance = (width + 0.35) * m_job->spacingRatio * m_xScale;
+  void Advance(double width, double letterGap) {
+    const double advance = (width + letterGap) * m_job->spacingRatio * m_xScale;
     m_origin.x = m_origin.x + advance * m_cos;
     m_origin.y = m_origin.y + advance * m_sin;
   }
@@ -352,9 +353,7 @@ namespace {
 
 // Codes the font has no glyph for engrave nothing and advance like an empty glyph.
 void WriteCharacter(MoveWriter& writer, char c, const StrokeFont& font) {
-  const stylor::Glyph* glyph = GlyphOf(font, c);
-  if (glyph != nullptr) writer.Glyph(*glyph, GlyphWidth(font, c));
-  else writer.Advance(0);
+  writer.Glyph(*GlyphOf(font, c), GlyphWidth(font, c), font.LetterGap());
 }
 
 }  // namespace

@@ -7,45 +7,13 @@
 #include "settings/error.h"
 #include "settings/files.h"
 #include "settings/numbers.h"
+#include "engrave/single_line_font.h"
 
 namespace stylor {
 namespace {
 
 constexpr std::size_t kPieceLength = 99;  // the reader takes lines in pieces of at most 99 chars
-constexpr double kExtentSentinel = 1000000;
 constexpr std::string_view kLoadFailure = "Cannot load the font file";
-
-struct Extents {
-  double minX = kExtentSentinel;
-  double minY = kExtentSentinel;
-  double maxX = -kExtentSentinel;
-  double maxY = -kExtentSentinel;
-};
-
-std::string ReportLine(int code, const Glyph& glyph, const Extents& extents) {
-  std::string line = "SYM-";
-  line.reserve(96);
-  if (code != 0) line += static_cast<char>(code);  // "%c" of code 0 ends the C string
-  line += ": Moves:";
-  if (glyph.moveCount < 100) line += glyph.moveCount < 10 ? "00" : "0";
-  AppendInteger(line, glyph.moveCount);
-  line += " minX:";
-  AppendFixed(line, extents.minX, 6);
-  line += " minY:";
-  AppendFixed(line, extents.minY, 6);
-  line += " maxX:";
-  AppendFixed(line, extents.maxX, 6);
-  line += " maxY:";
-  AppendFixed(line, extents.maxY, 6);
-  return line;
-}
-
-void StoreExtents(Glyph& glyph, const Extents& extents) {
-  glyph.minX = extents.minX;
-  glyph.minY = extents.minY;
-  glyph.maxX = extents.maxX;
-  glyph.maxY = extents.maxY;
-}
 
 // Which word a letter of a move line starts, after upper-casing: X Y Z I J K G, or none.
 enum Word : std::int8_t { kX, kY, kZ, kI, kJ, kK, kG, kWordCount, kNone = -1 };
@@ -64,7 +32,7 @@ constexpr std::array<std::int8_t, 256> kWordOf = [] {
 // A move line is read upper-cased: x1.5 reads as X1.5. Only the first occurrence of each letter
 // counts, so "(MAX) X1" has X 0: its first X is the one in MAX. The numbers themselves read the
 // same in either case ("1e3" and "1E3"), so the line is looked at as it is.
-GlyphMove ParseMoveLine(std::string_view piece, Extents& extents) {
+GlyphMove ParseMoveLine(std::string_view piece, GlyphExtents& extents) {
   std::array<std::int16_t, kWordCount> at;
   at.fill(-1);
   for (std::size_t p = 0; p < piece.size(); ++p) {
@@ -82,14 +50,8 @@ GlyphMove ParseMoveLine(std::string_view piece, Extents& extents) {
   move.j = real(kJ);
   move.k = real(kK);
   if (at[kG] >= 0) move.g = ScanInteger(piece.substr(at[kG] + 1)).value;
-  if (at[kX] >= 0) {
-    if (move.x < extents.minX) extents.minX = move.x;
-    if (move.x > extents.maxX) extents.maxX = move.x;
-  }
-  if (at[kY] >= 0) {
-    if (move.y < extents.minY) extents.minY = move.y;
-    if (move.y > extents.maxY) extents.maxY = move.y;
-  }
+  if (at[kX] >= 0) extents.AddX(move.x);
+  if (at[kY] >= 0) extents.AddY(move.y);
   return move;
 }
 
@@ -186,98 +148,62 @@ class FontParser {
              FontReport& report)
       : m_bytes(bytes), m_name(name), m_font(font), m_report(report) {}
 
-  /// Every move count 0 and no report: the state that a font which does not load leaves.
-  static void Clear(StrokeFont& font, FontReport& report) {
-    font.Empty();
-    report.clear();
-  }
-
   void Run() {
-    Clear(m_font, m_report);
+    m_report.clear();
+    GlyphTableBuilder::Empty(m_font);
     if (std::memchr(m_bytes.data(), '\0', m_bytes.size()) != nullptr) {
       Refuse("it holds binary data, not text");
     }
     // Room for one move a line, so that the moves of a usual font are never copied while they
     // are read, but no more than a whole table holds: a hostile file of empty lines is refused
     // at its 201st line, not after claiming memory for millions of moves.
-    m_font.m_moves.reserve(std::min(LineCount(m_bytes), kLiveMovesAtMost));
+    GlyphTableBuilder table(m_font, std::min(LineCount(m_bytes), GlyphTableBuilder::kLiveMovesAtMost));
     PieceReader reader(m_bytes);
     int code = 0;
-    std::size_t current = Open(0);
+    table.Open(0);
     bool sawSymbol = false;
-    Extents extents;
+    GlyphExtents extents;
     std::string_view piece;
     bool ended = false;
     while (reader.Next(piece, ended)) {
       if (piece.starts_with("SYM ")) {
-        Glyph& glyph = m_font.m_glyphs[current];
-        m_report.push_back(ReportLine(code, glyph, extents) + " ");
-        StoreExtents(glyph, extents);
+        m_report.push_back(ReportLine(code, table.OpenMoveCount(), extents, " "));
+        table.SetExtents(extents);
         // The fifth character names the glyph; a bare "SYM " line ending there names the line
         // end itself, as the C reader sees it.
         code = piece.size() > 4 ? static_cast<unsigned char>(piece[4]) : ended ? '\n' : 0;
-        if (code >= kGlyphCount) {
-          std::string reason = "it defines the character of code ";
-          AppendInteger(reason, code);
-          Refuse(reason + ", but only codes 0 to 127 have glyphs");
-        }
         sawSymbol = true;
-        current = Open(code);
-        extents = Extents{};
+        table.Open(static_cast<unsigned char>(code));
+        extents = GlyphExtents{};
         continue;
       }
-      Glyph& glyph = m_font.m_glyphs[current];
-      if (glyph.moveCount == kMaxMoves) {
+      if (table.OpenMoveCount() == kMaxMoves) {
         Refuse("the character " + CharacterName(code) + " has more than 200 moves");
       }
-      m_font.m_moves.push_back(ParseMoveLine(piece, extents));
-      ++glyph.moveCount;
+      table.Add(ParseMoveLine(piece, extents));
     }
     if (!sawSymbol) Refuse("it defines no character (no \"SYM \" line)");
-    Glyph& last = m_font.m_glyphs[current];
-    m_report.push_back(ReportLine(code, last, extents));
-    StoreExtents(last, extents);
-    m_font.Rebind();
+    m_report.push_back(ReportLine(code, table.OpenMoveCount(), extents, ""));
+    table.SetExtents(extents);
+    table.Finish(kFntLetterGap);
   }
 
  private:
-  // Starts the section of `code`: its moves are the ones that follow, replacing any earlier
-  // section of the same code.
-  std::size_t Open(int code) {
-    m_font.Record(static_cast<unsigned char>(code));
-    const std::size_t index = m_font.m_slots[static_cast<unsigned char>(code)] - 1u;
-    m_replacedMoves += static_cast<std::size_t>(m_font.m_glyphs[index].moveCount);
-    m_font.m_glyphs[index].moveCount = 0;
-    if (m_replacedMoves > kLiveMovesAtMost) DropReplacedMoves();
-    m_font.m_firstMove[index] = static_cast<std::uint32_t>(m_font.m_moves.size());
-    return index;
-  }
-
-  // A file may define one code again and again; the moves of its earlier sections are dropped
-  // now and then, so that memory follows what the table holds, not the length of the file.
-  void DropReplacedMoves() {
-    std::vector<GlyphMove> kept;
-    kept.reserve(m_font.m_moves.size() - m_replacedMoves);
-    for (std::size_t index = 0; index < m_font.m_glyphs.size(); ++index) {
-      const auto count = static_cast<std::size_t>(m_font.m_glyphs[index].moveCount);
-      const auto first = m_font.m_moves.begin() + m_font.m_firstMove[index];
-      m_font.m_firstMove[index] = static_cast<std::uint32_t>(kept.size());
-      kept.insert(kept.end(), first, first + static_cast<std::ptrdiff_t>(count));
-    }
-    m_font.m_moves = std::move(kept);
-    m_replacedMoves = 0;
+  static std::string ReportLine(int code, int moveCount, const GlyphExtents& extents,
+                                std::string_view end) {
+    // "%c" of code 0 ends the C string, so the line of glyph 0 (the moves before the first
+    // symbol line) reads "SYM-" and nothing more.
+    if (code == 0) return "SYM-";
+    return FontReportLine(static_cast<unsigned char>(code), moveCount, extents) + std::string(end);
   }
 
   [[noreturn]] void Refuse(const std::string& reason) {
-    Clear(m_font, m_report);
-    throw Error(std::string(kLoadFailure) + " '" + m_name + "': " + reason);
+    m_report.clear();
+    GlyphTableBuilder::Empty(m_font);
+    throw Error(FontLoadFailure(m_name, reason));
   }
 
-  // Every glyph of the table at its limit.
-  static constexpr std::size_t kLiveMovesAtMost = std::size_t{kGlyphCount} * kMaxMoves;
-
   std::string_view m_bytes;
-  std::size_t m_replacedMoves = 0;
   const std::string& m_name;
   StrokeFont& m_font;
   FontReport& m_report;
@@ -339,6 +265,8 @@ void StrokeFont::Empty() {
     glyph.moves = nullptr;
   }
   m_moves.clear();
+  m_named.fill(0);
+  m_letterGap = kFntLetterGap;
 }
 
 void StrokeFont::Rebind() {
@@ -348,17 +276,111 @@ void StrokeFont::Rebind() {
   }
 }
 
+void GlyphExtents::AddX(double x) {
+  if (x < minX) minX = x;
+  if (x > maxX) maxX = x;
+}
+
+void GlyphExtents::AddY(double y) {
+  if (y < minY) minY = y;
+  if (y > maxY) maxY = y;
+}
+
+GlyphTableBuilder::GlyphTableBuilder(StrokeFont& font, std::size_t expectedMoves) : m_font(font) {
+  m_font.Empty();
+  m_font.m_moves.reserve(expectedMoves);
+}
+
+void GlyphTableBuilder::Open(unsigned char code) {
+  m_font.Record(code);
+  m_font.m_named[code / 64] |= std::uint64_t{1} << (code % 64);
+  m_open = m_font.m_slots[code] - 1u;
+  Glyph& glyph = m_font.m_glyphs[m_open];
+  m_replacedMoves += static_cast<std::size_t>(glyph.moveCount);
+  glyph.moveCount = 0;
+  if (m_replacedMoves > kLiveMovesAtMost) DropReplacedMoves();
+  m_font.m_firstMove[m_open] = static_cast<std::uint32_t>(m_font.m_moves.size());
+}
+
+void GlyphTableBuilder::Add(const GlyphMove& move) {
+  m_font.m_moves.push_back(move);
+  ++m_font.m_glyphs[m_open].moveCount;
+}
+
+int GlyphTableBuilder::OpenMoveCount() const { return m_font.m_glyphs[m_open].moveCount; }
+
+void GlyphTableBuilder::SetExtents(const GlyphExtents& extents) {
+  Glyph& glyph = m_font.m_glyphs[m_open];
+  glyph.minX = extents.minX;
+  glyph.minY = extents.minY;
+  glyph.maxX = extents.maxX;
+  glyph.maxY = extents.maxY;
+}
+
+void GlyphTableBuilder::Finish(double letterGap) {
+  m_font.m_letterGap = letterGap;
+  m_font.Rebind();
+}
+
+void GlyphTableBuilder::Empty(StrokeFont& font) { font.Empty(); }
+
+// A file may define one code again and again; the moves of its earlier sections are dropped
+// now and then, so that memory follows what the table holds, not the length of the file.
+void GlyphTableBuilder::DropReplacedMoves() {
+  std::vector<GlyphMove> kept;
+  kept.reserve(m_font.m_moves.size() - m_replacedMoves);
+  for (std::size_t index = 0; index < m_font.m_glyphs.size(); ++index) {
+    const auto count = static_cast<std::size_t>(m_font.m_glyphs[index].moveCount);
+    const auto first = m_font.m_moves.begin() + m_font.m_firstMove[index];
+    m_font.m_firstMove[index] = static_cast<std::uint32_t>(kept.size());
+    kept.insert(kept.end(), first, first + static_cast<std::ptrdiff_t>(count));
+  }
+  m_font.m_moves = std::move(kept);
+  m_replacedMoves = 0;
+}
+
+std::string FontReportLine(unsigned char code, int moveCount, const GlyphExtents& extents) {
+  std::string line = "SYM-";
+  line.reserve(96);
+  line += static_cast<char>(code);
+  line += ": Moves:";
+  if (moveCount < 100) line += moveCount < 10 ? "00" : "0";
+  AppendInteger(line, moveCount);
+  line += " minX:";
+  AppendFixed(line, extents.minX, 6);
+  line += " minY:";
+  AppendFixed(line, extents.minY, 6);
+  line += " maxX:";
+  AppendFixed(line, extents.maxX, 6);
+  line += " maxY:";
+  AppendFixed(line, extents.maxY, 6);
+  return line;
+}
+
+std::string FontLoadFailure(const std::string& name, const std::string& reason) {
+  return std::string(kLoadFailure) + " '" + name + "': " + reason;
+}
+
 const Glyph* GlyphOf(const StrokeFont& font, char c) {
-  const auto code = static_cast<unsigned char>(c);
-  if (code >= kGlyphCount) return nullptr;
-  const Glyph* glyph = font.Find(code);
+  const Glyph* glyph = font.Find(static_cast<unsigned char>(c));
   return glyph != nullptr ? glyph : &kEmptyGlyph;
 }
 
 double GlyphWidth(const StrokeFont& font, char c) {
   const Glyph* glyph = GlyphOf(font, c);
-  if (glyph == nullptr || glyph->maxX < glyph->minX) return 0;
+  if (glyph->maxX < glyph->minX) return 0;
   return glyph->maxX - glyph->minX;
+}
+
+std::string MissingGlyphs(const StrokeFont& font, std::string_view text) {
+  std::string missing;
+  for (const char c : text) {
+    if (c != ' ' && !font.Names(static_cast<unsigned char>(c)) &&
+        missing.find(c) == std::string::npos) {
+      missing += c;
+    }
+  }
+  return missing;
 }
 
 void ParseFont(std::string_view bytes, const std::string& name, StrokeFont& font,
@@ -371,10 +393,15 @@ void LoadFont(const std::string& fileName, StrokeFont& font, FontReport& report)
   try {
     bytes = ReadWholeFile(fileName, kMaxFontFileBytes, kLoadFailure);
   } catch (const Error&) {
-    FontParser::Clear(font, report);
+    GlyphTableBuilder::Empty(font);
+    report.clear();
     throw;
   }
-  ParseFont(bytes, fileName, font, report);
+  switch (DetectFontFormat(bytes, fileName)) {
+    case FontFormat::Lff: ParseLffFont(bytes, fileName, font, report); break;
+    case FontFormat::Cxf: ParseCxfFont(bytes, fileName, font, report); break;
+    case FontFormat::Fnt: ParseFont(bytes, fileName, font, report); break;
+  }
 }
 
 double TextWidth(const StrokeFont& font, std::string_view text, double textHeight,
@@ -383,7 +410,7 @@ double TextWidth(const StrokeFont& font, std::string_view text, double textHeigh
   const double scale = textHeight * widthRatio * spacingRatio;
   double width = 0;
   for (std::size_t pos = 0; pos + 1 < text.size(); ++pos) {
-    width += (GlyphWidth(font, text[pos]) + 0.35) * scale;
+    width += (GlyphWidth(font, text[pos]) + font.LetterGap()) * scale;
   }
   return width + GlyphWidth(font, text.back()) * scale;
 }

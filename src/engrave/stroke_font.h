@@ -21,8 +21,10 @@ struct GlyphMove {
 };
 
 constexpr int kMaxMoves = 200;
-/// Character codes that may have a glyph: 0 to 127.
-constexpr int kGlyphCount = 128;
+/// Character codes that may have a glyph: every 8-bit code (Windows-1252 text).
+constexpr int kGlyphCount = 256;
+/// The gap a .fnt font leaves after every character, in glyph units (text heights).
+constexpr double kFntLetterGap = 0.35;
 
 /// The tool path of one character and the extents of its X and Y words. The moves belong to the
 /// StrokeFont the glyph came from and stay valid until that font is loaded again.
@@ -51,16 +53,23 @@ struct StrokeFont {
     const std::uint16_t slot = m_slots[code];
     return slot == 0 ? nullptr : &m_glyphs[slot - 1];
   }
+  /// Whether the font last loaded defined `code` (a code it lacks may keep an older glyph's
+  /// extents, but has no moves).
+  bool Names(unsigned char code) const { return (m_named[code / 64] >> (code % 64)) & 1u; }
   /// Whether any glyph has a move: false before the first load and after a refused one.
   bool HasMoves() const { return !m_moves.empty(); }
+  /// The gap left after every character, in glyph units: the font's own letter spacing.
+  double LetterGap() const { return m_letterGap; }
 
  private:
-  friend class FontParser;
+  friend class GlyphTableBuilder;
   Glyph& Record(unsigned char code);
   void Empty();
   void Rebind();
 
-  std::array<std::uint16_t, 256> m_slots{};      // 1 + index into m_glyphs; 0 for none
+  std::array<std::uint16_t, kGlyphCount> m_slots{};  // 1 + index into m_glyphs; 0 for none
+  std::array<std::uint64_t, kGlyphCount / 64> m_named{};
+  double m_letterGap = kFntLetterGap;
   std::vector<Glyph> m_glyphs;
   std::vector<std::uint32_t> m_firstMove;       // per record: index of its first move
   std::vector<GlyphMove> m_moves;
@@ -69,32 +78,85 @@ struct StrokeFont {
 /// The diagnostic lines that the last LoadFont wrote, one per glyph section.
 using FontReport = std::vector<std::string>;
 
-/// The glyph of an 8-bit character; codes 128 and above have none (nullptr). A code below 128
-/// that no font has named has an empty glyph with extents 0.
+/// Running extents of a glyph section, starting at the sentinels that a section without any X
+/// (or Y) word keeps.
+struct GlyphExtents {
+  double minX = 1000000;
+  double minY = 1000000;
+  double maxX = -1000000;
+  double maxY = -1000000;
+  void AddX(double x);
+  void AddY(double y);
+};
+
+/// A line of the font report: "SYM-c: Moves:005 minX:0.000000 minY:... maxX:... maxY:...".
+std::string FontReportLine(unsigned char code, int moveCount, const GlyphExtents& extents);
+
+/// Fills a StrokeFont glyph by glyph, for every reader of font files: it empties the table's
+/// moves first (the extents stay, as a font that lacks a character leaves that character's old
+/// extents), then takes the glyphs in file order; a code given twice keeps its later glyph.
+class GlyphTableBuilder {
+ public:
+  /// `expectedMoves` only sizes the first allocation.
+  GlyphTableBuilder(StrokeFont& font, std::size_t expectedMoves);
+  /// Starts the glyph of `code`; the moves that follow are its, replacing any earlier ones.
+  void Open(unsigned char code);
+  /// Appends a move to the open glyph.
+  void Add(const GlyphMove& move);
+  /// Moves of the open glyph so far.
+  int OpenMoveCount() const;
+  /// Stores the extents of the open glyph.
+  void SetExtents(const GlyphExtents& extents);
+  /// Completes the table; `letterGap` is the gap after every character, in glyph units.
+  void Finish(double letterGap);
+  /// Every move count 0: the state that a font which does not load leaves.
+  static void Empty(StrokeFont& font);
+  /// Every glyph of the table at the .fnt limit; beyond it, replaced moves are dropped.
+  static constexpr std::size_t kLiveMovesAtMost = std::size_t{kGlyphCount} * kMaxMoves;
+
+ private:
+  void DropReplacedMoves();
+
+  StrokeFont& m_font;
+  std::size_t m_open = 0;
+  std::size_t m_replacedMoves = 0;
+};
+
+/// The glyph of an 8-bit character, never nullptr: a code that no font has named has an empty
+/// glyph with extents 0; one the last font lacks keeps the extents an earlier font gave it.
 const Glyph* GlyphOf(const StrokeFont& font, char c);
 
 /// Width of a glyph in glyph units (maxX - minX). A glyph without any X word still holds the
 /// extent sentinels; it measures 0, so that one bad glyph cannot throw a line of text two million
-/// units off the work. Characters of code 128 or more have no glyph and measure 0 too.
+/// units off the work.
 double GlyphWidth(const StrokeFont& font, char c);
 
-/// Largest stroke font file that is read: far more than 128 glyphs of 200 moves take.
+/// The characters of the 8-bit `text` that the font last loaded does not define, each once, in
+/// their order; the blank is never one (a font without it still leaves a blank).
+std::string MissingGlyphs(const StrokeFont& font, std::string_view text);
+
+/// Largest font file that is read: far more than a table of 256 full glyphs takes, and room for
+/// the large single-line fonts with thousands of glyphs of which only some fit the table.
 constexpr std::size_t kMaxFontFileBytes = std::size_t{16} << 20;
 
-/// Reads the bytes of a stroke font file into `font` in place and writes one report line per
+/// Reads the bytes of a .fnt stroke font file into `font` in place and writes one report line per
 /// glyph section; `name` names the file in messages. Throws Error naming it when the bytes hold
-/// binary data, define no character, name a character of code 128 or more, or give one character
-/// more than 200 moves; the table then has every move count 0 and the report is empty.
+/// binary data, define no character, or give one character more than 200 moves; the table then
+/// has every move count 0 and the report is empty.
 void ParseFont(std::string_view bytes, const std::string& name, StrokeFont& font,
                FontReport& report);
 
-/// Loads the stroke font file `fileName` (a regular file of at most kMaxFontFileBytes) with
-/// ParseFont. Throws Error naming the file when it cannot be read, and what ParseFont throws;
-/// the table then has every move count 0 and the report is empty.
+/// The message of a font file that does not load: "Cannot load the font file 'name': reason".
+std::string FontLoadFailure(const std::string& name, const std::string& reason);
+
+/// Loads the font file `fileName` (a regular file of at most kMaxFontFileBytes): a .fnt stroke
+/// font, or a single-line font in LFF or CXF, told apart by content before extension. Throws
+/// Error naming the file when it cannot be read, and what the reader of its format throws; the
+/// table then has every move count 0 and the report is empty.
 void LoadFont(const std::string& fileName, StrokeFont& font, FontReport& report);
 
 /// Engraved width of `text` in machine units: each character's advance
-/// (width + 0.35) x height x widthRatio x spacingRatio, less the gap after the last one.
+/// (width + letter gap) x height x widthRatio x spacingRatio, less the gap after the last one.
 double TextWidth(const StrokeFont& font, std::string_view text, double textHeight,
                  double widthRatio, double spacingRatio);
 

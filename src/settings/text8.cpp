@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace stylor {
 namespace {
@@ -34,6 +35,27 @@ void AppendUtf8(std::string& out, char32_t code) {
   }
 }
 
+// The character that starts at `pos`: its length in bytes, or 0 for broken UTF-8.
+std::size_t DecodeOne(std::string_view utf8, std::size_t pos, char32_t& code) {
+  const auto lead = static_cast<unsigned char>(utf8[pos]);
+  const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
+                             : (lead >> 3) == 0x1E ? 4 : 0;
+  code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F
+                                                                     : lead & 0x07;
+  bool valid = length != 0 && pos + length <= utf8.size();
+  for (std::size_t i = 1; valid && i < length; ++i) {
+    const auto next = static_cast<unsigned char>(utf8[pos + i]);
+    valid = (next & 0xC0) == 0x80;
+    code = (code << 6) | (next & 0x3F);
+  }
+  // An overlong form ("\xC0\x80" for NUL, "\xC0\xAF" for '/'), a surrogate or a code beyond
+  // Unicode is broken UTF-8 too: decoded, it would slip a NUL or a path separator into a text.
+  static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+  valid = valid && code >= kSmallest[length] && code <= 0x10FFFF &&
+          !(code >= 0xD800 && code <= 0xDFFF);
+  return valid ? length : 0;
+}
+
 }  // namespace
 
 std::string To8Bit(std::string_view utf8) {
@@ -41,23 +63,9 @@ std::string To8Bit(std::string_view utf8) {
   out.reserve(utf8.size());
   std::size_t pos = 0;
   while (pos < utf8.size()) {
-    const auto lead = static_cast<unsigned char>(utf8[pos]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                         : (lead >> 3) == 0x1E ? 4 : 0;
-    char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F
-                                                                               : lead & 0x07;
-    bool valid = length != 0 && pos + length <= utf8.size();
-    for (std::size_t i = 1; valid && i < length; ++i) {
-      const auto next = static_cast<unsigned char>(utf8[pos + i]);
-      valid = (next & 0xC0) == 0x80;
-      code = (code << 6) | (next & 0x3F);
-    }
-    // An overlong form ("\xC0\x80" for NUL, "\xC0\xAF" for '/'), a surrogate or a code beyond
-    // Unicode is broken UTF-8 too: decoded, it would slip a NUL or a path separator into a text.
-    static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-    valid = valid && code >= kSmallest[length] && code <= 0x10FFFF &&
-            !(code >= 0xD800 && code <= 0xDFFF);
-    if (!valid) {
+    char32_t code = 0;
+    const std::size_t length = DecodeOne(utf8, pos, code);
+    if (length == 0) {
       out += '?';
       ++pos;
       continue;
@@ -66,6 +74,18 @@ std::string To8Bit(std::string_view utf8) {
     pos += length;
   }
   return out;
+}
+
+int Windows1252Of(char32_t codePoint) {
+  const char byte = ToByte(codePoint);
+  if (byte == '?' && codePoint != '?') return -1;
+  return static_cast<unsigned char>(byte);
+}
+
+std::optional<char32_t> SingleCodePoint(std::string_view utf8) {
+  char32_t code = 0;
+  if (utf8.empty() || DecodeOne(utf8, 0, code) != utf8.size()) return std::nullopt;
+  return code;
 }
 
 std::string From8Bit(std::string_view bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,12 @@ namespace stylor {
 /// The UTF-8 text in Windows-1252; a character it cannot hold, or a broken UTF-8 sequence,
 /// becomes '?'.
 std::string To8Bit(std::string_view utf8);
+
+/// The Windows-1252 byte of a Unicode code point (0 to 255), or -1 when 1252 has none.
+int Windows1252Of(char32_t codePoint);
+
+/// The code point of a text that is exactly one well-formed UTF-8 character, or nothing.
+std::optional<char32_t> SingleCodePoint(std::string_view utf8);
 
 /// The Windows-1252 text in UTF-8 (the five codes that 1252 leaves undefined map to U+0080..).
 std::string From8Bit(std::string_view bytes);

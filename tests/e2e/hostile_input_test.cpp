@@ -203,8 +203,52 @@ std::vector<HostileCase> FontCases() {
       font("Binary", Kind::File, binary, "binary data"),
       font("TenMegabyteLine", Kind::File, tenMegabyteLine, "more than 200 moves", Run::Forked),
       font("FiveThousandMovesInOneGlyph", Kind::File, fiveThousandMoves, "more than 200 moves"),
-      font("HighCodeSymbol", Kind::File, "SYM \xe9\nG00 X0 Y0\nG01 Z-1\nG01 X1 Y1\nG00 Z1\n",
-           "the character of code 233"),
+  };
+}
+
+// Single-line fonts (LFF, CXF): a file that cannot be a font is refused as a .fnt is; a glyph
+// that does not read is left out, and the job that needs it says which character it left blank.
+std::vector<HostileCase> LineFontCases() {
+  const auto font = [](std::string name, std::string file, std::string bytes, std::string text,
+                       std::string message, int exitStatus, Run run = Run::InProcess) {
+    return HostileCase{
+        "LineFont" + name,
+        [file, bytes, text](const Sandbox& box) {
+          box.Write(file, bytes);
+          return std::vector<std::string>{"--font", box.Path(file), "--set",
+                                          "FreeFormTextE=" + text, "text", box.Path(kProgram)};
+        },
+        message, exitStatus, exitStatus == 0 ? std::set<std::string>{kProgram}
+                                             : std::set<std::string>{},
+        false, nullptr, run};
+  };
+  const std::string lff = "# Format: LibreCAD Font 1\n[0045] E\n0,0;0,10;6,10\n";
+  const std::string cxf = "# Format: QCad 1.0 Font\n[E] 1\nL 0,0,0,10\n";
+  std::string hundredMegabyteLine = lff + "[0046] F\n0,0;";
+  hundredMegabyteLine.append(100 * 1024 * 1024, '7');
+  std::string megabyteLine = lff + "[0046] F\n0,0;";
+  megabyteLine.append(1024 * 1024, '7');
+  std::string binary = lff;
+  for (int byte = 0; byte < 256; ++byte) binary += static_cast<char>(byte);
+  const std::string blankA = "No glyph in bad.lff for: A";
+  return {
+      font("HundredMegabyteLine", "bad.lff", hundredMegabyteLine, "E", "larger than", 1,
+           Run::Forked),
+      font("MegabyteLine", "bad.lff", megabyteLine, "E", "longer than 65536 characters", 1),
+      font("LffBinary", "bad.lff", binary, "E", "binary data", 1),
+      font("CxfBinary", "bad.cxf", cxf + std::string("L \0\x01\xff", 5), "E", "binary data", 1),
+      font("NoGlyph", "bad.lff", "# Format: LibreCAD Font 1\n", "E", "defines no glyph", 1),
+      font("NothingForWindows1252", "bad.cxf", "[#0416] 1\nL 0,0,1,1\n", "E",
+           "no glyph for a character of Windows-1252 text", 1),
+      font("GlyphRefersToItself", "bad.lff", lff + "[0041] A\nC0041\n", "EA", blankA, 0),
+      font("GlyphsReferToEachOther", "bad.lff", lff + "[0041] A\nC0042\n[0042] B\nC0041\n",
+           "EA", blankA, 0),
+      font("GlyphRefersToAMissingGlyph", "bad.lff", lff + "[0041] A\nC0123\n", "EA", blankA, 0),
+      font("BulgeOf1e308", "bad.lff", lff + "[0041] A\n0,0;5,10,A1e308\n", "EA", blankA, 0),
+      font("NotANumber", "bad.lff", lff + "[0041] A\nnan,0;5,10\n", "EA", blankA, 0),
+      font("InfiniteRadius", "bad.cxf", cxf + "[A] 1\nA 0,0,inf,0,90\n", "EA",
+           "No glyph in bad.cxf for: A", 0),
+      font("CodePointBeyondUnicode", "bad.lff", lff + "[110000] X\n0,0;1,1\n", "E", "", 0),
   };
 }
 
@@ -446,7 +490,7 @@ std::vector<HostileCase> EdgeCases() {
 
 std::vector<HostileCase> AllCases() {
   std::vector<HostileCase> cases;
-  for (auto group : {FontCases, MachineFileCases, NumberCases, ProgramFileCases, EdgeCases}) {
+  for (auto group : {FontCases, LineFontCases, MachineFileCases, NumberCases, ProgramFileCases, EdgeCases}) {
     for (HostileCase& c : group()) cases.push_back(std::move(c));
   }
   return cases;

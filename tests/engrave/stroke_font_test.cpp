@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "support/font_text.h"
 #include "support/temp_folder.h"
 #include "settings/error.h"
+#include "settings/text8.h"
 
 namespace stylor {
 namespace {
@@ -43,9 +46,8 @@ TEST(LoadFont, ReadsSectionsMovesAndExtents) {
   EXPECT_EQ(hyphen.maxY, 0.5);
   EXPECT_EQ(GlyphOf(*font, 'A')->moveCount, 5);
   ASSERT_EQ(report.size(), 3u);
-  EXPECT_EQ(report[0],
-            "SYM-: Moves:000 minX:1000000.000000 minY:1000000.000000 maxX:-1000000.000000 "
-            "maxY:-1000000.000000 ");
+  // Glyph 0's "%c" is code 0, which ends the C string.
+  EXPECT_EQ(report[0], "SYM-");
   EXPECT_EQ(report[1],
             "SYM--: Moves:004 minX:0.000000 minY:0.500000 maxX:1.000000 maxY:0.500000 ");
   EXPECT_EQ(report[2], "SYM-A: Moves:005 minX:0.000000 minY:0.000000 maxX:1.000000 maxY:1.000000");
@@ -148,10 +150,11 @@ TEST(StrokeFont, ACopyKeepsItsMovesWhenTheOriginalIsReloadedOrGone) {
   StrokeFont moved = std::move(const_cast<StrokeFont&>(copy));
   EXPECT_EQ(GlyphOf(moved, 'A')->moves[2].x, 0.5);
   EXPECT_EQ(GlyphOf(copy, 'A')->moveCount, 0);  // what is left behind is an empty table
-  // Codes that no font named are empty glyphs; 128 and above have none.
-  EXPECT_EQ(GlyphOf(moved, 'Q')->moveCount, 0);
-  EXPECT_EQ(GlyphOf(moved, 'Q')->maxX, 0);
-  EXPECT_EQ(GlyphOf(moved, '\xE9'), nullptr);
+  // Codes that no font named are empty glyphs, 8-bit ones too.
+  for (const char code : {'Q', '\xE9'}) {
+    EXPECT_EQ(GlyphOf(moved, code)->moveCount, 0);
+    EXPECT_EQ(GlyphOf(moved, code)->maxX, 0);
+  }
 }
 
 TEST(LoadFont, ALaterSectionReplacesTheMovesAndAnotherFontKeepsOldExtents) {
@@ -187,7 +190,6 @@ TEST(LoadFont, RefusesBadFilesAndLeavesAnEmptyTable) {
       {"Empty", "", "defines no character"},
       {"NoSymbolLine", "G00 X0 Y0\n", "defines no character"},
       {"Binary", std::string("SYM A\nX1\0\x01\x02", 11), "binary data"},
-      {"EightBitSymbol", "SYM \xE9\nX0 Y0\n", "code 233"},
       {"TooManyMoves", "SYM W\n" + [] {
          std::string moves;
          for (int i = 0; i < 201; ++i) moves += "G01 X1 Y1\n";
@@ -244,7 +246,56 @@ TEST(TextWidth, SumsAdvancesLessTheLastGap) {
   EXPECT_EQ(TextWidth(*font, "", 1, 1, 1), 0);
   EXPECT_EQ(TextWidth(*font, "A", 2, 1, 1), 2);
   EXPECT_DOUBLE_EQ(TextWidth(*font, "A-", 0.5, 2, 1.5), (1 + 0.35) * 1.5 + 1 * 1.5);
-  EXPECT_DOUBLE_EQ(TextWidth(*font, "\xE9" "A", 1, 1, 1), 0.35 + 1);  // no glyph above 127
+  EXPECT_DOUBLE_EQ(TextWidth(*font, "\xE9" "A", 1, 1, 1), 0.35 + 1);  // é lacks a glyph
+}
+
+// Windows-1252 characters from 128 up have sections of their own, and the characters that the
+// last font lacks are named once each, the blank never.
+TEST(LoadFont, EightBitCharactersHaveGlyphsAndMissingOnesAreNamed) {
+  FontReport report;
+  auto font = FontFromText("SYM \xB0\nG00 X0 Y1\nG01 X0.3 Y1\nSYM A\nX0 Y0\nX1 Y1\n", &report);
+  EXPECT_EQ(GlyphOf(*font, '\xB0')->moveCount, 2);
+  EXPECT_EQ(GlyphWidth(*font, '\xB0'), 0.3);
+  EXPECT_EQ(report[1], "SYM-\xB0: Moves:002 minX:0.000000 minY:1.000000 maxX:0.300000 maxY:1.000000 ");
+  EXPECT_EQ(MissingGlyphs(*font, "A\xB0 \xD8\xB1 A \xD8x"), "\xD8\xB1x");
+  EXPECT_EQ(MissingGlyphs(*font, "A\xB0"), "");
+  // A later font that lacks the degree sign: it is missing, whatever extents it keeps.
+  ParseFont("SYM A\nX0 Y0\n", "b.fnt", *font, report);
+  EXPECT_EQ(MissingGlyphs(*font, "\xB0"), "\xB0");
+}
+
+// The faces that ship draw the characters machinists engrave on parts: each has a cut (a plunge
+// and a move in the plane), whatever letters a face is made of.
+TEST(ShippedFonts, DrawTheWindows1252CharactersOfParts) {
+  const std::string symbols = To8Bit("\u00B0\u00B1\u00B5\u00D7\u00F7\u00B2\u00B3\u00BC\u00BD\u00BE\u00A9\u00AE");
+  const std::string latin = To8Bit(
+      "\u00D8\u00F8\u20AC\u00E9\u00E8\u00EA\u00EB\u00E0\u00E2\u00E4\u00E5\u00E7\u00F1\u00F6\u00F4"
+      "\u00FC\u00FB\u00EF\u00EE\u00DF\u00C9\u00C8\u00CA\u00CB\u00C0\u00C2\u00C4\u00C5\u00C7\u00D1"
+      "\u00D6\u00D4\u00DC\u00DB\u00CF\u00CE");
+  const struct {
+    const char* face;
+    std::string characters;
+  } kFaces[] = {
+      {"BasicFont.fnt", symbols + latin + "\xA7"},
+      {"DuplexRoman.fnt", symbols + latin + "\xA7"},
+      {"ComplexRoman.fnt", symbols + latin + "\xA7"},
+      {"Script.fnt", symbols + latin + "\xA7"},
+      {"Gothic.fnt", symbols + latin},  // its section sign would need more than 200 moves
+      {"Greek.fnt", symbols + "\xA7"},    // Greek letters: no Latin accents to put on them
+  };
+  for (const auto& c : kFaces) {
+    SCOPED_TRACE(c.face);
+    StrokeFont font;
+    FontReport report;
+    LoadFont(std::string(STYLOR_SOURCE_DIR) + "/fonts/" + c.face, font, report);
+    EXPECT_EQ(MissingGlyphs(font, c.characters), "");
+    for (const char ch : c.characters) {
+      const Glyph& glyph = *GlyphOf(font, ch);
+      const auto plunges = std::count_if(glyph.moves, glyph.moves + glyph.moveCount,
+                                         [](const GlyphMove& m) { return m.zDirection < 0; });
+      EXPECT_GT(plunges, 0) << From8Bit(std::string(1, ch));
+    }
+  }
 }
 
 }  // namespace

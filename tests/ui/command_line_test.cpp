@@ -73,10 +73,42 @@ TEST_F(CommandLineTest, PrintsFieldsLabelsAndTheFontReport) {
                  "show", "PlungeFeedE"}),
             0);
   EXPECT_EQ(out.str(), "1.55\nx\nLL\n" + dir + "/BasicFont.fnt\n" +
-                           "SYM-: Moves:000 minX:1000000.000000 minY:1000000.000000 "
-                           "maxX:-1000000.000000 maxY:-1000000.000000 \n"
+                           "SYM-\n"
                            "SYM-L: Moves:005 minX:0.000000 minY:0.000000 maxX:0.600000 "
                            "maxY:1.000000\n37\n");
+}
+
+// Characters the font lacks leave a blank and a warning on stderr, but the job is done: status 0.
+// The report names 8-bit characters in UTF-8, as the terminal shows them.
+TEST_F(CommandLineTest, WarnsOfCharactersTheFontLacksAndStillSucceeds) {
+  Write("deg.fnt", std::string(test::kLetterLFont) + "SYM \xB0\nG00 X0 Y1\nG01 Z-1\nG00 Z1\n");
+  ASSERT_EQ(Run({"--font", dir + "/deg.fnt", "font-report", "--set",
+                 "FreeFormTextE=L\u00B0 \u00D8L \u00B1\u00D8", "text", dir + "/a.eia"}),
+            0);
+  EXPECT_EQ(err.str(), "Stylor: No glyph in deg.fnt for: \u00D8 \u00B1\n");
+  EXPECT_THAT(out.str(), HasSubstr("SYM-\u00B0: Moves:003"));
+  EXPECT_FALSE(Read("a.eia").empty());
+  ASSERT_EQ(Run({"--font", dir + "/deg.fnt", "--set", "FreeFormTextE=L\u00B0 L", "text",
+                 dir + "/b.eia"}),
+            0);
+  EXPECT_EQ(err.str(), "");
+}
+
+// A machinist's line in the default face: every character but the blanks is cut, and nothing is
+// reported missing.
+TEST_F(CommandLineTest, TheDefaultFaceCutsEveryCharacterOfADimensionLine) {
+  const std::string font = std::string(STYLOR_SOURCE_DIR) + "/fonts/BasicFont.fnt";
+  const std::string line = "\u00D825 \u00B10.05 90\u00B0";
+  ASSERT_EQ(Run({"--font", font, "--set", "FreeFormTextE=" + line, "text", dir + "/line.eia"}), 0);
+  EXPECT_EQ(err.str(), "");
+  for (const std::string character :
+       {"\u00D8", "2", "5", "\u00B1", "0", ".", "5", "9", "\u00B0"}) {
+    SCOPED_TRACE(character);
+    ASSERT_EQ(Run({"--font", font, "--set", "FreeFormTextE=" + character, "text",
+                   dir + "/one.eia"}),
+              0);
+    EXPECT_THAT(Read("one.eia"), HasSubstr("G01 Z-"));
+  }
 }
 
 TEST_F(CommandLineTest, AFailedActionStopsWithStatusOneAndKeepsWhatWasDone) {

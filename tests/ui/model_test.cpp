@@ -259,6 +259,64 @@ TEST(EngraveFormModel, HandlerErrorsShowWithAFullStop) {
   EXPECT_EQ(host.dialogs, 0);
 }
 
+// Every job names the characters of its own text that the font lacks, once the program is
+// written; a cancelled job says nothing.
+TEST(EngraveFormModel, JobsWarnOfTheCharactersTheFontLeavesBlank) {
+  TempFolder dir;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  FakeFormHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.Path().string());
+  model.SetLines(&S::FreeFormTextE, {"L\u00D8", "L \u00B1\u00D8"});
+  model.SetText(&S::ArcTextE, "L\u00B0");
+  model.SetText(&S::EllipseTextE, "LLLLLLL");
+  model.SetText(&S::SeqPrefix, "\u00D8");
+  model.SetText(&S::SeqStart, "7");
+  model.SetText(&S::SeqEnd, "7");
+  const struct {
+    void (EngraveFormModel::*handler)();
+    std::vector<std::string> warnings;
+  } kCases[] = {
+      {&EngraveFormModel::EngraveTextClick, {"No glyph in BasicFont.fnt for: \u00D8 \u00B1"}},
+      {&EngraveFormModel::CreateArcClick, {"No glyph in BasicFont.fnt for: \u00B0"}},
+      {&EngraveFormModel::CreateEllipseClick, {}},
+      {&EngraveFormModel::GenerateSequencesClick, {"No glyph in BasicFont.fnt for: \u00D8 7"}},
+  };
+  for (const auto& c : kCases) {
+    host.warnings.clear();
+    model.Run([&] { (model.*c.handler)(); });
+    EXPECT_EQ(host.warnings, c.warnings);
+  }
+  EXPECT_TRUE(host.errors.empty());
+  host.answer.reset();
+  host.warnings.clear();
+  model.EngraveTextClick();
+  EXPECT_TRUE(host.warnings.empty());
+}
+
+// An LFF or CXF font is a font path like any other: picked, saved in a machine file, read again.
+TEST(EngraveFormModel, MachineFilesKeepASingleLineFont) {
+  TempFolder dir;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  std::ofstream(dir.File("face.lff")) << "[0045] E\n0,0;0,10;6,10\n";
+  FakeFormHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.Path().string());
+  model.PickFont(dir.File("face.lff"));
+  EXPECT_EQ(GlyphOf(model.Font(), 'E')->moveCount, 5);
+  host.machineSaveAnswer = dir.File("m.mch");
+  model.SaveClick();
+
+  FakeFormHost other;
+  EngraveFormModel reopened(other);
+  reopened.FormActivate(dir.Path().string());
+  reopened.OpenMachineFile(dir.File("m.mch"));
+  EXPECT_EQ(reopened.Settings().FontFile, dir.File("face.lff"));
+  EXPECT_EQ(GlyphOf(reopened.Font(), 'E')->moveCount, 5);
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_TRUE(other.errors.empty());
+}
+
 TEST(EngraveFormModel, NoJobRunsWithoutAFont) {
   TempFolder dir;
   std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;

@@ -86,7 +86,7 @@ class TestForm final : public TEngraveForm {
     ++programFileQuestions;
     return programFile;
   }
-  std::optional<std::string> AskFontFile(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> AskFontFile(const std::string&) override { return fontFile; }
   std::optional<std::string> AskMachineFileToSave(const std::string&) override {
     return machineFileToSave;
   }
@@ -99,6 +99,7 @@ class TestForm final : public TEngraveForm {
   std::optional<std::string> AskProgramToOpen() override { return programToOpen; }
 
   std::optional<std::string> programFile;
+  std::optional<std::string> fontFile;
   std::optional<std::string> programToOpen;
   std::optional<std::string> machineFileToSave;
   int programFileQuestions = 0;
@@ -676,6 +677,29 @@ TEST_F(EngraveFormTest, TheStatusBarSaysWhatEachJobWrote) {
   QTest::mouseClick(Find<QAbstractButton>("GenerateSequences"), Qt::LeftButton);
   EXPECT_THAT(m_form.errors, IsEmpty());
   EXPECT_EQ(StatusText(), "Wrote 20 programs SN1.eia ... SN20.eia in out/");
+}
+
+// Pick Font reads a single-line font; a job whose text it lacks a character of still writes its
+// program, and the status bar names the character after what was written.
+TEST_F(EngraveFormTest, PickFontReadsAnLffFontAndTheStatusBarNamesBlankCharacters) {
+  QFile font(m_dir.filePath("face.lff"));
+  ASSERT_TRUE(font.open(QIODevice::WriteOnly));
+  font.write("# Format: LibreCAD Font 1\n[0045] E\n0,0;0,10;6,10\n[00b0] \xc2\xb0\n1,9;2,10\n");
+  font.close();
+  m_form.fontFile = font.fileName().toStdString();
+  QTest::mouseClick(Find<QAbstractButton>("PickFont"), Qt::LeftButton);
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  EXPECT_EQ(m_form.Model().Settings().FontFile, font.fileName().toStdString());
+
+  ShowPage(Page::FreeForm);
+  Find<QPlainTextEdit>("FreeFormTextE")->setPlainText(QString::fromUtf8("E\u00B0 \u00D8E"));
+  m_form.programFile = m_dir.filePath("part.eia").toStdString();
+  QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  EXPECT_TRUE(QFile::exists(m_dir.filePath("part.eia")));
+  EXPECT_THAT(StatusText().toStdString(), testing::StartsWith("Wrote part.eia: "));
+  EXPECT_THAT(StatusText().toStdString(),
+              testing::EndsWith("No glyph in face.lff for: \u00D8"));
 }
 
 TEST_F(EngraveFormTest, TheTitleNamesTheMachineFileAndTheFileMenuOffersItAgain) {

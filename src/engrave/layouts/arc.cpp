@@ -71,7 +71,7 @@ std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 cent
   placements.reserve(text.size());
   for (const char c : text) {
     const double glyphWidth = GlyphWidth(font, c);
-    const double advance = (glyphWidth + 0.35) * spacingRatio * height * widthRatio;
+    const double advance = (glyphWidth + font.LetterGap()) * spacingRatio * height * widthRatio;
     const double w = glyphWidth * spacingRatio * height * widthRatio;
     // theta moves to the middle of the character, where its baseline touches the circle.
     theta = theta + (w * 0.5 / radius) * sign;

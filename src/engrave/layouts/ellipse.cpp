@@ -45,7 +45,7 @@ struct CharacterSize {
 
 CharacterSize SizeOf(const StrokeFont& font, char c, const PreparedJob& job) {
   const double glyphWidth = GlyphWidth(font, c);
-  return {(glyphWidth + 0.35) * job.spacingRatio * job.textHeight * job.widthRatio,
+  return {(glyphWidth + font.LetterGap()) * job.spacingRatio * job.textHeight * job.widthRatio,
           glyphWidth * job.spacingRatio * job.textHeight * job.widthRatio};
 }
 

@@ -10,6 +10,7 @@
 #include "preview/preview_scene.h"
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
+#include "settings/text8.h"
 #include "preview/svg.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
@@ -34,7 +35,8 @@ struct ActionInfo {
 
 constexpr ActionInfo kActions[] = {
     {"--set", Kind::Set, "FIELD=VALUE", "set one field as the window holds it (see the fields)"},
-    {"--font", Kind::Font, "FILE", "\"Pick Font\": load FILE as the stroke font"},
+    {"--font", Kind::Font, "FILE",
+     "\"Pick Font\": load FILE as the font (a .fnt stroke font, or a single-line .lff or .cxf)"},
     {"text", Kind::Text, "FILE", "\"EngraveText\": free-form text into the program FILE (not a folder)"},
     {"arc", Kind::Arc, "FILE", "\"Create Arc\": circle text into FILE"},
     {"ellipse", Kind::Ellipse, "FILE", "\"Create Ellipse\": ellipse text into FILE"},
@@ -229,6 +231,7 @@ class CommandLineHost final : public FormHost {
   }
   /// An error was shown while the run went on (a change rule, the start-up).
   bool ErrorShown() const { return m_errorShown; }
+  void ShowWarning(const std::string& text) override { m_err << "Stylor: " << text << "\n"; }
   void OpenUrl(const std::string&) override {}
 
  private:
@@ -287,7 +290,7 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       out << model.SeqExample() << "\n";
       break;
     case Kind::FontReport:
-      for (const std::string& line : model.FontReportLines()) out << line << "\n";
+      for (const std::string& line : model.FontReportLines()) out << From8Bit(line) << "\n";
       break;
     case Kind::Show: PrintField(model.Settings(), *action.field, out); break;
     case Kind::Stats: {

@@ -15,6 +15,7 @@
 #include "engrave/layouts/sequence.h"
 #include "engrave/program_store.h"
 #include "settings/numbers.h"
+#include "settings/text8.h"
 
 namespace stylor {
 namespace {
@@ -141,6 +142,28 @@ class RecordingJobHost final : public JobHost {
   FormHost& m_host;
   RecordingStore m_store;
 };
+
+// The 8-bit characters a job engraves: for a run of serial numbers its prefix, suffix and the
+// digits and sign of its first and last number.
+std::string EngravedText(const EngraveSettings& settings, JobKind kind) {
+  switch (kind) {
+    case JobKind::FreeFormText: {
+      std::string text;
+      for (const std::string& line : settings.FreeFormTextE) text += To8Bit(line);
+      return text;
+    }
+    case JobKind::CircleText: return To8Bit(settings.ArcTextE);
+    case JobKind::EllipseText: return To8Bit(settings.EllipseTextE);
+    case JobKind::Sequence: {
+      std::string text = To8Bit(settings.SeqPrefix) + To8Bit(settings.SeqPostfix);
+      for (const char c : settings.SeqStart + settings.SeqEnd) {
+        if ((c >= '0' && c <= '9') || c == '-') text += c;
+      }
+      return text;
+    }
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -435,7 +458,7 @@ void EngraveFormModel::RequireFont() const {
 }
 
 template <typename Job>
-void EngraveFormModel::RunJob(Job&& job) {
+void EngraveFormModel::RunJob(JobKind kind, Job&& job) {
   RequireFont();
   RecordingJobHost host(m_host);
   try {
@@ -445,12 +468,23 @@ void EngraveFormModel::RunJob(Job&& job) {
     if (!host.Files().empty()) m_host.ProgramsWritten(host.Files());
     throw;
   }
-  if (!host.Files().empty()) m_host.ProgramsWritten(host.Files());
+  if (host.Files().empty()) return;
+  m_host.ProgramsWritten(host.Files());
+  WarnOfMissingGlyphs(kind);
+}
+
+void EngraveFormModel::WarnOfMissingGlyphs(JobKind kind) {
+  const std::string missing = MissingGlyphs(*m_font, EngravedText(m_settings, kind));
+  if (missing.empty()) return;
+  std::string warning = "No glyph in " + fs::path(m_settings.FontFile).filename().string() + " for:";
+  for (const char c : missing) warning += " " + From8Bit(std::string_view(&c, 1));
+  m_host.ShowWarning(warning);
 }
 
 void EngraveFormModel::EngraveTextClick() {
   bool written = false;
-  RunJob([&](JobHost& host) { written = EngraveFreeFormText(m_settings, *m_font, host); });
+  RunJob(JobKind::FreeFormText,
+         [&](JobHost& host) { written = EngraveFreeFormText(m_settings, *m_font, host); });
   if (!written) return;
   m_fontReport.assign(1, std::string());
   m_host.ViewChanged();
@@ -462,7 +496,7 @@ void EngraveFormModel::FreeFormTextEChange() {
 }
 
 void EngraveFormModel::GenerateSequencesClick() {
-  RunJob([&](JobHost& host) { GenerateSequences(m_settings, *m_font, host); });
+  RunJob(JobKind::Sequence, [&](JobHost& host) { GenerateSequences(m_settings, *m_font, host); });
 }
 
 void EngraveFormModel::FilesClick() {
@@ -476,11 +510,11 @@ void EngraveFormModel::SeqStartChange() {
 }
 
 void EngraveFormModel::CreateArcClick() {
-  RunJob([&](JobHost& host) { CreateArc(m_settings, *m_font, host); });
+  RunJob(JobKind::CircleText, [&](JobHost& host) { CreateArc(m_settings, *m_font, host); });
 }
 
 void EngraveFormModel::CreateEllipseClick() {
-  RunJob([&](JobHost& host) { CreateEllipse(m_settings, *m_font, host); });
+  RunJob(JobKind::EllipseText, [&](JobHost& host) { CreateEllipse(m_settings, *m_font, host); });
 }
 
 }  // namespace stylor

@@ -104,9 +104,11 @@ class EngraveFormModel final : public SettingsEditor {
   void ReportError(const std::string& message);
   void LoadFontNamedByFontFile();
   void RequireFont() const;
-  /// Runs a job with the host, telling the host which program files it wrote.
+  /// Runs a job with the host, telling the host which program files it wrote and which
+  /// characters of its text the font lacks.
   template <typename Job>
-  void RunJob(Job&& job);
+  void RunJob(JobKind kind, Job&& job);
+  void WarnOfMissingGlyphs(JobKind kind);
 
   FormHost& m_host;
   bool m_runLabelHandlers;

@@ -13,7 +13,7 @@ namespace stylor {
 /// word of every change so that the screen always shows what the model holds.
 class FormHost : public JobHost {
  public:
-  /// The font dialog (title "Font File", filter "Font File|*.fnt", default extension fnt).
+  /// The font dialog (title "Font File"; stroke fonts .fnt and single-line fonts .lff, .cxf).
   virtual std::optional<std::string> AskFontFile(const std::string& initialDirectory) = 0;
   /// The machine save dialog (filter "Machine File|*.mch", extension mch, no overwrite question).
   virtual std::optional<std::string> AskMachineFileToSave(const std::string& initialDirectory) = 0;
@@ -21,6 +21,9 @@ class FormHost : public JobHost {
   virtual std::optional<std::string> AskMachineFileToOpen(const std::string& initialDirectory) = 0;
   /// A message box with the error icon, titled "Stylor"; `text` already ends as shown.
   virtual void ShowError(const std::string& text) = 0;
+  /// A warning that does not stop what was done (the window's status bar, the command line's
+  /// stderr), such as the characters a job left blank.
+  virtual void ShowWarning(const std::string& text) = 0;
   /// Opens an address in the user's browser.
   virtual void OpenUrl(const std::string& url) = 0;
   /// A field changed, by the user or by the program.

@@ -37,6 +37,7 @@
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
 #include "settings/error.h"
+#include "settings/text8.h"
 #include "settings/numbers.h"
 #include "ui/qt/form_widgets.h"
 #include "ui/qt/tooltips.h"
@@ -283,7 +284,7 @@ void TEngraveForm::BuildUpperArea() {
   QLineEdit* fontFile = AddEdit(text, &S::FontFile, {8, 70, 281, kEditHeight});
   fontFile->setReadOnly(true);
   fontFile->setCursorPosition(0);
-  AddButton(text, "PickFont", "Pick Font", "Choose the stroke font file (.fnt) and load it",
+  AddButton(text, "PickFont", "Pick Font", "Choose the font file (a .fnt stroke font, or a single-line .lff or .cxf font) and load it",
             {8, 100, 75, kButtonHeight}, &EngraveFormModel::PickFontClick);
 
   AddRadioGroup(form, &S::Justification, "Justification", 1, {352, 8, 89, 137});
@@ -771,7 +772,8 @@ void TEngraveForm::ShowMessage(const std::string& text) {
 
 std::optional<std::string> TEngraveForm::AskFontFile(const std::string& initialDirectory) {
   QFileDialog dialog(this, "Font File", DialogFolder("font", ToQt(initialDirectory)),
-                     "Font File (*.fnt)");
+                     "Font File (*.fnt *.lff *.cxf);;Stroke Font (*.fnt);;"
+                     "Single-Line Font (*.lff *.cxf);;All Files (*)");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix("fnt");
@@ -834,6 +836,12 @@ void TEngraveForm::OpenProgramFile() {
 
 void TEngraveForm::ShowError(const std::string& text) {
   QMessageBox::critical(this, kTitle, ToQt(text));
+}
+
+// The status bar already says what the job wrote; the warning follows it.
+void TEngraveForm::ShowWarning(const std::string& text) {
+  const QString shown = statusBar()->currentMessage();
+  statusBar()->showMessage(shown.isEmpty() ? ToQt(text) : shown + "  " + ToQt(text));
 }
 
 void TEngraveForm::OpenUrl(const std::string& url) {
@@ -936,7 +944,10 @@ void TEngraveForm::ViewChanged() {
   m_seqExample->setText(ToQt(m_model.SeqExample()));
   if (m_model.FontReportLines() != m_shownReport) {
     m_shownReport = m_model.FontReportLines();
-    m_memo1->setPlainText(JoinLines(m_shownReport));
+    // The report names each glyph by its 8-bit character.
+    Lines shown;
+    for (const std::string& line : m_shownReport) shown.push_back(From8Bit(line));
+    m_memo1->setPlainText(JoinLines(shown));
   }
   m_memo1->setVisible(m_model.Memo1Visible());
   m_filePrefix->setVisible(m_model.FilePrefixVisible());

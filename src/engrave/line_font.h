@@ -1,0 +1,74 @@
+#pragma once
+
+// What the LFF and CXF readers share: the font as read (polylines with arc bulges, references)
+// and its conversion into the glyph table.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engrave/stroke_font.h"
+
+namespace stylor {
+
+/// A corner of a stroke in font units. `bulge` shapes the way from the corner before to this
+/// one: 0 a straight line, otherwise an arc of 4 x atan(bulge) radians, counter-clockwise when
+/// positive.
+struct LineVertex {
+  double x = 0;
+  double y = 0;
+  double bulge = 0;
+};
+using LinePath = std::vector<LineVertex>;
+
+/// A reference to the strokes of another glyph, drawn before the path at `beforePath`.
+struct LineReference {
+  std::size_t beforePath = 0;
+  char32_t codePoint = 0;
+};
+
+/// One glyph as the file gives it.
+struct LineGlyph {
+  char32_t codePoint = 0;
+  std::size_t line = 0;  // of its header, for messages
+  std::vector<LinePath> paths;
+  std::vector<LineReference> references;  // glyphs whose strokes it draws too, in file order
+  std::string problem;  // why the glyph is left out (a line that does not read); empty if none
+};
+
+/// A whole font as the file gives it, in font units.
+struct LineFont {
+  std::vector<LineGlyph> glyphs;
+  std::vector<std::string> notes;  // report lines on sections that were left out
+  double letterSpacing = 3;
+  double wordSpacing = 6.75;
+};
+
+/// Largest magnitude of a coordinate, radius or arc angle in an LFF or CXF font, in font units.
+constexpr double kMaxLineFontValue = 1e6;
+/// Largest magnitude of a bulge: 1000 is an arc of 359.8 degrees.
+constexpr double kMaxBulge = 1000;
+
+/// Reads the lines of an LFF or CXF file: the "#" header metrics, the glyph headers
+/// ("[0041] A", "[#0041]", "[A]") and, for every other line inside a glyph, `readLine`, which
+/// throws Error with the reason when the line does not read; that glyph is then left out. Throws
+/// Error naming the file for binary data, a line over kMaxLineFontLineBytes, lines before the
+/// first glyph, or no glyph at all.
+using GlyphLineReader = std::function<void(LineGlyph& glyph, std::string_view line)>;
+LineFont ReadLineFont(std::string_view bytes, const std::string& name,
+                      const GlyphLineReader& readLine);
+
+/// Reads the number at the front of `text` (leading blanks allowed) and removes it; throws Error
+/// with a reason naming `what` when there is none or it is beyond `limit`.
+double TakeNumber(std::string_view& text, std::string_view what, double limit);
+
+/// Fills the table from a font read by ReadLineFont, see ParseLffFont. A glyph that does not
+/// read, refers to itself or to a glyph the font lacks, or is over kMaxConvertedMoves is left
+/// out with a report line that says why. Throws Error naming the file when no glyph is left for
+/// Windows-1252 text; the table then has every move count 0 and the report is empty.
+void ConvertLineFont(const LineFont& source, const std::string& name, StrokeFont& font,
+                     FontReport& report);
+
+}  // namespace stylor
