@@ -715,7 +715,7 @@ TEST_F(EngraveFormTest, MenusCarryTheUsualShortcutsAndTheGuideOpensInside) {
   ASSERT_NE(m_form.Guide(), nullptr);
   EXPECT_TRUE(m_form.Guide()->isVisible());
   EXPECT_THAT(m_form.Guide()->Browser()->toPlainText().toStdString(),
-              testing::HasSubstr("Stylor"));
+              testing::HasSubstr("A three-line nameplate"));
   EXPECT_THAT(m_form.errors, IsEmpty());
 
   m_form.findChild<QAction*>("AboutAction")->trigger();
