@@ -85,11 +85,15 @@ using IndexField = std::int32_t EngraveSettings::*;
 using StateField = bool EngraveSettings::*;
 using FieldRef = std::variant<TextField, LinesField, IndexField, StateField>;
 
-/// One field of the settings by its name, with the item list of an index field.
+/// One field of the settings by its name, with the item list of an index field and what the
+/// help and the manual say of it.
 struct FieldInfo {
   std::string_view name;
   FieldRef ref;
   std::span<const std::string_view> items;  // empty for non-index fields
+  std::span<const std::string_view> itemMeanings = {};  // what each item does, as items
+  std::string_view unit = {};     // "length", "degrees", "feed", "factor"; empty: none
+  std::string_view meaning = {};  // what the field does, for the tooltip, help and manual
 };
 
 /// All fields, in the order of the window's groups.

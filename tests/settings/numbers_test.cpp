@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include "settings/error.h"
 
@@ -41,11 +43,23 @@ TEST(FormatFixed, IgnoresACommaLocale) {
   // The window sets the C numeric locale from the user's environment; output must not follow it.
   const char* previous = std::setlocale(LC_NUMERIC, nullptr);
   const std::string saved = previous ? previous : "C";
-  for (const char* name : {"de_DE.UTF-8", "de_DE", "fr_FR.UTF-8", "C"}) {
-    if (std::setlocale(LC_NUMERIC, name) == nullptr) continue;
-    EXPECT_EQ(FormatFixed(1.5, 4), "1.5000") << name;
-    EXPECT_EQ(ReadReal("-.001"), -0.001) << name;
+  const char* comma = nullptr;
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8"}) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr &&
+        std::string_view(std::localeconv()->decimal_point) == ",") {
+      comma = name;
+      break;
+    }
   }
+  if (comma == nullptr) {
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    GTEST_SKIP() << "no locale with a decimal comma here; scripts/setup makes de_DE.UTF-8 with "
+                    "localedef";
+  }
+  EXPECT_EQ(FormatFixed(1.5, 4), "1.5000") << comma;
+  EXPECT_EQ(ReadReal("-.001"), -0.001) << comma;
+  EXPECT_THAT([] { ReadReal("1,5"); },
+              ThrowsMessage<Error>("'1,5' is not a valid floating point value"));
   std::setlocale(LC_NUMERIC, saved.c_str());
 }
 

@@ -421,13 +421,13 @@ TEST(EngraveFormModel, RemembersTheMachineFileLastOpenedOrSaved) {
   EXPECT_EQ(model.MachineFile(), saved) << "a file that did not open is not the one shown";
 }
 
-TEST(EngraveFormModel, TheUserGuideIsTheReadmeOfTheSourceTreeForABuildTree) {
+TEST(EngraveFormModel, TheUserGuideIsTheGuideOfTheSourceTreeForABuildTree) {
   FakeFormHost host;
   EngraveFormModel model(host);
-  const std::string readme = model.DocumentationPath();
-  ASSERT_FALSE(readme.empty());
-  EXPECT_TRUE(fs::equivalent(readme, fs::path(STYLOR_SOURCE_DIR) / "README.md"));
-  EXPECT_EQ(model.DocumentationUrl(), "file://" + readme);
+  const std::string guide = model.DocumentationPath();
+  ASSERT_FALSE(guide.empty());
+  EXPECT_TRUE(fs::equivalent(guide, fs::path(STYLOR_SOURCE_DIR) / "docs" / "guide.md"));
+  EXPECT_EQ(model.DocumentationUrl(), "file://" + guide);
 }
 
 TEST(EngraveFormModel, Button1ThenButton2BringsTheTextParametersBack) {

@@ -14,49 +14,14 @@
 #include "preview/svg.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
+#include "ui/cli/actions.h"
+#include "ui/cli/manual.h"
 #include "ui/model/engrave_form_model.h"
 
 namespace stylor {
 namespace {
 
 namespace fs = std::filesystem;
-
-enum class Kind {
-  Set, Font, Text, Arc, Ellipse, Sequence, SaveMachine, OpenMachine, OpenOld, ResetMachine,
-  Width, Example, FontReport, Show, Stats, Preview,
-};
-
-struct ActionInfo {
-  std::string_view name;
-  Kind kind;
-  std::string_view argument;  // empty: the action takes none; two words: it takes two
-  std::string_view help;
-};
-
-constexpr ActionInfo kActions[] = {
-    {"--set", Kind::Set, "FIELD=VALUE", "set one field as the window holds it (see the fields)"},
-    {"--font", Kind::Font, "FILE",
-     "\"Pick Font\": load FILE as the font (a .fnt stroke font, or a single-line .lff or .cxf)"},
-    {"text", Kind::Text, "FILE", "\"EngraveText\": free-form text into the program FILE (not a folder)"},
-    {"arc", Kind::Arc, "FILE", "\"Create Arc\": circle text into FILE"},
-    {"ellipse", Kind::Ellipse, "FILE", "\"Create Ellipse\": ellipse text into FILE"},
-    {"sequence", Kind::Sequence, "FILE",
-     "\"Generate Sequences\" into FILE (Many Files: into the folder of FILE, or FILE itself "
-     "when it is a folder)"},
-    {"save-machine", Kind::SaveMachine, "FILE", "\"Save\": write the machine file FILE"},
-    {"open-machine", Kind::OpenMachine, "FILE", "\"Open\": read the machine file FILE"},
-    {"open-old", Kind::OpenOld, "FILE", "\"Open Old\": read the G-code blocks of an old machine file"},
-    {"reset-machine", Kind::ResetMachine, "", "\"Reset\": empty the four G-code blocks"},
-    {"width", Kind::Width, "", "print the width label of the free-form text's last line"},
-    {"example", Kind::Example, "", "print the sequence example label"},
-    {"font-report", Kind::FontReport, "", "print the lines of the font report"},
-    {"show", Kind::Show, "FIELD", "print a field as held (memo lines one per line)"},
-    {"stats", Kind::Stats, "FILE",
-     "print lines, lengths, plunges, times (rapids at 5000 per min) and extents of the program "
-     "FILE, read with the axes, pen levels and modes of the fields"},
-    {"preview", Kind::Preview, "FILE OUT",
-     "draw the program FILE as the SVG picture OUT, read like stats"},
-};
 
 struct Action {
   const ActionInfo* info = nullptr;
@@ -69,13 +34,6 @@ class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-const ActionInfo* FindAction(std::string_view name) {
-  for (const ActionInfo& info : kActions) {
-    if (info.name == name) return &info;
-  }
-  return nullptr;
-}
 
 const FieldInfo& RequireField(std::string_view name) {
   const FieldInfo* field = FindField(name);
@@ -118,6 +76,7 @@ struct Invocation {
   std::optional<std::string> directory;
   std::vector<Action> actions;
   bool help = false;
+  const FieldInfo* helpField = nullptr;  // --help FIELD
   bool version = false;
 };
 
@@ -126,6 +85,8 @@ Invocation Parse(const std::vector<std::string>& args) {
   std::size_t pos = 0;
   if (pos < args.size() && (args[pos] == "--help" || args[pos] == "-h")) {
     invocation.help = true;
+    if (pos + 1 < args.size()) invocation.helpField = &RequireField(args[pos + 1]);
+    if (pos + 2 < args.size()) throw UsageError("--help takes one field at most");
     return invocation;
   }
   if (pos < args.size() && args[pos] == "--version") {
@@ -153,47 +114,19 @@ Invocation Parse(const std::vector<std::string>& args) {
         action.value = args[++pos];
       }
     }
-    if (info->kind == Kind::Set) {
+    if (info->kind == ActionKind::Set) {
       const std::size_t equals = action.argument.find('=');
       if (equals == std::string::npos) throw UsageError("--set needs FIELD=VALUE");
       action.field = &RequireField(std::string_view(action.argument).substr(0, equals));
       action.value = action.argument.substr(equals + 1);
       CheckSetValue(*action.field, action.value);
-    } else if (info->kind == Kind::Show) {
+    } else if (info->kind == ActionKind::Show) {
       action.field = &RequireField(action.argument);
     }
     invocation.actions.push_back(std::move(action));
   }
   if (invocation.actions.empty()) throw UsageError("no action given");
   return invocation;
-}
-
-void PrintHelp(std::ostream& out) {
-  out << "Usage: stylor-cli [--dir DIR] ACTION...\n\n"
-         "Starts like the Stylor window in DIR (default: the current folder): BasicFont.fnt and\n"
-         "default.mch of DIR are read when present. Then runs each ACTION from left to right,\n"
-         "like the window's button of that name. Exit status: 0 done, 1 an action failed (its\n"
-         "message on stderr; an error shown while the run went on, such as a default.mch or\n"
-         "font that did not load or a field a change rule could not read, also ends in 1),\n"
-         "2 a usage error (nothing ran).\n\nActions:\n";
-  for (const ActionInfo& info : kActions) {
-    std::string head = "  " + std::string(info.name);
-    if (!info.argument.empty()) head += " " + std::string(info.argument);
-    head.resize(std::max<std::size_t>(head.size() + 1, 28), ' ');
-    out << head << info.help << "\n";
-  }
-  out << "\nFields (texts as typed; index fields take -1 to n-1; state fields 0 or 1; memo\n"
-         "fields take lines separated by LF):\n";
-  std::string line = " ";
-  for (const FieldInfo& field : AllFields()) {
-    if (line.size() + field.name.size() + 1 > 78) {
-      out << line << "\n";
-      line = " ";
-    }
-    line += " " + std::string(field.name);
-  }
-  out << line << "\n";
-  out << "  --help, --version\n";
 }
 
 // Answers the window's dialogs with the action's file and writes messages to stderr.
@@ -271,34 +204,34 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
                std::ostream& out) {
   host.Answer(action.argument);
   switch (action.info->kind) {
-    case Kind::Set: ApplySet(model, *action.field, action.value); break;
-    case Kind::Font: model.PickFont(action.argument); break;
-    case Kind::Text: model.EngraveTextClick(); break;
-    case Kind::Arc: model.CreateArcClick(); break;
-    case Kind::Ellipse: model.CreateEllipseClick(); break;
-    case Kind::Sequence: model.GenerateSequencesClick(); break;
-    case Kind::SaveMachine: model.SaveClick(); break;
-    case Kind::OpenMachine: model.OpenClick(); break;
-    case Kind::OpenOld: model.OpenOldClick(); break;
-    case Kind::ResetMachine: model.ResetClick(); break;
-    case Kind::Width:
+    case ActionKind::Set: ApplySet(model, *action.field, action.value); break;
+    case ActionKind::Font: model.PickFont(action.argument); break;
+    case ActionKind::Text: model.EngraveTextClick(); break;
+    case ActionKind::Arc: model.CreateArcClick(); break;
+    case ActionKind::Ellipse: model.CreateEllipseClick(); break;
+    case ActionKind::Sequence: model.GenerateSequencesClick(); break;
+    case ActionKind::SaveMachine: model.SaveClick(); break;
+    case ActionKind::OpenMachine: model.OpenClick(); break;
+    case ActionKind::OpenOld: model.OpenOldClick(); break;
+    case ActionKind::ResetMachine: model.ResetClick(); break;
+    case ActionKind::Width:
       model.FreeFormTextEChange();
       out << model.WidthLabel() << "\n";
       break;
-    case Kind::Example:
+    case ActionKind::Example:
       model.SeqStartChange();
       out << model.SeqExample() << "\n";
       break;
-    case Kind::FontReport:
+    case ActionKind::FontReport:
       for (const std::string& line : model.FontReportLines()) out << From8Bit(line) << "\n";
       break;
-    case Kind::Show: PrintField(model.Settings(), *action.field, out); break;
-    case Kind::Stats: {
+    case ActionKind::Show: PrintField(model.Settings(), *action.field, out); break;
+    case ActionKind::Stats: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
       out << FormatStats(StatsOfProgram(ReadProgramFile(action.argument), action.argument, options));
       break;
     }
-    case Kind::Preview: {
+    case ActionKind::Preview: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
       const PreviewScene scene =
           SceneOfProgram(ReadProgramFile(action.argument), action.argument, options);
@@ -319,7 +252,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     return 2;
   }
   if (invocation.help) {
-    PrintHelp(out);
+    if (invocation.helpField != nullptr) WriteFieldHelp(out, *invocation.helpField);
+    else WriteCommandLineHelp(out);
     return 0;
   }
   if (invocation.version) {

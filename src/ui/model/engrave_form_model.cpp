@@ -192,23 +192,23 @@ std::string EngraveFormModel::DocumentationPath() const {
   // the source tree of a build that was never installed.
   const std::string exeDir = ExecutableDirectory();
   const std::array<std::string, 3> candidates = {
-      exeDir.empty() ? std::string() : exeDir + "/../" STYLOR_INSTALL_DOC_RELDIR "/README.md",
-      STYLOR_INSTALL_DOC_DIR "/README.md",
-      STYLOR_SOURCE_DIR "/README.md",
+      exeDir.empty() ? std::string() : exeDir + "/../" STYLOR_INSTALL_DOC_RELDIR "/guide.md",
+      STYLOR_INSTALL_DOC_DIR "/guide.md",
+      STYLOR_SOURCE_DIR "/docs/guide.md",
   };
-  for (const std::string& readme : candidates) {
-    if (!readme.empty() && FileExists(readme)) {
+  for (const std::string& guide : candidates) {
+    if (!guide.empty() && FileExists(guide)) {
       std::error_code error;
-      const fs::path canonical = fs::weakly_canonical(readme, error);
-      return error ? readme : canonical.string();
+      const fs::path canonical = fs::weakly_canonical(guide, error);
+      return error ? guide : canonical.string();
     }
   }
   return {};
 }
 
 std::string EngraveFormModel::DocumentationUrl() const {
-  const std::string readme = DocumentationPath();
-  return "file://" + (readme.empty() ? std::string(STYLOR_INSTALL_DOC_DIR "/README.md") : readme);
+  const std::string guide = DocumentationPath();
+  return "file://" + (guide.empty() ? std::string(STYLOR_INSTALL_DOC_DIR "/guide.md") : guide);
 }
 
 bool EngraveFormModel::FontLoaded() const { return m_font->HasMoves(); }

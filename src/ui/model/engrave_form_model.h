@@ -49,10 +49,10 @@ class EngraveFormModel final : public SettingsEditor {
   /// What is wrong with the value of a field a job reads as a number ("'' is not a valid
   /// floating point value."), or nothing when it reads.
   const std::string* FieldError(const FieldInfo& field) const;
-  /// Where "See Website for Documentation" leads: the README installed with the program (or the
+  /// Where "See Website for Documentation" leads: the guide installed with the program (or the
   /// one of the source tree for a build that is not installed).
   std::string DocumentationUrl() const;
-  /// The README of DocumentationUrl as a path; empty when none is found.
+  /// The guide of DocumentationUrl as a path; empty when none is found.
   std::string DocumentationPath() const;
 
   // Changes: each runs the change rules once when the value really changes.

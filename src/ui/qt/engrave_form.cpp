@@ -856,13 +856,13 @@ void TEngraveForm::OpenUrl(const std::string& url) {
 }
 
 void TEngraveForm::ShowUserGuide() {
-  const std::string readme = m_model.DocumentationPath();
-  if (readme.empty()) {
-    ShowError("The user guide (README.md) is not installed beside Stylor.");
+  const std::string guide = m_model.DocumentationPath();
+  if (guide.empty()) {
+    ShowError("The user guide (guide.md) is not installed beside Stylor.");
     return;
   }
   if (m_guide == nullptr) {
-    m_guide = new UserGuide(FromNativePath(readme), this);
+    m_guide = new UserGuide(FromNativePath(guide), this);
     m_guide->setAttribute(Qt::WA_DeleteOnClose);
   }
   m_guide->show();

@@ -101,7 +101,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
   /// A message box with the error icon, titled "Stylor".
   void ShowError(const std::string& text) override;
   void ShowWarning(const std::string& text) override;
-  /// Opens the address: the README inside Stylor, anything else in the user's browser.
+  /// Opens the address: the guide inside Stylor, anything else in the user's browser.
   void OpenUrl(const std::string& url) override;
   /// Shows the field's new value in its control.
   void FieldChanged(const FieldInfo& field) override;

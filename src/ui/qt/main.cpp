@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Stylor");
   QApplication::setApplicationDisplayName("Stylor");
   QApplication::setApplicationVersion(STYLOR_VERSION);
+  QGuiApplication::setDesktopFileName("org.stylor.Stylor");
   QApplication::setWindowIcon(QIcon(":/stylor.png"));
   stylor::ApplyAppearance(app);
 

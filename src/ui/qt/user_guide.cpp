@@ -8,15 +8,15 @@
 
 namespace stylor {
 
-UserGuide::UserGuide(const QString& readmePath, QWidget* parent)
+UserGuide::UserGuide(const QString& guidePath, QWidget* parent)
     : QDialog(parent), m_browser(new QTextBrowser(this)) {
   setObjectName("UserGuide");
   setWindowTitle("Stylor User Guide");
   resize(760, 640);
   m_browser->setObjectName("UserGuideText");
   m_browser->setOpenExternalLinks(true);
-  m_browser->setSearchPaths({QFileInfo(readmePath).absolutePath()});
-  m_browser->setSource(QUrl::fromLocalFile(readmePath), QTextDocument::MarkdownResource);
+  m_browser->setSearchPaths({QFileInfo(guidePath).absolutePath()});
+  m_browser->setSource(QUrl::fromLocalFile(guidePath), QTextDocument::MarkdownResource);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);

@@ -7,14 +7,14 @@ class QTextBrowser;
 
 namespace stylor {
 
-/// The README shown inside Stylor, rendered from its Markdown, so that the guide needs neither a
-/// browser nor a network. Pictures and links resolve beside the README.
+/// The guide shown inside Stylor, rendered from its Markdown, so that the guide needs neither a
+/// browser nor a network. Pictures and links resolve beside the guide.
 class UserGuide final : public QDialog {
   Q_OBJECT
 
  public:
-  /// A guide window for the README at `readmePath`, not yet shown.
-  UserGuide(const QString& readmePath, QWidget* parent);
+  /// A guide window for the Markdown file at `guidePath`, not yet shown.
+  UserGuide(const QString& guidePath, QWidget* parent);
   /// The page as it is shown.
   QTextBrowser* Browser() const { return m_browser; }
 

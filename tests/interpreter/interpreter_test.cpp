@@ -1,0 +1,227 @@
+// Programs of every layout, in the plain-mill dialect, read by an independent G-code interpreter:
+// LinuxCNC's rs274, unpacked by scripts/setup. Its canonical moves must agree with what
+// `stylor-cli stats` says of the same program.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+#include "ui/cli/command_line.h"
+
+namespace stylor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kInterpreter = fs::path(STYLOR_SOURCE_DIR) / ".cache" / "linuxcnc-uspace";
+
+// One canonical position: X Y Z A B C, as rs274 prints them.
+using Position = std::array<double, 6>;
+
+struct Canon {
+  std::vector<std::pair<bool, Position>> moves;  // (is a feed, end point), in program order
+};
+
+Canon ReadCanon(const fs::path& file) {
+  Canon canon;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    const bool feed = line.find("STRAIGHT_FEED(") != std::string::npos;
+    if (!feed && line.find("STRAIGHT_TRAVERSE(") == std::string::npos) continue;
+    std::string numbers = line.substr(line.find('(') + 1);
+    numbers = numbers.substr(0, numbers.find(')'));
+    std::replace(numbers.begin(), numbers.end(), ',', ' ');
+    std::istringstream values(numbers);
+    Position position{};
+    for (double& value : position) values >> value;
+    canon.moves.push_back({feed, position});
+  }
+  return canon;
+}
+
+int AxisColumn(char letter) { return static_cast<int>(std::string_view("XYZABC").find(letter)); }
+
+struct Stats {
+  double cutLength = -1;
+  std::map<char, std::pair<double, double>> extents;
+};
+
+Stats ParseStats(const std::string& text) {
+  Stats stats;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("cut length: ", 0) == 0) stats.cutLength = std::stod(line.substr(12));
+    if (line.rfind("extent ", 0) == 0) {
+      std::istringstream values(line.substr(10));
+      double min = 0, max = 0;
+      values >> min >> max;
+      stats.extents[line[7]] = {min, max};
+    }
+  }
+  return stats;
+}
+
+struct Case {
+  const char* name;
+  std::vector<std::string> settings;  // --set FIELD=VALUE, before the job
+  const char* job;                    // the action
+  bool manyFiles = false;
+};
+
+const std::vector<std::string> kLinear = {"PenDownE=-0.2", "PenUpE=2", "EngraveFeedE=300"};
+// Text wrapped around a cylinder of radius 10 on the rotary A, its height along X.
+const std::vector<std::string> kRotaryA = {"Axis1E=A", "Axis2E=X", "PenDownE=10", "PenUpE=11",
+                                           "EngraveFeedE=300"};
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const Case kCases[] = {
+    {"TextLinear",
+     Join(kLinear, {"FreeFormTextE=NAME PLATE\nPUMP P-200\nSERIAL 0042", "TextHeightE=5",
+                    "Justification=1", "TextAngleE=30", "Axis1StartE=12.5"}),
+     "text"},
+    {"ArcLinear",
+     Join(kLinear, {"ArcTextE=AROUND THE BOSS", "TextHeightE=4", "RadiusE=15", "TextAngleE=90",
+                    "Justification=1", "Direction=1"}),
+     "arc"},
+    {"EllipseLinear",
+     Join(kLinear, {"EllipseTextE=BADGE", "TextHeightE=6", "AEdit=80", "BEdit=50",
+                    "JustifyPoint=1"}),
+     "ellipse"},
+    {"SequenceOneFileLinear",
+     Join(kLinear, {"SeqStart=8", "SeqEnd=12", "SeqDigits=3", "SeqPrefix=SN-", "TextHeightE=3",
+                    "SeqPreGCodes=G00 X0 Y0", "UseArcSettings=1", "RadiusE=20"}),
+     "sequence"},
+    {"SequenceManyFilesLinear",
+     Join(kLinear, {"SeqStart=1", "SeqEnd=3", "Files=1", "FilePrefix=SN", "TextHeightE=3"}),
+     "sequence", true},
+    {"TextRotaryADegreesPerMinute",
+     Join(kRotaryA, {"FreeFormTextE=ROLL 12\nLOT 7", "TextHeightE=3", "FeedMode=1"}), "text"},
+    {"ArcRotaryAInverseTime",
+     Join(kRotaryA, {"ArcTextE=RING", "TextHeightE=2", "RadiusE=8", "FeedMode=2",
+                     "PreToolChange=G93"}),
+     "arc"},
+    {"SequenceRotaryA", Join(kRotaryA, {"SeqStart=98", "SeqEnd=101", "TextHeightE=3"}),
+     "sequence"},
+};
+
+class InterpreterTest : public testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kInterpreter / "usr" / "bin" / "rs274")) {
+      GTEST_SKIP() << "LinuxCNC's rs274 is not unpacked in " << kInterpreter
+                   << ": scripts/setup unpacks the package linuxcnc-uspace there";
+    }
+    folder.Write("empty.var", "");
+    folder.Write("empty.tbl", "");
+  }
+
+  std::vector<std::string> Args(const Case& c) {
+    std::vector<std::string> args = {"--dir", folder.Path().string()};
+    // rs274 wants the program to end as a program does.
+    for (const std::string& setting : Join(c.settings, {"PostEngrave=G00 Z30\nM2"})) {
+      args.insert(args.end(), {"--set", setting});
+    }
+    return args;
+  }
+
+  // Reads `program` with rs274; returns its canonical moves, failing on any error it reports.
+  Canon Interpret(const fs::path& program) {
+    const fs::path canon = program.string() + ".canon";
+    const fs::path log = program.string() + ".log";
+    const std::string command =
+        "cd '" + folder.Path().string() + "' && LD_LIBRARY_PATH='" +
+        (kInterpreter / "usr" / "lib").string() + "' '" +
+        (kInterpreter / "usr" / "bin" / "rs274").string() + "' -v empty.var -t empty.tbl '" +
+        program.string() + "' '" + canon.string() + "' < /dev/null > '" + log.string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream logFile(log);
+    const std::string logText((std::istreambuf_iterator<char>(logFile)), {});
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << program << ": rs274 reports an error:\n" << logText;
+    return ReadCanon(canon);
+  }
+
+  void Compare(const Case& c, const fs::path& program) {
+    SCOPED_TRACE(program.filename().string());
+    std::ostringstream out, err;
+    std::vector<std::string> args = Args(c);
+    args.insert(args.end(), {"stats", program.string()});
+    ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
+    const Stats stats = ParseStats(out.str());
+    const Canon canon = Interpret(program);
+    ASSERT_FALSE(canon.moves.empty());
+
+    for (const auto& [letter, extent] : stats.extents) {
+      const int column = AxisColumn(letter);
+      ASSERT_GE(column, 0) << letter;
+      double min = canon.moves.front().second[column], max = min;
+      for (const auto& [feed, position] : canon.moves) {
+        min = std::min(min, position[column]);
+        max = std::max(max, position[column]);
+      }
+      EXPECT_NEAR(min, extent.first, 1e-4) << "extent " << letter;
+      EXPECT_NEAR(max, extent.second, 1e-4) << "extent " << letter;
+    }
+
+    // A cut is a feed that moves the text plane; a rotary axis turns on the cylinder whose
+    // radius is the cutting level.
+    const bool rotary = c.settings.front() == "Axis1E=A";
+    const double mmPerDegree = rotary ? 2 * std::numbers::pi * 10 / 360 : 0;
+    const int axis1 = AxisColumn(rotary ? 'A' : 'X'), axis2 = AxisColumn(rotary ? 'X' : 'Y');
+    double cut = 0;
+    Position at{};
+    for (const auto& [feed, position] : canon.moves) {
+      double d1 = position[axis1] - at[axis1];
+      if (rotary) d1 *= mmPerDegree;
+      const double d2 = position[axis2] - at[axis2];
+      const double d3 = position[2] - at[2];
+      if (feed && (d1 != 0 || d2 != 0)) cut += std::sqrt(d1 * d1 + d2 * d2 + d3 * d3);
+      at = position;
+    }
+    EXPECT_GT(cut, 0);
+    EXPECT_NEAR(cut, stats.cutLength, 1e-4);
+  }
+
+  test::TempFolder folder{"stylor-rs274"};
+};
+
+TEST_P(InterpreterTest, ReadsTheProgramWithoutErrorAndAgreesWithStats) {
+  const Case& c = GetParam();
+  const fs::path target = c.manyFiles ? folder.Path() / "out" : fs::path(folder.File("job.eia"));
+  if (c.manyFiles) fs::create_directory(target);
+  std::ostringstream out, err;
+  std::vector<std::string> args = Args(c);
+  args.insert(args.end(), {c.job, target.string()});
+  ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
+
+  std::vector<fs::path> programs;
+  if (c.manyFiles) {
+    for (const auto& entry : fs::directory_iterator(target)) programs.push_back(entry.path());
+    EXPECT_EQ(programs.size(), 3u);
+  } else {
+    programs.push_back(target);
+  }
+  for (const fs::path& program : programs) Compare(c, program);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLayout, InterpreterTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace stylor
