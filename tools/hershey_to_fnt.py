@@ -205,14 +205,15 @@ def mark(kind, cx, t, cap, base):
         return [[(cx - 0.15 * u, t - 0.1 * u), (cx, t - 0.28 * u),
                  (cx + 0.15 * u, t - 0.1 * u)]]
     if kind == "diaeresis":
-        return (circle(cx - 0.13 * u, t - 0.18 * u, 0.035 * u, 8) +
-                circle(cx + 0.13 * u, t - 0.18 * u, 0.035 * u, 8))
+        # Dots as small diamonds, as the faces draw their full stops.
+        return (circle(cx - 0.13 * u, t - 0.18 * u, 0.04 * u, 4) +
+                circle(cx + 0.13 * u, t - 0.18 * u, 0.04 * u, 4))
     if kind == "tilde":
         return [[(cx - 0.18 * u, t - 0.13 * u), (cx - 0.1 * u, t - 0.22 * u),
                  (cx, t - 0.18 * u), (cx + 0.1 * u, t - 0.14 * u),
                  (cx + 0.18 * u, t - 0.23 * u)]]
     if kind == "ring":
-        return circle(cx, t - 0.2 * u, 0.08 * u, 12)
+        return circle(cx, t - 0.2 * u, 0.08 * u, 8)
     if kind == "cedilla":
         return [[(cx, base), (cx, base + 0.1 * u), (cx + 0.08 * u, base + 0.16 * u),
                  (cx, base + 0.24 * u), (cx - 0.07 * u, base + 0.22 * u)]]
@@ -267,21 +268,21 @@ def compose_extras(glyphs, top, base, greek=None, latin=True):
 
     u = cap
     extras = {
-        0xB0: circle(0.12 * u, top + 0.12 * u, 0.12 * u),
+        0xB0: circle(0.12 * u, top + 0.12 * u, 0.12 * u, 12),
         0xB1: [[(0.3 * u, mid - 0.35 * u), (0.3 * u, mid + 0.25 * u)],
                [(0, mid - 0.05 * u), (0.6 * u, mid - 0.05 * u)],
                [(0, mid + 0.45 * u), (0.6 * u, mid + 0.45 * u)]],
         0xD7: [[(0, mid - 0.25 * u), (0.5 * u, mid + 0.25 * u)],
                [(0.5 * u, mid - 0.25 * u), (0, mid + 0.25 * u)]],
         0xF7: [[(0, mid), (0.6 * u, mid)]] +
-              circle(0.3 * u, mid - 0.25 * u, 0.04 * u, 8) +
-              circle(0.3 * u, mid + 0.25 * u, 0.04 * u, 8),
-        0xB7: circle(0.05 * u, mid, 0.04 * u, 8),
+              circle(0.3 * u, mid - 0.25 * u, 0.05 * u, 4) +
+              circle(0.3 * u, mid + 0.25 * u, 0.05 * u, 4),
+        0xB7: circle(0.05 * u, mid, 0.05 * u, 4),
         0xB9: small("1", 0.6, 0, top),
         0xB2: small("2", 0.6, 0, top),
         0xB3: small("3", 0.6, 0, top),
-        0xA9: circle(0.5 * u, mid, 0.5 * u, 32) + small("C", 0.5, 0.27 * u, top + 0.25 * u),
-        0xAE: circle(0.5 * u, mid, 0.5 * u, 32) + small("R", 0.5, 0.3 * u, top + 0.25 * u),
+        0xA9: circle(0.5 * u, mid, 0.5 * u, 24) + small("C", 0.5, 0.27 * u, top + 0.25 * u),
+        0xAE: circle(0.5 * u, mid, 0.5 * u, 24) + small("R", 0.5, 0.3 * u, top + 0.25 * u),
         0xA7: small("S", 0.6, 0, top - 0.1 * u) + small("S", 0.6, 0, top + 0.35 * u),
     }
     for code, (num, den) in {0xBC: ("1", "4"), 0xBD: ("1", "2"), 0xBE: ("3", "4")}.items():

@@ -152,15 +152,14 @@ class FeedTexts {
   int m_next = 0;
 };
 
-// Degrees above one turn come back into it by whole turns; at or below 360 (negative values
-// included) they stay as they are.
+// Degrees above one turn come back into it by whole turns, to a value in (0, 360]; at or below
+// 360 (negative values included) they stay as they are. fmod is exact, and so is each
+// subtraction of 360 from a value of this size, so this is the value that taking off one turn
+// at a time gives, without a loop of up to a million turns per move.
 double ReduceDegrees(double degrees) {
-  if (degrees > 360.0 * 1e6) {  // subtracting 360 would take for ever or not change the value
-    degrees = std::fmod(degrees, 360.0);
-    if (degrees == 0) degrees = 360;
-  }
-  while (degrees > 360) degrees = degrees - 360;
-  return degrees;
+  if (!(degrees > 360)) return degrees;
+  const double reduced = std::fmod(degrees, 360.0);
+  return reduced == 0 ? 360 : reduced;
 }
 
 }  // namespace

@@ -18,6 +18,8 @@ constexpr double kPi = 3.141592653589793;
 // Arcs are flattened so that no chord strays further from the arc than this share of the
 // capital height: 0.01 mm on text 5 mm high, finer than a V cutter's edge follows.
 constexpr double kChordToleranceOfCap = 1.0 / 500;
+// Corners of a glyph with its references drawn in: every two make at least one move.
+constexpr std::size_t kMaxCorners = 4 * std::size_t{kMaxConvertedMoves};
 // A reference inside a reference inside ... deeper than any font draws its accents.
 constexpr int kMaxReferenceDepth = 16;
 // Characters machinists engrave that a font may draw only under a neighbouring code point: the
@@ -134,12 +136,16 @@ void AppendArc(Polyline& out, Point from, Point to, double bulge, double toleran
   out.push_back(to);
 }
 
+// The path as points. A path of more points than a glyph may have moves is over the limit
+// whatever follows, so flattening stops soon after, and a hostile glyph of many huge arcs
+// cannot claim memory for millions of points.
 Polyline Flatten(const LinePath& path, double tolerance) {
   Polyline points;
   for (const LineVertex& vertex : path) {
     const Point to{vertex.x, vertex.y};
     if (points.empty() || vertex.bulge == 0) points.push_back(to);
     else AppendArc(points, points.back(), to, vertex.bulge, tolerance);
+    if (points.size() > static_cast<std::size_t>(kMaxConvertedMoves)) break;
   }
   points.erase(std::unique(points.begin(), points.end()), points.end());
   return points;
@@ -253,11 +259,13 @@ class Converter {
     if (!glyph.problem.empty()) throw LeftOut{glyph.problem};
     if (depth > kMaxReferenceDepth) throw LeftOut{"it lies under more than 16 references"};
     std::vector<LinePath> strokes;
-    std::size_t vertices = 0;
+    std::size_t corners = 0;
     const auto add = [&](const LinePath& path) {
-      vertices += path.size();
-      // Beyond this the glyph is over the move limit whatever follows; stop copying.
-      if (vertices <= static_cast<std::size_t>(kMaxConvertedMoves)) strokes.push_back(path);
+      // References of references can multiply a glyph; a glyph this large could not keep to
+      // the move limit even with every stroke joined to the one before.
+      corners += path.size();
+      if (corners > kMaxCorners) throw LeftOut{"more than 16000 corners with its references"};
+      strokes.push_back(path);
     };
     std::size_t nextPath = 0;
     for (const LineReference& reference : glyph.references) {
@@ -337,8 +345,6 @@ class Converter {
   // letter spacing, so the advance runs from X 0 to the glyph's right side.
   void BuildMoves(const std::vector<LinePath>& strokes, double tolerance,
                   std::vector<GlyphMove>& moves, GlyphExtents& extents) const {
-    std::vector<Polyline> polylines;
-    for (const LinePath& path : strokes) polylines.push_back(Flatten(path, tolerance));
     const auto toGlyph = [&](Point p) { return Point{p.x / m_cap, (p.y - m_base) / m_cap}; };
     extents.AddX(0);
     const auto cut = [&](Point p, int g) {
@@ -347,7 +353,8 @@ class Converter {
       extents.AddY(p.y);
     };
     std::optional<Point> down;  // where the tool is while it is down
-    for (Polyline& polyline : polylines) {
+    for (const LinePath& path : strokes) {
+      Polyline polyline = Flatten(path, tolerance);
       if (polyline.empty()) continue;
       for (Point& p : polyline) p = toGlyph(p);
       if (down && polyline.back() == *down && polyline.front() != *down) {

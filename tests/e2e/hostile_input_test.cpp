@@ -42,6 +42,9 @@ constexpr const char* kFinishedProgram = "(a finished program)\r\nM30\r\n";
 // Far beyond any run here, even with the sanitizers: a run still going then has hung.
 constexpr unsigned kHangSeconds = 600;
 constexpr uid_t kNobody = 65534;
+// The sandbox's font draws only the L: a run of serial numbers is written, and said to have left
+// its digits blank.
+constexpr const char* kDigitsLeftBlank = "No glyph in BasicFont.fnt for: ";
 
 using test::ReadBytes;
 
@@ -152,10 +155,6 @@ Outcome RunForked(const Sandbox& box, const std::vector<std::string>& actions, b
 
 /// Where a case runs: in this process, or as a process of its own (see the top of the file).
 enum class Run { InProcess, Forked };
-
-// The sandbox's font draws letters only: a serial run leaves its digits blank and says so,
-// without failing.
-const std::string kNoDigitGlyphs = "No glyph in BasicFont.fnt for: ";
 
 struct HostileCase {
   std::string name;
@@ -452,7 +451,7 @@ std::vector<HostileCase> EdgeCases() {
                    [nearTheTop](const Sandbox& box) {
                      return JobRun(kJobs[3], nearTheTop, box.Path(kProgram));
                    },
-                   kNoDigitGlyphs, 0, {kProgram}, false,
+                   kDigitsLeftBlank, 0, {kProgram}, false,
                    [topNumbers](const Sandbox& box) {
                      ExpectNumberLines(ReadBytes(box.Path(kProgram)), topNumbers);
                    }});
@@ -463,8 +462,7 @@ std::vector<HostileCase> EdgeCases() {
                    [manyFiles](const Sandbox& box) {
                      return JobRun(kJobs[3], manyFiles, box.Path(kProgram));
                    },
-                   kNoDigitGlyphs, 0, {"SN2147483640.eia", "SN2147483643.eia", "SN2147483646.eia"},
-                   false,
+                   kDigitsLeftBlank, 0, {"SN2147483640.eia", "SN2147483643.eia", "SN2147483646.eia"}, false,
                    [](const Sandbox& box) {
                      ExpectNumberLines(ReadBytes(box.Path("SN2147483646.eia")), {"N2147483646"});
                    }});
@@ -489,7 +487,7 @@ std::vector<HostileCase> EdgeCases() {
                      return JobRun(kJobs[3], {"SeqPrefix=" + longText, "SeqEnd=1001"},
                                    box.Path(kProgram));
                    },
-                   kNoDigitGlyphs, 0, {kProgram}, false, nullptr, Run::Forked});
+                   kDigitsLeftBlank, 0, {kProgram}, false, nullptr, Run::Forked});
   return cases;
 }
 

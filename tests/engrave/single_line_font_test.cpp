@@ -169,6 +169,16 @@ TEST(LffFont, LeavesOutBrokenGlyphsAndRefusesUselessFiles) {
   EXPECT_THAT(report, testing::Contains(HasSubstr(
                           "Left out the glyph U+0042 (line 5): it refers to U+0041, which is "
                           "left out")));
+
+  // Over the move limit: a long polyline, and references that multiply a glyph.
+  std::string large = "[0045] E\n0,0;0,10\n[0046] F\n";
+  for (int corner = 0; corner < 4001; ++corner) large += std::to_string(corner % 2) + ",1;";
+  large += "\n[0047] G\nC0046\nC0046\nC0046\nC0046\nC0046\n";
+  ParseLffFont(large, "f.lff", font, report);
+  EXPECT_EQ(MissingGlyphs(font, "EFG"), "FG");
+  EXPECT_THAT(report, testing::Contains(HasSubstr("U+0046 (line 3): more than 4000 moves")));
+  EXPECT_THAT(report, testing::Contains(HasSubstr("U+0047 (line 5): more than 16000 corners")));
+
   EXPECT_THAT([&] { ParseCxfFont("[#0416] 1\nL 0,0,1,1\n", "f.cxf", font, report); },
               ThrowsMessage<Error>(HasSubstr("'f.cxf': it has no glyph for a character")));
   EXPECT_FALSE(font.HasMoves());

@@ -125,6 +125,15 @@ for font in ("DuplexRoman", "ComplexRoman", "Script", "Gothic"):
     add(f"font-{font}", {**METRIC, "FreeFormTextE": "Fine 1/2 Wq"},
         ["--font", f"$FONTS/{font}.fnt", "text", "@/o.eia"])
 
+# The characters of parts beyond ASCII, in every shipped face, straight and around an arc.
+PARTS = "\u00d825 h7 \u00b10.05 90\u00b0 \u00b5m 3\u00d7M6 \u00bd \u00a9 \u20ac \u00c9t\u00e9 \u00df"
+add("font-BasicFont-parts", {**METRIC, "FreeFormTextE": PARTS}, ["text", "@/o.eia"])
+for font in ("DuplexRoman", "ComplexRoman", "Script", "Gothic", "Greek"):
+    add(f"font-{font}-parts", {**METRIC, "FreeFormTextE": PARTS},
+        ["--font", f"$FONTS/{font}.fnt", "text", "@/o.eia"])
+add("arc-parts", {**METRIC, "ArcTextE": "\u00d8 40 \u00b10.1 \u00b0", "RadiusE": "20"},
+    ["arc", "@/o.eia"])
+
 # Refusals: the old program stays as it was, nothing else is written.
 OLD = [("o.eia", "(A FINISHED PROGRAM)\\nM30")]
 for name, extra, action in [
