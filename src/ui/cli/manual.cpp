@@ -338,9 +338,10 @@ void WriteManualPage(std::ostream& out, ManualPage page) {
     WriteRoffActions(out);
     WriteRoffFields(out);
     WriteRoffFiles(out);
-    out << ".SH EXIT STATUS\n0 when the window is closed, 1 when the screenshot could not be "
-           "written or the window could not start.\n.SH SEE "
-           "ALSO\n\\fBstylor\\-cli\\fR(1), " STYLOR_INSTALL_DOC_DIR "/guide.md\n";
+    out << ".SH EXIT STATUS\n0 when the window is closed; 1 when the screenshot could not be "
+           "written or the window could not start; another status, with a message, for an option "
+           "it cannot read.\n"
+           ".SH SEE ALSO\n\\fBstylor\\-cli\\fR(1), " STYLOR_INSTALL_DOC_DIR "/guide.md\n";
     return;
   }
   out << kCommandLineHead << Roff(kDescription) << "\n.SH ACTIONS\n";
