@@ -78,6 +78,7 @@ const FieldInfo kFields[] = {
     {"Files", &S::Files, kFilesItems},
     {"FilePrefix", &S::FilePrefix, {}},
     {"UseArcSettings", &S::UseArcSettings, {}},
+    {"BatchNameColumn", &S::BatchNameColumn, {}},
     {"SymAngleE", &S::SymAngleE, {}},
 };
 

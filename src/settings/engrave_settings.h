@@ -73,6 +73,8 @@ struct EngraveSettings {
   std::int32_t Files = 0;
   std::string FilePrefix;
   bool UseArcSettings = false;
+  // Batch: the column whose values name the program files of Many Files (empty: row numbers).
+  std::string BatchNameColumn;
   // Advanced (never shown; no job reads it).
   std::string SymAngleE = "0";
 
