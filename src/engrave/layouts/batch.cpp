@@ -242,53 +242,69 @@ void WriteBatchRowBody(BatchLayout layout, const EngraveSettings& filled, std::s
   }
 }
 
+BatchWriter::BatchWriter(const BatchJob& job, const StrokeFont& font)
+    : m_job(job), m_font(font), m_filled(job.settings) {
+  FillRow(0);
+}
+
+std::size_t BatchWriter::Programs() const {
+  return m_job.manyFiles ? m_job.table->Rows() : 1;
+}
+
+void BatchWriter::FillRow(std::size_t row) {
+  if (row == m_filledRow) return;
+  FillBatchRow(m_job, row, m_filled);
+  m_filledRow = row;
+}
+
+ProgramFrame BatchWriter::Frame(std::size_t k) {
+  if (m_job.manyFiles) {
+    FillRow(k);
+    return FrameOf(m_filled);
+  }
+  FillRow(m_job.table->Rows() - 1);
+  const std::string endBlock = FrameOf(m_filled).endBlock;
+  FillRow(0);
+  ProgramFrame frame = FrameOf(m_filled);
+  frame.endBlock = endBlock;
+  return frame;
+}
+
+void BatchWriter::WriteRow(std::size_t row, ProgramSink& body) {
+  FillRow(row);
+  if (!m_job.manyFiles) body.Write(LinesText(m_filled.SeqPreGCodes));
+  WriteBatchRowBody(m_job.layout, m_filled, row, m_font, body);
+  if (!m_job.manyFiles) body.Write(LinesText(m_filled.SeqPostGCodes));
+}
+
+void BatchWriter::WriteBody(std::size_t k, ProgramSink& sink) {
+  if (m_job.manyFiles) {
+    WriteRow(k, sink);
+    return;
+  }
+  ProgramText body(sink);
+  for (std::size_t row = 0; row < m_job.table->Rows(); ++row) WriteRow(row, body);
+  body.Flush();
+}
+
 void GenerateBatch(const EngraveSettings& settings, const DataTable& table, BatchLayout layout,
                    const StrokeFont& font, JobHost& host) {
   const BatchJob job = PrepareBatchJob(settings, table, layout);
-  const std::size_t rows = table.Rows();
-  EngraveSettings filled = settings;
+  BatchWriter writer(job, font);
+  // The first row is made once before the save dialog, so that a field that does not convert
+  // is refused before the user is asked for a file, as by the plain jobs.
+  const ProgramFrame firstFrame = writer.Frame(0);
+  MemorySink firstRow;
+  writer.WriteRow(0, firstRow);
   if (!job.manyFiles) {
-    FillBatchRow(job, rows - 1, filled);
-    const std::string endBlock = FrameOf(filled).endBlock;
-    FillBatchRow(job, 0, filled);
-    ProgramFrame frame = FrameOf(filled);
-    frame.endBlock = endBlock;
-    // The first row is made once before the save dialog, so that a field that does not
-    // convert is refused before the user is asked for a file, as by the plain jobs.
-    MemorySink firstRow;
-    WriteBatchRowBody(layout, filled, 0, font, firstRow);
-    WriteFramedProgram(host, frame, [&](ProgramSink& sink) {
-      ProgramText body(sink);
-      for (std::size_t row = 0; row < rows; ++row) {
-        FillBatchRow(job, row, filled);
-        body.Write(LinesText(filled.SeqPreGCodes));
-        WriteBatchRowBody(layout, filled, row, font, body);
-        body.Write(LinesText(filled.SeqPostGCodes));
-      }
-      body.Flush();
-    });
+    WriteFramedProgram(host, firstFrame, [&](ProgramSink& body) { writer.WriteBody(0, body); });
     return;
   }
   ProgramSeries series;
   series.fileNames = BatchFileNames(job);
   series.presetName = series.fileNames.front();
-  FillBatchRow(job, 0, filled);
-  const ProgramFrame firstFrame = FrameOf(filled);
-  MemorySink firstRow;
-  WriteBatchRowBody(layout, filled, 0, font, firstRow);
-  std::size_t filledRow = 0;
-  const auto fillRow = [&](std::size_t row) {
-    if (row != filledRow) FillBatchRow(job, row, filled);
-    filledRow = row;
-  };
-  series.frameOf = [&](std::size_t row) {
-    fillRow(row);
-    return FrameOf(filled);
-  };
-  series.body = [&](std::size_t row, ProgramSink& body) {
-    fillRow(row);
-    WriteBatchRowBody(layout, filled, row, font, body);
-  };
+  series.frameOf = [&](std::size_t k) { return writer.Frame(k); };
+  series.body = [&](std::size_t k, ProgramSink& body) { writer.WriteBody(k, body); };
   WriteProgramSeries(host, firstFrame, series);
 }
 

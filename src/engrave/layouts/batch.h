@@ -54,6 +54,31 @@ std::vector<std::string> BatchFileNames(const BatchJob& job);
 void WriteBatchRowBody(BatchLayout layout, const EngraveSettings& filled, std::size_t row,
                        const StrokeFont& font, ProgramSink& body);
 
+/// Writes the programs of a batch: One File is one program of every row, Many Files one program
+/// per row. Rows are filled as they are written, so memory stays flat however many there are.
+class BatchWriter {
+ public:
+  BatchWriter(const BatchJob& job, const StrokeFont& font);
+  /// How many program files the batch writes.
+  std::size_t Programs() const;
+  /// The frame of program `k`: One File takes the start block of the first row and the end
+  /// block of the last; Many Files the blocks of row k.
+  ProgramFrame Frame(std::size_t k);
+  /// The body of program `k`: every row for One File, row k for Many Files.
+  void WriteBody(std::size_t k, ProgramSink& body);
+  /// One row as it stands in its program: for One File wrapped in its filled SeqPreGCodes and
+  /// SeqPostGCodes lines. Throws what WriteBatchRowBody throws.
+  void WriteRow(std::size_t row, ProgramSink& body);
+
+ private:
+  void FillRow(std::size_t row);
+
+  const BatchJob& m_job;
+  const StrokeFont& m_font;
+  EngraveSettings m_filled;
+  std::size_t m_filledRow = static_cast<std::size_t>(-1);  // none yet
+};
+
 /// The batch job: One File writes the start block of the first row, then for each row its filled
 /// SeqPreGCodes lines, its moves and its filled SeqPostGCodes lines, then the end block of the
 /// last row; Many Files writes every row as its own program, framed by its own filled blocks.
