@@ -28,6 +28,8 @@ constexpr std::array<std::string_view, 4> kAppendModes = {
 constexpr std::array<std::string_view, 2> kDirectionItems = {"Clock Wise", "Counter Clock Wise"};
 constexpr std::array<std::string_view, 4> kJustifyPointItems = {"A", "B", "C", "D"};
 constexpr std::array<std::string_view, 2> kFilesItems = {"One File", "Many Files"};
+constexpr std::array<std::string_view, 3> kBatchTextItems = {"Free Form Text", "Circle Text",
+                                                             "Ellipse Text"};
 
 const FieldInfo kFields[] = {
     {"TextHeightE", &S::TextHeightE, {}},
@@ -78,6 +80,7 @@ const FieldInfo kFields[] = {
     {"Files", &S::Files, kFilesItems},
     {"FilePrefix", &S::FilePrefix, {}},
     {"UseArcSettings", &S::UseArcSettings, {}},
+    {"BatchTextKind", &S::BatchTextKind, kBatchTextItems},
     {"BatchNameColumn", &S::BatchNameColumn, {}},
     {"SymAngleE", &S::SymAngleE, {}},
 };
@@ -133,6 +136,12 @@ FeedRate FeedRateOf(std::int32_t feedMode) {
   if (feedMode == 1) return FeedRate::DegreesPerMinute;
   if (feedMode == 2) return FeedRate::InverseTime;
   return FeedRate::PerMinute;
+}
+
+BatchLayout BatchLayoutOf(std::int32_t batchTextKind) {
+  if (batchTextKind == 1) return BatchLayout::CircleText;
+  if (batchTextKind == 2) return BatchLayout::EllipseText;
+  return BatchLayout::FreeFormText;
 }
 
 bool IsRotaryLetter(char letter) { return letter == 'A' || letter == 'B' || letter == 'C'; }

@@ -185,7 +185,7 @@ TEST_F(EngraveFormTest, SurfaceKeepsItsLayoutBesideAResizablePreview) {
   QStringList captions;
   for (int i = 0; i < pages->count(); ++i) captions << pages->tabText(i);
   EXPECT_EQ(captions, QStringList({"Free Form Text", "Circle Text", "Ellipse Text", "Sequence",
-                                   "Machine", "Advanced Settings", "About"}));
+                                   "Batch", "Machine", "Advanced Settings", "About"}));
   EXPECT_FALSE(pages->isTabVisible(static_cast<int>(Page::Advanced)));
   EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::Sequence));
   // Showing the sequence page at start-up fills in its example.

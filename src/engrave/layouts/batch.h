@@ -15,9 +15,6 @@ struct StrokeFont;
 class JobHost;
 class ProgramSink;
 
-/// The text job a batch repeats for every row of its data file.
-enum class BatchLayout { FreeFormText, CircleText, EllipseText };
-
 /// A batch, checked: the settings as typed (texts holding placeholders such as {Name}, {Row},
 /// {Rows}), the rows that fill them and the files they go to.
 struct BatchJob {

@@ -1,5 +1,6 @@
 #include "ui/cli/command_line.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -22,13 +23,13 @@ namespace fs = std::filesystem;
 
 enum class Kind {
   Set, Font, Text, Arc, Ellipse, Sequence, SaveMachine, OpenMachine, OpenOld, ResetMachine,
-  Width, Example, FontReport, Show, Stats, Preview,
+  Width, Example, FontReport, Show, Stats, Preview, Batch,
 };
 
 struct ActionInfo {
   std::string_view name;
   Kind kind;
-  std::string_view argument;  // empty: the action takes none; two words: it takes two
+  std::string_view argument;  // empty: the action takes none; else one operand per word
   std::string_view help;
 };
 
@@ -41,6 +42,10 @@ constexpr ActionInfo kActions[] = {
     {"sequence", Kind::Sequence, "FILE",
      "\"Generate Sequences\" into FILE (Many Files: into the folder of FILE, or FILE itself "
      "when it is a folder)"},
+    {"batch", Kind::Batch, "JOB ROWS OUT",
+     "\"Generate from Data\": the job text, arc or ellipse once per row of the CSV or TSV file "
+     "ROWS, into the program OUT (One File) or the folder OUT (Many Files); {Column}, {Row} and "
+     "{Rows} in the texts and G-code blocks take each row's values"},
     {"save-machine", Kind::SaveMachine, "FILE", "\"Save\": write the machine file FILE"},
     {"open-machine", Kind::OpenMachine, "FILE", "\"Open\": read the machine file FILE"},
     {"open-old", Kind::OpenOld, "FILE", "\"Open Old\": read the G-code blocks of an old machine file"},
@@ -60,8 +65,12 @@ struct Action {
   const ActionInfo* info = nullptr;
   std::string argument;
   const FieldInfo* field = nullptr;  // --set and show
-  std::string value;                 // --set; preview: the picture
+  std::string value;                 // --set; preview: the picture; batch: the rows
+  std::string output;                // batch: the program file or folder
 };
+
+// The jobs a batch repeats, as the command line names them, in BatchTextKind order.
+constexpr std::string_view kBatchJobs[] = {"text", "arc", "ellipse"};
 
 class UsageError : public std::runtime_error {
  public:
@@ -143,13 +152,18 @@ Invocation Parse(const std::vector<std::string>& args) {
       if (pos + 1 >= args.size()) {
         throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
       }
-      action.argument = args[++pos];
-      if (info->argument.find(' ') != std::string_view::npos) {
-        if (pos + 1 >= args.size()) {
-          throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
-        }
-        action.value = args[++pos];
+      const auto words = std::count(info->argument.begin(), info->argument.end(), ' ') + 1;
+      if (pos + static_cast<std::size_t>(words) >= args.size()) {
+        throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
       }
+      action.argument = args[++pos];
+      if (words > 1) action.value = args[++pos];
+      if (words > 2) action.output = args[++pos];
+    }
+    if (info->kind == Kind::Batch &&
+        std::find(std::begin(kBatchJobs), std::end(kBatchJobs), action.argument) ==
+            std::end(kBatchJobs)) {
+      throw UsageError("batch takes the job text, arc or ellipse, not '" + action.argument + "'");
     }
     if (info->kind == Kind::Set) {
       const std::size_t equals = action.argument.find('=');
@@ -223,6 +237,7 @@ class CommandLineHost final : public FormHost {
   std::optional<std::string> AskFontFile(const std::string&) override { return m_answer; }
   std::optional<std::string> AskMachineFileToSave(const std::string&) override { return m_answer; }
   std::optional<std::string> AskMachineFileToOpen(const std::string&) override { return m_answer; }
+  std::optional<std::string> AskDataFile(const std::string&) override { return m_answer; }
   void ShowError(const std::string& text) override {
     m_err << "Stylor: " << text << "\n";
     m_errorShown = true;
@@ -293,6 +308,21 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
     case Kind::Stats: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
       out << FormatStats(StatsOfProgram(ReadProgramFile(action.argument), action.argument, options));
+      break;
+    }
+    case Kind::Batch: {
+      const auto job = std::find(std::begin(kBatchJobs), std::end(kBatchJobs), action.argument);
+      model.SetIndex(&EngraveSettings::BatchTextKind,
+                     static_cast<std::int32_t>(job - std::begin(kBatchJobs)));
+      model.ReadDataFileAt(action.value);
+      std::error_code error;
+      // Many Files names its files itself: OUT must be the folder that takes them.
+      if (model.Settings().Files != 0 && !fs::is_directory(action.output, error)) {
+        throw Error("Many Files writes its programs into a folder, and '" + action.output +
+                    "' is not one");
+      }
+      host.Answer(action.output);
+      model.GenerateBatchClick();
       break;
     }
     case Kind::Preview: {

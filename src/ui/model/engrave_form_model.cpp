@@ -10,6 +10,7 @@
 
 #include "engrave/framing.h"
 #include "engrave/layouts/arc.h"
+#include "engrave/layouts/batch.h"
 #include "engrave/layouts/ellipse.h"
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
@@ -262,6 +263,13 @@ JobKind EngraveFormModel::CurrentJob() const {
     case Page::CircleText: return JobKind::CircleText;
     case Page::EllipseText: return JobKind::EllipseText;
     case Page::Sequence: return JobKind::Sequence;
+    case Page::Batch:
+      switch (BatchLayoutOf(m_settings.BatchTextKind)) {
+        case BatchLayout::CircleText: return JobKind::CircleText;
+        case BatchLayout::EllipseText: return JobKind::EllipseText;
+        case BatchLayout::FreeFormText: return JobKind::FreeFormText;
+      }
+      return JobKind::FreeFormText;
     default: return JobKind::FreeFormText;
   }
 }
@@ -481,6 +489,51 @@ void EngraveFormModel::CreateArcClick() {
 
 void EngraveFormModel::CreateEllipseClick() {
   RunJob([&](JobHost& host) { CreateEllipse(m_settings, *m_font, host); });
+}
+
+std::string EngraveFormModel::DataRowsLabel() const {
+  if (!m_dataRows) return "No data file chosen: \"Data File...\" reads a CSV or TSV file";
+  const std::size_t rows = m_dataRows->Rows();
+  std::string label;
+  AppendInteger(label, static_cast<long long>(rows));
+  label += rows == 1 ? " row" : " rows";
+  if (rows > kListedDataRows) {
+    label += ", the first ";
+    AppendInteger(label, static_cast<long long>(kListedDataRows));
+    label += " listed";
+  }
+  return label;
+}
+
+PreviewScene EngraveFormModel::Preview() const {
+  if (m_currentPage != Page::Batch) return BuildPreview(m_settings, *m_font, CurrentJob());
+  if (!m_dataRows) {
+    PreviewScene scene;
+    scene.message = DataRowsLabel() + ".";
+    return scene;
+  }
+  return BuildBatchPreview(m_settings, *m_dataRows, BatchLayoutOf(m_settings.BatchTextKind),
+                           *m_font);
+}
+
+void EngraveFormModel::DataFileClick() {
+  const std::optional<std::string> path = m_host.AskDataFile(m_workingDirectory);
+  if (path) ReadDataFileAt(*path);
+}
+
+void EngraveFormModel::ReadDataFileAt(const std::string& path) {
+  m_dataRows = std::make_shared<const DataTable>(ReadDataFile(path));
+  m_dataFile = path;
+  m_host.ViewChanged();
+}
+
+void EngraveFormModel::GenerateBatchClick() {
+  if (!m_dataRows) {
+    throw Error("No data file is chosen: pick one with \"Data File...\" before generating");
+  }
+  RunJob([&](JobHost& host) {
+    GenerateBatch(m_settings, *m_dataRows, BatchLayoutOf(m_settings.BatchTextKind), *m_font, host);
+  });
 }
 
 }  // namespace stylor

@@ -94,8 +94,11 @@ QString StatsTable(const std::vector<StatRow>& rows) {
   return html + "</table>";
 }
 
-QString JobTitle(Page page) {
-  switch (page) {
+QString JobTitle(const EngraveFormModel& model) {
+  switch (model.CurrentPage()) {
+    case Page::Batch:
+      return "Batch of " + QString::fromUtf8(BatchLayoutCaption(
+                               BatchLayoutOf(model.Settings().BatchTextKind)));
     case Page::CircleText: return "Circle Text";
     case Page::EllipseText: return "Ellipse Text";
     case Page::Sequence: return "Sequence";
@@ -216,14 +219,14 @@ void PreviewPanel::ShowLive() {
 void PreviewPanel::Rebuild() {
   m_rebuildTimer->stop();
   if (m_showsFile) return;
-  const QString title = JobTitle(m_model.CurrentPage());
+  const QString title = JobTitle(m_model);
   // Another job draws something else entirely: show all of it.
   if (title != m_liveTitle) m_refit = true;
   m_liveTitle = title;
   const bool refit = std::exchange(m_refit, false);
   ++m_rebuilds;
   m_live->setEnabled(false);
-  PreviewScene scene = BuildPreview(m_model.Settings(), m_model.Font(), m_model.CurrentJob());
+  PreviewScene scene = m_model.Preview();
   if (!m_model.FontLoaded() && scene.message.empty() && scene.segments.empty()) {
     scene.message = "No font is loaded from \"" + m_model.Settings().FontFile +
                     "\": choose one with \"Pick Font\".";

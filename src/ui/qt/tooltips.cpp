@@ -67,6 +67,10 @@ const FieldTip kFieldTips[] = {
     {&S::Files, "One program for the whole run, or one program file per number"},
     {&S::FilePrefix, "Start of each file name of Many Files; the number and the extension follow"},
     {&S::UseArcSettings, "Engrave each number around the circle of the Circle Text page"},
+    {&S::BatchTextKind, "The text job written once per row of the data file, with the settings "
+                        "of its page"},
+    {&S::BatchNameColumn, "Many Files: the column whose values name the files (empty: the row "
+                          "numbers); the prefix comes first, the extension last"},
     {&S::SymAngleE, "For Vertical Text"},
 };
 
@@ -127,6 +131,11 @@ QStringList ItemToolTips(IndexField field) {
             "Writes G00 C0.0 and G12.1 (head 2: G110C2 first); ends with G13.1",
             "Writes G00 C0.0, G17UH, G12.1 and G122.1; ends with G13.1",
             "Writes G138; ends with G136"};
+  }
+  if (field == &S::BatchTextKind) {
+    return {"Each row fills the lines of the Free Form Text page",
+            "Each row fills the text of the Circle Text page, engraved around its circle",
+            "Each row fills the text of the Ellipse Text page, engraved around its ellipse"};
   }
   if (field == &S::IntegrexHead) {
     return {"Axis letters of the mode for head 1", "Axis letters of the mode for head 2"};
