@@ -94,11 +94,9 @@ QString StatsTable(const std::vector<StatRow>& rows) {
   return html + "</table>";
 }
 
-QString JobTitle(const EngraveFormModel& model) {
-  switch (model.CurrentPage()) {
-    case Page::Batch:
-      return "Batch of " + QString::fromUtf8(BatchLayoutCaption(
-                               BatchLayoutOf(model.Settings().BatchTextKind)));
+QString JobTitle(Page page) {
+  switch (page) {
+    case Page::Batch: return "Batch";
     case Page::CircleText: return "Circle Text";
     case Page::EllipseText: return "Ellipse Text";
     case Page::Sequence: return "Sequence";
@@ -219,7 +217,7 @@ void PreviewPanel::ShowLive() {
 void PreviewPanel::Rebuild() {
   m_rebuildTimer->stop();
   if (m_showsFile) return;
-  const QString title = JobTitle(m_model);
+  const QString title = JobTitle(m_model.CurrentPage());
   // Another job draws something else entirely: show all of it.
   if (title != m_liveTitle) m_refit = true;
   m_liveTitle = title;
