@@ -282,9 +282,8 @@ void BatchWriter::WriteBody(std::size_t k, ProgramSink& sink) {
     WriteRow(k, sink);
     return;
   }
-  ProgramText body(sink);
-  for (std::size_t row = 0; row < m_job.table->Rows(); ++row) WriteRow(row, body);
-  body.Flush();
+  // Each row's moves come in one large piece already; gathering them again would copy them twice.
+  for (std::size_t row = 0; row < m_job.table->Rows(); ++row) WriteRow(row, sink);
 }
 
 void GenerateBatch(const EngraveSettings& settings, const DataTable& table, BatchLayout layout,
