@@ -13,6 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-release}
 cli=$(realpath "$build/bin/stylor-cli")
+source bench/timing.sh
 command -v hyperfine >/dev/null || { echo "hyperfine is needed: apt-get install hyperfine"; exit 2; }
 
 work=$(mktemp -d)
@@ -29,20 +30,6 @@ serials=(--set SeqStart=1 --set SeqEnd=10000 --set SeqPrefix=SN- --set SeqDigits
 "$cli" "${serials[@]}" sequence one.eia
 mkdir -p many copy
 "$cli" "${serials[@]}" --set Files=1 --set FilePrefix=P sequence many/
-
-# Mean seconds of one command, from hyperfine's JSON.
-mean() {
-  local name=$1; shift
-  hyperfine --warmup 3 --min-runs 15 -N --export-json "$name.json" "$@" >/dev/null 2>&1 ||
-    hyperfine --warmup 3 --min-runs 15 --export-json "$name.json" "$@" >/dev/null 2>&1
-  python3 -c "import json,sys; print(json.load(open('$name.json'))['results'][0]['mean'])"
-}
-
-report() {  # name, measured, limit, target
-  python3 -c "
-m, l, t = $2, $3, $4
-print(f'{\"$1\":44s} {m*1000:9.2f} ms  limit {l*1000:8.2f} ms  ratio {m/l:5.2f}  target <= {t}  {\"ok\" if m/l <= t else \"OVER\"}')"
-}
 
 true_s=$(mean true /bin/true)
 job_s=$(mean job "$cli --set TextHeightE=5 --set LineSpacingE=1.6 --set 'FreeFormTextE=$lines20' text b.eia")

@@ -49,8 +49,11 @@ bool WriteProgramSeries(JobHost& host, const ProgramFrame& frame, const ProgramS
   std::vector<std::unique_ptr<ProgramFile>> finished;
   finished.reserve(series.fileNames.size());
   for (std::size_t k = 0; k < series.fileNames.size(); ++k) {
-    finished.push_back(WriteFramed(host.Programs(), directory + series.fileNames[k], frame,
-                                   [&](ProgramSink& sink) { series.body(k, sink); }));
+    const BodyWriter body = [&](ProgramSink& sink) { series.body(k, sink); };
+    const std::string fileName = directory + series.fileNames[k];
+    finished.push_back(series.frameOf
+                           ? WriteFramed(host.Programs(), fileName, series.frameOf(k), body)
+                           : WriteFramed(host.Programs(), fileName, frame, body));
   }
   for (const std::unique_ptr<ProgramFile>& file : finished) file->Commit();
   return true;

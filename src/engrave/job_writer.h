@@ -40,6 +40,9 @@ struct ProgramSeries {
   std::string presetName;
   std::vector<std::string> fileNames;
   std::function<void(std::size_t, ProgramSink&)> body;
+  /// The frame of each file, when the files differ in it; otherwise every file takes the
+  /// frame WriteProgramSeries is given.
+  std::function<ProgramFrame(std::size_t)> frameOf;
 };
 
 /// Asks the host once, then writes each program of the series, framed, into the folder of the

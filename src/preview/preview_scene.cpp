@@ -8,6 +8,7 @@
 #include "engrave/framing.h"
 #include "engrave/job_writer.h"
 #include "engrave/layouts/arc.h"
+#include "engrave/layouts/batch.h"
 #include "engrave/layouts/ellipse.h"
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
@@ -115,6 +116,26 @@ std::string SequenceNote(const SequenceJob& run) {
   return note;
 }
 
+// The start point or centre marker of the job, and its circle or ellipse as a guide. The job
+// has read these fields already, so they convert.
+void AddGuide(PreviewScene& scene, const EngraveSettings& settings, JobKind job) {
+  const PreparedJob prepared = PrepareJob(settings);
+  const bool onCircle =
+      job == JobKind::CircleText || (job == JobKind::Sequence && settings.UseArcSettings);
+  if (onCircle) {
+    scene.guide = ArcGuide(settings, prepared);
+    scene.marker = PreviewMarker{MarkerKind::Centre, prepared.start};
+  } else if (job == JobKind::EllipseText) {
+    const double a = ReadReal(settings.AEdit) * 0.5;
+    const double b = ReadReal(settings.BEdit) * 0.5;
+    scene.guide = {GuideKind::Ellipse, prepared.start, std::abs(a), std::abs(b),
+                   prepared.textAngleRad};
+    scene.marker = PreviewMarker{MarkerKind::Centre, prepared.start};
+  } else {
+    scene.marker = PreviewMarker{MarkerKind::StartPoint, prepared.start};
+  }
+}
+
 // Runs the job's layout in memory and reads its program into the scene; a plain refusal of the
 // job becomes the scene's message, with the job's guide still drawn.
 void RunJob(PreviewScene& scene, const EngraveSettings& settings, const StrokeFont& font,
@@ -164,22 +185,7 @@ void RunJob(PreviewScene& scene, const EngraveSettings& settings, const StrokeFo
     }
   }
 
-  // The job has read these fields already, so they convert.
-  const PreparedJob prepared = PrepareJob(settings);
-  const bool onCircle =
-      job == JobKind::CircleText || (job == JobKind::Sequence && settings.UseArcSettings);
-  if (onCircle) {
-    scene.guide = ArcGuide(settings, prepared);
-    scene.marker = PreviewMarker{MarkerKind::Centre, prepared.start};
-  } else if (job == JobKind::EllipseText) {
-    const double a = ReadReal(settings.AEdit) * 0.5;
-    const double b = ReadReal(settings.BEdit) * 0.5;
-    scene.guide = {GuideKind::Ellipse, prepared.start, std::abs(a), std::abs(b),
-                   prepared.textAngleRad};
-    scene.marker = PreviewMarker{MarkerKind::Centre, prepared.start};
-  } else {
-    scene.marker = PreviewMarker{MarkerKind::StartPoint, prepared.start};
-  }
+  AddGuide(scene, settings, job);
   if (refusal) {
     scene.message = WithFullStop(*refusal);
     return;
@@ -198,6 +204,33 @@ void Include(PreviewBounds& bounds, Point2 p) {
   bounds.min.y = std::min(bounds.min.y, p.y);
   bounds.max.x = std::max(bounds.max.x, p.x);
   bounds.max.y = std::max(bounds.max.y, p.y);
+}
+
+// A scene with the plane letters and mode caption of the settings, filled by `fill`; an error
+// leaves only the message.
+template <typename Fill>
+PreviewScene GuardedScene(const EngraveSettings& settings, Fill&& fill) {
+  PreviewScene scene;
+  scene.axis1 = ReadLetter(settings.Axis1E);
+  scene.axis2 = ReadLetter(settings.Axis2E);
+  scene.caption = ModeCaption(LatheMillModeOf(settings.IntegrexMode));
+  try {
+    fill(scene);
+  } catch (const Error& error) {
+    PreviewScene failed;
+    failed.axis1 = scene.axis1;
+    failed.axis2 = scene.axis2;
+    failed.caption = scene.caption;
+    failed.message = WithFullStop(error.what());
+    return failed;
+  }
+  return scene;
+}
+
+JobKind JobKindOf(BatchLayout layout) {
+  if (layout == BatchLayout::CircleText) return JobKind::CircleText;
+  if (layout == BatchLayout::EllipseText) return JobKind::EllipseText;
+  return JobKind::FreeFormText;
 }
 
 }  // namespace
@@ -231,21 +264,34 @@ PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
 
 PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font,
                           JobKind job) {
-  PreviewScene scene;
-  scene.axis1 = ReadLetter(settings.Axis1E);
-  scene.axis2 = ReadLetter(settings.Axis2E);
-  scene.caption = ModeCaption(LatheMillModeOf(settings.IntegrexMode));
-  try {
-    RunJob(scene, settings, font, job);
-  } catch (const Error& error) {
-    PreviewScene failed;
-    failed.axis1 = scene.axis1;
-    failed.axis2 = scene.axis2;
-    failed.caption = scene.caption;
-    failed.message = WithFullStop(error.what());
-    return failed;
-  }
-  return scene;
+  return GuardedScene(settings, [&](PreviewScene& scene) { RunJob(scene, settings, font, job); });
+}
+
+PreviewScene BuildBatchPreview(const EngraveSettings& settings, const DataTable& table,
+                               BatchLayout layout, const StrokeFont& font) {
+  return GuardedScene(settings, [&](PreviewScene& scene) {
+    const BatchJob batch = PrepareBatchJob(settings, table, layout);
+    BatchWriter writer(batch, font);
+    const std::string program = FramedProgram(writer.Frame(0), [&](ProgramSink& body) {
+      writer.WriteRow(0, body);
+    });
+    AddGuide(scene, settings, JobKindOf(layout));
+    const ReaderOptions options = ReaderOptionsFrom(settings);
+    AddProgram(scene, program, kPreviewFile, options);
+    std::string note = "row 1 of ";
+    AppendInteger(note, static_cast<long long>(table.Rows()));
+    scene.note = scene.note.empty() ? note : note + "; " + scene.note;
+    ProgramStats total;
+    for (std::size_t k = 0; k < writer.Programs(); ++k) {
+      const ProgramFrame frame = writer.Frame(k);
+      StatsSink sink(options, kPreviewFile);
+      sink.Write(frame.startBlock);
+      writer.WriteBody(k, sink);
+      sink.Write(frame.endBlock);
+      AddProgramStats(total, sink.Finish());
+    }
+    scene.stats = total;
+  });
 }
 
 }  // namespace stylor

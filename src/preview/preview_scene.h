@@ -7,6 +7,7 @@
 
 #include "engrave/geometry.h"
 #include "engrave/job_writer.h"
+#include "engrave/layouts/batch.h"
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
 
@@ -97,5 +98,11 @@ PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
 /// a file and never throws: a field that does not convert, or the job's refusal, comes back as
 /// the scene's message (full stop included, as a message box shows it) with no segments.
 PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, JobKind job);
+
+/// The preview of a batch: the program of its first row, framed as its file would be, with the
+/// guide of its layout and the note "row 1 of N"; the statistics are those of the whole run,
+/// every row and every file. Never throws, as BuildPreview.
+PreviewScene BuildBatchPreview(const EngraveSettings& settings, const DataTable& table,
+                               BatchLayout layout, const StrokeFont& font);
 
 }  // namespace stylor

@@ -28,6 +28,8 @@ constexpr std::array<std::string_view, 4> kAppendModes = {
 constexpr std::array<std::string_view, 2> kDirectionItems = {"Clock Wise", "Counter Clock Wise"};
 constexpr std::array<std::string_view, 4> kJustifyPointItems = {"A", "B", "C", "D"};
 constexpr std::array<std::string_view, 2> kFilesItems = {"One File", "Many Files"};
+constexpr std::array<std::string_view, 3> kBatchTextItems = {"Free Form Text", "Circle Text",
+                                                             "Ellipse Text"};
 
 // What choosing each item writes or does, index by index.
 constexpr std::array<std::string_view, 3> kJustificationMeanings = {
@@ -60,6 +62,10 @@ constexpr std::array<std::string_view, 4> kJustifyPointMeanings = {
 constexpr std::array<std::string_view, 2> kFilesMeanings = {
     "Every number goes into the one program chosen",
     "Each number gets its own program: File Name Prefix, the number and .eia"};
+constexpr std::array<std::string_view, 3> kBatchTextMeanings = {
+    "Each row fills the lines of the Free Form Text page",
+    "Each row fills the text of the Circle Text page, engraved around its circle",
+    "Each row fills the text of the Ellipse Text page, engraved around its ellipse"};
 
 // Units: a length is in the program's unit (inch or millimetre; nothing converts), a feed in
 // that unit per minute, or degrees per minute on a rotary axis.
@@ -153,6 +159,11 @@ const FieldInfo kFields[] = {
      "Start of each file name of Many Files; the number and the extension follow"},
     {"UseArcSettings", &S::UseArcSettings, {}, {}, "",
      "Engrave each number around the circle of the Circle Text page"},
+    {"BatchTextKind", &S::BatchTextKind, kBatchTextItems, kBatchTextMeanings, "",
+     "The text job written once per row of the data file, with the settings of its page"},
+    {"BatchNameColumn", &S::BatchNameColumn, {}, {}, "",
+     "Many Files of a batch: the column whose values name the files (empty: the row numbers); "
+     "File Name Prefix comes first, .eia last"},
     {"SymAngleE", &S::SymAngleE, {}, {}, "degrees", "For vertical text; no job reads it yet"},
 };
 
@@ -207,6 +218,12 @@ FeedRate FeedRateOf(std::int32_t feedMode) {
   if (feedMode == 1) return FeedRate::DegreesPerMinute;
   if (feedMode == 2) return FeedRate::InverseTime;
   return FeedRate::PerMinute;
+}
+
+BatchLayout BatchLayoutOf(std::int32_t batchTextKind) {
+  if (batchTextKind == 1) return BatchLayout::CircleText;
+  if (batchTextKind == 2) return BatchLayout::EllipseText;
+  return BatchLayout::FreeFormText;
 }
 
 bool IsRotaryLetter(char letter) { return letter == 'A' || letter == 'B' || letter == 'C'; }

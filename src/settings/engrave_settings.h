@@ -73,6 +73,10 @@ struct EngraveSettings {
   std::int32_t Files = 0;
   std::string FilePrefix;
   bool UseArcSettings = false;
+  // Batch: the text job repeated for every row, and the column whose values name the program
+  // files of Many Files (empty: row numbers).
+  std::int32_t BatchTextKind = 0;
+  std::string BatchNameColumn;
   // Advanced (never shown; no job reads it).
   std::string SymAngleE = "0";
 
@@ -131,6 +135,12 @@ Winding EllipseWindingOf(std::int32_t direction);
 enum class FeedRate { PerMinute, DegreesPerMinute, InverseTime };
 /// 1 degrees per minute, 2 inverse time; any other index per minute.
 FeedRate FeedRateOf(std::int32_t feedMode);
+
+/// The text job a batch repeats for every row of its data file (BatchTextKind: "Free Form
+/// Text", "Circle Text", "Ellipse Text").
+enum class BatchLayout { FreeFormText, CircleText, EllipseText };
+/// 1 circle text, 2 ellipse text; any other index free-form text.
+BatchLayout BatchLayoutOf(std::int32_t batchTextKind);
 
 /// The four steps of building a program from several jobs (AppendMode).
 enum class AppendStep { SingleOperation, StartNewJob, AppendToJob, CloseJob };

@@ -491,9 +491,57 @@ std::vector<HostileCase> EdgeCases() {
   return cases;
 }
 
+// Data files for a batch: each refusal names the line, and the program stays as it was.
+std::vector<HostileCase> DataFileCases() {
+  enum class Kind { File, Folder, Pipe };
+  const auto rows = [](std::string name, std::string bytes, std::string message,
+                       std::vector<std::string> sets = {}, Kind kind = Kind::File,
+                       Run run = Run::InProcess) {
+    return HostileCase{
+        "DataFile" + name,
+        [bytes, sets, kind](const Sandbox& box) {
+          const std::string path = box.Path("rows.csv");
+          if (kind == Kind::File) box.Write("rows.csv", bytes);
+          if (kind == Kind::Folder) fs::create_directory(path);
+          if (kind == Kind::Pipe) {
+            EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+          }
+          std::vector<std::string> actions = {"--set", "FreeFormTextE={Text}"};
+          for (const std::string& set : sets) actions.insert(actions.end(), {"--set", set});
+          // Many Files writes into the working folder itself.
+          const bool many = std::find(sets.begin(), sets.end(), "Files=1") != sets.end();
+          actions.insert(actions.end(),
+                         {"batch", "text", path, many ? box.Work() : box.Path(kProgram)});
+          return actions;
+        },
+        message, 1, {}, false, nullptr, run};
+  };
+  std::string tenMegabyteValue = "Text\n";
+  tenMegabyteValue.append(10 * 1024 * 1024, 'L');
+  std::string overTheCap(65 * 1024 * 1024, 'L');
+  overTheCap.insert(0, "Text\n");
+  return {
+      rows("TenMegabyteValue", tenMegabyteValue, "line 2 holds a value of 10485760 bytes"),
+      rows("RowWithMoreValues", "Text,Id\nL,1\nL,2,3\n", "line 3 has 3 values where the header"),
+      rows("RowWithFewerValues", "Text,Id\nL\n", "line 2 has 1 value where the header names 2"),
+      rows("UnclosedQuote", "Text\nL\n\"LL\nLLL\n", "line 3 opens a quoted value"),
+      rows("NulByte", std::string("Text\nL\0L\n", 10), "line 2 holds a NUL character"),
+      rows("SameColumnTwice", "Text,Text\nL,L\n", "line 1 names the column 'Text' twice"),
+      rows("NotUtf8", "Text\n\xff\xfe\n", "line 2 is not UTF-8 text"),
+      rows("LargerThan64MiB", overTheCap, "it is larger than 64 MiB", {}, Kind::File, Run::Forked),
+      rows("IsAFolder", "", "Is a directory", {}, Kind::Folder),
+      rows("IsAPipeNoOneWritesTo", "", "is not a regular file", {}, Kind::Pipe, Run::Forked),
+      rows("UnknownPlaceholder", "Text\nL\n", "Row 1: the placeholder {Txet}",
+           {"FreeFormTextE={Txet}"}),
+      rows("NameClimbsOutOfTheFolder", "Text\nL\n../L\n", "Row 2: the file name '../L'",
+           {"Files=1", "BatchNameColumn=Text"}),
+  };
+}
+
 std::vector<HostileCase> AllCases() {
   std::vector<HostileCase> cases;
-  for (auto group : {FontCases, LineFontCases, MachineFileCases, NumberCases, ProgramFileCases, EdgeCases}) {
+  for (auto group : {FontCases, LineFontCases, MachineFileCases, NumberCases, ProgramFileCases,
+                     EdgeCases, DataFileCases}) {
     for (HostileCase& c : group()) cases.push_back(std::move(c));
   }
   return cases;

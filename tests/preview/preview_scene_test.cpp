@@ -164,6 +164,39 @@ TEST(BuildPreviewTest, SequenceStatisticsAreThoseOfTheWholeRun) {
   }
 }
 
+// A batch draws its first row, framed as its file, and counts every row and every file.
+TEST(BuildPreviewTest, BatchDrawsRowOneAndCountsTheWholeRun) {
+  const DataTable table = ReadDataTable("Text\nL\nLL\nLLL\n", DataFormat::Csv);
+  for (const int files : {0, 1}) {
+    SCOPED_TRACE(files);
+    EngraveSettings settings = Example();
+    settings.FreeFormTextE = {"{Text}"};
+    settings.Files = files;
+    settings.PreToolChange = {"(PLATE {Row})"};
+    settings.SeqPreGCodes = {"M00"};
+    const PreviewScene scene =
+        BuildBatchPreview(settings, table, BatchLayout::FreeFormText, LetterL());
+    ASSERT_EQ(scene.message, "");
+    EXPECT_EQ(scene.note, "row 1 of 3");
+    EXPECT_EQ(OfKind(scene, SegmentKind::Plunge).size(), 1u);
+    ASSERT_TRUE(scene.stats);
+
+    test::FakeJobHost host("/out/P.eia");
+    GenerateBatch(settings, table, BatchLayout::FreeFormText, LetterL(), host);
+    ASSERT_EQ(host.store.Files().size(), files == 0 ? 1u : 3u);
+    ProgramStats written;
+    for (const auto& [name, bytes] : host.store.Files()) {
+      AddProgramStats(written, StatsOfProgram(bytes, name, ReaderOptionsFrom(settings)));
+    }
+    EXPECT_EQ(FormatStats(*scene.stats), FormatStats(written));
+    EXPECT_EQ(scene.stats->plunges, 6);
+  }
+  EngraveSettings unknown = Example();
+  unknown.FreeFormTextE = {"{Txet}"};
+  EXPECT_THAT(BuildBatchPreview(unknown, table, BatchLayout::FreeFormText, LetterL()).message,
+              HasSubstr("{Txet}"));
+}
+
 TEST(BuildPreviewTest, RotaryStartUnrolledLikeTheProgram) {
   EngraveSettings settings = Example();
   settings.FreeFormTextE = {"L"};

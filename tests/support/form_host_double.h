@@ -26,6 +26,7 @@ class FakeFormHost final : public RecordingJobHostOf<FormHost> {
   std::optional<std::string> AskMachineFileToOpen(const std::string&) override {
     return machineOpenAnswer;
   }
+  std::optional<std::string> AskDataFile(const std::string&) override { return dataAnswer; }
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void ShowWarning(const std::string& text) override { warnings.push_back(text); }
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
@@ -39,6 +40,7 @@ class FakeFormHost final : public RecordingJobHostOf<FormHost> {
   std::optional<std::string> fontAnswer;
   std::optional<std::string> machineSaveAnswer;
   std::optional<std::string> machineOpenAnswer;
+  std::optional<std::string> dataAnswer;
   std::string fontDialogDir;
   std::vector<std::string> errors, warnings, urls, changes;
   std::vector<std::string> fieldErrors;   // "Field: message" shown at the field

@@ -207,3 +207,102 @@ TEST_F(CommandLineTest, TheProgramRunsFromAScriptWithHelpAndVersion) {
 
 }  // namespace
 }  // namespace stylor
+
+namespace stylor {
+namespace {
+
+// The batch action fills the texts from each row and writes exactly what the text job writes
+// for the same texts typed by hand.
+class BatchCommandTest : public testing::Test {
+ protected:
+  BatchCommandTest() {
+    folder.Write("BasicFont.fnt", test::kLetterLFont);
+    folder.Write("rows.csv", "Text,Id\r\nL,a\r\n\"L\nLL\",b\r\nLLL,c\r\n");
+  }
+  int Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--dir", dir});
+    out.str("");
+    err.str("");
+    return RunCommandLine(args, out, err);
+  }
+
+  test::TempFolder folder{"stylor-batch"};
+  std::string dir = folder.Path().string();
+  std::ostringstream out, err;
+};
+
+TEST_F(BatchCommandTest, ManyFilesMatchTheTextJobTypedByHand) {
+  fs::create_directory(dir + "/out");
+  ASSERT_EQ(Run({"--set", "Files=1", "--set", "FilePrefix=P", "--set", "PostEngrave=M30 ({Id})",
+                 "--set", "FreeFormTextE={Text}\n{Row}", "batch", "text", dir + "/rows.csv",
+                 dir + "/out"}),
+            0)
+      << err.str();
+  const char* const kByHand[][2] = {{"L\n1", "M30 (a)"}, {"L\nLL\n2", "M30 (b)"},
+                                    {"LLL\n3", "M30 (c)"}};
+  for (int row = 0; row < 3; ++row) {
+    SCOPED_TRACE(row);
+    ASSERT_EQ(Run({"--set", std::string("FreeFormTextE=") + kByHand[row][0], "--set",
+                   std::string("PostEngrave=") + kByHand[row][1], "text", dir + "/plain.eia"}),
+              0)
+        << err.str();
+    EXPECT_EQ(test::ReadBytes(dir + "/out/P" + std::to_string(row + 1) + ".eia"),
+              test::ReadBytes(dir + "/plain.eia"));
+  }
+}
+
+TEST_F(BatchCommandTest, OneFileAndNamesFromAColumn) {
+  ASSERT_EQ(Run({"--set", "SeqPreGCodes=(ROW {Row} OF {Rows})", "--set", "ArcTextE={Id}", "batch",
+                 "arc", dir + "/rows.csv", dir + "/all.eia"}),
+            0)
+      << err.str();
+  const std::string all = test::ReadBytes(dir + "/all.eia");
+  EXPECT_THAT(all, HasSubstr("(ROW 1 OF 3)\r\n"));
+  EXPECT_THAT(all, HasSubstr("(ROW 3 OF 3)\r\n"));
+  fs::create_directory(dir + "/named");
+  ASSERT_EQ(Run({"--set", "Files=1", "--set", "BatchNameColumn=Id", "--set", "EllipseTextE=L",
+                 "batch", "ellipse", dir + "/rows.csv", dir + "/named"}),
+            0)
+      << err.str();
+  EXPECT_TRUE(fs::exists(dir + "/named/a.eia") && fs::exists(dir + "/named/c.eia"));
+  EXPECT_EQ(Run({"--set", "BatchNameColumn=Id", "show", "BatchNameColumn"}), 0);
+  EXPECT_EQ(out.str(), "Id\n");
+}
+
+TEST_F(BatchCommandTest, RefusalsNameWhatIsWrongAndWriteNothing) {
+  folder.Write("dup.csv", "Text,Text\nL,L\n");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  };
+  const Case kCases[] = {
+      {{"batch", "circle", "rows.csv", "x.eia"}, 2, "batch takes the job text, arc or ellipse"},
+      {{"batch", "text", "rows.csv"}, 2, "batch needs JOB ROWS OUT"},
+      {{"--set", "FreeFormTextE={Txt}", "batch", "text", "rows.csv", "x.eia"}, 1,
+       "Row 1: the placeholder {Txt} in FreeFormTextE names no column"},
+      {{"batch", "text", "dup.csv", "x.eia"}, 1, "dup.csv': line 1 names the column 'Text' twice"},
+      {{"--set", "Files=1", "batch", "text", "rows.csv", "x.eia"}, 1, "x.eia' is not one"},
+      {{"--set", "ArcTextE={Text}", "batch", "arc", "rows.csv", "x.eia"}, 1,
+       "Row 2: the value of 'Text' holds a line break"},
+  };
+  for (const Case& c : kCases) {
+    std::vector<std::string> args = c.args;
+    for (std::string& arg : args) {
+      if (arg.ends_with(".csv") || arg.ends_with(".eia")) arg = dir + "/" + arg;
+    }
+    SCOPED_TRACE(c.message);
+    EXPECT_EQ(Run(args), c.status);
+    EXPECT_THAT(err.str(), HasSubstr(c.message));
+    EXPECT_FALSE(fs::exists(dir + "/x.eia"));
+  }
+}
+
+TEST_F(BatchCommandTest, HelpListsTheAction) {
+  ASSERT_EQ(RunCommandLine({"--help"}, out, err), 0);
+  EXPECT_THAT(out.str(), HasSubstr("batch JOB ROWS OUT"));
+  EXPECT_THAT(out.str(), HasSubstr("BatchNameColumn"));
+}
+
+}  // namespace
+}  // namespace stylor

@@ -452,3 +452,84 @@ TEST(EngraveFormModel, Button1ThenButton2BringsTheTextParametersBack) {
 
 }  // namespace
 }  // namespace stylor
+
+namespace stylor {
+namespace {
+
+class BatchModelTest : public testing::Test {
+ protected:
+  BatchModelTest() {
+    std::ofstream(folder.File("BasicFont.fnt")) << test::kLetterLFont;
+    model.FormActivate(folder.Path().string());
+    model.SetLines(&EngraveSettings::FreeFormTextE, {"{Text}"});
+  }
+  test::TempFolder folder;
+  test::FakeFormHost host;
+  EngraveFormModel model{host};
+};
+
+TEST_F(BatchModelTest, DataFileListsItsRowsAndTheBatchPagePreviewsRowOne) {
+  model.ShowPage(Page::Batch);
+  EXPECT_THAT(model.DataRowsLabel(), testing::HasSubstr("No data file chosen"));
+  EXPECT_THAT(model.Preview().message, testing::HasSubstr("No data file chosen"));
+  std::string rows = "Text\n";
+  for (int row = 0; row < 120; ++row) rows += row % 2 ? "L\n" : "LL\n";
+  host.dataAnswer = folder.Write("rows.csv", rows);
+  model.DataFileClick();
+  ASSERT_NE(model.DataRows(), nullptr);
+  EXPECT_EQ(model.DataFile(), *host.dataAnswer);
+  EXPECT_EQ(model.DataRowsLabel(), "120 rows, the first 100 listed");
+  const PreviewScene scene = model.Preview();
+  EXPECT_EQ(scene.note, "row 1 of 120");
+  ASSERT_TRUE(scene.stats);
+  EXPECT_EQ(scene.stats->plunges, 180);
+  model.SetIndex(&EngraveSettings::BatchTextKind, 1);
+  EXPECT_EQ(model.CurrentJob(), JobKind::CircleText);
+}
+
+TEST_F(BatchModelTest, ARefusedFileKeepsTheRowsReadBefore) {
+  host.dataAnswer = folder.Write("good.csv", "Text\nL\n");
+  model.DataFileClick();
+  host.dataAnswer = folder.Write("bad.csv", "Text\n\"L\n");
+  model.Run([&] { model.DataFileClick(); });
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_THAT(host.errors[0], testing::HasSubstr("bad.csv': line 2 opens a quoted value"));
+  EXPECT_EQ(model.DataFile(), folder.File("good.csv"));
+  EXPECT_EQ(model.DataRowsLabel(), "1 row");
+  host.dataAnswer.reset();
+  model.DataFileClick();  // cancelled
+  EXPECT_EQ(model.DataFile(), folder.File("good.csv"));
+}
+
+TEST_F(BatchModelTest, GenerateFromDataWritesEveryRowAndSaysWhichFiles) {
+  model.Run([&] { model.GenerateBatchClick(); });
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_THAT(host.errors[0], testing::HasSubstr("No data file is chosen"));
+  host.dataAnswer = folder.Write("rows.csv", "Text\nL\nLL\n");
+  model.DataFileClick();
+  model.SetIndex(&EngraveSettings::Files, 1);
+  host.answer = "/out/x.eia";
+  model.GenerateBatchClick();
+  ASSERT_EQ(host.written.size(), 1u);
+  EXPECT_THAT(host.written[0], testing::ElementsAre("/out/1.eia", "/out/2.eia"));
+}
+
+// The warning names what any row leaves blank, each character once, and only once the
+// programs are written.
+TEST_F(BatchModelTest, GenerateFromDataNamesTheCharactersOfEveryRowTheFontLacks) {
+  model.SetLines(&EngraveSettings::FreeFormTextE, {"L{Text}", "\u00B1"});
+  host.dataAnswer = folder.Write("rows.csv", "Text\nL\u00D8\nL\n\u00B0\u00D8\n");
+  model.DataFileClick();
+  host.answer = folder.File("plates.eia");
+  model.GenerateBatchClick();
+  EXPECT_EQ(host.warnings, std::vector<std::string>{"No glyph in BasicFont.fnt for: "
+                                                    "\u00D8 \u00B1 \u00B0"});
+  host.warnings.clear();
+  host.answer.reset();
+  model.GenerateBatchClick();
+  EXPECT_TRUE(host.warnings.empty());
+  EXPECT_TRUE(host.errors.empty());
+}
+
+}  // namespace
+}  // namespace stylor

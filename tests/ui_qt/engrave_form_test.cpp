@@ -22,6 +22,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -99,9 +100,11 @@ class TestForm final : public TEngraveForm {
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
   std::optional<std::string> AskProgramToOpen() override { return programToOpen; }
+  std::optional<std::string> AskDataFile(const std::string&) override { return dataFile; }
 
   std::optional<std::string> programFile;
   std::optional<std::string> fontFile;
+  std::optional<std::string> dataFile;
   std::optional<std::string> programToOpen;
   std::optional<std::string> machineFileToSave;
   int programFileQuestions = 0;
@@ -188,7 +191,7 @@ TEST_F(EngraveFormTest, SurfaceKeepsItsLayoutBesideAResizablePreview) {
   QStringList captions;
   for (int i = 0; i < pages->count(); ++i) captions << pages->tabText(i);
   EXPECT_EQ(captions, QStringList({"Free Form Text", "Circle Text", "Ellipse Text", "Sequence",
-                                   "Machine", "Advanced Settings", "About"}));
+                                   "Batch", "Machine", "Advanced Settings", "About"}));
   EXPECT_FALSE(pages->isTabVisible(static_cast<int>(Page::Advanced)));
   EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::Sequence));
   // Showing the sequence page at start-up fills in its example.
@@ -836,6 +839,41 @@ TEST(PlungeDots, ShrinkWhereTheyWouldHideAPageOfText) {
   EXPECT_GE(page, 0.5);
   EXPECT_EQ(PlungeDotRadius(1000000, area), 0.5) << "never thinner than half a pixel";
   EXPECT_LE(PlungeDotRadius(2000, area), PlungeDotRadius(1000, area));
+}
+
+TEST_F(EngraveFormTest, BatchPageListsTheRowsPreviewsRowOneAndWritesEveryRow) {
+  ShowPage(Page::Batch);
+  Find<QPlainTextEdit>("FreeFormTextE")->setPlainText("{Text}");
+  QFile rows(m_dir.filePath("rows.csv"));
+  ASSERT_TRUE(rows.open(QIODevice::WriteOnly));
+  rows.write("Text,Tag\r\nL,a\r\nLL,b\r\nLLL,c\r\n");
+  rows.close();
+  m_form.dataFile = rows.fileName().toStdString();
+  const int before = m_form.Preview()->Rebuilds();
+  QTest::mouseClick(Find<QAbstractButton>("DataFile"), Qt::LeftButton);
+  EXPECT_EQ(Text("DataRowsLabel"), "3 rows");
+  auto* table = Find<QTableWidget>("DataRows");
+  ASSERT_EQ(table->rowCount(), 3);
+  EXPECT_EQ(table->horizontalHeaderItem(1)->text(), "Tag");
+  EXPECT_EQ(table->item(2, 0)->text(), "LLL");
+  ASSERT_TRUE(RebuiltSince(before));
+  EXPECT_EQ(Shown().note, "row 1 of 3");
+  ASSERT_TRUE(Shown().stats);
+  EXPECT_EQ(Shown().stats->plunges, 6);
+
+  Click(Item("BatchTextKind", "Circle Text"));
+  EXPECT_EQ(m_form.Model().Settings().BatchTextKind, 1);
+  Click(Item("BatchTextKind", "Free Form Text"));
+  ShowPage(Page::Sequence);
+  Click(Item("Files", "Many Files"));
+  ShowPage(Page::Batch);
+  Find<QLineEdit>("BatchNameColumn")->setText("Tag");
+  QDir(m_dir.path()).mkdir("out");
+  m_form.programFile = m_dir.filePath("out/x.eia").toStdString();
+  QTest::mouseClick(Find<QAbstractButton>("GenerateBatch"), Qt::LeftButton);
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  EXPECT_TRUE(QFile::exists(m_dir.filePath("out/a.eia")) && QFile::exists(m_dir.filePath("out/c.eia")));
+  EXPECT_EQ(StatusText(), "Wrote 3 programs a.eia ... c.eia in out/");
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ enum class ActionKind {
   Show,
   Stats,
   Preview,
+  Batch,
 };
 
 /// One action of the command line: its name, its arguments and the line of help
@@ -30,7 +31,7 @@ enum class ActionKind {
 struct ActionInfo {
   std::string_view name;
   ActionKind kind;
-  std::string_view argument;  // empty: the action takes none; two words: it takes two
+  std::string_view argument;  // empty: the action takes none; else one operand per word
   std::string_view help;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/cli/command_line.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -27,8 +28,12 @@ struct Action {
   const ActionInfo* info = nullptr;
   std::string argument;
   const FieldInfo* field = nullptr;  // --set and show
-  std::string value;                 // --set; preview: the picture
+  std::string value;                 // --set; preview: the picture; batch: the rows
+  std::string output;                // batch: the program file or folder
 };
+
+// The jobs a batch repeats, as the command line names them, in BatchTextKind order.
+constexpr std::string_view kBatchJobs[] = {"text", "arc", "ellipse"};
 
 class UsageError : public std::runtime_error {
  public:
@@ -106,13 +111,18 @@ Invocation Parse(const std::vector<std::string>& args) {
       if (pos + 1 >= args.size()) {
         throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
       }
-      action.argument = args[++pos];
-      if (info->argument.find(' ') != std::string_view::npos) {
-        if (pos + 1 >= args.size()) {
-          throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
-        }
-        action.value = args[++pos];
+      const auto words = std::count(info->argument.begin(), info->argument.end(), ' ') + 1;
+      if (pos + static_cast<std::size_t>(words) >= args.size()) {
+        throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
       }
+      action.argument = args[++pos];
+      if (words > 1) action.value = args[++pos];
+      if (words > 2) action.output = args[++pos];
+    }
+    if (info->kind == ActionKind::Batch &&
+        std::find(std::begin(kBatchJobs), std::end(kBatchJobs), action.argument) ==
+            std::end(kBatchJobs)) {
+      throw UsageError("batch takes the job text, arc or ellipse, not '" + action.argument + "'");
     }
     if (info->kind == ActionKind::Set) {
       const std::size_t equals = action.argument.find('=');
@@ -158,6 +168,7 @@ class CommandLineHost final : public FormHost {
   std::optional<std::string> AskFontFile(const std::string&) override { return m_answer; }
   std::optional<std::string> AskMachineFileToSave(const std::string&) override { return m_answer; }
   std::optional<std::string> AskMachineFileToOpen(const std::string&) override { return m_answer; }
+  std::optional<std::string> AskDataFile(const std::string&) override { return m_answer; }
   void ShowError(const std::string& text) override {
     m_err << "Stylor: " << text << "\n";
     m_errorShown = true;
@@ -229,6 +240,21 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
     case ActionKind::Stats: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
       out << FormatStats(StatsOfProgram(ReadProgramFile(action.argument), action.argument, options));
+      break;
+    }
+    case ActionKind::Batch: {
+      const auto job = std::find(std::begin(kBatchJobs), std::end(kBatchJobs), action.argument);
+      model.SetIndex(&EngraveSettings::BatchTextKind,
+                     static_cast<std::int32_t>(job - std::begin(kBatchJobs)));
+      model.ReadDataFileAt(action.value);
+      std::error_code error;
+      // Many Files names its files itself: OUT must be the folder that takes them.
+      if (model.Settings().Files != 0 && !fs::is_directory(action.output, error)) {
+        throw Error("Many Files writes its programs into a folder, and '" + action.output +
+                    "' is not one");
+      }
+      host.Answer(action.output);
+      model.GenerateBatchClick();
       break;
     }
     case ActionKind::Preview: {

@@ -94,6 +94,9 @@ constexpr Example kExamples[] = {
     {"Serial numbers 1 to 20, one program each, into the folder out:",
      "mkdir -p out && stylor-cli --set SeqStart=1 --set SeqEnd=20 --set Files=1 --set "
      "FilePrefix=SN sequence out"},
+    {"One nameplate per row of plates.csv, each program named by the row's Tag:",
+     "mkdir -p tags && stylor-cli --set FreeFormTextE={Name} --set Files=1 --set "
+     "BatchNameColumn=Tag batch text plates.csv tags"},
     {"Keep the machine's lines in default.mch, read at every start in this folder:",
      "stylor-cli --set $'PostEngrave=G00 Z0.5\\nM30' save-machine default.mch"},
     {"Check a program's extents and times, then draw it:",

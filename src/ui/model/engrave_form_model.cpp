@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <filesystem>
 #include <span>
 #include <system_error>
 
 #include "engrave/framing.h"
 #include "engrave/layouts/arc.h"
+#include "engrave/layouts/batch.h"
 #include "engrave/layouts/ellipse.h"
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
@@ -165,6 +167,35 @@ std::string EngravedText(const EngraveSettings& settings, JobKind kind) {
   return {};
 }
 
+JobKind JobKindOf(BatchLayout layout) {
+  switch (layout) {
+    case BatchLayout::CircleText: return JobKind::CircleText;
+    case BatchLayout::EllipseText: return JobKind::EllipseText;
+    case BatchLayout::FreeFormText: return JobKind::FreeFormText;
+  }
+  return JobKind::FreeFormText;
+}
+
+// Every character the rows of a batch engrave, each once, in the order they first appear.
+std::string BatchEngravedText(const EngraveSettings& settings, const DataTable& table,
+                              BatchLayout layout) {
+  const BatchJob job = PrepareBatchJob(settings, table, layout);
+  const JobKind kind = JobKindOf(layout);
+  EngraveSettings filled = job.settings;
+  std::bitset<256> seen;
+  std::string text;
+  for (std::size_t row = 0; row < table.Rows(); ++row) {
+    FillBatchRow(job, row, filled);
+    for (const char c : EngravedText(filled, kind)) {
+      const auto code = static_cast<unsigned char>(c);
+      if (seen[code]) continue;
+      seen.set(code);
+      text += c;
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string BundledFontDirectory() {
@@ -285,6 +316,7 @@ JobKind EngraveFormModel::CurrentJob() const {
     case Page::CircleText: return JobKind::CircleText;
     case Page::EllipseText: return JobKind::EllipseText;
     case Page::Sequence: return JobKind::Sequence;
+    case Page::Batch: return JobKindOf(BatchLayoutOf(m_settings.BatchTextKind));
     default: return JobKind::FreeFormText;
   }
 }
@@ -457,8 +489,8 @@ void EngraveFormModel::RequireFont() const {
   }
 }
 
-template <typename Job>
-void EngraveFormModel::RunJob(JobKind kind, Job&& job) {
+template <typename EngravedTextOf, typename Job>
+void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job) {
   RequireFont();
   RecordingJobHost host(m_host);
   try {
@@ -470,11 +502,16 @@ void EngraveFormModel::RunJob(JobKind kind, Job&& job) {
   }
   if (host.Files().empty()) return;
   m_host.ProgramsWritten(host.Files());
-  WarnOfMissingGlyphs(kind);
+  WarnOfMissingGlyphs(engravedText());
 }
 
-void EngraveFormModel::WarnOfMissingGlyphs(JobKind kind) {
-  const std::string missing = MissingGlyphs(*m_font, EngravedText(m_settings, kind));
+template <typename Job>
+void EngraveFormModel::RunJob(JobKind kind, Job&& job) {
+  RunJob([&] { return EngravedText(m_settings, kind); }, std::forward<Job>(job));
+}
+
+void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
+  const std::string missing = MissingGlyphs(*m_font, text);
   if (missing.empty()) return;
   std::string warning = "No glyph in " + fs::path(m_settings.FontFile).filename().string() + " for:";
   for (const char c : missing) warning += " " + From8Bit(std::string_view(&c, 1));
@@ -515,6 +552,51 @@ void EngraveFormModel::CreateArcClick() {
 
 void EngraveFormModel::CreateEllipseClick() {
   RunJob(JobKind::EllipseText, [&](JobHost& host) { CreateEllipse(m_settings, *m_font, host); });
+}
+
+std::string EngraveFormModel::DataRowsLabel() const {
+  if (!m_dataRows) return "No data file chosen: \"Data File...\" reads a CSV or TSV file";
+  const std::size_t rows = m_dataRows->Rows();
+  std::string label;
+  AppendInteger(label, static_cast<long long>(rows));
+  label += rows == 1 ? " row" : " rows";
+  if (rows > kListedDataRows) {
+    label += ", the first ";
+    AppendInteger(label, static_cast<long long>(kListedDataRows));
+    label += " listed";
+  }
+  return label;
+}
+
+PreviewScene EngraveFormModel::Preview() const {
+  if (m_currentPage != Page::Batch) return BuildPreview(m_settings, *m_font, CurrentJob());
+  if (!m_dataRows) {
+    PreviewScene scene;
+    scene.message = DataRowsLabel() + ".";
+    return scene;
+  }
+  return BuildBatchPreview(m_settings, *m_dataRows, BatchLayoutOf(m_settings.BatchTextKind),
+                           *m_font);
+}
+
+void EngraveFormModel::DataFileClick() {
+  const std::optional<std::string> path = m_host.AskDataFile(m_workingDirectory);
+  if (path) ReadDataFileAt(*path);
+}
+
+void EngraveFormModel::ReadDataFileAt(const std::string& path) {
+  m_dataRows = std::make_shared<const DataTable>(ReadDataFile(path));
+  m_dataFile = path;
+  m_host.ViewChanged();
+}
+
+void EngraveFormModel::GenerateBatchClick() {
+  if (!m_dataRows) {
+    throw Error("No data file is chosen: pick one with \"Data File...\" before generating");
+  }
+  const BatchLayout layout = BatchLayoutOf(m_settings.BatchTextKind);
+  RunJob([&] { return BatchEngravedText(m_settings, *m_dataRows, layout); },
+         [&](JobHost& host) { GenerateBatch(m_settings, *m_dataRows, layout, *m_font, host); });
 }
 
 }  // namespace stylor

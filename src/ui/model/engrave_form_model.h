@@ -7,6 +7,8 @@
 
 #include "engrave/job_writer.h"
 #include "engrave/stroke_font.h"
+#include "preview/preview_scene.h"
+#include "settings/data_file.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/machine_file.h"
@@ -17,7 +19,12 @@ namespace stylor {
 enum class MouseButton { Left, Right, Middle };
 
 /// Pages of the lower part of the window, in their order.
-enum class Page { FreeForm = 0, CircleText, EllipseText, Sequence, Machine, Advanced, About };
+enum class Page {
+  FreeForm = 0, CircleText, EllipseText, Sequence, Batch, Machine, Advanced, About
+};
+
+/// How many rows of the data file the Batch page lists.
+constexpr std::size_t kListedDataRows = 100;
 
 /// The behaviour of the main window without any toolkit: it owns the settings, the font and the
 /// font report, runs the start-up actions and every handler, and applies the change rules
@@ -41,6 +48,15 @@ class EngraveFormModel final : public SettingsEditor {
   Page CurrentPage() const { return m_currentPage; }
   /// The job the current page writes; the pages without one show the free-form text's.
   JobKind CurrentJob() const;
+  /// The data file of the Batch page as last read; empty before one is.
+  const std::string& DataFile() const { return m_dataFile; }
+  /// Its rows; nothing before a data file is read.
+  const DataTable* DataRows() const { return m_dataRows.get(); }
+  /// What the Batch page says of its rows: "3 rows", "250 rows, the first 100 listed", or that
+  /// no data file is chosen yet.
+  std::string DataRowsLabel() const;
+  /// The preview of the current page: its job, or on the Batch page the first row of the batch.
+  PreviewScene Preview() const;
   const std::string& WorkingDirectory() const { return m_workingDirectory; }
   /// The machine file last opened or saved (default.mch at start-up included); empty before.
   const std::string& MachineFile() const { return m_machineFile; }
@@ -91,6 +107,13 @@ class EngraveFormModel final : public SettingsEditor {
   void SeqStartChange();
   void CreateArcClick();
   void CreateEllipseClick();
+  /// "Data File...": asks for a CSV or TSV file and reads it. A file that does not read is
+  /// refused with its line, and the rows read before stay.
+  void DataFileClick();
+  /// Reads the data file `path` as "Data File..." does, without asking (the command line).
+  void ReadDataFileAt(const std::string& path);
+  /// "Generate from Data": the BatchTextKind job once per row of the data file.
+  void GenerateBatchClick();
 
   /// FontFile := `path` made absolute against the process's current directory, then the font
   /// is loaded (the command line's "Pick Font").
@@ -104,11 +127,14 @@ class EngraveFormModel final : public SettingsEditor {
   void ReportError(const std::string& message);
   void LoadFontNamedByFontFile();
   void RequireFont() const;
-  /// Runs a job with the host, telling the host which program files it wrote and which
-  /// characters of its text the font lacks.
+  /// Runs a job with the host, telling the host which program files it wrote and, when it
+  /// wrote any, which characters of engravedText() the font lacks.
+  template <typename EngravedTextOf, typename Job>
+  void RunJob(EngravedTextOf&& engravedText, Job&& job);
+  /// The same for a job that engraves the text of `kind`'s fields.
   template <typename Job>
   void RunJob(JobKind kind, Job&& job);
-  void WarnOfMissingGlyphs(JobKind kind);
+  void WarnOfMissingGlyphs(std::string_view text);
 
   FormHost& m_host;
   bool m_runLabelHandlers;
@@ -123,6 +149,8 @@ class EngraveFormModel final : public SettingsEditor {
   Page m_currentPage = Page::FreeForm;
   std::string m_workingDirectory = ".";
   std::string m_machineFile;
+  std::string m_dataFile;
+  std::shared_ptr<const DataTable> m_dataRows;
   std::map<const FieldInfo*, std::string> m_fieldErrors;
 };
 

@@ -19,6 +19,8 @@ class FormHost : public JobHost {
   virtual std::optional<std::string> AskMachineFileToSave(const std::string& initialDirectory) = 0;
   /// The machine open dialog (filter "Machine File|*.mch").
   virtual std::optional<std::string> AskMachineFileToOpen(const std::string& initialDirectory) = 0;
+  /// The data file dialog of the Batch page (filter "Data File|*.csv;*.tsv;*.txt").
+  virtual std::optional<std::string> AskDataFile(const std::string& initialDirectory) = 0;
   /// A message box with the error icon, titled "Stylor"; `text` already ends as shown.
   virtual void ShowError(const std::string& text) = 0;
   /// A warning that does not stop what was done (the window's status bar, the command line's

@@ -1,5 +1,6 @@
 #include "ui/qt/engrave_form.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -30,6 +31,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QUrl>
 
 #include <utility>
@@ -190,6 +192,7 @@ TEngraveForm::TEngraveForm(QWidget* parent)
       {"CircleTextPage", "Circle Text", &TEngraveForm::BuildCircleTextPage},
       {"EllipseText", "Ellipse Text", &TEngraveForm::BuildEllipseTextPage},
       {"Sequence", "Sequence", &TEngraveForm::BuildSequencePage},
+      {"Batch", "Batch", &TEngraveForm::BuildBatchPage},
       {"TabSheet2", "Machine", &TEngraveForm::BuildMachinePage},
       {"Advanced", "Advanced Settings", &TEngraveForm::BuildAdvancedPage},
       {"About", "About", &TEngraveForm::BuildAboutPage},
@@ -449,6 +452,72 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
   AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 148});
   AddLabel(page, "G Codes to add after each Sequence", 384, 104);
   AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 148});
+}
+
+// The batch has a page of its own after Sequence: it repeats the text pages' jobs, not the serial
+// numbers, and needs the room of a list of rows. It shares the Sequence page's Files, File Name
+// Prefix and the lines around each number, which it writes around each row.
+void TEngraveForm::BuildBatchPage(QWidget* page) {
+  AddButton(page, "DataFile", "Data File...", "Choose the CSV or TSV file whose rows fill the texts",
+            {8, 19, 97, 27}, &EngraveFormModel::DataFileClick);
+  m_dataFileName = AddLabel(page, QString(), 112, 25);
+  m_dataFileName->setObjectName("DataFileName");
+  m_dataFileName->setFixedWidth(505);
+  AddButton(page, "GenerateBatch", "Generate from Data",
+            "Write the chosen text job once per row (asks for the file). One File or Many Files, "
+            "the File Name Prefix and the G codes around each row are those of the Sequence page",
+            {632, 19, 125, 27}, &EngraveFormModel::GenerateBatchClick);
+  AddRadioGroup(page, &S::BatchTextKind, "Text Job", 3, {8, 52, 369, 45});
+  AddLabel(page, "File Name Column", 384, 56);
+  AddEdit(page, &S::BatchNameColumn, {384, 72, 137, kEditHeight});
+  QLabel* shared = AddLabel(page,
+                            "Files, File Name Prefix and the G codes around each row: "
+                            "Sequence page. {Column}, {Row}, {Rows} fill the texts and blocks.",
+                            528, 52);
+  shared->setWordWrap(true);
+  shared->setFixedSize(229, 48);
+  m_dataRowsLabel = AddLabel(page, QString(), 8, 104);
+  m_dataRowsLabel->setObjectName("DataRowsLabel");
+  m_dataRowsLabel->setFixedWidth(745);
+  m_dataRows = new QTableWidget(page);
+  m_dataRows->setObjectName("DataRows");
+  m_dataRows->setGeometry(8, 120, 749, 148);
+  m_dataRows->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_dataRows->setSelectionMode(QAbstractItemView::NoSelection);
+  m_dataRows->setToolTip("The first rows of the data file; row 1 is drawn in the preview");
+  m_dataRows->setCornerButtonEnabled(false);
+  // The row numbers at the left are those {Row} gives.
+  for (QAbstractButton* corner : m_dataRows->findChildren<QAbstractButton*>()) {
+    corner->setToolTip("Row numbers, as {Row} writes them");
+  }
+}
+
+void TEngraveForm::ShowDataRows() {
+  m_dataRowsLabel->setText(ToQt(m_model.DataRowsLabel()));
+  m_dataFileName->setText(FromNativePath(m_model.DataFile()));
+  const DataTable* table = m_model.DataRows();
+  if (table == m_shownRows) return;
+  m_shownRows = table;
+  m_dataRows->clear();
+  if (table == nullptr) {
+    m_dataRows->setRowCount(0);
+    m_dataRows->setColumnCount(0);
+    return;
+  }
+  const auto rows = static_cast<int>(std::min(table->Rows(), kListedDataRows));
+  const auto columns = static_cast<int>(table->columns.size());
+  m_dataRows->setColumnCount(columns);
+  m_dataRows->setRowCount(rows);
+  for (int column = 0; column < columns; ++column) {
+    m_dataRows->setHorizontalHeaderItem(column, new QTableWidgetItem(ToQt(table->columns[column])));
+  }
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      const std::string_view value = table->Value(row, column);
+      m_dataRows->setItem(row, column, new QTableWidgetItem(QString::fromUtf8(
+                                           value.data(), static_cast<qsizetype>(value.size()))));
+    }
+  }
 }
 
 void TEngraveForm::BuildMachinePage(QWidget* page) {
@@ -803,6 +872,16 @@ std::optional<std::string> TEngraveForm::AskMachineFileToOpen(const std::string&
   return chosen;
 }
 
+std::optional<std::string> TEngraveForm::AskDataFile(const std::string& initialDirectory) {
+  QFileDialog dialog(this, "Data File", DialogFolder("dataFile", ToQt(initialDirectory)),
+                     "Data File (*.csv *.tsv *.tab *.txt);;All Files (*)");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  std::optional<std::string> chosen = RunFileDialog(dialog);
+  if (chosen) RememberDialogFolder("dataFile", dialog.selectedFiles().constFirst());
+  return chosen;
+}
+
 std::optional<std::string> TEngraveForm::AskProgramToOpen() {
   // Where the last program was opened, else where the last one was written.
   QString start = m_openedProgram.isEmpty() ? m_programFileName : m_openedProgram;
@@ -953,6 +1032,7 @@ void TEngraveForm::ViewChanged() {
   m_filePrefix->setVisible(m_model.FilePrefixVisible());
   m_filePrefixLabel->setVisible(m_model.FilePrefixVisible());
   m_pages->setCurrentIndex(static_cast<int>(m_model.CurrentPage()));
+  ShowDataRows();
   ShowMachineFile();
 }
 

@@ -28,6 +28,7 @@ class QPushButton;
 class QScrollArea;
 class QSplitter;
 class QTabWidget;
+class QTableWidget;
 
 namespace stylor {
 
@@ -98,6 +99,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   std::optional<std::string> AskMachineFileToSave(const std::string& initialDirectory) override;
   /// The machine-file open dialog.
   std::optional<std::string> AskMachineFileToOpen(const std::string& initialDirectory) override;
+  /// The data file dialog of the Batch page.
+  std::optional<std::string> AskDataFile(const std::string& initialDirectory) override;
   /// A message box with the error icon, titled "Stylor".
   void ShowError(const std::string& text) override;
   void ShowWarning(const std::string& text) override;
@@ -125,6 +128,9 @@ class TEngraveForm : public QMainWindow, public FormHost {
   void BuildCircleTextPage(QWidget* page);
   void BuildEllipseTextPage(QWidget* page);
   void BuildSequencePage(QWidget* page);
+  void BuildBatchPage(QWidget* page);
+  /// Lists the first rows of the model's data file, when it changed.
+  void ShowDataRows();
   void BuildMachinePage(QWidget* page);
   void BuildAdvancedPage(QWidget* page);
   void BuildAboutPage(QWidget* page);
@@ -187,6 +193,10 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QPlainTextEdit* m_memo1 = nullptr;
   QLineEdit* m_filePrefix = nullptr;
   QLabel* m_filePrefixLabel = nullptr;
+  QTableWidget* m_dataRows = nullptr;
+  QLabel* m_dataRowsLabel = nullptr;
+  QLabel* m_dataFileName = nullptr;
+  const DataTable* m_shownRows = nullptr;
   QMenu* m_recentMenu = nullptr;
   QAction* m_millimetres = nullptr;
   QAction* m_inches = nullptr;

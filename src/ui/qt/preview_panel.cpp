@@ -96,6 +96,7 @@ QString StatsTable(const std::vector<StatRow>& rows) {
 
 QString JobTitle(Page page) {
   switch (page) {
+    case Page::Batch: return "Batch";
     case Page::CircleText: return "Circle Text";
     case Page::EllipseText: return "Ellipse Text";
     case Page::Sequence: return "Sequence";
@@ -223,7 +224,7 @@ void PreviewPanel::Rebuild() {
   const bool refit = std::exchange(m_refit, false);
   ++m_rebuilds;
   m_live->setEnabled(false);
-  PreviewScene scene = BuildPreview(m_model.Settings(), m_model.Font(), m_model.CurrentJob());
+  PreviewScene scene = m_model.Preview();
   if (!m_model.FontLoaded() && scene.message.empty() && scene.segments.empty()) {
     scene.message = "No font is loaded from \"" + m_model.Settings().FontFile +
                     "\": choose one with \"Pick Font\".";

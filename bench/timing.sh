@@ -1,0 +1,16 @@
+# Helpers of the benchmark scripts, sourced by them.
+
+# Mean seconds of each command of one hyperfine run, from its JSON, separated by spaces.
+mean() {
+  local name=$1; shift
+  hyperfine --warmup 3 --min-runs 15 -N --export-json "$name.json" "$@" >/dev/null 2>&1 ||
+    hyperfine --warmup 3 --min-runs 15 --export-json "$name.json" "$@" >/dev/null 2>&1
+  python3 -c "import json; print(*(r['mean'] for r in json.load(open('$name.json'))['results']))"
+}
+
+# Prints a measured time beside its limit, with the ratio and its target.
+report() {  # name, measured, limit, target
+  python3 -c "
+m, l, t = $2, $3, $4
+print(f'{\"$1\":52s} {m*1000:9.2f} ms  limit {l*1000:8.2f} ms  ratio {m/l:5.2f}  target <= {t}  {\"ok\" if m/l <= t else \"OVER\"}')"
+}

@@ -1,0 +1,310 @@
+#include "engrave/layouts/batch.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "engrave/job_host.h"
+#include "engrave/job_writer.h"
+#include "engrave/layouts/arc.h"
+#include "engrave/layouts/ellipse.h"
+#include "engrave/layouts/free_form.h"
+#include "engrave/program_store.h"
+#include "settings/error.h"
+#include "settings/numbers.h"
+#include "settings/text8.h"
+
+namespace stylor {
+namespace {
+
+using S = EngraveSettings;
+
+constexpr LinesField kBlocks[] = {&S::PreToolChange, &S::ToolChange, &S::PostToolChange,
+                                  &S::PostEngrave};
+constexpr LinesField kRowLines[] = {&S::SeqPreGCodes, &S::SeqPostGCodes};
+
+std::string RowName(std::size_t row) {
+  std::string text = "Row ";
+  AppendInteger(text, static_cast<long long>(row + 1));
+  return text;
+}
+
+std::string Number(std::size_t value) {
+  std::string text;
+  AppendInteger(text, static_cast<long long>(value));
+  return text;
+}
+
+// The one-line text field the layout engraves, or nothing for the free-form lines.
+TextField OneLineText(BatchLayout layout) {
+  if (layout == BatchLayout::CircleText) return &S::ArcTextE;
+  if (layout == BatchLayout::EllipseText) return &S::EllipseTextE;
+  return nullptr;
+}
+
+// `text` with its placeholders replaced by the values of `row`; `field` names the text in a
+// refusal.
+std::string Fill(const BatchJob& job, std::string_view text, std::size_t row,
+                 std::string_view field) {
+  const DataTable& table = *job.table;
+  std::string out;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t open = text.find('{', pos);
+    const std::size_t close = open == std::string_view::npos ? open : text.find('}', open + 1);
+    if (close == std::string_view::npos) break;
+    const std::size_t reopen = text.find('{', open + 1);
+    if (reopen < close) {
+      // "{a{b}": the first brace is plain text, the placeholder starts at the second.
+      out.append(text.substr(pos, reopen - pos));
+      pos = reopen;
+      continue;
+    }
+    out.append(text.substr(pos, open - pos));
+    const std::string_view name = text.substr(open + 1, close - open - 1);
+    if (name == "Row") {
+      AppendInteger(out, static_cast<long long>(row + 1));
+    } else if (name == "Rows") {
+      AppendInteger(out, static_cast<long long>(table.Rows()));
+    } else if (const std::optional<std::size_t> column = table.ColumnOf(name)) {
+      out.append(table.Value(row, *column));
+    } else {
+      std::string columns;
+      for (const std::string& each : table.columns) columns += (columns.empty() ? "" : ", ") + each;
+      throw Error(RowName(row) + ": the placeholder {" + std::string(name) + "} in " +
+                  std::string(field) + " names no column of the data file (its columns: " +
+                  columns + "; besides {Row} and {Rows})");
+    }
+    pos = close + 1;
+  }
+  out.append(text.substr(pos));
+  return out;
+}
+
+// Fills every line; a value with a line break splits its line in two.
+void FillLines(const BatchJob& job, const Lines& lines, std::size_t row, std::string_view field,
+               Lines& out) {
+  out.clear();
+  for (const std::string& line : lines) {
+    const std::string filled = Fill(job, line, row, field);
+    std::size_t start = 0;
+    while (true) {
+      const std::size_t lf = filled.find('\n', start);
+      out.push_back(filled.substr(start, lf == std::string::npos ? lf : lf - start));
+      if (lf == std::string::npos) break;
+      start = lf + 1;
+    }
+  }
+}
+
+std::string LinesText(const Lines& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += To8Bit(line);
+    text += '\n';
+  }
+  return text;
+}
+
+std::string FoldCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+}  // namespace
+
+std::string_view BatchLayoutCaption(BatchLayout layout) {
+  switch (layout) {
+    case BatchLayout::FreeFormText: return "Free Form Text";
+    case BatchLayout::CircleText: return "Circle Text";
+    case BatchLayout::EllipseText: return "Ellipse Text";
+  }
+  return "Free Form Text";
+}
+
+BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table,
+                         BatchLayout layout) {
+  BatchJob job{layout, &table, settings, settings.Files != 0, std::nullopt};
+  if (table.Rows() == 0) {
+    throw Error("Nothing to engrave: the data file holds no rows below its header");
+  }
+  if (job.manyFiles && HoldsPathSeparator(settings.FilePrefix)) {
+    throw Error("The File Name Prefix '" + settings.FilePrefix +
+                "' must not hold a folder: the programs go into the folder chosen for them");
+  }
+  if (!settings.BatchNameColumn.empty()) {
+    job.nameColumn = table.ColumnOf(settings.BatchNameColumn);
+    if (!job.nameColumn) {
+      throw Error("The BatchNameColumn '" + settings.BatchNameColumn +
+                  "' names no column of the data file");
+    }
+  }
+  // A placeholder names the same thing in every row, so filling the first row finds every
+  // unknown one before anything is asked for.
+  EngraveSettings filled = settings;
+  FillBatchRow(job, 0, filled);
+  if (const TextField field = OneLineText(layout)) {
+    // A circle or ellipse text is one line: a value with a line break cannot go into it.
+    const std::string& text = settings.*field;
+    std::vector<std::size_t> used;
+    for (std::size_t column = 0; column < table.columns.size(); ++column) {
+      if (text.find("{" + table.columns[column] + "}") != std::string::npos) used.push_back(column);
+    }
+    for (std::size_t row = 0; row < table.Rows(); ++row) {
+      for (const std::size_t column : used) {
+        if (table.Value(row, column).find('\n') != std::string_view::npos) {
+          throw Error(RowName(row) + ": the value of '" + table.columns[column] +
+                      "' holds a line break, and " + std::string(InfoOf(field).name) +
+                      " is one line of text");
+        }
+      }
+    }
+  }
+  return job;
+}
+
+void FillBatchRow(const BatchJob& job, std::size_t row, EngraveSettings& filled) {
+  const EngraveSettings& typed = job.settings;
+  if (const TextField field = OneLineText(job.layout)) {
+    filled.*field = Fill(job, typed.*field, row, InfoOf(field).name);
+  } else {
+    FillLines(job, typed.FreeFormTextE, row, "FreeFormTextE", filled.FreeFormTextE);
+  }
+  for (const LinesField field : kBlocks) {
+    FillLines(job, typed.*field, row, InfoOf(field).name, filled.*field);
+  }
+  // Many Files writes each row as the plain job would, without the lines around each row.
+  if (!job.manyFiles) {
+    for (const LinesField field : kRowLines) {
+      FillLines(job, typed.*field, row, InfoOf(field).name, filled.*field);
+    }
+  }
+}
+
+std::vector<std::string> BatchFileNames(const BatchJob& job) {
+  const DataTable& table = *job.table;
+  const std::string prefix = job.settings.FilePrefix;
+  const std::size_t width = Number(table.Rows()).size();
+  std::vector<std::string> names;
+  names.reserve(table.Rows());
+  std::unordered_map<std::string, std::size_t> taken;
+  for (std::size_t row = 0; row < table.Rows(); ++row) {
+    std::string name = prefix;
+    if (job.nameColumn) {
+      const std::string_view value = table.Value(row, *job.nameColumn);
+      const std::string& column = table.columns[*job.nameColumn];
+      if (value.empty()) {
+        throw Error(RowName(row) + ": the file name column '" + column + "' is empty");
+      }
+      if (HoldsPathSeparator(value)) {
+        throw Error(RowName(row) + ": the file name '" + std::string(value) +
+                    "' holds a path separator; the files go into the folder chosen for them");
+      }
+      if (std::any_of(value.begin(), value.end(),
+                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+        throw Error(RowName(row) + ": the file name of column '" + column +
+                    "' holds a line break or another control character");
+      }
+      name += value;
+    } else {
+      const std::string number = Number(row + 1);
+      name.append(width - number.size(), '0');
+      name += number;
+    }
+    name += ".eia";
+    const auto [at, inserted] = taken.emplace(FoldCase(name), row);
+    if (!inserted) {
+      throw Error(RowName(row) + ": the file name '" + name + "' is already that of " +
+                  RowName(at->second) + " (letter case aside)");
+    }
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+void WriteBatchRowBody(BatchLayout layout, const EngraveSettings& filled, std::size_t row,
+                       const StrokeFont& font, ProgramSink& body) {
+  switch (layout) {
+    case BatchLayout::FreeFormText:
+      WriteFreeFormBody(PrepareFreeFormJob(filled), font, body);
+      return;
+    case BatchLayout::CircleText:
+      WriteArcBody(PrepareArcTextJob(filled), font, body);
+      return;
+    case BatchLayout::EllipseText: {
+      const EllipseJob ellipse = PrepareEllipseJob(filled, font);
+      if (ellipse.refusal) throw Error(RowName(row) + ": " + *ellipse.refusal);
+      WriteEllipseBody(ellipse, font, body);
+      return;
+    }
+  }
+}
+
+BatchWriter::BatchWriter(const BatchJob& job, const StrokeFont& font)
+    : m_job(job), m_font(font), m_filled(job.settings) {
+  FillRow(0);
+}
+
+std::size_t BatchWriter::Programs() const {
+  return m_job.manyFiles ? m_job.table->Rows() : 1;
+}
+
+void BatchWriter::FillRow(std::size_t row) {
+  if (row == m_filledRow) return;
+  FillBatchRow(m_job, row, m_filled);
+  m_filledRow = row;
+}
+
+ProgramFrame BatchWriter::Frame(std::size_t k) {
+  if (m_job.manyFiles) {
+    FillRow(k);
+    return FrameOf(m_filled);
+  }
+  FillRow(m_job.table->Rows() - 1);
+  const std::string endBlock = FrameOf(m_filled).endBlock;
+  FillRow(0);
+  ProgramFrame frame = FrameOf(m_filled);
+  frame.endBlock = endBlock;
+  return frame;
+}
+
+void BatchWriter::WriteRow(std::size_t row, ProgramSink& body) {
+  FillRow(row);
+  if (!m_job.manyFiles) body.Write(LinesText(m_filled.SeqPreGCodes));
+  WriteBatchRowBody(m_job.layout, m_filled, row, m_font, body);
+  if (!m_job.manyFiles) body.Write(LinesText(m_filled.SeqPostGCodes));
+}
+
+void BatchWriter::WriteBody(std::size_t k, ProgramSink& sink) {
+  if (m_job.manyFiles) {
+    WriteRow(k, sink);
+    return;
+  }
+  // Each row's moves come in one large piece already; gathering them again would copy them twice.
+  for (std::size_t row = 0; row < m_job.table->Rows(); ++row) WriteRow(row, sink);
+}
+
+void GenerateBatch(const EngraveSettings& settings, const DataTable& table, BatchLayout layout,
+                   const StrokeFont& font, JobHost& host) {
+  const BatchJob job = PrepareBatchJob(settings, table, layout);
+  BatchWriter writer(job, font);
+  // The first row is made once before the save dialog, so that a field that does not convert
+  // is refused before the user is asked for a file, as by the plain jobs.
+  const ProgramFrame firstFrame = writer.Frame(0);
+  MemorySink firstRow;
+  writer.WriteRow(0, firstRow);
+  if (!job.manyFiles) {
+    WriteFramedProgram(host, firstFrame, [&](ProgramSink& body) { writer.WriteBody(0, body); });
+    return;
+  }
+  ProgramSeries series;
+  series.fileNames = BatchFileNames(job);
+  series.presetName = series.fileNames.front();
+  series.frameOf = [&](std::size_t k) { return writer.Frame(k); };
+  series.body = [&](std::size_t k, ProgramSink& body) { writer.WriteBody(k, body); };
+  WriteProgramSeries(host, firstFrame, series);
+}
+
+}  // namespace stylor

@@ -1,0 +1,267 @@
+#include "settings/data_file.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "settings/error.h"
+#include "settings/files.h"
+#include "settings/numbers.h"
+
+namespace stylor {
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+[[noreturn]] void Refuse(std::size_t line, const std::string& reason) {
+  std::string message = "line ";
+  AppendInteger(message, static_cast<long long>(line));
+  throw Error(message + " " + reason);
+}
+
+std::string Count(std::size_t value) {
+  std::string text;
+  AppendInteger(text, static_cast<long long>(value));
+  return text;
+}
+
+// The length of the UTF-8 sequence at `pos`, or 0 when it is not one (overlong forms, surrogates
+// and code points past U+10FFFF included).
+std::size_t Utf8Length(std::string_view bytes, std::size_t pos) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[pos + k]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (pos + length > bytes.size()) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// Refuses a NUL or a byte that is not UTF-8, naming its line, before any value is taken.
+void CheckText(std::string_view bytes) {
+  std::size_t line = 1;
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    const char c = bytes[pos];
+    if (c == '\0') Refuse(line, "holds a NUL character, which no text can hold");
+    if (c == '\n' || (c == '\r' && (pos + 1 == bytes.size() || bytes[pos + 1] != '\n'))) ++line;
+    const std::size_t length = Utf8Length(bytes, pos);
+    if (length == 0) {
+      Refuse(line, "is not UTF-8 text; save the data file as UTF-8 (with or without a BOM)");
+    }
+    pos += length;
+  }
+}
+
+class Parser {
+ public:
+  Parser(std::string_view bytes, char separator) : m_bytes(bytes), m_separator(separator) {}
+
+  DataTable Read() {
+    DataTable table;
+    std::vector<std::string> record;
+    bool haveHeader = false;
+    while (m_pos < m_bytes.size()) {
+      const std::size_t line = m_line;
+      record.clear();
+      if (!ReadRecord(record)) continue;  // an empty line
+      if (!haveHeader) {
+        CheckHeader(record, line);
+        table.columns = std::move(record);
+        record = {};
+        haveHeader = true;
+        continue;
+      }
+      if (record.size() != table.columns.size()) {
+        Refuse(line, "has " + Count(record.size()) + (record.size() == 1 ? " value" : " values") +
+                         " where the header names " + Count(table.columns.size()) + " columns");
+      }
+      if (table.Rows() == kMaxDataRows) {
+        Refuse(line, "is past the most rows a data file may hold, " + Count(kMaxDataRows));
+      }
+      if (table.ends.size() + record.size() > kMaxDataValues) {
+        Refuse(line, "is past the most values a data file may hold, " + Count(kMaxDataValues));
+      }
+      for (const std::string& value : record) {
+        table.values += value;
+        table.ends.push_back(static_cast<std::uint32_t>(table.values.size()));
+      }
+      table.lines.push_back(static_cast<std::uint32_t>(line));
+    }
+    if (!haveHeader) throw Error("the data file is empty: its first line must name the columns");
+    return table;
+  }
+
+ private:
+  bool AtEnd() const { return m_pos >= m_bytes.size(); }
+  char Peek() const { return m_bytes[m_pos]; }
+
+  // Steps over a line end at the current position, if any; true when there was one.
+  bool SkipLineEnd() {
+    if (AtEnd()) return false;
+    if (Peek() == '\n') {
+      ++m_pos;
+    } else if (Peek() == '\r') {
+      ++m_pos;
+      if (!AtEnd() && Peek() == '\n') ++m_pos;
+    } else {
+      return false;
+    }
+    ++m_line;
+    return true;
+  }
+
+  // Reads one line's values; false for an empty line.
+  bool ReadRecord(std::vector<std::string>& record) {
+    bool quotedSeen = false;
+    while (true) {
+      std::string value;
+      if (!AtEnd() && Peek() == '"') {
+        ReadQuoted(value);
+        quotedSeen = true;
+      } else {
+        ReadPlain(value);
+      }
+      if (value.size() > kMaxDataValueBytes) {
+        Refuse(m_line, "holds a value of " + Count(value.size()) + " bytes; a value may hold at most " +
+                           SizeText(kMaxDataValueBytes));
+      }
+      record.push_back(std::move(value));
+      if (AtEnd() || SkipLineEnd()) break;
+      ++m_pos;  // the separator
+    }
+    return quotedSeen || record.size() > 1 || !record.front().empty();
+  }
+
+  void ReadPlain(std::string& value) {
+    const std::size_t start = m_pos;
+    while (!AtEnd() && Peek() != m_separator && Peek() != '\n' && Peek() != '\r') ++m_pos;
+    // A quote inside an unquoted value (12" for inches) is kept as it stands.
+    value.assign(m_bytes.substr(start, m_pos - start));
+  }
+
+  void ReadQuoted(std::string& value) {
+    const std::size_t openLine = m_line;
+    ++m_pos;
+    while (true) {
+      if (AtEnd()) Refuse(openLine, "opens a quoted value that is never closed");
+      const char c = Peek();
+      if (c == '"') {
+        ++m_pos;
+        if (!AtEnd() && Peek() == '"') {
+          value += '"';
+          ++m_pos;
+          continue;
+        }
+        break;
+      }
+      if (c == '\r' || c == '\n') {
+        SkipLineEnd();
+        value += '\n';
+        continue;
+      }
+      const std::size_t start = m_pos;
+      while (!AtEnd() && Peek() != '"' && Peek() != '\r' && Peek() != '\n') ++m_pos;
+      value.append(m_bytes.substr(start, m_pos - start));
+      if (value.size() > kMaxDataValueBytes) {
+        Refuse(openLine, "opens a value of more than " + SizeText(kMaxDataValueBytes) +
+                             ", the most a value may hold");
+      }
+    }
+    if (!AtEnd() && Peek() != m_separator && Peek() != '\r' && Peek() != '\n') {
+      Refuse(m_line, std::string("has text after the closing quote of a value where ") +
+                         (m_separator == '\t' ? "a tab" : "a comma") + " or the line end belongs");
+    }
+  }
+
+  static void CheckHeader(const std::vector<std::string>& names, std::size_t line) {
+    std::unordered_set<std::string_view> seen;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      const std::string& name = names[k];
+      if (name.empty()) {
+        Refuse(line, "names no column " + Count(k + 1) + ": every column of the header needs a name");
+      }
+      if (name == "Row" || name == "Rows") {
+        Refuse(line, "names a column '" + name + "', which would hide the placeholder {" + name +
+                         "}; rename the column");
+      }
+      if (name.find_first_of("{}\n") != std::string::npos) {
+        Refuse(line, "names a column '" + name +
+                         "' holding a brace or a line break, which no placeholder can name");
+      }
+      if (!seen.insert(name).second) {
+        Refuse(line, "names the column '" + name + "' twice; each placeholder must name one column");
+      }
+    }
+  }
+
+  std::string_view m_bytes;
+  char m_separator;
+  std::size_t m_pos = 0;
+  std::size_t m_line = 1;
+};
+
+bool EndsWithNoCase(std::string_view text, std::string_view tail) {
+  if (text.size() < tail.size()) return false;
+  return std::equal(tail.begin(), tail.end(), text.end() - static_cast<std::ptrdiff_t>(tail.size()),
+                    [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+}
+
+}  // namespace
+
+std::string_view DataTable::Value(std::size_t row, std::size_t column) const {
+  const std::size_t k = row * columns.size() + column;
+  const std::size_t begin = k == 0 ? 0 : ends[k - 1];
+  return std::string_view(values).substr(begin, ends[k] - begin);
+}
+
+std::optional<std::size_t> DataTable::ColumnOf(std::string_view name) const {
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    if (columns[k] == name) return k;
+  }
+  return std::nullopt;
+}
+
+DataFormat DetectDataFormat(std::string_view path, std::string_view bytes) {
+  if (EndsWithNoCase(path, ".tsv") || EndsWithNoCase(path, ".tab")) return DataFormat::Tsv;
+  const std::string_view first = bytes.substr(0, bytes.find_first_of("\r\n"));
+  const auto tabs = std::count(first.begin(), first.end(), '\t');
+  const auto commas = std::count(first.begin(), first.end(), ',');
+  return tabs > commas ? DataFormat::Tsv : DataFormat::Csv;
+}
+
+DataTable ReadDataTable(std::string_view bytes, DataFormat format) {
+  if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
+  CheckText(bytes);
+  return Parser(bytes, format == DataFormat::Tsv ? '\t' : ',').Read();
+}
+
+DataTable ReadDataFile(const std::string& path) {
+  constexpr std::string_view kFailure = "Cannot read the data file";
+  const std::string bytes = ReadWholeFile(path, kMaxDataFileBytes, kFailure);
+  try {
+    return ReadDataTable(bytes, DetectDataFormat(path, bytes));
+  } catch (const FileError&) {
+    throw;
+  } catch (const Error& error) {
+    throw FileError(kFailure, path, error.what());
+  }
+}
+
+}  // namespace stylor

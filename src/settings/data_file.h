@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace stylor {
+
+/// Largest data file read, in bytes.
+constexpr std::size_t kMaxDataFileBytes = std::size_t{64} << 20;
+/// Most rows a data file may hold below its header.
+constexpr std::size_t kMaxDataRows = 1'000'000;
+/// Most values of all rows together, so that a file of empty values cannot take gigabytes.
+constexpr std::size_t kMaxDataValues = 16'000'000;
+/// Longest single value, in bytes: a text to engrave, not a document.
+constexpr std::size_t kMaxDataValueBytes = 64 * 1024;
+
+/// How the values of a line are separated.
+enum class DataFormat { Csv, Tsv };
+
+/// The rows of a data file below its header, values as UTF-8 text (a line break inside a quoted
+/// value held as "\n").
+struct DataTable {
+  std::vector<std::string> columns;  // the header's names, in their order
+  std::string values;                // every value of every row, one after another
+  std::vector<std::uint32_t> ends;   // where each value ends in `values`, row after row
+  std::vector<std::uint32_t> lines;  // the file line each row starts on
+
+  std::size_t Rows() const { return lines.size(); }
+  /// The value of `column` in `row` (both counted from 0).
+  std::string_view Value(std::size_t row, std::size_t column) const;
+  /// The column of that exact name, or nothing.
+  std::optional<std::size_t> ColumnOf(std::string_view name) const;
+};
+
+/// TSV for a name ending in ".tsv" or ".tab" (any case), or when the first line holds more tabs
+/// than commas; CSV otherwise.
+DataFormat DetectDataFormat(std::string_view path, std::string_view bytes);
+
+/// Reads a data file's bytes: UTF-8 with or without a BOM; values separated by commas (CSV) or
+/// tabs (TSV) and quoted as RFC 4180 says (a doubled quote inside quotes is one quote); lines end
+/// in CR LF, LF or CR; empty lines are skipped. The first line names the columns. Throws Error
+/// naming the line for a NUL, text that is not UTF-8, an unclosed quote, text after a closing
+/// quote, a header with an empty, repeated or reserved ("Row", "Rows") name or one holding a
+/// brace, a row whose count of values differs from the header's, and past the caps above.
+DataTable ReadDataTable(std::string_view bytes, DataFormat format);
+
+/// Reads the data file `path` (at most kMaxDataFileBytes), its format detected. Throws Error
+/// "Cannot read the data file '<path>': <reason>".
+DataTable ReadDataFile(const std::string& path);
+
+}  // namespace stylor
