@@ -32,7 +32,41 @@ constexpr std::array<std::int8_t, 256> kWordOf = [] {
 // A move line is read upper-cased: x1.5 reads as X1.5. Only the first occurrence of each letter
 // counts, so "(MAX) X1" has X 0: its first X is the one in MAX. The numbers themselves read the
 // same in either case ("1e3" and "1E3"), so the line is looked at as it is.
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The move line of nearly every font: "G0n X<decimal> Y<decimal>" or "G0n Z<decimal>", upper
+// case, one blank between words, plain decimals. Such a line holds each word letter once, so it is
+// read in one pass to the move the word-by-word reading gives; false for any other line.
+bool ParseUsualMoveLine(std::string_view piece, GlyphMove& move, GlyphExtents& extents) {
+  if (piece.size() < 5 || piece[0] != 'G' || !IsDigit(piece[1])) return false;
+  std::size_t pos = 2;
+  if (IsDigit(piece[pos])) ++pos;
+  if (piece[pos] != ' ') return false;
+  const int g = pos == 2 ? piece[1] - '0' : (piece[1] - '0') * 10 + (piece[2] - '0');
+  const char word = piece[pos + 1];
+  ScannedReal first;
+  if ((word != 'X' && word != 'Z') || !ScanPlainReal(piece, pos + 2, first)) return false;
+  if (word == 'Z') {
+    if (first.used != piece.size()) return false;
+    move.zDirection = first.value > 0 ? 1 : -1;
+    move.g = g;
+    return true;
+  }
+  ScannedReal second;
+  if (first.used + 2 >= piece.size() || piece[first.used] != ' ' || piece[first.used + 1] != 'Y' ||
+      !ScanPlainReal(piece, first.used + 2, second) || second.used != piece.size()) {
+    return false;
+  }
+  move.x = first.value;
+  move.y = second.value;
+  move.g = g;
+  extents.AddX(move.x);
+  extents.AddY(move.y);
+  return true;
+}
+
 GlyphMove ParseMoveLine(std::string_view piece, GlyphExtents& extents) {
+  if (GlyphMove usual; ParseUsualMoveLine(piece, usual, extents)) return usual;
   std::array<std::int16_t, kWordCount> at;
   at.fill(-1);
   for (std::size_t p = 0; p < piece.size(); ++p) {

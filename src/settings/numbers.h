@@ -47,6 +47,12 @@ struct ScannedReal {
 };
 ScannedReal ScanReal(std::string_view text);
 
+/// The plain numbers of fonts and programs ("-0.0476", "12", ".5"), read from `pos` of `text`
+/// with no blanks first: at most 15 significant digits and no exponent. `scanned.used` is where
+/// the number ends in `text`. The value is the one ScanReal gives; false, with `scanned` as it
+/// was, for any other number, which ScanReal reads by its general route.
+bool ScanPlainReal(std::string_view text, std::size_t pos, ScannedReal& scanned);
+
 /// A decimal integer read from the front of a text the way C's "%d" takes it; values beyond
 /// 32 bits count as no number (`used` 0).
 struct ScannedInteger {

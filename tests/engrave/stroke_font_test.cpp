@@ -81,6 +81,36 @@ TEST(LoadFont, ReadsWordsLikeTheMachineReader) {
   EXPECT_EQ(g.maxX, 15);
 }
 
+// The common "G0n X.. Y.." and "G0n Z.." lines are read in one pass; lines that only look like
+// them must still read word by word, to the same move.
+TEST(LoadFont, UsualLinesAndTheirNearMissesReadAsWords) {
+  const struct {
+    const char* line;
+    GlyphMove move;
+  } kCases[] = {
+      {"G01 X-0.0476 Y+1.5", {-0.0476, 1.5, 0, 0, 0, 0, 1}},
+      {"G00 X.5 Y5.", {0.5, 5, 0, 0, 0, 0, 0}},
+      {"G12 X1 Y2", {1, 2, 0, 0, 0, 0, 12}},
+      {"G001 X1 Y2", {1, 2, 0, 0, 0, 0, 1}},
+      {"G01 X1 Y2 ", {1, 2, 0, 0, 0, 0, 1}},
+      {"G01 X1Y2", {1, 2, 0, 0, 0, 0, 1}},
+      {"G01 X1 Y2Z1", {1, 2, 1, 0, 0, 0, 1}},
+      {"G01 X1 X2 Y3", {1, 3, 0, 0, 0, 0, 1}},
+      {"G01 X 1 Y2e-1", {1, 0.2, 0, 0, 0, 0, 1}},
+      {"G01 X0.1234567890123456 Y0", {0.1234567890123456, 0, 0, 0, 0, 0, 1}},
+      {"G01 Z-1 X5", {5, 0, -1, 0, 0, 0, 1}},
+      {"G01 Z0", {0, 0, -1, 0, 0, 0, 1}},
+      {"G00 Z+0.001", {0, 0, 1, 0, 0, 0, 0}},
+      {"G00 Z1 ", {0, 0, 1, 0, 0, 0, 0}},
+  };
+  for (const auto& c : kCases) {
+    auto font = FontFromText(std::string("SYM x\n") + c.line + "\n");
+    const Glyph& glyph = *GlyphOf(*font, 'x');
+    ASSERT_EQ(glyph.moveCount, 1) << c.line;
+    EXPECT_EQ(glyph.moves[0], c.move) << c.line;
+  }
+}
+
 TEST(LoadFont, SplitsLongLinesIntoPiecesOf99) {
   // 99 characters and a line end: the line end comes back as a second, empty piece.
   const std::string line99 = "G01 X2" + std::string(93, ' ');
