@@ -6,15 +6,8 @@
 # Usage: bench/batch.sh [BUILD_DIR]   (a Release build; default build-release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build-release}
-cli=$(realpath "$build/bin/stylor-cli")
 source bench/timing.sh
-command -v hyperfine >/dev/null || { echo "hyperfine is needed: apt-get install hyperfine"; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp fonts/BasicFont.fnt "$work/"
-cd "$work"
+enter_work_folder "${1:-build-release}"
 
 # Ten thousand name plates: a name, a serial and a place, with a quoted comma now and then.
 python3 - <<'EOF'

@@ -11,15 +11,8 @@
 # Usage: bench/pipeline.sh [BUILD_DIR]   (a Release build; default build-release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build-release}
-cli=$(realpath "$build/bin/stylor-cli")
 source bench/timing.sh
-command -v hyperfine >/dev/null || { echo "hyperfine is needed: apt-get install hyperfine"; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp fonts/BasicFont.fnt "$work/"
-cd "$work"
+enter_work_folder "${1:-build-release}"
 
 line=$(printf 'THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789 ABCDE')
 lines20=$(for _ in $(seq 20); do echo "$line"; done)

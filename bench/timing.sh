@@ -1,4 +1,15 @@
-# Helpers of the benchmark scripts, sourced by them.
+# Helpers of the benchmark scripts, sourced by them from the top of the source tree.
+
+# Sets cli to the stylor-cli of the build folder $1, then enters a new temporary folder holding
+# the shipped BasicFont.fnt, removed when the script ends.
+enter_work_folder() {
+  cli=$(realpath "$1/bin/stylor-cli")
+  command -v hyperfine >/dev/null || { echo "hyperfine is needed: apt-get install hyperfine"; exit 2; }
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  cp fonts/BasicFont.fnt "$work/"
+  cd "$work"
+}
 
 # Mean seconds of each command of one hyperfine run, from its JSON, separated by spaces.
 mean() {

@@ -7,7 +7,6 @@
 #include "settings/text8.h"
 
 namespace stylor {
-namespace {
 
 void AppendLines(std::string& out, const Lines& lines) {
   for (const std::string& line : lines) {
@@ -16,7 +15,11 @@ void AppendLines(std::string& out, const Lines& lines) {
   }
 }
 
-}  // namespace
+std::string LinesText(const Lines& lines) {
+  std::string text;
+  AppendLines(text, lines);
+  return text;
+}
 
 ProgramFrame FrameOf(const EngraveSettings& settings) {
   ProgramFrame frame;

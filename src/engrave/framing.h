@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace stylor {
 
@@ -19,6 +20,12 @@ struct ProgramFrame {
   std::string endBlock;
   friend bool operator==(const ProgramFrame&, const ProgramFrame&) = default;
 };
+
+/// Appends the lines of a G-code block (as typed, UTF-8) to program text: each in Windows-1252,
+/// ended by "\n".
+void AppendLines(std::string& out, const std::vector<std::string>& lines);
+/// The lines of a G-code block as program text, as AppendLines writes them.
+std::string LinesText(const std::vector<std::string>& lines);
 
 /// The frame of every program file of a job, from the settings. Throws Error when PenDownE does
 /// not convert or the G16 preamble would carry it out of a machine's range.

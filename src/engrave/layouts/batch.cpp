@@ -96,15 +96,6 @@ void FillLines(const BatchJob& job, const Lines& lines, std::size_t row, std::st
   }
 }
 
-std::string LinesText(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines) {
-    text += To8Bit(line);
-    text += '\n';
-  }
-  return text;
-}
-
 std::string FoldCase(std::string_view name) {
   std::string folded(name);
   for (char& c : folded) {

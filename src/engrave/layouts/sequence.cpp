@@ -49,15 +49,6 @@ std::string FormatSerialWide(int digits, std::int64_t number, std::string_view p
   return text;
 }
 
-std::string LinesText(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines) {
-    text += To8Bit(line);
-    text += '\n';
-  }
-  return text;
-}
-
 // The "Use Arc Settings" circle: counter-clockwise numbers sit one text height further out, with
 // the spacing ratio left as prepared.
 ArcLayout SequenceArcLayout(double radius, Winding winding, double textHeight) {
