@@ -46,7 +46,9 @@ class FuzzHost final : public FormHost {
   std::optional<std::string> AskFontFile(const std::string&) override { return {}; }
   std::optional<std::string> AskMachineFileToSave(const std::string&) override { return {}; }
   std::optional<std::string> AskMachineFileToOpen(const std::string&) override { return {}; }
+  std::optional<std::string> AskDataFile(const std::string&) override { return {}; }
   void ShowError(const std::string&) override {}
+  void ShowWarning(const std::string&) override {}
   void OpenUrl(const std::string&) override {}
 
   const MemoryProgramStore& Store() const { return m_store; }
