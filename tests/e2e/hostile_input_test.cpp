@@ -21,6 +21,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "settings/engrave_settings.h"
@@ -153,6 +154,21 @@ Outcome RunForked(const Sandbox& box, const std::vector<std::string>& actions, b
   return outcome;
 }
 
+/// The bytes of a case's file, made only when the case runs: the few cases of many megabytes
+/// then cost nothing to the hundreds of others, each of which is a process of its own.
+class Bytes {
+ public:
+  Bytes(std::string bytes) : m_make([bytes = std::move(bytes)] { return bytes; }) {}
+  Bytes(const char* bytes) : Bytes(std::string(bytes)) {}
+  template <typename Make>
+    requires std::is_invocable_r_v<std::string, Make>
+  Bytes(Make make) : m_make(std::move(make)) {}
+  std::string operator()() const { return m_make(); }
+
+ private:
+  std::function<std::string()> m_make;
+};
+
 /// Where a case runs: in this process, or as a process of its own (see the top of the file).
 enum class Run { InProcess, Forked };
 
@@ -174,13 +190,13 @@ void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<HostileCase> FontCases() {
   enum class Kind { File, Folder, Pipe, Missing };
-  const auto font = [](std::string name, Kind kind, std::string bytes, std::string reason,
+  const auto font = [](std::string name, Kind kind, Bytes bytes, std::string reason,
                        Run run = Run::InProcess) {
     return HostileCase{
         "Font" + name,
         [kind, bytes](const Sandbox& box) {
           const std::string path = box.Path("bad.fnt");
-          if (kind == Kind::File) box.Write("bad.fnt", bytes);
+          if (kind == Kind::File) box.Write("bad.fnt", bytes());
           if (kind == Kind::Folder) fs::create_directory(path);
           if (kind == Kind::Pipe) {
             EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
@@ -191,9 +207,11 @@ std::vector<HostileCase> FontCases() {
         },
         reason, 1, {}, false, nullptr, run};
   };
-  std::string tenMegabyteLine = "SYM L\nG01 X";
-  tenMegabyteLine.append(10 * 1024 * 1024, '7');
-  tenMegabyteLine += "\n";
+  const Bytes tenMegabyteLine = [] {
+    std::string bytes = "SYM L\nG01 X";
+    bytes.append(10 * 1024 * 1024, '7');
+    return bytes + "\n";
+  };
   std::string fiveThousandMoves = "SYM L\n";
   for (int move = 0; move < 5000; ++move) fiveThousandMoves += "G01 X1 Y1\n";
   std::string binary = "SYM L\n";
@@ -205,19 +223,20 @@ std::vector<HostileCase> FontCases() {
       font("Empty", Kind::File, "", "defines no character"),
       font("Binary", Kind::File, binary, "binary data"),
       font("TenMegabyteLine", Kind::File, tenMegabyteLine, "more than 200 moves", Run::Forked),
-      font("FiveThousandMovesInOneGlyph", Kind::File, fiveThousandMoves, "more than 200 moves"),
+      font("FiveThousandMovesInOneGlyph", Kind::File, fiveThousandMoves,
+           "more than 200 moves"),
   };
 }
 
 // Single-line fonts (LFF, CXF): a file that cannot be a font is refused as a .fnt is; a glyph
 // that does not read is left out, and the job that needs it says which character it left blank.
 std::vector<HostileCase> LineFontCases() {
-  const auto font = [](std::string name, std::string file, std::string bytes, std::string text,
+  const auto font = [](std::string name, std::string file, Bytes bytes, std::string text,
                        std::string message, int exitStatus, Run run = Run::InProcess) {
     return HostileCase{
         "LineFont" + name,
         [file, bytes, text](const Sandbox& box) {
-          box.Write(file, bytes);
+          box.Write(file, bytes());
           return std::vector<std::string>{"--font", box.Path(file), "--set",
                                           "FreeFormTextE=" + text, "text", box.Path(kProgram)};
         },
@@ -227,17 +246,17 @@ std::vector<HostileCase> LineFontCases() {
   };
   const std::string lff = "# Format: LibreCAD Font 1\n[0045] E\n0,0;0,10;6,10\n";
   const std::string cxf = "# Format: QCad 1.0 Font\n[E] 1\nL 0,0,0,10\n";
-  std::string hundredMegabyteLine = lff + "[0046] F\n0,0;";
-  hundredMegabyteLine.append(100 * 1024 * 1024, '7');
-  std::string megabyteLine = lff + "[0046] F\n0,0;";
-  megabyteLine.append(1024 * 1024, '7');
+  const auto lineOf = [lff](std::size_t digits) -> Bytes {
+    return [lff, digits] { return lff + "[0046] F\n0,0;" + std::string(digits, '7'); };
+  };
   std::string binary = lff;
   for (int byte = 0; byte < 256; ++byte) binary += static_cast<char>(byte);
   const std::string blankA = "No glyph in bad.lff for: A";
   return {
-      font("HundredMegabyteLine", "bad.lff", hundredMegabyteLine, "E", "larger than", 1,
+      font("HundredMegabyteLine", "bad.lff", lineOf(100 * 1024 * 1024), "E", "larger than", 1,
            Run::Forked),
-      font("MegabyteLine", "bad.lff", megabyteLine, "E", "longer than 65536 characters", 1),
+      font("MegabyteLine", "bad.lff", lineOf(1024 * 1024), "E", "longer than 65536 characters",
+           1),
       font("LffBinary", "bad.lff", binary, "E", "binary data", 1),
       font("CxfBinary", "bad.cxf", cxf + std::string("L \0\x01\xff", 5), "E", "binary data", 1),
       font("NoGlyph", "bad.lff", "# Format: LibreCAD Font 1\n", "E", "defines no glyph", 1),
@@ -466,25 +485,26 @@ std::vector<HostileCase> EdgeCases() {
                    [](const Sandbox& box) {
                      ExpectNumberLines(ReadBytes(box.Path("SN2147483646.eia")), {"N2147483646"});
                    }});
-  const std::string longText(100000, 'L');
+  // 100 KB each time a case runs: cheap enough, and not held by every other case.
+  const auto longText = [] { return std::string(100000, 'L'); };
   cases.push_back({"TextOf100000Characters",
                    [longText](const Sandbox& box) {
-                     return JobRun(kJobs[0], {"FreeFormTextE=" + longText}, box.Path(kProgram));
+                     return JobRun(kJobs[0], {"FreeFormTextE=" + longText()}, box.Path(kProgram));
                    },
                    "", 0, {kProgram}, false, nullptr, Run::Forked});
   cases.push_back({"ArcOf100000Characters",
                    [longText](const Sandbox& box) {
-                     return JobRun(kJobs[1], {"ArcTextE=" + longText}, box.Path(kProgram));
+                     return JobRun(kJobs[1], {"ArcTextE=" + longText()}, box.Path(kProgram));
                    },
                    "", 0, {kProgram}, false, nullptr, Run::Forked});
   cases.push_back({"EllipseOf100000Characters",
                    [longText](const Sandbox& box) {
-                     return JobRun(kJobs[2], {"EllipseTextE=" + longText}, box.Path(kProgram));
+                     return JobRun(kJobs[2], {"EllipseTextE=" + longText()}, box.Path(kProgram));
                    },
                    "Text is too long to fit around ellipse", 1, {}, false, nullptr, Run::Forked});
   cases.push_back({"SerialPrefixOf100000Characters",
                    [longText](const Sandbox& box) {
-                     return JobRun(kJobs[3], {"SeqPrefix=" + longText, "SeqEnd=1001"},
+                     return JobRun(kJobs[3], {"SeqPrefix=" + longText(), "SeqEnd=1001"},
                                    box.Path(kProgram));
                    },
                    kDigitsLeftBlank, 0, {kProgram}, false, nullptr, Run::Forked});
@@ -494,14 +514,14 @@ std::vector<HostileCase> EdgeCases() {
 // Data files for a batch: each refusal names the line, and the program stays as it was.
 std::vector<HostileCase> DataFileCases() {
   enum class Kind { File, Folder, Pipe };
-  const auto rows = [](std::string name, std::string bytes, std::string message,
+  const auto rows = [](std::string name, Bytes bytes, std::string message,
                        std::vector<std::string> sets = {}, Kind kind = Kind::File,
                        Run run = Run::InProcess) {
     return HostileCase{
         "DataFile" + name,
         [bytes, sets, kind](const Sandbox& box) {
           const std::string path = box.Path("rows.csv");
-          if (kind == Kind::File) box.Write("rows.csv", bytes);
+          if (kind == Kind::File) box.Write("rows.csv", bytes());
           if (kind == Kind::Folder) fs::create_directory(path);
           if (kind == Kind::Pipe) {
             EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
@@ -516,10 +536,8 @@ std::vector<HostileCase> DataFileCases() {
         },
         message, 1, {}, false, nullptr, run};
   };
-  std::string tenMegabyteValue = "Text\n";
-  tenMegabyteValue.append(10 * 1024 * 1024, 'L');
-  std::string overTheCap(65 * 1024 * 1024, 'L');
-  overTheCap.insert(0, "Text\n");
+  const Bytes tenMegabyteValue = [] { return "Text\n" + std::string(10 * 1024 * 1024, 'L'); };
+  const Bytes overTheCap = [] { return "Text\n" + std::string(65 * 1024 * 1024, 'L'); };
   return {
       rows("TenMegabyteValue", tenMegabyteValue, "line 2 holds a value of 10485760 bytes"),
       rows("RowWithMoreValues", "Text,Id\nL,1\nL,2,3\n", "line 3 has 3 values where the header"),
