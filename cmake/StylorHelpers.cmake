@@ -1,6 +1,10 @@
 # One place for warnings and the shared settings of every Stylor target.
+# STYLOR_WERROR (CI) makes every warning an error, so that warnings stay at none.
 function(stylor_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(STYLOR_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
 
 # A layer library made of every .cpp in the calling folder (and its subfolders), less EXCLUDE.

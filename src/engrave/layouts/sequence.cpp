@@ -144,7 +144,9 @@ void SequenceWriter::WriteNumber(std::int64_t k, ProgramSink& body) {
     }
     moves = &m_engraver.Engrave(point, job.textAngleRad, serial);
   }
-  m_head = "N";
+  // Not `m_head = "N"`: g++ 12 then warns of an overlapping copy that cannot happen.
+  m_head.clear();
+  m_head += 'N';
   AppendInteger(m_head, number);
   m_head += '\n';
   m_head += m_run.linesBefore;

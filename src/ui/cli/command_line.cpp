@@ -106,7 +106,7 @@ Invocation Parse(const std::vector<std::string>& args) {
   for (; pos < args.size(); ++pos) {
     const ActionInfo* info = FindAction(args[pos]);
     if (info == nullptr) throw UsageError("unknown action '" + args[pos] + "'");
-    Action action{info, {}, nullptr, {}};
+    Action action{info, {}, nullptr, {}, {}};
     if (!info->argument.empty()) {
       if (pos + 1 >= args.size()) {
         throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
