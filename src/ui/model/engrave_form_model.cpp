@@ -199,11 +199,12 @@ std::string BatchEngravedText(const EngraveSettings& settings, const DataTable& 
 }  // namespace
 
 std::string BundledFontDirectory() {
+  // Beside the program wherever it was installed (a build tree is laid out the same way), then
+  // where it was meant to be installed.
   const std::string exeDir = ExecutableDirectory();
-  const std::array<std::string, 3> candidates = {
+  const std::array<std::string, 2> candidates = {
       exeDir.empty() ? std::string() : exeDir + "/../share/stylor/fonts",
       STYLOR_INSTALL_FONT_DIR,
-      STYLOR_SOURCE_FONT_DIR,
   };
   for (const std::string& candidate : candidates) {
     if (!candidate.empty() && FileExists(JoinPath(candidate, kDefaultFontName))) {
@@ -219,13 +220,12 @@ EngraveFormModel::EngraveFormModel(FormHost& host, bool runLabelHandlers)
     : m_host(host), m_runLabelHandlers(runLabelHandlers), m_font(std::make_unique<StrokeFont>()) {}
 
 std::string EngraveFormModel::DocumentationPath() const {
-  // Beside the program wherever it was installed, then where it was meant to be installed, then
-  // the source tree of a build that was never installed.
+  // Beside the program wherever it was installed (a build tree is laid out the same way), then
+  // where it was meant to be installed.
   const std::string exeDir = ExecutableDirectory();
-  const std::array<std::string, 3> candidates = {
+  const std::array<std::string, 2> candidates = {
       exeDir.empty() ? std::string() : exeDir + "/../" STYLOR_INSTALL_DOC_RELDIR "/guide.md",
       STYLOR_INSTALL_DOC_DIR "/guide.md",
-      STYLOR_SOURCE_DIR "/docs/guide.md",
   };
   for (const std::string& guide : candidates) {
     if (!guide.empty() && FileExists(guide)) {
