@@ -1,39 +1,65 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
 
-#include <CLI/CLI.hpp>
-
 #include <exception>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "ui/qt/appearance.h"
 #include "ui/qt/engrave_form.h"
 
-int main(int argc, char** argv) {
-  CLI::App cli("Stylor: engrave text on CNC machines with stroke fonts.", "stylor");
-  cli.set_version_flag("--version", "Stylor " STYLOR_VERSION);
-  // Qt's own options (-platform, -style, ...) pass through to QApplication.
-  cli.allow_extras();
-  std::string screenshot;
-  cli.add_option("--screenshot", screenshot,
-                 "Save a PNG picture of the window after start-up to this file, then exit")
-      ->type_name("FILE");
-  try {
-    cli.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    return cli.exit(error);
-  }
+namespace {
 
+/// The window's own options; QApplication has taken its own (-platform, -style, ...) by then.
+/// --help and --version print and end the program here.
+std::string ScreenshotOption(const QCoreApplication& app) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Stylor: engrave text on CNC machines with stroke fonts.");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption screenshot(
+      "screenshot", "Save a PNG picture of the window after start-up to FILE, then exit.", "FILE");
+  parser.addOption(screenshot);
+  parser.process(app);
+  return parser.value(screenshot).toStdString();
+}
+
+void NameTheApplication() {
+  QCoreApplication::setOrganizationName("Stylor");
+  QCoreApplication::setApplicationName("Stylor");
+  QCoreApplication::setApplicationVersion(STYLOR_VERSION);
+}
+
+// --help and --version are answered without a window, so they work where no display is.
+bool AsksOnlyForText(int argc, char** argv) {
+  for (int arg = 1; arg < argc; ++arg) {
+    const std::string_view option = argv[arg];
+    if (option == "--help" || option == "-h" || option == "--version" || option == "-v") {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (AsksOnlyForText(argc, argv)) {
+    QCoreApplication core(argc, argv);
+    NameTheApplication();
+    ScreenshotOption(core);  // prints and ends the program
+    return 0;
+  }
   QApplication app(argc, argv);
-  QApplication::setOrganizationName("Stylor");
-  QApplication::setApplicationName("Stylor");
+  NameTheApplication();
   QApplication::setApplicationDisplayName("Stylor");
-  QApplication::setApplicationVersion(STYLOR_VERSION);
+  const std::string screenshot = ScreenshotOption(app);
   QGuiApplication::setDesktopFileName("org.stylor.Stylor");
   QApplication::setWindowIcon(QIcon(":/stylor.png"));
   stylor::ApplyAppearance(app);
