@@ -1,11 +1,14 @@
 #include "preview/svg.h"
 
+#include "preview/palette.h"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "preview/palette.h"
 #include "preview/preview_scene.h"
 #include "settings/error.h"
 #include "settings/files.h"
@@ -19,12 +22,14 @@ constexpr double kMargin = 24;     // px around the drawing
 constexpr double kBand = 64;       // px below it for the axes, the scale bar and the texts
 constexpr double kMinWidth = 480;  // px, room for the texts of the band
 
-constexpr const char* kCutColour = "#000000";
-constexpr const char* kRapidColour = "#8c8c8c";
-constexpr const char* kPlungeColour = "#d62728";
-constexpr const char* kStartColour = "#2ca02c";
-constexpr const char* kMarkerColour = "#1f77b4";
-constexpr const char* kGuideColour = "#9ecae1";
+const std::string kCutColour = HexColour(palette::kCut);
+const std::string kRapidColour = HexColour(palette::kRapid);
+const std::string kPlungeColour = HexColour(palette::kPlunge);
+const std::string kStartColour = HexColour(palette::kStart);
+const std::string kMarkerColour = HexColour(palette::kMarker);
+const std::string kGuideColour = HexColour(palette::kGuide);
+const std::string kNoteColour = HexColour(palette::kNote);
+const std::string kMessageColour = HexColour(palette::kMessage);
 
 void Number(std::string& out, double value) { AppendFixed(out, value, 2); }
 
@@ -87,7 +92,8 @@ class SvgWriter {
     m_out += ' ';
     Number(m_out, m_height);
     m_out += "\">\n<title>Stylor preview</title>\n";
-    m_out += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+    m_out += "<rect width=\"100%\" height=\"100%\" fill=\"" + HexColour(palette::kGround) +
+             "\"/>\n";
     Guide();
     Paths(SegmentKind::Rapid, std::string("fill=\"none\" stroke=\"") + kRapidColour +
                                   "\" stroke-width=\"0.75\" stroke-dasharray=\"4 3\"");
@@ -185,7 +191,8 @@ class SvgWriter {
     if (any) m_out += "</g>\n";
   }
 
-  void Line(double x1, double y1, double x2, double y2, const char* colour, const char* width) {
+  void Line(double x1, double y1, double x2, double y2, std::string_view colour,
+            const char* width) {
     m_out += "<line";
     Attribute("x1", x1);
     Attribute("y1", y1);
@@ -224,7 +231,8 @@ class SvgWriter {
     }
   }
 
-  void Text(double x, double y, const char* anchor, const char* colour, std::string_view text) {
+  void Text(double x, double y, const char* anchor, std::string_view colour,
+            std::string_view text) {
     m_out += "<text";
     Attribute("x", x);
     Attribute("y", y);
@@ -257,20 +265,20 @@ class SvgWriter {
     Point2Raw(ox - 3, oy - 26);
     m_out += " L";
     Point2Raw(ox + 3, oy - 26);
-    m_out += " Z\" fill=\"#000000\"/>\n";
+    m_out += " Z\" fill=\"" + kCutColour + "\"/>\n";
     Text(ox + 36, oy + 4, "start", kCutColour, std::string_view(&m_scene.axis1, 1));
     Text(ox + 6, oy - 30, "start", kCutColour, std::string_view(&m_scene.axis2, 1));
 
     double textY = top + 10;
-    auto line = [&](const std::string& text, const char* colour) {
+    auto line = [&](const std::string& text, std::string_view colour) {
       if (text.empty()) return;
       Text(ox + 60, textY, "start", colour, text);
       textY += 16;
     };
     line(m_scene.caption, kCutColour);
-    line(m_scene.note, kRapidColour);
-    line(m_scene.message, kPlungeColour);
-    if (m_scene.segments.empty() && m_scene.message.empty()) line("No moves to draw", kRapidColour);
+    line(m_scene.note, kNoteColour);
+    line(m_scene.message, kMessageColour);
+    if (m_scene.segments.empty() && m_scene.message.empty()) line("No moves to draw", kNoteColour);
 
     if (m_span > 0) {
       const double length = ScaleBarLength(m_span);

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <vector>
 
+#include "preview/palette.h"
 #include "preview/preview_scene.h"
 #include "preview/svg.h"
 #include "settings/numbers.h"
@@ -31,15 +32,17 @@ constexpr int kDotImage = 9;  // px side of the image a plunge dot is stamped fr
 constexpr int kMinGuideChords = 64;
 constexpr int kMaxGuideChords = 16384;
 
-const QColor kGround(0xff, 0xff, 0xff);
-const QColor kCut(0x1e, 0x2a, 0x36);
-const QColor kRapid(0x8c, 0x8c, 0x8c);
-const QColor kPlunge(0xd6, 0x27, 0x28);
-const QColor kStart(0x2c, 0xa0, 0x2c);
-const QColor kMarker(0x1f, 0x77, 0xb4);
-const QColor kGuide(0x9e, 0xca, 0xe1);
-const QColor kNote(0x5a, 0x66, 0x73);
-const QColor kMessage(0xb0, 0x1e, 0x1e);
+QColor ColourOf(Rgb colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
+
+const QColor kGround = ColourOf(palette::kGround);
+const QColor kCut = ColourOf(palette::kCut);
+const QColor kRapid = ColourOf(palette::kRapid);
+const QColor kPlunge = ColourOf(palette::kPlunge);
+const QColor kStart = ColourOf(palette::kStart);
+const QColor kMarker = ColourOf(palette::kMarker);
+const QColor kGuide = ColourOf(palette::kGuide);
+const QColor kNote = ColourOf(palette::kNote);
+const QColor kMessage = ColourOf(palette::kMessage);
 
 bool Finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 

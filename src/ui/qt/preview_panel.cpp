@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "preview/palette.h"
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
 #include "settings/error.h"
@@ -30,13 +31,19 @@ constexpr int kMinViewSide = 160;
 
 // The marks of the drawing in their colours, as PaintScene draws them; a mark and its name
 // never part at a line break.
-const char* const kLegend =
-    "<span style=\"color:#1e2a36\">&#9473;</span>&nbsp;cut &nbsp; "
-    "<span style=\"color:#8c8c8c\">&#9476;</span>&nbsp;rapid &nbsp; "
-    "<span style=\"color:#d62728\">&#9679;</span>&nbsp;plunge &nbsp; "
-    "<span style=\"color:#2ca02c\">&#9675;</span>&nbsp;program&nbsp;start &nbsp; "
-    "<span style=\"color:#1f77b4\">+</span>&nbsp;start&nbsp;point &nbsp; "
-    "<span style=\"color:#1f77b4\">&#215;</span>&nbsp;centre";
+QString Legend() {
+  const auto mark = [](Rgb colour, const char* glyph, const char* name) {
+    return "<span style=\"color:" + HexColour(colour) + "\">" + glyph + "</span>&nbsp;" + name;
+  };
+  const std::string legend =
+      mark(palette::kCut, "&#9473;", "cut &nbsp; ") +
+      mark(palette::kRapid, "&#9476;", "rapid &nbsp; ") +
+      mark(palette::kPlunge, "&#9679;", "plunge &nbsp; ") +
+      mark(palette::kStart, "&#9675;", "program&nbsp;start &nbsp; ") +
+      mark(palette::kMarker, "+", "start&nbsp;point &nbsp; ") +
+      mark(palette::kMarker, "&#215;", "centre");
+  return QString::fromStdString(legend);
+}
 
 struct StatRow {
   QString name;
@@ -149,7 +156,7 @@ PreviewPanel::PreviewPanel(const EngraveFormModel& model, QWidget* parent)
   m_view->setMinimumSize(kMinViewSide, kMinViewSide);
   m_view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
-  auto* legend = new QLabel(kLegend, this);
+  auto* legend = new QLabel(Legend(), this);
   legend->setObjectName("PreviewLegend");
   legend->setTextFormat(Qt::RichText);
   legend->setWordWrap(true);
