@@ -164,11 +164,12 @@ PreparedJob PrepareJob(const EngraveSettings& settings) {
   CheckEmitterValues(job);
   RequireAxisWord(job);
   if (job.feedRate == FeedRate::InverseTime) {
-    RequireTimedFeed(job.plungeFeed, "plunge feed", "PlungeFeedE");
     RequireTimedFeed(job.engraveFeed, "engrave feed", "EngraveFeedE");
+    RequireTimedFeed(job.plungeFeed, "plunge feed", "PlungeFeedE");
   } else {
-    RequireWrittenFeed(job.plungeFeed, "plunge feed", "PlungeFeedE");
+    // The engrave feed first: the window derives the plunge feed from it.
     RequireWrittenFeed(job.engraveFeed, "engrave feed", "EngraveFeedE");
+    RequireWrittenFeed(job.plungeFeed, "plunge feed", "PlungeFeedE");
   }
   RequireGlyphSize(job);
   return job;

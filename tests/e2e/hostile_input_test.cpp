@@ -630,7 +630,7 @@ std::vector<HostileCase> MachineWordCases() {
       {"TimedFeedOfZero", {"FeedMode=2", "PlungeFeedE=0"}, "(PlungeFeedE) must be above 0"},
       {"HeightOfZero", {"TextHeightE=0"}, "The text height (TextHeightE) rounds to 0.0000"},
       {"HeightOfMinusZero", {"TextHeightE=-0"}, "The text height (TextHeightE) rounds to 0.0000"},
-      {"HeightOf1e-5", {"TextHeightE=1e-5"}, "The text height (TextHeightE) rounds to 0.0000"},
+      {"HeightOfTenMillionths", {"TextHeightE=1e-5"}, "The text height (TextHeightE) rounds to 0.0000"},
       {"WidthRatioOfZero", {"WidthRatioE=0"}, "The width ratio (WidthRatioE)"},
   };
   std::vector<HostileCase> cases;
