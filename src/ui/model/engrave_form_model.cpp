@@ -378,6 +378,12 @@ void EngraveFormModel::LoadFontNamedByFontFile() {
   m_host.ViewChanged();
 }
 
+void EngraveFormModel::UseFont(const StrokeFont& font, const FontReport& report) {
+  *m_font = font;
+  m_fontReport = report;
+  m_host.ViewChanged();
+}
+
 void EngraveFormModel::FormActivate(const std::string& workingDirectory) {
   m_workingDirectory = workingDirectory;
   SetText(&S::FontFile, JoinPath(m_workingDirectory, m_settings.FontFile));
