@@ -592,6 +592,19 @@ std::vector<HostileCase> DataFileCases() {
            {"FreeFormTextE={Txet}"}),
       rows("NameClimbsOutOfTheFolder", "Text\nL\n../L\n", "Row 2: the file name '../L'",
            {"Files=1", "BatchNameColumn=Text"}),
+      // A short first row, then long ones engraved two hundred times each: a program of some
+      // 200 GB, refused before writing, whatever the first row alone would suggest.
+      rows("ProgramLargerThanTheDisk",
+           [] {
+             std::string bytes = "Text\nL\n";
+             for (int row = 0; row < 2000; ++row) bytes += std::string(5000, 'L') + "\n";
+             return bytes;
+           },
+           "The program would take about ", {[] {
+             std::string text = "FreeFormTextE=";
+             for (int k = 0; k < 200; ++k) text += "{Text}";
+             return text;
+           }()}),
       rows("DoubledBom", "\xEF\xBB\xBF\xEF\xBB\xBFText\nL\n", "line 1 starts with a second byte order mark"),
       // A value filled into a G-code line would close its comment, and the control would then
       // run "G00 Z-5." as a rapid move into the part.

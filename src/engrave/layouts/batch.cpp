@@ -149,6 +149,25 @@ void RequireGCodeValues(const BatchJob& job) {
   }
 }
 
+// How many characters each row engraves, its placeholders filled.
+std::vector<std::size_t> EngravedLengths(const BatchJob& job) {
+  std::vector<std::size_t> lengths;
+  lengths.reserve(job.table->Rows());
+  const TextField field = OneLineText(job.layout);
+  for (std::size_t row = 0; row < job.table->Rows(); ++row) {
+    std::size_t length = 0;
+    if (field) {
+      length = Fill(job, job.settings.*field, row, InfoOf(field).name, false).size();
+    } else {
+      for (const std::string& line : job.settings.FreeFormTextE) {
+        length += Fill(job, line, row, "FreeFormTextE", false).size();
+      }
+    }
+    lengths.push_back(length);
+  }
+  return lengths;
+}
+
 std::string FoldCase(std::string_view name) {
   std::string folded(name);
   for (char& c : folded) {
@@ -349,18 +368,25 @@ void GenerateBatch(const EngraveSettings& settings, const DataTable& table, Batc
   const ProgramFrame firstFrame = writer.Frame(0);
   MemorySink firstRow;
   writer.WriteRow(0, firstRow);
-  // The size of a whole batch, for the free space of its folder: the first row's program
-  // bytes for every row (each Many Files program as the whole disk blocks it takes).
-  const double rows = static_cast<double>(table.Rows());
+  // The size of a whole batch, for the free space of its folder: the first row's program bytes
+  // per engraved character, times the characters of every row (each Many Files program as the
+  // whole disk blocks it takes).
   const double framing = static_cast<double>(ToCrLf(firstFrame.startBlock).size() +
                                              ToCrLf(firstFrame.endBlock).size());
-  const double rowBytes = static_cast<double>(firstRow.Bytes().size());
-  double estimate = rowBytes * rows + framing;
-  if (job.manyFiles) {
-    constexpr double kDiskBlock = 4096;
-    estimate = std::ceil((rowBytes + framing) / kDiskBlock) * kDiskBlock * rows;
+  const std::vector<std::size_t> characters = EngravedLengths(job);
+  const double perCharacter = static_cast<double>(firstRow.Bytes().size()) /
+                              static_cast<double>(std::max<std::size_t>(characters.front(), 1));
+  double estimate = framing;
+  for (const std::size_t length : characters) {
+    const double rowBytes = perCharacter * static_cast<double>(std::max<std::size_t>(length, 1));
+    if (job.manyFiles) {
+      constexpr double kDiskBlock = 4096;
+      estimate += std::ceil((rowBytes + framing) / kDiskBlock) * kDiskBlock;
+    } else {
+      estimate += rowBytes;
+    }
   }
-  std::string how = "estimated from its first row, ";
+  std::string how = "estimated from the bytes of its first row per character, ";
   AppendInteger(how, static_cast<long long>(table.Rows()));
   how += job.manyFiles ? " files" : " rows";
   ChoiceKeepingHost chosen(host);
