@@ -1,13 +1,14 @@
 // Settings decoded from the input run through the window model for every job. Each job either
 // completes or ends with the program's error; every line of every program file is a user's memo
-// line, a line of the mode blocks, an "N" line or a move line whose numbers a machine reads.
+// line, a line of the mode blocks, an "N" line or a move line whose numbers a machine reads, and
+// no move holds a command letter as an axis word or one plane axis twice. Everything runs in
+// memory: the shipped font is read once, and the programs go to a memory store.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
@@ -15,8 +16,8 @@
 #include <variant>
 
 #include "engrave/program_store.h"
+#include "engrave/stroke_font.h"
 #include "program_check.h"
-#include "scratch_path.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
@@ -164,25 +165,58 @@ bool IsModeBlockLine(std::string_view line) {
   return line.starts_with("G16 C") && fuzz::IsMachineNumber(line.substr(5), 4);
 }
 
+// The words a program holds besides the axes; a move whose axis word has one of these letters
+// (any case) is read by a control as that command.
+constexpr std::string_view kCommandLetters = "GMNFTSOPRgmnftsopr";
+
+// The axis words of a move line (letter and four decimals): none may be a command letter, and the
+// two plane words of a move (the first two) must differ; the opening move adds the plunge axis,
+// which may share a letter with a plane axis in stored set-ups.
+void CheckAxisWords(std::string_view line) {
+  std::string letters;
+  for (std::size_t space = line.find(' '); space != std::string_view::npos;) {
+    const std::size_t start = space + 1;
+    space = line.find(' ', start);
+    const std::string_view word =
+        line.substr(start, space == std::string_view::npos ? space : space - start);
+    if (word.size() < 2 || !fuzz::IsMachineNumber(word.substr(1), 4)) continue;
+    if (kCommandLetters.find(word[0]) != std::string_view::npos) {
+      fuzz::Fail("a command letter written as an axis word", line);
+    }
+    letters += static_cast<char>(word[0] >= 'a' && word[0] <= 'z' ? word[0] - 'a' + 'A' : word[0]);
+  }
+  if (letters.size() >= 2 && letters[0] == letters[1]) {
+    fuzz::Fail("one letter on both plane axes of a move", line);
+  }
+}
+
 void CheckPrograms(const FuzzHost& host, const EngraveSettings& settings) {
   auto userLines = UserLines(settings);
   userLines.insert("(a finished program)");
   userLines.insert("M30");
   for (const auto& [name, bytes] : host.Store().Files()) {
     fuzz::ForEachProgramLine(bytes, [&](std::string_view line) {
-      if (userLines.contains(line) || IsModeBlockLine(line) || fuzz::IsMoveLine(line)) return;
+      if (fuzz::IsMoveLine(line) && !userLines.contains(line)) {
+        CheckAxisWords(line);
+        return;
+      }
+      if (userLines.contains(line) || IsModeBlockLine(line)) return;
       if (line.starts_with('N') && fuzz::IsInteger(line.substr(1))) return;
       fuzz::Fail("a program line that no writer makes", line);
     });
   }
 }
 
-std::string WorkingDirectory() {
-  // An empty folder: start-up takes the font that ships with Stylor and no default.mch.
-  static const fuzz::ScratchPath folder("work");
-  static const bool made = std::filesystem::create_directory(folder.Path());
-  (void)made;
-  return folder.Path();
+// The shipped font, read once for the whole run.
+const StrokeFont& ShippedFont(FontReport& report) {
+  static FontReport shippedReport;
+  static const StrokeFont font = [] {
+    StrokeFont loaded;
+    LoadFont(std::string(STYLOR_SOURCE_DIR) + "/fonts/BasicFont.fnt", loaded, shippedReport);
+    return loaded;
+  }();
+  report = shippedReport;
+  return font;
 }
 
 }  // namespace
@@ -192,7 +226,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzHost host;
   host.Programs().Write(kProgramFile, WriteMode::Create, kPreviousProgram);
   EngraveFormModel model(host);
-  model.FormActivate(WorkingDirectory());
+  FontReport report;
+  const StrokeFont& font = ShippedFont(report);
+  model.UseFont(font, report);
+  model.SetIndex(&S::JustifyPoint, 0);
   ChangeSettings(input, model);
   BoundSerialRun(model);
 

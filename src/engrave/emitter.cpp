@@ -221,6 +221,7 @@ class MoveWriter {
                     "the font plunges twice to the same level)");
       }
       m_feed = m_job->plungeFeed / travel;
+      RequireTimedFeedWritten("PlungeFeedE");
     } else {
       m_feed = m_job->plungeFeed;
     }
@@ -304,6 +305,7 @@ class MoveWriter {
   void FeedForPlaneMove(double d1, double d2, double distance, bool changes1, bool changes2) {
     if (m_job->feedRate == FeedRate::InverseTime) {
       m_feed = m_job->engraveFeed / distance;
+      RequireTimedFeedWritten("EngraveFeedE");
       return;
     }
     m_feed = m_job->engraveFeed;
@@ -314,6 +316,14 @@ class MoveWriter {
     } else if (m_degreesAxis == 2 && changes2) {
       m_feed = (std::abs(d2) / m_circumference * 360) / (distance / m_job->engraveFeed);
     }
+  }
+
+  // An inverse time F is the typed feed over the length of the move: a small feed on a long
+  // move can come to F0.00, which no control runs.
+  void RequireTimedFeedWritten(const char* field) {
+    if (FeedText() != "0.00") return;
+    throw Error(std::string("Inverse Time Feed would write F0.00 for a move of this job: ") + field +
+                " is too small for the length of its moves");
   }
 
   void Remember(double feed) {

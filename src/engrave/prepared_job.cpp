@@ -1,6 +1,9 @@
 #include "engrave/prepared_job.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <string_view>
 
 #include "engrave/emitter.h"
 #include "settings/engrave_settings.h"
@@ -29,6 +32,99 @@ void RequireLetter(char letter, const char* axisName) {
     if (code > 32 && code < 127) shown = std::string("'") + letter + "'";
     throw Error(std::string("The axis letter of ") + axisName + " must be a letter, not " +
                 shown);
+  }
+}
+
+char Upper(char letter) {
+  return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
+}
+
+// The words every program of Stylor may hold besides the axes: G and M codes, N labels, F feeds,
+// and the words of the start and end blocks a control reads (T tool, S spindle speed, O program
+// number, P dwell and subprogram, R retract level). An axis of one of these letters turns every
+// move into a command: "G00 S0.0952" sets the spindle speed.
+constexpr std::string_view kCommandLetters = "GMNFTSOPR";
+
+// A letter a lathe-mill mode writes as a word of its own in its start or end block (the U and H
+// of "G17UH"), and no mode uses as an axis. Such a letter in a move would be read as that word.
+bool IsModeWordLetter(char upper, const LatheMillMode& mode) {
+  if (upper == 'G' || upper == 'M') return false;  // already command letters
+  for (const LatheMillMode& any : kLatheMillModes) {
+    for (const ModeAxes& axes : any.axes) {
+      for (const std::string_view axis : axes) {
+        if (!axis.empty() && Upper(axis.front()) == upper) return false;
+      }
+    }
+  }
+  const auto holds = [upper](std::string_view block) {
+    return std::any_of(block.begin(), block.end(), [upper](char c) { return Upper(c) == upper; });
+  };
+  return holds(mode.preamble[0]) || holds(mode.preamble[1]) || holds(mode.postamble);
+}
+
+// A control reads words whatever their case, so "s" is the spindle speed as "S" is, and an axis
+// given twice puts two words of one letter on a line.
+void RequireAxisWord(const PreparedJob& job) {
+  const struct {
+    char letter;
+    const char* name;
+    const char* field;
+  } axes[] = {{job.axis1, "Axis 1", "Axis1E"},
+              {job.axis2, "Axis 2", "Axis2E"},
+              {job.plungeAxis, "the plunge axis", "Axis3E"}};
+  for (const auto& axis : axes) {
+    const char upper = Upper(axis.letter);
+    if (kCommandLetters.find(upper) != std::string_view::npos) {
+      throw Error(std::string("The axis letter of ") + axis.name + " (" + axis.field + ") must not be '" +
+                  axis.letter + "': every program uses " + upper +
+                  " as a word of its own, and the control would read each move as that command");
+    }
+    if (IsModeWordLetter(upper, *job.mode)) {
+      throw Error(std::string("The axis letter of ") + axis.name + " (" + axis.field +
+                  ") must not be '" + axis.letter + "': the lathe-mill mode " +
+                  std::string(job.mode->caption) + " writes " + upper + " as a word of its own");
+    }
+  }
+  // The plunge axis sharing a plane axis is a layout some stored set-ups hold; the two plane
+  // axes sharing one letter never draw anything but a line.
+  if (Upper(job.axis1) == Upper(job.axis2)) {
+    throw Error(std::string("Axis 1 (Axis1E) and Axis 2 (Axis2E) are both '") + job.axis2 +
+                "': each axis of the plane needs a letter of its own, or every move writes two " +
+                Upper(job.axis2) + " words");
+  }
+}
+
+// A feed as the program writes it ("%1.2lf"): 0.001 becomes F0.00 and -0 F-0.00, and a control
+// refuses a feed that is not above zero.
+void RequireWrittenFeed(double feed, const char* caption, const char* field) {
+  const std::string written = FormatFixed(feed, 2);
+  if (written.front() != '-' && written != "0.00") return;
+  throw Error(std::string("The ") + caption + " (" + field + ") must be above 0 as the program " +
+              "writes it, with two decimals: it would be written F" + written);
+}
+
+// Inverse Time writes F as the typed feed over the length of each move, so only the typed
+// feed's sign counts here; a tiny feed is checked move by move where F is computed.
+void RequireTimedFeed(double feed, const char* caption, const char* field) {
+  if (feed > 0) return;
+  throw Error(std::string("The ") + caption + " (" + field +
+              ") must be above 0: Inverse Time Feed writes it over the time of each move");
+}
+
+// Glyph positions are written with four decimals: a text whose size rounds to 0.0000 puts every
+// point of every glyph in one place, and the program drills one hole again and again.
+void RequireGlyphSize(const PreparedJob& job) {
+  const auto roundsToNothing = [](double size) {
+    const std::string written = FormatFixed(std::abs(size), 4);
+    return written == "0.0000";
+  };
+  if (roundsToNothing(job.textHeight)) {
+    throw Error("The text height (TextHeightE) rounds to 0.0000 as the program writes it: every "
+                "glyph would be cut as a single point");
+  }
+  if (roundsToNothing(job.textHeight * job.widthRatio)) {
+    throw Error("The width ratio (WidthRatioE) makes the glyphs 0.0000 wide as the program "
+                "writes them: every glyph would be cut as a line on one spot");
   }
 }
 
@@ -66,6 +162,16 @@ PreparedJob PrepareJob(const EngraveSettings& settings) {
   RequireLetter(job.axis2, "Axis 2");
   RequireLetter(job.plungeAxis, "the plunge axis");
   CheckEmitterValues(job);
+  RequireAxisWord(job);
+  if (job.feedRate == FeedRate::InverseTime) {
+    RequireTimedFeed(job.engraveFeed, "engrave feed", "EngraveFeedE");
+    RequireTimedFeed(job.plungeFeed, "plunge feed", "PlungeFeedE");
+  } else {
+    // The engrave feed first: the window derives the plunge feed from it.
+    RequireWrittenFeed(job.engraveFeed, "engrave feed", "EngraveFeedE");
+    RequireWrittenFeed(job.plungeFeed, "plunge feed", "PlungeFeedE");
+  }
+  RequireGlyphSize(job);
   return job;
 }
 

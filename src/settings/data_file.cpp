@@ -246,8 +246,56 @@ DataFormat DetectDataFormat(std::string_view path, std::string_view bytes) {
   return tabs > commas ? DataFormat::Tsv : DataFormat::Csv;
 }
 
+std::string ShownCharacter(char c) {
+  static constexpr std::string_view kControlNames[32] = {
+      "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "TAB", "LF",
+      "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+      "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+  const auto code = static_cast<unsigned char>(c);
+  if (c == '\n' || c == '\r') return "a line break";
+  if (code < 32 || code == 127) {
+    std::string shown(code == 127 ? "DEL" : kControlNames[code]);
+    shown += " (code ";
+    AppendInteger(shown, code);
+    return shown + ")";
+  }
+  if (code >= 128) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    return std::string("code 0x") + kHex[code >> 4] + kHex[code & 15];
+  }
+  return std::string("'") + c + "'";
+}
+
+std::optional<std::string> CharacterNotForGCode(std::string_view value) {
+  for (std::size_t pos = 0; pos < value.size(); ++pos) {
+    const auto code = static_cast<unsigned char>(value[pos]);
+    if (code < 32 || code == 127 || value[pos] == '(' || value[pos] == ')' ||
+        value[pos] == ';' || value[pos] == '%') {
+      return ShownCharacter(value[pos]);
+    }
+    // U+0080 to U+009F, the C1 controls (U+0085 is a line break to some readers).
+    if (code == 0xC2 && pos + 1 < value.size()) {
+      const auto next = static_cast<unsigned char>(value[pos + 1]);
+      if (next >= 0x80 && next <= 0x9F) {
+        std::string shown = "the control character U+00";
+        constexpr char kHex[] = "0123456789ABCDEF";
+        shown += kHex[next >> 4];
+        shown += kHex[next & 15];
+        return shown;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 DataTable ReadDataTable(std::string_view bytes, DataFormat format) {
   if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
+  // One BOM marks the encoding; a second one would start the first column's name with an
+  // invisible character, and no placeholder would ever name that column.
+  if (bytes.substr(0, kBom.size()) == kBom) {
+    Refuse(1, "starts with a second byte order mark (BOM, U+FEFF) after the first; save the data "
+              "file with one BOM or none");
+  }
   CheckText(bytes);
   return Parser(bytes, format == DataFormat::Tsv ? '\t' : ',').Read();
 }

@@ -36,6 +36,18 @@ struct DataTable {
   std::optional<std::size_t> ColumnOf(std::string_view name) const;
 };
 
+/// The first character of `value` (UTF-8) that a value filled into a G-code block or row line
+/// may not hold, as ShownCharacter shows it, or nothing when every character may stand there.
+/// A line break would start a program line of the value's own, "(" and ")" open and close a
+/// comment, ";" starts a comment to the line end and "%" marks the start and end of a program;
+/// a control character (C0, DEL or C1) is read by no control as text. Every placeholder that
+/// fills G-code lines (data columns today) goes through this one rule.
+std::optional<std::string> CharacterNotForGCode(std::string_view value);
+
+/// A byte as a message shows it: 'x' for a printable character, a name for a control character
+/// ("a line break", "ESC (code 27)", "DEL (code 127)"), "code 0x81" for a byte of 0x80 or more.
+std::string ShownCharacter(char c);
+
 /// TSV for a name ending in ".tsv" or ".tab" (any case), or when the first line holds more tabs
 /// than commas; CSV otherwise.
 DataFormat DetectDataFormat(std::string_view path, std::string_view bytes);
@@ -43,7 +55,7 @@ DataFormat DetectDataFormat(std::string_view path, std::string_view bytes);
 /// Reads a data file's bytes: UTF-8 with or without a BOM; values separated by commas (CSV) or
 /// tabs (TSV) and quoted as RFC 4180 says (a doubled quote inside quotes is one quote); lines end
 /// in CR LF, LF or CR; empty lines are skipped. The first line names the columns. Throws Error
-/// naming the line for a NUL, text that is not UTF-8, an unclosed quote, text after a closing
+/// naming the line for a second BOM after the first (the file was saved twice with one), a NUL, text that is not UTF-8, an unclosed quote, text after a closing
 /// quote, a header with an empty, repeated or reserved ("Row", "Rows") name or one holding a
 /// brace, a row whose count of values differs from the header's, and past the caps above.
 DataTable ReadDataTable(std::string_view bytes, DataFormat format);

@@ -38,7 +38,7 @@ constexpr std::array<std::string_view, 3> kJustificationMeanings = {
 constexpr std::array<std::string_view, 3> kFeedModeMeanings = {
     "F is the feed as typed: inches or millimetres per minute",
     "F of moves that turn a rotary axis is in degrees per minute",
-    "F is one over the minutes each move takes; the start lines select G93"};
+    "F is one over the minutes each move takes; put G93 in the start lines"};
 constexpr std::array<std::string_view, std::size(kLatheMillModes)> kIntegrexModeMeanings = {
     "No preamble or postamble; the axis letters stay as typed",
     "Writes G00 C0.0, G12.1 and G16 C<down> (head 2: G110C2 first); ends with G13.1",

@@ -502,6 +502,45 @@ std::vector<HostileCase> EdgeCases() {
                      return JobRun(kJobs[2], {"EllipseTextE=" + longText()}, box.Path(kProgram));
                    },
                    "Text is too long to fit around ellipse", 1, {}, false, nullptr, Run::Forked});
+  // A run of two billion numbers of forty glyphs each would fill any disk long before its end.
+  cases.push_back({"SerialRunLargerThanTheDisk",
+                   [](const Sandbox& box) {
+                     return JobRun(kJobs[3], {"SeqPrefix=" + std::string(40, 'L'), "SeqStart=0",
+                                              "SeqEnd=2000000000"},
+                                   box.Path(kProgram));
+                   },
+                   "The program would take about "});
+  cases.push_back({"SerialDigitsPastTheirCap",
+                   [](const Sandbox& box) {
+                     return JobRun(kJobs[3], {"SeqDigits=65"}, box.Path(kProgram));
+                   },
+                   "(SeqDigits) is 65; a serial number is padded to at most 64 digits"});
+  cases.push_back({"SerialPrefixOfManyFilesWithALineBreak",
+                   [](const Sandbox& box) {
+                     return JobRun(kJobs[3], {"Files=1", "FilePrefix=SN\n"}, box.Path(kProgram));
+                   },
+                   "The File Name Prefix (FilePrefix) holds a line break"});
+  // A font of the digits 0 and 1: the run 1002 to 1009 and its padding zeros name every digit
+  // they leave blank, not only those typed into Start and End.
+  const auto twoDigits = [](const Sandbox& box, std::vector<std::string> settings) {
+    box.Write("ten.fnt", "SYM 0\nG00 X0 Y0\nG01 Z-1\nG01 X0.5 Y1\nG00 Z1\n"
+                         "SYM 1\nG00 X0 Y0\nG01 Z-1\nG01 X0 Y1\nG00 Z1\n");
+    std::vector<std::string> actions = {"--font", box.Path("ten.fnt")};
+    const std::vector<std::string> run = JobRun(kJobs[3], std::move(settings), box.Path(kProgram));
+    actions.insert(actions.end(), run.begin(), run.end());
+    return actions;
+  };
+  cases.push_back({"SerialRunNamesEveryDigitItLeavesBlank",
+                   [twoDigits](const Sandbox& box) {
+                     return twoDigits(box, {"SeqStart=1002", "SeqEnd=1009"});
+                   },
+                   "No glyph in ten.fnt for: 2 3 4 5 6 7 8 9\n", 0, {kProgram}});
+  cases.push_back({"SerialRunNamesAPaddingZero",
+                   [](const Sandbox& box) {
+                     return JobRun(kJobs[3], {"SeqStart=1", "SeqEnd=1", "SeqDigits=3"},
+                                   box.Path(kProgram));
+                   },
+                   std::string(kDigitsLeftBlank) + "0 1\n", 0, {kProgram}});
   cases.push_back({"SerialPrefixOf100000Characters",
                    [longText](const Sandbox& box) {
                      return JobRun(kJobs[3], {"SeqPrefix=" + longText(), "SeqEnd=1001"},
@@ -553,13 +592,84 @@ std::vector<HostileCase> DataFileCases() {
            {"FreeFormTextE={Txet}"}),
       rows("NameClimbsOutOfTheFolder", "Text\nL\n../L\n", "Row 2: the file name '../L'",
            {"Files=1", "BatchNameColumn=Text"}),
+      // A short first row, then long ones engraved two hundred times each: a program of some
+      // 200 GB, refused before writing, whatever the first row alone would suggest.
+      rows("ProgramLargerThanTheDisk",
+           [] {
+             std::string bytes = "Text\nL\n";
+             for (int row = 0; row < 2000; ++row) bytes += std::string(5000, 'L') + "\n";
+             return bytes;
+           },
+           "The program would take about ", {[] {
+             std::string text = "FreeFormTextE=";
+             for (int k = 0; k < 200; ++k) text += "{Text}";
+             return text;
+           }()}),
+      rows("DoubledBom", "\xEF\xBB\xBF\xEF\xBB\xBFText\nL\n", "line 1 starts with a second byte order mark"),
+      // A value filled into a G-code line would close its comment, and the control would then
+      // run "G00 Z-5." as a rapid move into the part.
+      rows("ValueClosesTheCommentOfARowLine", "Text,Serial\nL,\"1) G00 Z-5. (\"\n",
+           "Row 1: the value of column 'Serial' holds ')', and it is filled into SeqPreGCodes",
+           {"SeqPreGCodes=(SERIAL {Serial})"}),
+      rows("ValueStartsAProgramLineInABlock", "Text,Serial\nL,1\nL,\"2\nG00 Z-5.\"\n",
+           "Row 2: the value of column 'Serial' holds a line break, and it is filled into ToolChange",
+           {"ToolChange=(SERIAL {Serial})"}),
+      rows("ValueClosesTheCommentOfManyFiles", "Text,Serial\nL,1\nL,2)\n",
+           "Row 2: the value of column 'Serial' holds ')', and it is filled into PostEngrave",
+           {"Files=1", "PostEngrave=(SERIAL {Serial})"}),
+      rows("PrefixWithALineBreak", "Text\nL\n", "The File Name Prefix (FilePrefix) holds a line break",
+           {"Files=1", "FilePrefix=P\nQ"}),
   };
+}
+
+// Settings whose program a control would misread or refuse: a command letter as an axis, a feed
+// that is not above zero as written, a text that rounds to a point. Each is refused naming its
+// field, and the finished program stays as it was.
+std::vector<HostileCase> MachineWordCases() {
+  struct Setting {
+    const char* name;
+    std::vector<std::string> settings;
+    const char* message;
+  };
+  const Setting kSettings[] = {
+      {"AxisIsTheSpindleSpeed", {"Axis2E=S"}, "Axis 2 (Axis2E) must not be 'S'"},
+      {"AxisIsALowerCaseCommand", {"Axis1E=m"}, "Axis 1 (Axis1E) must not be 'm'"},
+      {"PlungeAxisIsTheFeed", {"Axis3E=F"}, "the plunge axis (Axis3E) must not be 'F'"},
+      {"OneLetterOnBothPlaneAxes", {"Axis1E=Y"}, "Axis 1 (Axis1E) and Axis 2 (Axis2E) are both 'Y'"},
+      {"AxisIsAWordOfTheMode", {"IntegrexMode=5", "Axis2E=U"}, "writes U as a word of its own"},
+      {"FeedRoundsToZero", {"EngraveFeedE=0.001"}, "(EngraveFeedE) must be above 0"},
+      {"FeedBelowZero", {"EngraveFeedE=-50"}, "it would be written F-50.00"},
+      {"PlungeFeedMinusZero", {"PlungeFeedE=-0"}, "it would be written F-0.00"},
+      {"TimedFeedOfZero", {"FeedMode=2", "PlungeFeedE=0"}, "(PlungeFeedE) must be above 0"},
+      {"HeightOfZero", {"TextHeightE=0"}, "The text height (TextHeightE) rounds to 0.0000"},
+      {"HeightOfMinusZero", {"TextHeightE=-0"}, "The text height (TextHeightE) rounds to 0.0000"},
+      {"HeightOfTenMillionths", {"TextHeightE=1e-5"}, "The text height (TextHeightE) rounds to 0.0000"},
+      {"WidthRatioOfZero", {"WidthRatioE=0"}, "The width ratio (WidthRatioE)"},
+  };
+  std::vector<HostileCase> cases;
+  for (const Setting& setting : kSettings) {
+    for (const JobAction& job : kJobs) {
+      cases.push_back({std::string(job.name) + setting.name,
+                       [&job, settings = setting.settings](const Sandbox& box) {
+                         return JobRun(job, settings, box.Path(kProgram));
+                       },
+                       setting.message});
+    }
+  }
+  // A character the font has no glyph for is named in the warning as a code, never written to
+  // the terminal as it is: an ESC would start a control sequence there.
+  cases.push_back({"MissingGlyphOfAControlCharacter",
+                   [](const Sandbox& box) {
+                     return JobRun(kJobs[0], {"FreeFormTextE=L\x1b[2J\a\x7f"}, box.Path(kProgram));
+                   },
+                   "for: <ESC (code 27)> [ 2 J <BEL (code 7)> <DEL (code 127)>\n", 0, {kProgram}});
+  return cases;
 }
 
 std::vector<HostileCase> AllCases() {
   std::vector<HostileCase> cases;
   for (auto group : {FontCases, LineFontCases, MachineFileCases, NumberCases, ProgramFileCases,
-                     EdgeCases, DataFileCases}) {
+                     EdgeCases, DataFileCases, MachineWordCases}) {
     for (HostileCase& c : group()) cases.push_back(std::move(c));
   }
   return cases;

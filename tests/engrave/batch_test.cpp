@@ -112,14 +112,14 @@ TEST_F(BatchTest, OneFileWrapsEachRowInItsLinesBetweenOneStartAndOneEndBlock) {
   EngraveSettings settings = Typed();
   settings.FreeFormTextE = {"{Name}"};
   settings.SeqPreGCodes = {"(ROW {Row} {Tag})"};
-  settings.SeqPostGCodes = {"M00", "({Serial})"};
+  settings.SeqPostGCodes = {"M00", "({Name})"};
   FakeJobHost batch;
   GenerateBatch(settings, m_table, BatchLayout::FreeFormText, *m_font, batch);
 
   std::string expected = "(PLATE 1 OF 3)\r\nT1 M06\r\n";
-  const char* const kRowLines[][3] = {{"(ROW 1 p1)", "PUMP", "(101)"},
-                                      {"(ROW 2 v-7)", "VALVE A", "(7)"},
-                                      {"(ROW 3 f)", "FAN", "(2\r\n3)"}};
+  const char* const kRowLines[][3] = {{"(ROW 1 p1)", "PUMP", "(PUMP)"},
+                                      {"(ROW 2 v-7)", "VALVE A", "(VALVE A)"},
+                                      {"(ROW 3 f)", "FAN", "(FAN)"}};
   for (std::size_t row = 0; row < 3; ++row) {
     EngraveSettings moves;
     moves.TextHeightE = settings.TextHeightE;
@@ -198,6 +198,31 @@ const RefusalCase kRefusals[] = {
      "must not hold a folder"},
     {"FieldDoesNotConvert", "Name\nA\n", [](EngraveSettings& s) { s.TextHeightE = "tall"; },
      "'tall'"},
+    // A value in a G-code line must not end its comment or start a line of its own; the row
+    // at fault may be the last one.
+    {"ValueClosesTheComment", "Name,Serial\nA,1\nB,\"1) G00 Z-5. (\"\n",
+     [](EngraveSettings& s) { s.SeqPreGCodes = {"(SERIAL {Serial})"}; },
+     "Row 2: the value of column 'Serial' holds ')', and it is filled into SeqPreGCodes"},
+    {"ValueOpensAComment", "Name,Serial\nA,(\n",
+     [](EngraveSettings& s) { s.SeqPostGCodes = {"{Serial}"}; }, "holds '('"},
+    {"ValueStartsAProgramLine", "Name,Serial\nA,1\nB,\"1\nG00 Z-5.\"\nC,3\n",
+     [](EngraveSettings& s) { s.ToolChange = {"(SERIAL {Serial})"}; },
+     "Row 2: the value of column 'Serial' holds a line break, and it is filled into ToolChange"},
+    {"ValueWithACarriageReturn", "Name,Serial\nA,\"1\r2\"\n",
+     [](EngraveSettings& s) { s.PostEngrave = {"({Serial})"}; }, "holds a line break"},
+    {"ValueWithASemicolon", "Name,Serial\nA,1;G00\n",
+     [](EngraveSettings& s) { s.PreToolChange = {"({Serial})"}; }, "holds ';'"},
+    {"ValueWithAPercent", "Name,Serial\nA,%\n",
+     [](EngraveSettings& s) { s.PostToolChange = {"({Serial})"}; }, "holds '%'"},
+    {"ValueWithEscape", "Name,Serial\nA,a\x1b[2J\n",
+     [](EngraveSettings& s) { s.PostEngrave = {"({Serial})"}; }, "holds ESC (code 27)"},
+    {"ValueWithAC1Control", "Name,Serial\nA,a\xc2\x85\n",
+     [](EngraveSettings& s) { s.PostEngrave = {"({Serial})"}; }, "holds the control character U+0085"},
+    {"ValueInTheBlocksOfManyFiles", "Name,Serial\nA,1\nB,)\n",
+     [](EngraveSettings& s) { s.Files = 1, s.PreToolChange = {"({Serial})"}; },
+     "Row 2: the value of column 'Serial' holds ')', and it is filled into PreToolChange"},
+    {"LineBreakInPrefix", "Name\nA\n", [](EngraveSettings& s) { s.Files = 1, s.FilePrefix = "P\n"; },
+     "The File Name Prefix (FilePrefix) holds a line break"},
 };
 
 class BatchRefusalTest : public testing::TestWithParam<RefusalCase> {};
@@ -242,6 +267,27 @@ TEST_F(BatchTest, ARowTheEllipseRefusesLeavesEveryFileAsItWas) {
         [&] { GenerateBatch(settings, table, BatchLayout::EllipseText, *m_font, host); },
         ThrowsMessage<Error>(HasSubstr("Row 2: Text is too long to fit around ellipse")));
     EXPECT_THAT(host.store.Files(), IsEmpty());
+  }
+}
+
+TEST_F(BatchTest, ValuesAGCodeLineRefusesAreEngravedAndLinesOfManyFilesAreNotFilled) {
+  // In the engraved text every line a value makes is a move; the lines around each row are not
+  // written by Many Files, so their values are not checked there.
+  const DataTable table = ReadDataTable("Name,Serial\nA,\"1) G00 Z-5. (\nB;%\"\n", DataFormat::Csv);
+  for (const int files : {0, 1}) {
+    EngraveSettings settings;
+    settings.FreeFormTextE = {"{Serial}"};
+    settings.Files = files;
+    settings.FilePrefix = "P";
+    settings.SeqPreGCodes = {files == 0 ? "(NAME {Name})" : "(SERIAL {Serial})"};
+    FakeJobHost host("/out/x.eia");
+    GenerateBatch(settings, table, BatchLayout::FreeFormText, *m_font, host);
+    ASSERT_FALSE(host.store.Files().empty());
+    for (const auto& [name, bytes] : host.store.Files()) {
+      SCOPED_TRACE(name);
+      EXPECT_EQ(bytes.find("Z-5"), std::string::npos);
+      EXPECT_EQ(bytes.find("(SERIAL"), std::string::npos);
+    }
   }
 }
 

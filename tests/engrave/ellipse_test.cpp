@@ -471,10 +471,11 @@ TEST_F(EllipseTest, CharactersBeyondTheTurnAreDroppedAndTheEndBlockStillWritten)
 TEST_F(EllipseTest, AtMostOneCharacterPerSample) {
   // Characters a billionth of a unit high are all due within the first few samples, but each
   // sample places only one: one turn holds fewer samples than the text has characters.
-  EngraveSettings settings = ExampleSettings();
-  settings.TextHeightE = "1e-9";
+  // No job takes such a height (it rounds to nothing), but the placement must still end.
+  PreparedJob job = PrepareJob(ExampleSettings());
+  job.textHeight = 1e-9;
   const std::string text(70000, 'A');
-  const auto placed = Place(text, ExampleLayout(kB, kLeft, false), settings);
+  const auto placed = PlaceEllipseText(text, ExampleLayout(kB, kLeft, false), job, *m_font);
   EXPECT_GT(placed.size(), 62800u);
   EXPECT_LT(placed.size(), text.size());
   // From B the parameter falls throughout the turn: a repeated value would be a shared sample.

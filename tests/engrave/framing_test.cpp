@@ -130,6 +130,7 @@ TEST(PrepareJob, ConvertsRotaryStartsAndTheAngleAndSetsTheG16Marker) {
   g16.Axis1E = "Y";
   g16.Axis2E = "Z";
   EXPECT_EQ(PrepareJob(g16).g16AxisMarker, 1);
+  g16.Axis1E = "Z";
   g16.Axis2E = "Y";
   EXPECT_EQ(PrepareJob(g16).g16AxisMarker, 2);
   g16.Axis1E = "y";

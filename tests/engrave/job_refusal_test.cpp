@@ -5,6 +5,9 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/ellipse.h"
@@ -120,6 +123,92 @@ TEST(GenerateSequences, AWideNumberInTheMiddleOfTheRunLeavesEveryFileAsItWas) {
     EXPECT_EQ(host.store.Files().size(), 2u);
   }
 }
+
+}  // namespace
+}  // namespace stylor
+
+namespace stylor {
+namespace {
+
+// Settings whose program a control would misread or refuse: each names its field, for every
+// job, before the save dialog, and the file keeps its finished program.
+struct SettingCase {
+  const char* name;
+  std::vector<std::pair<TextField, const char*>> typed;
+  const char* message;  // empty: the job writes its program
+  std::int32_t feedMode = 0;
+  std::int32_t integrexMode = 0;
+};
+
+using S = EngraveSettings;
+
+const SettingCase kSettingCases[] = {
+    {"AxisS", {{&S::Axis2E, "S"}}, "Axis 2 (Axis2E) must not be 'S'"},
+    {"AxisLowerS", {{&S::Axis2E, "s"}}, "Axis 2 (Axis2E) must not be 's'"},
+    {"AxisG", {{&S::Axis1E, "G"}}, "Axis 1 (Axis1E) must not be 'G'"},
+    {"AxisM", {{&S::Axis2E, "M"}}, "(Axis2E) must not be 'M'"},
+    {"AxisN", {{&S::Axis2E, "N"}}, "(Axis2E) must not be 'N'"},
+    {"AxisF", {{&S::Axis3E, "F"}}, "the plunge axis (Axis3E) must not be 'F'"},
+    {"AxisT", {{&S::Axis1E, "t"}}, "(Axis1E) must not be 't'"},
+    {"AxisO", {{&S::Axis1E, "O"}}, "(Axis1E) must not be 'O'"},
+    {"AxisP", {{&S::Axis3E, "p"}}, "(Axis3E) must not be 'p'"},
+    {"AxisR", {{&S::Axis2E, "R"}}, "(Axis2E) must not be 'R'"},
+    {"PlaneAxesTwice", {{&S::Axis1E, "X"}, {&S::Axis2E, "x"}}, "are both 'x'"},
+    {"MatrixModeU", {{&S::Axis2E, "U"}}, "the lathe-mill mode Mazak G12.1 Matrix writes U", 0, 5},
+    {"MatrixModeH", {{&S::Axis1E, "h"}}, "writes H as a word of its own", 0, 5},
+    {"UInAnotherMode", {{&S::Axis2E, "U"}}, ""},
+    {"FeedRoundsToZero", {{&S::EngraveFeedE, "0.001"}}, "engrave feed (EngraveFeedE) must be above 0"},
+    {"FeedBelowZero", {{&S::EngraveFeedE, "-50"}}, "it would be written F-50.00"},
+    {"PlungeFeedMinusZero", {{&S::PlungeFeedE, "-0"}}, "plunge feed (PlungeFeedE) must be above 0"},
+    {"DegreesFeedRoundsToZero", {{&S::PlungeFeedE, "0.004"}}, "written F0.00", 1},
+    {"TimedFeedZero", {{&S::EngraveFeedE, "0"}}, "(EngraveFeedE) must be above 0: Inverse Time", 2},
+    {"TimedFeedTooSmallForItsMoves", {{&S::EngraveFeedE, "0.0001"}}, "would write F0.00", 2},
+    {"TimedFeedSmallButWritten", {{&S::EngraveFeedE, "0.001"}, {&S::TextHeightE, "0.01"}}, "", 2},
+    {"HeightZero", {{&S::TextHeightE, "0"}}, "The text height (TextHeightE) rounds to 0.0000"},
+    {"HeightMinusZero", {{&S::TextHeightE, "-0"}}, "(TextHeightE) rounds to 0.0000"},
+    {"HeightTenMillionths", {{&S::TextHeightE, "1e-5"}}, "(TextHeightE) rounds to 0.0000"},
+    {"WidthRatioZero", {{&S::WidthRatioE, "0"}}, "The width ratio (WidthRatioE)"},
+    {"SmallestFeedWritten", {{&S::EngraveFeedE, "0.01"}, {&S::PlungeFeedE, "0.005"}}, ""},
+    {"SmallestHeight", {{&S::TextHeightE, "0.0001"}}, ""},
+};
+
+void PrintTo(const SettingCase& c, std::ostream* out) { *out << c.name; }
+
+class SettingRefusalTest : public testing::TestWithParam<SettingCase> {};
+
+TEST_P(SettingRefusalTest, NamesTheFieldBeforeTheDialogOrWrites) {
+  const SettingCase& c = GetParam();
+  const auto font = test::FontFromText("SYM A\nG00 X0 Y0\nG01 Z-1\nG01 X0.65 Y1\nG00 Z1\n");
+  for (const auto& [job, name] : {std::pair{kFreeForm, "text"}, std::pair{kArc, "arc"},
+                                  std::pair{kEllipse, "ellipse"}, std::pair{kSequence, "sequence"}}) {
+    SCOPED_TRACE(name);
+    EngraveSettings settings;
+    settings.FreeFormTextE = {"AA"};
+    settings.ArcTextE = settings.EllipseTextE = settings.SeqPrefix = "AA";
+    settings.SeqEnd = "1001";
+    settings.FeedMode = c.feedMode;
+    settings.IntegrexMode = c.integrexMode;
+    if (c.feedMode == 1) settings.Axis2E = "C";  // Degrees Per Min needs a rotary axis to differ
+    for (const auto& [field, text] : c.typed) settings.*field = text;
+    test::FakeJobHost host;
+    host.store.Write("job.eia", WriteMode::Create, "(finished program)\n");
+    if (*c.message == '\0') {
+      job(settings, *font, host);
+      EXPECT_NE(host.store.Bytes("job.eia"), "(finished program)\r\n");
+      continue;
+    }
+    EXPECT_THAT([&] { job(settings, *font, host); }, ThrowsMessage<Error>(HasSubstr(c.message)));
+    EXPECT_EQ(host.store.Bytes("job.eia"), "(finished program)\r\n");
+    // A computed feed is refused as its move is written, after the dialog; every other
+    // refusal comes before it.
+    if (std::string_view(c.message).find("would write F0.00") == std::string_view::npos) {
+      EXPECT_EQ(host.dialogs, 0);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, SettingRefusalTest, testing::ValuesIn(kSettingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace stylor

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <sstream>
 
@@ -411,6 +413,81 @@ TEST_F(SequenceTest, RefusesBeforeTheDialog) {
   FakeJobHost counter;
   GenerateSequences(settings, *m_font, counter);
   EXPECT_EQ(NumberLines(counter.store.Bytes("job.eia")).size(), 11u);
+}
+
+TEST_F(SequenceTest, RefusesAWidthPastItsCapAndAControlCharacterInThePrefix) {
+  EngraveSettings settings;
+  settings.SeqDigits = "64";
+  FakeJobHost widest;
+  GenerateSequences(settings, *m_font, widest);
+  settings.SeqDigits = "65";
+  FakeJobHost host;
+  EXPECT_THAT([&] { GenerateSequences(settings, *m_font, host); },
+              ThrowsMessage<Error>(HasSubstr("The number of digits (SeqDigits) is 65; a serial "
+                                             "number is padded to at most 64 digits")));
+  settings.SeqDigits = "4";
+  settings.Files = 1;
+  for (const char* prefix : {"SN\n", "\x1b", "a\x7f"}) {
+    settings.FilePrefix = prefix;
+    EXPECT_THAT([&] { GenerateSequences(settings, *m_font, host); },
+                ThrowsMessage<Error>(HasSubstr("The File Name Prefix (FilePrefix) holds ")));
+  }
+  EXPECT_EQ(host.dialogs, 0);
+  // One File does not name files by the prefix.
+  settings.Files = 0;
+  GenerateSequences(settings, *m_font, host);
+}
+
+// Every character the run's numbers write, by formatting each of them.
+std::string EveryCharacter(const SequenceJob& run) {
+  std::string seen;
+  for (std::int64_t k = 0; k < run.Count(); ++k) {
+    for (const char c : FormatSerial(run.digits, run.Number(k), "", "")) {
+      if (seen.find(c) == std::string::npos) seen += c;
+    }
+  }
+  std::sort(seen.begin(), seen.end());
+  return seen;
+}
+
+TEST(SerialRunCharacters, NamesEveryDigitPaddingZeroAndSignOfTheRun) {
+  const auto of = [](const char* start, const char* end, const char* step, const char* digits) {
+    EngraveSettings settings;
+    settings.SeqStart = start, settings.SeqEnd = end, settings.SeqStep = step;
+    settings.SeqDigits = digits;
+    return PrepareSequenceJob(settings);
+  };
+  const auto sorted = [](std::string text) {
+    std::sort(text.begin(), text.end());
+    return text;
+  };
+  EXPECT_EQ(sorted(SerialRunCharacters(of("1002", "1009", "1", "0"))), "0123456789");
+  EXPECT_EQ(sorted(SerialRunCharacters(of("11", "11", "1", "6"))), "01");
+  EXPECT_EQ(sorted(SerialRunCharacters(of("-3", "-1", "1", "0"))), "-123");
+  EXPECT_EQ(sorted(SerialRunCharacters(of("5", "5", "1", "0"))), "5");
+  // A run of a billion: the digits are found at its start, the sign of its end.
+  EXPECT_EQ(sorted(SerialRunCharacters(of("-1000000000", "1000000000", "2", "0"))),
+            "-0123456789");
+  EXPECT_EQ(sorted(SerialRunCharacters(of("0", "2000000000", "1", "0"))), "0123456789");
+  // Runs of every length up to a few hundred numbers, steps small and large, both signs.
+  std::uint64_t seed = 12345;
+  const auto next = [&seed](std::int64_t below) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::int64_t>((seed >> 33) % static_cast<std::uint64_t>(below));
+  };
+  for (int trial = 0; trial < 3000; ++trial) {
+    const std::int64_t step = 1 + (trial % 3 == 0 ? next(10) : next(trial % 3 == 1 ? 1000 : 5000000));
+    const std::int64_t count = 1 + next(400);
+    const std::int64_t first = next(2000000000) - 1000000000;
+    if (first + (count - 1) * step > INT32_MAX) continue;
+    const std::string start = std::to_string(first);
+    const std::string end = std::to_string(first + (count - 1) * step);
+    const std::string digits = std::to_string(next(12));
+    const SequenceJob run = of(start.c_str(), end.c_str(), std::to_string(step).c_str(),
+                               digits.c_str());
+    SCOPED_TRACE(start + ".." + end + " step " + std::to_string(step) + " digits " + digits);
+    ASSERT_EQ(sorted(SerialRunCharacters(run)), EveryCharacter(run));
+  }
 }
 
 TEST_F(SequenceTest, CancelledDialogWritesNothing) {

@@ -78,6 +78,7 @@ struct Case {
   std::vector<std::string> settings;  // --set FIELD=VALUE, before the job
   const char* job;                    // the action
   bool manyFiles = false;
+  const char* dataFile = nullptr;     // the rows of a batch ("batch text <file>")
 };
 
 const std::vector<std::string> kLinear = {"PenDownE=-0.2", "PenUpE=2", "EngraveFeedE=300"};
@@ -118,6 +119,25 @@ const Case kCases[] = {
      "arc"},
     {"SequenceRotaryA", Join(kRotaryA, {"SeqStart=98", "SeqEnd=101", "TextHeightE=3"}),
      "sequence"},
+    // The nearest settings to those a job refuses: axes of other letters than the command
+    // letters, the smallest feeds and height still written above zero, data values that a
+    // G-code comment can hold.
+    {"AxesSwapped", Join(kLinear, {"Axis1E=Y", "Axis2E=X", "FreeFormTextE=AB", "TextHeightE=5"}),
+     "text"},
+    {"SmallestFeeds",
+     Join(kLinear, {"EngraveFeedE=0.01", "PlungeFeedE=0.01", "FreeFormTextE=AB", "TextHeightE=5"}),
+     "text"},
+    {"InverseTimeSmallFeed",
+     Join(kLinear, {"FeedMode=2", "PreToolChange=G93", "EngraveFeedE=1", "PlungeFeedE=1",
+                    "FreeFormTextE=AB", "TextHeightE=5"}),
+     "text"},
+    {"SmallestHeight", Join(kLinear, {"TextHeightE=0.0001", "FreeFormTextE=AB"}), "text"},
+    {"SmallestHeightOfASequence", Join(kLinear, {"TextHeightE=0.0001", "SeqEnd=1003"}),
+     "sequence"},
+    {"BatchValuesInComments",
+     Join(kLinear, {"FreeFormTextE={Name}", "TextHeightE=5", "SeqPreGCodes=(SERIAL {Serial})",
+                    "PreToolChange=(BATCH {Rows} {Serial})"}),
+     "batch", false, "Name,Serial\nPLATE,1-A/7 #2 \"X\" *\nPUMP,G00 Z-5.\n"},
 };
 
 class InterpreterTest : public testing::TestWithParam<Case> {
@@ -207,7 +227,12 @@ TEST_P(InterpreterTest, ReadsTheProgramWithoutErrorAndAgreesWithStats) {
   if (c.manyFiles) fs::create_directory(target);
   std::ostringstream out, err;
   std::vector<std::string> args = Args(c);
-  args.insert(args.end(), {c.job, target.string()});
+  if (c.dataFile) {
+    args.insert(args.end(), {c.job, "text", folder.Write("rows.csv", c.dataFile)});
+  } else {
+    args.push_back(c.job);
+  }
+  args.push_back(target.string());
   ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
 
   std::vector<fs::path> programs;

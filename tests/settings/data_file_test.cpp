@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "settings/error.h"
 #include "settings/files.h"
 #include "support/temp_folder.h"
@@ -90,6 +93,7 @@ const RefusalCase kRefusals[] = {
     {"EmptyColumnName", "Name,\n1,2\n", "line 1 names no column 2"},
     {"ReservedColumnName", "Row\n1\n", "would hide the placeholder {Row}"},
     {"BraceInColumnName", "a{b}\n1\n", "holding a brace"},
+    {"DoubledBom", "\xEF\xBB\xBF\xEF\xBB\xBFName\nA\n", "line 1 starts with a second byte order mark"},
 };
 
 class DataTableRefusalTest : public testing::TestWithParam<RefusalCase> {};
@@ -150,6 +154,31 @@ TEST(ReadDataFile, NamesTheFileInEveryRefusal) {
               ThrowsMessage<Error>(HasSubstr("Cannot read the data file '" + bad + "': line 1")));
   EXPECT_THAT([&] { ReadDataFile(folder.File("missing.csv")); },
               ThrowsMessage<Error>(HasSubstr("Cannot read the data file")));
+}
+
+TEST(CharacterNotForGCode, RefusesWhatEndsACommentOrStartsALine) {
+  const struct {
+    std::string value;
+    std::optional<std::string> shown;
+  } kCases[] = {
+      {"PUMP 7-A/\xC3\xB6 # * ", std::nullopt},
+      {"", std::nullopt},
+      {"1) G00 Z-5. (", "')'"},
+      {"(x", "'('"},
+      {"1\nG00", "a line break"},
+      {"1\rG00", "a line break"},
+      {"a;b", "';'"},
+      {"%", "'%'"},
+      {"a\tb", "TAB (code 9)"},
+      {"\x1b[2J", "ESC (code 27)"},
+      {"\x7f", "DEL (code 127)"},
+      {"\xC2\x85", "the control character U+0085"},
+      {"\xC2\xA0", std::nullopt},  // a no-break space is text
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.value);
+    EXPECT_EQ(CharacterNotForGCode(c.value), c.shown);
+  }
 }
 
 }  // namespace

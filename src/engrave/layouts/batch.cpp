@@ -1,6 +1,7 @@
 #include "engrave/layouts/batch.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
 #include "engrave/job_host.h"
@@ -8,6 +9,7 @@
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/ellipse.h"
 #include "engrave/layouts/free_form.h"
+#include "engrave/layouts/program_size.h"
 #include "engrave/program_store.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
@@ -41,10 +43,27 @@ TextField OneLineText(BatchLayout layout) {
   return nullptr;
 }
 
+// Why `value` of `column` may not go into the G-code line `field`, as a refusal names it.
+[[noreturn]] void RefuseGCodeValue(std::size_t row, std::string_view column,
+                                   std::string_view field, const std::string& shown) {
+  throw Error(RowName(row) + ": the value of column '" + std::string(column) + "' holds " + shown +
+              ", and it is filled into " + std::string(field) +
+              ", a G-code line: a value there may not hold a line break, '(', ')', ';', '%' or a "
+              "control character, which would end its comment or start a program line of its own");
+}
+
+// Every value a placeholder puts into a G-code line passes this one rule.
+void RequireGCodeValue(std::string_view value, std::size_t row, std::string_view column,
+                       std::string_view field) {
+  if (const std::optional<std::string> shown = CharacterNotForGCode(value)) {
+    RefuseGCodeValue(row, column, field, *shown);
+  }
+}
+
 // `text` with its placeholders replaced by the values of `row`; `field` names the text in a
-// refusal.
+// refusal. A G-code line (`gcode`) takes only values that RequireGCodeValue lets through.
 std::string Fill(const BatchJob& job, std::string_view text, std::size_t row,
-                 std::string_view field) {
+                 std::string_view field, bool gcode) {
   const DataTable& table = *job.table;
   std::string out;
   std::size_t pos = 0;
@@ -66,6 +85,7 @@ std::string Fill(const BatchJob& job, std::string_view text, std::size_t row,
     } else if (name == "Rows") {
       AppendInteger(out, static_cast<long long>(table.Rows()));
     } else if (const std::optional<std::size_t> column = table.ColumnOf(name)) {
+      if (gcode) RequireGCodeValue(table.Value(row, *column), row, name, field);
       out.append(table.Value(row, *column));
     } else {
       std::string columns;
@@ -82,10 +102,10 @@ std::string Fill(const BatchJob& job, std::string_view text, std::size_t row,
 
 // Fills every line; a value with a line break splits its line in two.
 void FillLines(const BatchJob& job, const Lines& lines, std::size_t row, std::string_view field,
-               Lines& out) {
+               bool gcode, Lines& out) {
   out.clear();
   for (const std::string& line : lines) {
-    const std::string filled = Fill(job, line, row, field);
+    const std::string filled = Fill(job, line, row, field, gcode);
     std::size_t start = 0;
     while (true) {
       const std::size_t lf = filled.find('\n', start);
@@ -94,6 +114,58 @@ void FillLines(const BatchJob& job, const Lines& lines, std::size_t row, std::st
       start = lf + 1;
     }
   }
+}
+
+// Every row's values that go into G-code lines, checked before anything is asked or written:
+// the blocks of each row's frame, and the lines around each row of One File.
+void RequireGCodeValues(const BatchJob& job) {
+  const DataTable& table = *job.table;
+  struct Use {
+    std::size_t column;
+    std::string_view field;
+  };
+  std::vector<Use> uses;
+  const auto look = [&](LinesField field) {
+    for (std::size_t column = 0; column < table.columns.size(); ++column) {
+      const std::string placeholder = "{" + table.columns[column] + "}";
+      const Lines& lines = job.settings.*field;
+      const bool used = std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(placeholder) != std::string::npos;
+      });
+      const bool known = std::any_of(uses.begin(), uses.end(),
+                                     [&](const Use& use) { return use.column == column; });
+      if (used && !known) uses.push_back({column, InfoOf(field).name});
+    }
+  };
+  for (const LinesField field : kBlocks) look(field);
+  if (!job.manyFiles) {
+    for (const LinesField field : kRowLines) look(field);
+  }
+  if (uses.empty()) return;
+  for (std::size_t row = 0; row < table.Rows(); ++row) {
+    for (const Use& use : uses) {
+      RequireGCodeValue(table.Value(row, use.column), row, table.columns[use.column], use.field);
+    }
+  }
+}
+
+// How many characters each row engraves, its placeholders filled.
+std::vector<std::size_t> EngravedLengths(const BatchJob& job) {
+  std::vector<std::size_t> lengths;
+  lengths.reserve(job.table->Rows());
+  const TextField field = OneLineText(job.layout);
+  for (std::size_t row = 0; row < job.table->Rows(); ++row) {
+    std::size_t length = 0;
+    if (field) {
+      length = Fill(job, job.settings.*field, row, InfoOf(field).name, false).size();
+    } else {
+      for (const std::string& line : job.settings.FreeFormTextE) {
+        length += Fill(job, line, row, "FreeFormTextE", false).size();
+      }
+    }
+    lengths.push_back(length);
+  }
+  return lengths;
 }
 
 std::string FoldCase(std::string_view name) {
@@ -125,6 +197,15 @@ BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table
     throw Error("The File Name Prefix '" + settings.FilePrefix +
                 "' must not hold a folder: the programs go into the folder chosen for them");
   }
+  if (job.manyFiles) {
+    for (const char c : settings.FilePrefix) {
+      const auto code = static_cast<unsigned char>(c);
+      if (code < 32 || code == 127) {
+        throw Error("The File Name Prefix (FilePrefix) holds " + ShownCharacter(c) +
+                    "; a file name may not hold a line break or another control character");
+      }
+    }
+  }
   if (!settings.BatchNameColumn.empty()) {
     job.nameColumn = table.ColumnOf(settings.BatchNameColumn);
     if (!job.nameColumn) {
@@ -136,6 +217,7 @@ BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table
   // unknown one before anything is asked for.
   EngraveSettings filled = settings;
   FillBatchRow(job, 0, filled);
+  RequireGCodeValues(job);
   if (const TextField field = OneLineText(layout)) {
     // A circle or ellipse text is one line: a value with a line break cannot go into it.
     const std::string& text = settings.*field;
@@ -159,17 +241,17 @@ BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table
 void FillBatchRow(const BatchJob& job, std::size_t row, EngraveSettings& filled) {
   const EngraveSettings& typed = job.settings;
   if (const TextField field = OneLineText(job.layout)) {
-    filled.*field = Fill(job, typed.*field, row, InfoOf(field).name);
+    filled.*field = Fill(job, typed.*field, row, InfoOf(field).name, false);
   } else {
-    FillLines(job, typed.FreeFormTextE, row, "FreeFormTextE", filled.FreeFormTextE);
+    FillLines(job, typed.FreeFormTextE, row, "FreeFormTextE", false, filled.FreeFormTextE);
   }
   for (const LinesField field : kBlocks) {
-    FillLines(job, typed.*field, row, InfoOf(field).name, filled.*field);
+    FillLines(job, typed.*field, row, InfoOf(field).name, true, filled.*field);
   }
   // Many Files writes each row as the plain job would, without the lines around each row.
   if (!job.manyFiles) {
     for (const LinesField field : kRowLines) {
-      FillLines(job, typed.*field, row, InfoOf(field).name, filled.*field);
+      FillLines(job, typed.*field, row, InfoOf(field).name, true, filled.*field);
     }
   }
 }
@@ -286,16 +368,47 @@ void GenerateBatch(const EngraveSettings& settings, const DataTable& table, Batc
   const ProgramFrame firstFrame = writer.Frame(0);
   MemorySink firstRow;
   writer.WriteRow(0, firstRow);
+  // The size of a whole batch, for the free space of its folder: the first row's program bytes
+  // per engraved character, times the characters of every row (each Many Files program as the
+  // whole disk blocks it takes).
+  const double framing = static_cast<double>(ToCrLf(firstFrame.startBlock).size() +
+                                             ToCrLf(firstFrame.endBlock).size());
+  const std::vector<std::size_t> characters = EngravedLengths(job);
+  const double perCharacter = static_cast<double>(firstRow.Bytes().size()) /
+                              static_cast<double>(std::max<std::size_t>(characters.front(), 1));
+  double estimate = framing;
+  for (const std::size_t length : characters) {
+    const double rowBytes = perCharacter * static_cast<double>(std::max<std::size_t>(length, 1));
+    if (job.manyFiles) {
+      constexpr double kDiskBlock = 4096;
+      estimate += std::ceil((rowBytes + framing) / kDiskBlock) * kDiskBlock;
+    } else {
+      estimate += rowBytes;
+    }
+  }
+  std::string how = "estimated from the bytes of its first row per character, ";
+  AppendInteger(how, static_cast<long long>(table.Rows()));
+  how += job.manyFiles ? " files" : " rows";
+  ChoiceKeepingHost chosen(host);
+  const auto requireRoom = [&] {
+    RequireRoomFor(static_cast<std::uint64_t>(estimate), how, chosen.Chosen().value_or(""));
+  };
   if (!job.manyFiles) {
-    WriteFramedProgram(host, firstFrame, [&](ProgramSink& body) { writer.WriteBody(0, body); });
+    WriteFramedProgram(chosen, firstFrame, [&](ProgramSink& body) {
+      requireRoom();
+      writer.WriteBody(0, body);
+    });
     return;
   }
   ProgramSeries series;
   series.fileNames = BatchFileNames(job);
   series.presetName = series.fileNames.front();
   series.frameOf = [&](std::size_t k) { return writer.Frame(k); };
-  series.body = [&](std::size_t k, ProgramSink& body) { writer.WriteBody(k, body); };
-  WriteProgramSeries(host, firstFrame, series);
+  series.body = [&](std::size_t k, ProgramSink& body) {
+    if (k == 0) requireRoom();
+    writer.WriteBody(k, body);
+  };
+  WriteProgramSeries(chosen, firstFrame, series);
 }
 
 }  // namespace stylor

@@ -27,15 +27,19 @@ struct BatchJob {
 
 /// Checks a batch before anything is asked for or written: the table has rows, every
 /// placeholder of the texts the job writes names a column, {Row} or {Rows}, a one-line text
-/// (ArcTextE, EllipseTextE) gets no line break from a value, BatchNameColumn names a column and
-/// a Many Files prefix holds no folder. Throws Error naming the placeholder, value or field and
-/// the row. The table must outlive the job.
+/// (ArcTextE, EllipseTextE) gets no line break from a value, no value of any row that fills a
+/// G-code block or row line holds a character CharacterNotForGCode refuses, BatchNameColumn
+/// names a column and a Many Files prefix holds no folder or control character. Throws Error
+/// naming the placeholder, value or field and the row (and for a G-code value the column and
+/// the character). The table must outlive the job.
 BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table,
                          BatchLayout layout);
 
 /// Fills `filled` (a copy of job.settings) with the values of `row` (counted from 0): each
 /// placeholder of the job's text, the four G-code blocks, SeqPreGCodes and SeqPostGCodes is
-/// replaced by its value, and a line holding a value with a line break becomes several lines.
+/// replaced by its value, and a text line holding a value with a line break becomes several
+/// lines. Throws Error naming the row, column, field and character for a value that a G-code
+/// line may not hold (see CharacterNotForGCode).
 /// A "{" without a closing "}" is kept as typed.
 void FillBatchRow(const BatchJob& job, std::size_t row, EngraveSettings& filled);
 

@@ -1,6 +1,8 @@
 #include "engrave/layouts/sequence.h"
 
 #include <algorithm>
+#include <bitset>
+#include <cmath>
 #include <optional>
 
 #include "engrave/emitter.h"
@@ -9,9 +11,11 @@
 #include "engrave/job_host.h"
 #include "engrave/job_writer.h"
 #include "engrave/layouts/arc.h"
+#include "engrave/layouts/program_size.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
 #include "engrave/stroke_font.h"
+#include "settings/data_file.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
@@ -58,6 +62,46 @@ ArcLayout SequenceArcLayout(double radius, Winding winding, double textHeight) {
   return layout;
 }
 
+// A Many Files prefix starts every file name: a line break or another control character in it
+// makes names that no listing shows as they are.
+void RequirePrintablePrefix(const std::string& prefix) {
+  for (const char c : prefix) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code < 32 || code == 127) {
+      throw Error("The File Name Prefix (FilePrefix) holds " + ShownCharacter(c) +
+                  "; a file name may not hold a line break or another control character");
+    }
+  }
+}
+
+std::string Count(std::int64_t value) {
+  std::string text;
+  AppendInteger(text, value);
+  return text;
+}
+
+// The bytes a run will write, CR LF included: the blocks of its first and last number (the
+// widest, mostly) averaged over its count, and the frame once per program; Many Files counts
+// each file as the whole disk blocks it takes.
+std::uint64_t EstimateRunBytes(const SequenceJob& run, SequenceWriter& writer,
+                               const ProgramFrame& frame) {
+  const std::int64_t count = run.Count();
+  MemorySink first, last;
+  writer.WriteNumber(0, first);
+  writer.WriteNumber(count - 1, last);
+  const double number = (static_cast<double>(first.Bytes().size()) +
+                         static_cast<double>(last.Bytes().size())) / 2;
+  const double framing = static_cast<double>(ToCrLf(frame.startBlock).size() +
+                                             ToCrLf(frame.endBlock).size());
+  double total = number * static_cast<double>(count) + framing;
+  if (run.manyFiles) {
+    constexpr double kDiskBlock = 4096;
+    const double perFile = std::ceil((number + framing) / kDiskBlock) * kDiskBlock;
+    total = perFile * static_cast<double>(count);
+  }
+  return static_cast<std::uint64_t>(total);
+}
+
 }  // namespace
 
 std::string FormatSerial(int digits, std::int32_t number, std::string_view prefix,
@@ -82,6 +126,13 @@ SequenceJob PrepareSequenceJob(const EngraveSettings& settings) {
   run.last = ReadInteger(settings.SeqEnd);
   run.step = std::max<std::int64_t>(ReadInteger(settings.SeqStep), 1);
   run.digits = ReadInteger(settings.SeqDigits);
+  if (run.digits > kMaxSerialDigits) {
+    std::string message = "The number of digits (SeqDigits) is ";
+    AppendInteger(message, run.digits);
+    message += "; a serial number is padded to at most ";
+    AppendInteger(message, kMaxSerialDigits);
+    throw Error(message + " digits");
+  }
   if (settings.UseArcSettings) {
     run.arc = SequenceArcLayout(ReadReal(settings.RadiusE), ArcWindingOf(settings.Direction),
                                 run.job.textHeight);
@@ -100,6 +151,7 @@ SequenceJob PrepareSequenceJob(const EngraveSettings& settings) {
     throw Error("The File Name Prefix '" + run.filePrefix +
                 "' must not hold a folder: the programs go into the folder chosen for them");
   }
+  if (run.manyFiles) RequirePrintablePrefix(run.filePrefix);
   return run;
 }
 
@@ -155,6 +207,34 @@ void SequenceWriter::WriteNumber(std::int64_t k, ProgramSink& body) {
   if (!m_run.linesAfter.empty()) body.Write(m_run.linesAfter);
 }
 
+std::string SerialRunCharacters(const SequenceJob& run) {
+  // Any stretch of a run of one sign puts all ten digits into the place whose unit is the
+  // first power of ten above the step (that digit moves on by at most one per number), once
+  // it spans a hundred-odd numbers; so the scan below stops early on every long run, and goes
+  // through a short one to its end.
+  constexpr std::string_view kDigits = "0123456789";
+  std::bitset<256> seen;
+  std::size_t found = 0;
+  std::string characters;
+  const std::int64_t count = run.Count();
+  for (std::int64_t k = 0; k < count && found < kDigits.size(); ++k) {
+    for (const char c : FormatSerial(run.digits, run.Number(k), "", "")) {
+      const auto code = static_cast<unsigned char>(c);
+      if (seen[code]) continue;
+      seen.set(code);
+      characters += c;
+      if (c >= '0' && c <= '9') ++found;
+    }
+  }
+  // All ten digits were found: a sign still to come is that of the last number.
+  if (count > 0 && !seen['-']) {
+    for (const char c : FormatSerial(run.digits, run.Number(count - 1), "", "")) {
+      if (c == '-') characters += c;
+    }
+  }
+  return characters;
+}
+
 std::string SequenceFileName(const SequenceJob& run, std::int64_t k) {
   std::string name = run.filePrefix;
   AppendInteger(name, run.Number(k));
@@ -168,8 +248,13 @@ void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, 
   RequireNumbers(run);
   const std::int64_t count = run.Count();
   SequenceWriter writer(run, font);
+  const std::uint64_t estimate = EstimateRunBytes(run, writer, frame);
+  const std::string how = "estimated from its first and last number, " + Count(count) +
+                          (run.manyFiles ? " files" : " numbers");
+  ChoiceKeepingHost chosen(host);
   if (!run.manyFiles) {
-    WriteFramedProgram(host, frame, [&](ProgramSink& body) {
+    WriteFramedProgram(chosen, frame, [&](ProgramSink& body) {
+      RequireRoomFor(estimate, how, chosen.Chosen().value_or(""));
       for (std::int64_t k = 0; k < count; ++k) writer.WriteNumber(k, body);
     });
     return;
@@ -179,9 +264,10 @@ void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, 
   series.fileNames.reserve(static_cast<std::size_t>(count));
   for (std::int64_t k = 0; k < count; ++k) series.fileNames.push_back(SequenceFileName(run, k));
   series.body = [&](std::size_t k, ProgramSink& body) {
+    if (k == 0) RequireRoomFor(estimate, how, chosen.Chosen().value_or(""));
     writer.WriteNumber(static_cast<std::int64_t>(k), body);
   };
-  WriteProgramSeries(host, frame, series);
+  WriteProgramSeries(chosen, frame, series);
 }
 
 }  // namespace stylor

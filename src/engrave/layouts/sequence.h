@@ -45,7 +45,8 @@ struct SequenceJob {
 };
 
 /// Reads the settings of the "Generate Sequences" job. Throws Error when a field does not
-/// convert, the arc radius gives no step, or a Many Files prefix holds a folder.
+/// convert, the arc radius gives no step, SeqDigits is above 64, or a Many Files prefix holds a
+/// folder or a control character.
 SequenceJob PrepareSequenceJob(const EngraveSettings& settings);
 
 /// Throws "Nothing to engrave: ..." for a run without numbers (its End below its Start), and
@@ -69,6 +70,10 @@ class SequenceWriter {
   std::string m_text;  // moves around the arc
   std::string m_head;  // the "N" line and the lines before
 };
+
+/// Every character the numbers of a run write (digits, padding zeros and sign), each once,
+/// without the prefix and suffix; cheap for a run of any length.
+std::string SerialRunCharacters(const SequenceJob& run);
 
 /// The name of the program file of the k-th number (Many Files): prefix, number, ".eia".
 std::string SequenceFileName(const SequenceJob& job, std::int64_t k);

@@ -145,8 +145,8 @@ class RecordingJobHost final : public JobHost {
   RecordingStore m_store;
 };
 
-// The 8-bit characters a job engraves: for a run of serial numbers its prefix, suffix and the
-// digits and sign of its first and last number.
+// The 8-bit characters a job engraves: for a run of serial numbers its prefix, suffix and every
+// digit, padding zero and sign of its numbers.
 std::string EngravedText(const EngraveSettings& settings, JobKind kind) {
   switch (kind) {
     case JobKind::FreeFormText: {
@@ -157,11 +157,8 @@ std::string EngravedText(const EngraveSettings& settings, JobKind kind) {
     case JobKind::CircleText: return To8Bit(settings.ArcTextE);
     case JobKind::EllipseText: return To8Bit(settings.EllipseTextE);
     case JobKind::Sequence: {
-      std::string text = To8Bit(settings.SeqPrefix) + To8Bit(settings.SeqPostfix);
-      for (const char c : settings.SeqStart + settings.SeqEnd) {
-        if ((c >= '0' && c <= '9') || c == '-') text += c;
-      }
-      return text;
+      return To8Bit(settings.SeqPrefix) + To8Bit(settings.SeqPostfix) +
+             SerialRunCharacters(PrepareSequenceJob(settings));
     }
   }
   return {};
@@ -381,6 +378,12 @@ void EngraveFormModel::LoadFontNamedByFontFile() {
   m_host.ViewChanged();
 }
 
+void EngraveFormModel::UseFont(const StrokeFont& font, const FontReport& report) {
+  *m_font = font;
+  m_fontReport = report;
+  m_host.ViewChanged();
+}
+
 void EngraveFormModel::FormActivate(const std::string& workingDirectory) {
   m_workingDirectory = workingDirectory;
   SetText(&S::FontFile, JoinPath(m_workingDirectory, m_settings.FontFile));
@@ -514,7 +517,16 @@ void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
   const std::string missing = MissingGlyphs(*m_font, text);
   if (missing.empty()) return;
   std::string warning = "No glyph in " + fs::path(m_settings.FontFile).filename().string() + " for:";
-  for (const char c : missing) warning += " " + From8Bit(std::string_view(&c, 1));
+  for (const char c : missing) {
+    // A control byte written as it is would act on the terminal (ESC, BEL) or vanish (DEL); the
+    // 8-bit codes without a character of their own read as C1 controls (U+0080 to U+009F).
+    const std::string character = From8Bit(std::string_view(&c, 1));
+    const auto code = static_cast<unsigned char>(c);
+    const bool c1 = character.size() == 2 && static_cast<unsigned char>(character[0]) == 0xC2 &&
+                    static_cast<unsigned char>(character[1]) < 0xA0;
+    const bool control = code < 32 || code == 127 || c1;
+    warning += " " + (control ? "<" + ShownCharacter(c) + ">" : character);
+  }
   m_host.ShowWarning(warning);
 }
 

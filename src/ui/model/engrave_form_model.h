@@ -62,6 +62,9 @@ class EngraveFormModel final : public SettingsEditor {
   const std::string& MachineFile() const { return m_machineFile; }
   /// True when the font table holds at least one glyph with moves.
   bool FontLoaded() const;
+  /// Takes a copy of a font read before, in place of reading FontFile (a fuzz target that runs
+  /// thousands of jobs a second reads no file).
+  void UseFont(const StrokeFont& font, const FontReport& report);
   /// What is wrong with the value of a field a job reads as a number ("'' is not a valid
   /// floating point value."), or nothing when it reads.
   const std::string* FieldError(const FieldInfo& field) const;
