@@ -75,8 +75,8 @@ void RequireAxisWord(const PreparedJob& job) {
   for (const auto& axis : axes) {
     const char upper = Upper(axis.letter);
     if (kCommandLetters.find(upper) != std::string_view::npos) {
-      throw Error(std::string("The axis letter of ") + axis.name + " (" + axis.field + ") must not be '" +
-                  axis.letter + "': every program uses " + upper +
+      throw Error(std::string("The axis letter of ") + axis.name + " (" + axis.field +
+                  ") must not be '" + axis.letter + "': every program uses " + upper +
                   " as a word of its own, and the control would read each move as that command");
     }
     if (IsModeWordLetter(upper, *job.mode)) {
@@ -85,12 +85,21 @@ void RequireAxisWord(const PreparedJob& job) {
                   std::string(job.mode->caption) + " writes " + upper + " as a word of its own");
     }
   }
-  // The plunge axis sharing a plane axis is a layout some stored set-ups hold; the two plane
-  // axes sharing one letter never draw anything but a line.
+  // One letter on two axes puts two words of that letter on a line (the first rapid moves the
+  // plane and the plunge axis at once), and a control refuses such a line.
+  const auto refuseShared = [](const char* first, const char* second, char letter) {
+    throw Error(std::string(first) + " and " + second + " are both '" + letter +
+                "': each axis needs a letter of its own, or a move writes two " + Upper(letter) +
+                " words on one line, which a control refuses");
+  };
   if (Upper(job.axis1) == Upper(job.axis2)) {
-    throw Error(std::string("Axis 1 (Axis1E) and Axis 2 (Axis2E) are both '") + job.axis2 +
-                "': each axis of the plane needs a letter of its own, or every move writes two " +
-                Upper(job.axis2) + " words");
+    refuseShared("Axis 1 (Axis1E)", "Axis 2 (Axis2E)", job.axis2);
+  }
+  if (Upper(job.plungeAxis) == Upper(job.axis1)) {
+    refuseShared("Axis 1 (Axis1E)", "the plunge axis (Axis3E)", job.plungeAxis);
+  }
+  if (Upper(job.plungeAxis) == Upper(job.axis2)) {
+    refuseShared("Axis 2 (Axis2E)", "the plunge axis (Axis3E)", job.plungeAxis);
   }
 }
 

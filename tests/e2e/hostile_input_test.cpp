@@ -636,6 +636,7 @@ std::vector<HostileCase> MachineWordCases() {
       {"AxisIsALowerCaseCommand", {"Axis1E=m"}, "Axis 1 (Axis1E) must not be 'm'"},
       {"PlungeAxisIsTheFeed", {"Axis3E=F"}, "the plunge axis (Axis3E) must not be 'F'"},
       {"OneLetterOnBothPlaneAxes", {"Axis1E=Y"}, "Axis 1 (Axis1E) and Axis 2 (Axis2E) are both 'Y'"},
+      {"PlungeAxisOnAPlaneAxis", {"Axis2E=Z"}, "Axis 2 (Axis2E) and the plunge axis (Axis3E)"},
       {"AxisIsAWordOfTheMode", {"IntegrexMode=5", "Axis2E=U"}, "writes U as a word of its own"},
       {"FeedRoundsToZero", {"EngraveFeedE=0.001"}, "(EngraveFeedE) must be above 0"},
       {"FeedBelowZero", {"EngraveFeedE=-50"}, "it would be written F-50.00"},
@@ -656,6 +657,12 @@ std::vector<HostileCase> MachineWordCases() {
                        setting.message});
     }
   }
+  // Each block of a run is labelled with its number, and a control refuses "N-3".
+  cases.push_back({"SerialRunBelowZero",
+                   [](const Sandbox& box) {
+                     return JobRun(kJobs[3], {"SeqStart=-3", "SeqEnd=2"}, box.Path(kProgram));
+                   },
+                   "a control refuses N-3"});
   // A character the font has no glyph for is named in the warning as a code, never written to
   // the terminal as it is: an ESC would start a control sequence there.
   cases.push_back({"MissingGlyphOfAControlCharacter",

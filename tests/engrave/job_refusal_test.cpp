@@ -154,6 +154,8 @@ const SettingCase kSettingCases[] = {
     {"AxisP", {{&S::Axis3E, "p"}}, "(Axis3E) must not be 'p'"},
     {"AxisR", {{&S::Axis2E, "R"}}, "(Axis2E) must not be 'R'"},
     {"PlaneAxesTwice", {{&S::Axis1E, "X"}, {&S::Axis2E, "x"}}, "are both 'x'"},
+    {"PlungeAxisOnAPlaneAxis", {{&S::Axis2E, "Z"}}, "Axis 2 (Axis2E) and the plunge axis (Axis3E)"},
+    {"PlungeAxisOnTheFirstAxis", {{&S::Axis3E, "x"}}, "Axis 1 (Axis1E) and the plunge axis"},
     {"MatrixModeU", {{&S::Axis2E, "U"}}, "the lathe-mill mode Mazak G12.1 Matrix writes U", 0, 5},
     {"MatrixModeH", {{&S::Axis1E, "h"}}, "writes H as a word of its own", 0, 5},
     {"UInAnotherMode", {{&S::Axis2E, "U"}}, ""},

@@ -223,6 +223,28 @@ TEST_F(SequenceTest, EndBelowStartIsNothingToEngrave) {
   }
 }
 
+// Every block carries an N label with its number, and a control refuses "N-3"; a run from 0 up
+// is still written.
+TEST_F(SequenceTest, RunBelowZeroIsRefusedBeforeTheDialog) {
+  EngraveSettings settings;
+  settings.SeqEnd = "1";
+  for (const int files : {0, 1}) {
+    settings.Files = files;
+    settings.SeqStart = "-3";
+    FakeJobHost host("/jobs/x.eia");
+    EXPECT_THAT([&] { GenerateSequences(settings, *m_font, host); },
+                ThrowsMessage<Error>(HasSubstr("The run starts at -3: each number's block is "
+                                               "labelled N and the number, and a control "
+                                               "refuses N-3")));
+    EXPECT_EQ(host.dialogs, 0);
+    EXPECT_THAT(host.store.Files(), IsEmpty());
+    settings.SeqStart = "0";
+    GenerateSequences(settings, *m_font, host);
+    EXPECT_EQ(host.dialogs, 1);
+    EXPECT_THAT(host.store.Files(), testing::Not(IsEmpty()));
+  }
+}
+
 TEST_F(SequenceTest, ManyFilesNamesTakeTheFolderPrefixAndPlainNumber) {
   struct NameCase {
     const char* name;

@@ -244,8 +244,8 @@ const FailureCase kFailures[] = {
      [](EngraveSettings& s) { s.EllipseTextE = "L", s.AEdit = "2"; },
      "Major Axis Must be larger than Minor Axis.", GuideKind::Ellipse},
     {"LettersThatCannotBeReadBack", JobKind::FreeFormText, [](EngraveSettings& s) { s.Axis2E = "X"; },
-     "Axis 1 (Axis1E) and Axis 2 (Axis2E) are both 'X': each axis of the plane needs a letter "
-     "of its own, or every move writes two X words.", GuideKind::None},
+     "Axis 1 (Axis1E) and Axis 2 (Axis2E) are both 'X': each axis needs a letter of its own, or "
+     "a move writes two X words on one line, which a control refuses.", GuideKind::None},
 };
 
 TEST(BuildPreviewTest, MessagesInsteadOfSegments) {

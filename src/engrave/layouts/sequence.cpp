@@ -164,6 +164,15 @@ void RequireNumbers(const SequenceJob& run) {
     AppendInteger(message, run.first);
     throw Error(message);
   }
+  // Numbers go up from the Start, so the Start is the lowest; every block is labelled with its
+  // number, and a control reads no N label below zero ("N-3").
+  if (run.first < 0) {
+    std::string message = "The run starts at ";
+    AppendInteger(message, run.first);
+    message += ": each number's block is labelled N and the number, and a control refuses N";
+    AppendInteger(message, run.first);
+    throw Error(message + "; start the run at 0 or above");
+  }
   if (run.manyFiles && count > kMaxManyFiles) {
     std::string message = "A run of ";
     AppendInteger(message, count);

@@ -49,7 +49,8 @@ struct SequenceJob {
 /// folder or a control character.
 SequenceJob PrepareSequenceJob(const EngraveSettings& settings);
 
-/// Throws "Nothing to engrave: ..." for a run without numbers (its End below its Start), and
+/// Throws "Nothing to engrave: ..." for a run without numbers (its End below its Start), refuses a
+/// run that starts below 0 (its N labels would be negative), and
 /// refuses a Many Files run of more files than a folder should take.
 void RequireNumbers(const SequenceJob& job);
 
