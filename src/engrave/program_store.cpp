@@ -80,6 +80,7 @@ class AppendingProgramFile final : public ProgramFile {
   explicit AppendingProgramFile(const std::string& fileName) : m_fileName(fileName) {
     // A folder, pipe or device is refused now, before the job's moves are made.
     RefuseNonRegularFile(m_fileName, kWriteFailure);
+    InstallFileSignalHandlers();
   }
   ~AppendingProgramFile() override {
     if (m_spill != nullptr) std::fclose(m_spill);

@@ -576,6 +576,8 @@ SeriesCommit::~SeriesCommit() {
   }
 }
 
+void InstallFileSignalHandlers() { InstallSignalHandlers(); }
+
 std::vector<std::string> TakeFileNotices() { return std::exchange(Runs().notices, {}); }
 
 void ReplaceFile(const std::string& path, std::string_view bytes, std::string_view failure,

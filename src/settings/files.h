@@ -111,6 +111,11 @@ class SeriesCommit {
   std::string m_mark;
 };
 
+/// Sets up the run's signal handling described at ReplacingFile (once; every writer here calls
+/// it). A writer of other temporary files calls it before its first write, so that a file-size
+/// limit shows as a write fault there too.
+void InstallFileSignalHandlers();
+
 /// What the clean-up of earlier runs did that the user should know (a series finished), each
 /// once; empty when nothing happened.
 std::vector<std::string> TakeFileNotices();
