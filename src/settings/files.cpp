@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -73,6 +72,15 @@ void WriteAll(int descriptor, std::string_view bytes, std::string_view failure,
   }
 }
 
+[[noreturn]] void FailOnBrokenLink(int errorNumber, std::string_view failure,
+                                   const std::string& path) {
+  if (errorNumber == ELOOP) throw FileError(failure, path, "it is a symbolic link in a loop");
+  if (errorNumber == ENOENT) {
+    throw FileError(failure, path, "it is a symbolic link to a file that does not exist");
+  }
+  throw FileError(failure, path, ReasonFor(errorNumber));
+}
+
 // Saving through a symbolic link replaces the file it points to, not the link. A link that
 // leads nowhere (dangling, or a loop) is refused: replacing it would turn it into a plain file.
 // A name the run made up is never followed.
@@ -85,10 +93,7 @@ std::string ResolvedTarget(const std::string& path, std::string_view failure, Li
                     "files");
   }
   char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) {
-    if (errno == ELOOP) throw FileError(failure, path, "it is a symbolic link in a loop");
-    throw FileError(failure, path, "it is a symbolic link to a file that does not exist");
-  }
+  if (resolved == nullptr) FailOnBrokenLink(errno, failure, path);
   std::string target = resolved;
   std::free(resolved);
   return target;
@@ -122,7 +127,6 @@ void SyncDirectoryOf(const std::string& target) {
   ::fsync(descriptor);
   ::close(descriptor);
 }
-
 
 // The folder part of a path, as run folders are keyed.
 std::string FolderOf(const std::string& path) {
@@ -597,9 +601,7 @@ AppendingFile::AppendingFile(const std::string& path, std::string_view failure)
   struct stat info {};
   if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
       ::stat(path.c_str(), &info) != 0) {
-    throw FileError(failure, path,
-                    errno == ELOOP ? "it is a symbolic link in a loop"
-                                   : "it is a symbolic link to a file that does not exist");
+    FailOnBrokenLink(errno, failure, path);
   }
   RefuseNonRegularFile(path, failure);
   InstallSignalHandlers();
