@@ -16,9 +16,10 @@ constexpr const char* kPathSeparators = "/";
 #endif
 
 std::unique_ptr<ProgramFile> WriteFramed(ProgramStore& store, const std::string& fileName,
-                                         const ProgramFrame& frame, const BodyWriter& body) {
+                                         const ProgramFrame& frame, const BodyWriter& body,
+                                         WriteMode replacing = WriteMode::Create) {
   std::unique_ptr<ProgramFile> file =
-      store.Open(fileName, frame.replacesFile ? WriteMode::Create : WriteMode::Append);
+      store.Open(fileName, frame.replacesFile ? replacing : WriteMode::Append);
   if (!frame.startBlock.empty()) file->Write(frame.startBlock);
   body(*file);
   if (!frame.endBlock.empty()) file->Write(frame.endBlock);
@@ -51,11 +52,13 @@ bool WriteProgramSeries(JobHost& host, const ProgramFrame& frame, const ProgramS
   for (std::size_t k = 0; k < series.fileNames.size(); ++k) {
     const BodyWriter body = [&](ProgramSink& sink) { series.body(k, sink); };
     const std::string fileName = directory + series.fileNames[k];
-    finished.push_back(series.frameOf
-                           ? WriteFramed(host.Programs(), fileName, series.frameOf(k), body)
-                           : WriteFramed(host.Programs(), fileName, frame, body));
+    // The names are made by the run: a link planted under one is refused, never followed.
+    finished.push_back(
+        series.frameOf
+            ? WriteFramed(host.Programs(), fileName, series.frameOf(k), body, WriteMode::CreateInSeries)
+            : WriteFramed(host.Programs(), fileName, frame, body, WriteMode::CreateInSeries));
   }
-  for (const std::unique_ptr<ProgramFile>& file : finished) file->Commit();
+  host.Programs().CommitSeries(directory, finished);
   return true;
 }
 

@@ -47,7 +47,9 @@ struct ProgramSeries {
 
 /// Asks the host once, then writes each program of the series, framed, into the folder of the
 /// chosen path. Every program is complete before any is put in place, so a refusal or a write
-/// fault leaves every old file as it was. Returns false when the user cancels.
+/// fault leaves every old file as it was; the renames that put them in place are one series
+/// (ProgramStore::CommitSeries). A name of the series that is a symbolic link is refused.
+/// Returns false when the user cancels.
 bool WriteProgramSeries(JobHost& host, const ProgramFrame& frame, const ProgramSeries& series);
 
 /// The folder part of a chosen path, separator included; empty when the path names no folder.

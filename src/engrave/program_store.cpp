@@ -1,5 +1,7 @@
 #include "engrave/program_store.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -14,12 +16,18 @@ namespace {
 constexpr std::string_view kWriteFailure = "Cannot write the program file";
 // Text of a program file gathered before it reaches the disk in one write.
 constexpr std::size_t kFileChunk = 64 * 1024;
+// The piece in which a gathered append is copied to its file.
+constexpr std::size_t kCopyPiece = 1024 * 1024;
 
 // A program that replaces its file: streamed into a temporary file beside it, through a buffer
 // that takes the text with its CR LF line ends.
 class ReplacingProgramFile final : public ProgramFile {
  public:
-  explicit ReplacingProgramFile(const std::string& fileName) : m_file(fileName, kWriteFailure) {}
+  ReplacingProgramFile(const std::string& fileName, Links links,
+                       std::vector<std::string>& warnings)
+      : m_file(fileName, kWriteFailure, Durability::Renamed, links),
+        m_fileName(fileName),
+        m_warnings(warnings) {}
   void Write(std::string_view text) override {
     while (!text.empty()) {
       if (!m_buffer) m_buffer.reset(new char[kFileChunk]);  // no need to clear it
@@ -44,6 +52,10 @@ class ReplacingProgramFile final : public ProgramFile {
   void Commit() override {
     Finish();
     m_file.Commit();
+    if (m_file.LeavesOtherNames()) {
+      m_warnings.push_back("'" + m_fileName +
+                           "' had other names (hard links): they keep the old program");
+    }
   }
 
  private:
@@ -54,6 +66,8 @@ class ReplacingProgramFile final : public ProgramFile {
   }
 
   ReplacingFile m_file;
+  std::string m_fileName;
+  std::vector<std::string>& m_warnings;
   std::unique_ptr<char[]> m_buffer;
   std::size_t m_used = 0;
   bool m_finished = false;
@@ -66,6 +80,7 @@ class AppendingProgramFile final : public ProgramFile {
   explicit AppendingProgramFile(const std::string& fileName) : m_fileName(fileName) {
     // A folder, pipe or device is refused now, before the job's moves are made.
     RefuseNonRegularFile(m_fileName, kWriteFailure);
+    InstallFileSignalHandlers();
   }
   ~AppendingProgramFile() override {
     if (m_spill != nullptr) std::fclose(m_spill);
@@ -76,17 +91,27 @@ class AppendingProgramFile final : public ProgramFile {
   }
   void Finish() override {}
   void Commit() override {
+    AppendingFile file(m_fileName, kWriteFailure);
     if (m_spill == nullptr) {
-      AppendToFile(m_fileName, m_chunk, kWriteFailure);
+      file.Write(m_chunk);
+      file.Commit();
       m_chunk.clear();
       return;
     }
     Spill();
-    std::rewind(m_spill);
-    std::string all;
-    all.resize(m_spilled);
-    if (std::fread(all.data(), 1, all.size(), m_spill) != all.size()) Fail(EIO);
-    AppendToFile(m_fileName, all, kWriteFailure);
+    if (std::fflush(m_spill) != 0) Fail(errno != 0 ? errno : EIO);
+    // Copied in fixed-size pieces, so that memory stays flat however long the program; a fault
+    // on the way cuts the file back to its old program.
+    const std::unique_ptr<char[]> piece(new char[kCopyPiece]);
+    const int spill = fileno(m_spill);
+    for (off_t at = 0; at < static_cast<off_t>(m_spilled);) {
+      const ssize_t count = ::pread(spill, piece.get(), kCopyPiece, at);
+      if (count < 0 && errno == EINTR) continue;
+      if (count <= 0) Fail(count < 0 ? errno : EIO);
+      file.Write(std::string_view(piece.get(), static_cast<std::size_t>(count)));
+      at += count;
+    }
+    file.Commit();
   }
 
  private:
@@ -121,7 +146,7 @@ class MemoryProgramFile final : public ProgramFile {
   void Finish() override {}
   void Commit() override {
     std::string& file = m_files[m_fileName];
-    if (m_mode == WriteMode::Create) file = std::move(m_bytes);
+    if (m_mode != WriteMode::Append) file = std::move(m_bytes);
     else file += m_bytes;
     m_bytes.clear();
   }
@@ -182,9 +207,37 @@ void ProgramStore::Write(const std::string& fileName, WriteMode mode, std::strin
   file->Commit();
 }
 
+void ProgramStore::CommitSeries(const std::string& /*folder*/,
+                                const std::vector<std::unique_ptr<ProgramFile>>& files) {
+  for (const std::unique_ptr<ProgramFile>& file : files) file->Commit();
+}
+
 std::unique_ptr<ProgramFile> FileProgramStore::Open(const std::string& fileName, WriteMode mode) {
-  if (mode == WriteMode::Create) return std::make_unique<ReplacingProgramFile>(fileName);
+  switch (mode) {
+    case WriteMode::Create:
+      return std::make_unique<ReplacingProgramFile>(fileName, Links::Follow, m_warnings);
+    case WriteMode::CreateInSeries:
+      return std::make_unique<ReplacingProgramFile>(fileName, Links::Refuse, m_warnings);
+    case WriteMode::Append: break;
+  }
   return std::make_unique<AppendingProgramFile>(fileName);
+}
+
+void FileProgramStore::CommitSeries(const std::string& folder,
+                                    const std::vector<std::unique_ptr<ProgramFile>>& files) {
+  // Every file is complete before the first rename; the mark lets a later run finish the
+  // renames of a run killed among them.
+  std::string key = folder;
+  if (key.size() > 1 && key.back() == '/') key.pop_back();
+  const SeriesCommit series(key);
+  for (const std::unique_ptr<ProgramFile>& file : files) file->Commit();
+}
+
+std::vector<std::string> FileProgramStore::TakeWarnings() {
+  std::vector<std::string> warnings = TakeFileNotices();
+  for (std::string& warning : m_warnings) warnings.push_back(std::move(warning));
+  m_warnings.clear();
+  return warnings;
 }
 
 std::unique_ptr<ProgramFile> MemoryProgramStore::Open(const std::string& fileName,

@@ -4,12 +4,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace stylor {
 
 enum class WriteMode {
   Create,  // the program replaces the file (or creates it)
   Append,  // the program is added to the end of the file, creating it when missing
+  // The program replaces (or creates) a file whose name the run made up, one of a series: it is
+  // only ever written as a regular file, and a symbolic link under that name is refused.
+  CreateInSeries,
 };
 
 /// Receives finished program text ("\n" line ends) in pieces; throws Error when it cannot be
@@ -83,14 +87,30 @@ class ProgramStore {
   virtual std::unique_ptr<ProgramFile> Open(const std::string& fileName, WriteMode mode) = 0;
   /// Writes a whole program text ("\n" line ends) in one go.
   void Write(const std::string& fileName, WriteMode mode, std::string_view text);
+  /// Commits the finished files of a series, all of them in `folder` (separator included, or
+  /// empty for the working folder), as one: see FileProgramStore.
+  virtual void CommitSeries(const std::string& folder,
+                            const std::vector<std::unique_ptr<ProgramFile>>& files);
+  /// What the user should know of the files written since the last call ("the other name keeps
+  /// the old program"), each once.
+  virtual std::vector<std::string> TakeWarnings() { return {}; }
 };
 
-/// Program files on disk. A replacing program is streamed into a temporary file beside the
-/// target and renamed over it on Commit; an appending one is gathered (in memory, or in an
-/// unnamed temporary file once large) and added to the file in one open on Commit.
+/// Program files on disk. A replacing program is streamed into a temporary file in the run
+/// folder beside the target and renamed over it on Commit (see ReplacingFile); an appending one
+/// is gathered (in memory, or in an unnamed temporary file once large) and copied to the end of
+/// the file in fixed-size pieces on Commit, which cuts the file back to its old length when the
+/// copy fails. A series is marked in its run folder while its files are renamed, so that a run
+/// killed half-way is finished by the next one (see SeriesCommit).
 class FileProgramStore final : public ProgramStore {
  public:
   std::unique_ptr<ProgramFile> Open(const std::string& fileName, WriteMode mode) override;
+  void CommitSeries(const std::string& folder,
+                    const std::vector<std::unique_ptr<ProgramFile>>& files) override;
+  std::vector<std::string> TakeWarnings() override;
+
+ private:
+  std::vector<std::string> m_warnings;
 };
 
 /// Program files held in memory, byte for byte as the disk would get them.

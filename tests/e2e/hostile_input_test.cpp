@@ -8,11 +8,14 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,6 +24,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -89,9 +93,12 @@ class Sandbox {
   std::map<std::string, std::string> Snapshot() const {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(m_root / "work")) {
-      const std::string name = fs::relative(entry.path(), m_root / "work").string();
+      const std::string name = entry.path().lexically_relative(m_root / "work").string();
       // Reading a pipe would wait for a writer; its name is enough.
-      files[name] = entry.is_directory()      ? "<folder>"
+      // A link is kept as its target: a loop has nothing else to read.
+      files[name] = entry.is_symlink()
+                        ? "<link to " + fs::read_symlink(entry.path()).string() + ">"
+                    : entry.is_directory()    ? "<folder>"
                     : entry.is_regular_file() ? ReadBytes(entry.path().string())
                                               : "<special file>";
     }
@@ -121,7 +128,15 @@ Outcome RunInProcess(const Sandbox& box, const std::vector<std::string>& actions
   return outcome;
 }
 
-Outcome RunForked(const Sandbox& box, const std::vector<std::string>& actions, bool asNobody) {
+/// What a forked run gets besides its arguments: a file-size limit (ulimit -f, in bytes; 0 for
+/// none), and a step that acts on the running process (sends it a signal, say).
+struct ForkedRun {
+  rlim_t fileSizeLimit = 0;
+  std::function<void(pid_t, const Sandbox&)> whileRunning = nullptr;
+};
+
+Outcome RunForked(const Sandbox& box, const std::vector<std::string>& actions, bool asNobody,
+                  const ForkedRun& extras = {}) {
   const bool dropRights = asNobody && geteuid() == 0;
   std::vector<std::string> args = {dropRights ? box.CliCopy() : kCli, "--dir", box.Work()};
   args.insert(args.end(), actions.begin(), actions.end());
@@ -138,10 +153,15 @@ Outcome RunForked(const Sandbox& box, const std::vector<std::string>& actions, b
     if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
     alarm(kHangSeconds);  // survives exec: a hanging run dies of SIGALRM
     if (dropRights && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
+    if (extras.fileSizeLimit != 0) {
+      const rlimit limit{extras.fileSizeLimit, extras.fileSizeLimit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
     execv(argv[0], argv.data());
     _exit(127);
   }
   Outcome outcome;
+  if (child > 0 && extras.whileRunning) extras.whileRunning(child, box);
   int status = 0;
   if (child < 0 || waitpid(child, &status, 0) != child) {
     ADD_FAILURE() << "cannot run " << kCli;
@@ -184,6 +204,13 @@ struct HostileCase {
   bool asNobody = false;
   std::function<void(const Sandbox&)> check = nullptr;
   Run run = Run::InProcess;
+  /// For a forked run: its limit and what is done to it while it runs.
+  ForkedRun forked = {};
+  /// The signal the forked run is meant to die of (0: none).
+  int signal = 0;
+  /// Actions of a second run in the same folder, in this process, after the first ended; its
+  /// messages join the first run's.
+  std::function<std::vector<std::string>(const Sandbox&)> nextRun = nullptr;
 };
 
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
@@ -673,10 +700,186 @@ std::vector<HostileCase> MachineWordCases() {
   return cases;
 }
 
+// Sends `signalNumber` to a run once its run folder in the working folder holds a temporary
+// file, or, with `seriesMark`, once the renames of its series have begun.
+std::function<void(pid_t, const Sandbox&)> SignalOnceWritten(int signalNumber,
+                                                            bool seriesMark = false) {
+  return [signalNumber, seriesMark](pid_t child, const Sandbox& box) {
+    const std::string run = box.Path(".stylor-run-" + std::to_string(child));
+    const auto reached = [&] {
+      if (seriesMark) return access((run + "/series").c_str(), F_OK) == 0;
+      std::error_code error;
+      return fs::directory_iterator(run, error) != fs::directory_iterator();
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (reached()) {
+        kill(child, signalNumber);
+        return;
+      }
+      siginfo_t ended{};
+      // Ended before it got there: the wait below reaps it, and the case fails.
+      if (waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+          ended.si_pid != 0) {
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    ADD_FAILURE() << "the run never reached the point to stop it";
+  };
+}
+
+std::set<std::string> SerialFileNames(int count) {
+  std::set<std::string> names;
+  for (int k = 1; k <= count; ++k) names.insert("SN" + std::to_string(k) + ".eia");
+  return names;
+}
+
+// Faults while a program is written: a full disk (a file-size limit, which also shows how the
+// run copes with EFBIG), signals, links, hard links and read-only folders. The old program stays
+// byte for byte, and no temporary file stays behind.
+std::vector<HostileCase> WritingFaultCases() {
+  std::vector<HostileCase> cases;
+  // An append that meets a full disk half-way: cut back to the old program, whether the job
+  // was held in memory (a short one) or copied in pieces from its temporary file (a long one).
+  const struct {
+    const char* name;
+    int letters;
+    std::size_t oldBytes;
+    rlim_t limit;
+  } kAppends[] = {{"Short", 20, 64000, 64 * 1024}, {"Long", 2000, 400 * 1024, 512 * 1024}};
+  for (const auto& append : kAppends) {
+    cases.push_back({std::string("AppendOf") + append.name + "JobMeetsAFullDisk",
+                     [append](const Sandbox& box) {
+                       box.Write(kProgram, std::string(append.oldBytes, 'o') + "\r\n");
+                       return JobRun(kJobs[0],
+                                     {"AppendMode=2", "FreeFormTextE=" + std::string(append.letters, 'L')},
+                                     box.Path(kProgram));
+                     },
+                     "File too large", 1, {}, false, nullptr, Run::Forked, {append.limit}});
+  }
+  const std::vector<std::string> manyFiles = {"SeqStart=1", "SeqEnd=3000", "Files=1",
+                                              "FilePrefix=SN"};
+  cases.push_back({"ManyFilesMeetAFileSizeLimit",
+                   [manyFiles](const Sandbox& box) {
+                     std::vector<std::string> sets = manyFiles;
+                     sets.push_back("SeqPrefix=" + std::string(200, 'L'));
+                     return JobRun(kJobs[3], sets, box.Path(kProgram));
+                   },
+                   "File too large", 1, {}, false, nullptr, Run::Forked, {16 * 1024}});
+  // Stopped while writing its files: none of them reaches the folder, and none is left.
+  for (const auto& [name, signalNumber] :
+       {std::pair{"Interrupt", SIGINT}, std::pair{"Terminate", SIGTERM}, std::pair{"HangUp", SIGHUP}}) {
+    cases.push_back({std::string("ManyFilesStoppedBy") + name,
+                     [manyFiles](const Sandbox& box) {
+                       return JobRun(kJobs[3], manyFiles, box.Path(kProgram));
+                     },
+                     "", 1, {}, false, nullptr, Run::Forked,
+                     {0, SignalOnceWritten(signalNumber)}, signalNumber});
+  }
+  // Killed outright: one run folder stays, and the next run in the folder removes it.
+  cases.push_back({"ManyFilesKilledLeaveNothingAfterTheNextRun",
+                   [manyFiles](const Sandbox& box) {
+                     return JobRun(kJobs[3], manyFiles, box.Path(kProgram));
+                   },
+                   "", 1, {kProgram}, false, nullptr, Run::Forked,
+                   {0, SignalOnceWritten(SIGKILL)}, SIGKILL,
+                   [](const Sandbox& box) {
+                     return JobRun(kJobs[0], {}, box.Path(kProgram));
+                   }});
+  // Killed among the renames that put a series in place: the next run finishes the series, so
+  // no old program is left among the new ones, and says so.
+  cases.push_back({"ManyFilesKilledWhileRenamingAreFinishedByTheNextRun",
+                   [manyFiles](const Sandbox& box) {
+                     for (const std::string& name : SerialFileNames(3000)) box.Write(name, "old");
+                     return JobRun(kJobs[3], manyFiles, box.Path(kProgram));
+                   },
+                   "warning: a run that was stopped while putting its series of programs in "
+                   "place left",
+                   1, [] {
+                     std::set<std::string> names = SerialFileNames(3000);
+                     names.insert(kProgram);
+                     return names;
+                   }(),
+                   false,
+                   [](const Sandbox& box) {
+                     for (const std::string& name : SerialFileNames(3000)) {
+                       ASSERT_NE(ReadBytes(box.Path(name)), "old") << name;
+                     }
+                   },
+                   Run::Forked, {0, SignalOnceWritten(SIGKILL, true)}, SIGKILL,
+                   [](const Sandbox& box) {
+                     return JobRun(kJobs[0], {}, box.Path(kProgram));
+                   }});
+  // Links: one that leads nowhere is refused, not replaced by a file; one planted under a name
+  // the run makes up is refused, and the file it points to stays as it was.
+  const auto linkedRun = [](std::string name, std::string link, std::string to,
+                            std::vector<std::string> sets, const JobAction& job,
+                            std::string message) {
+    return HostileCase{name,
+                       [link, to, sets, &job](const Sandbox& box) {
+                         box.Write("victim.txt", "keep me\n");
+                         fs::create_symlink(box.Path(to), box.Path(link));
+                         const bool many = std::find(sets.begin(), sets.end(), "Files=1") != sets.end();
+                         if (&job == &kJobs[0] && many) {
+                           box.Write("rows.csv", "Text\nL\nLL\n");
+                           std::vector<std::string> actions;
+                           for (const std::string& set : sets) actions.insert(actions.end(), {"--set", set});
+                           actions.insert(actions.end(),
+                                          {"batch", "text", box.Path("rows.csv"), box.Work()});
+                           return actions;
+                         }
+                         return JobRun(job, sets, box.Path(link));
+                       },
+                       message};
+  };
+  cases.push_back(linkedRun("TextOntoADanglingLink", "dangling.eia", "gone.eia", {}, kJobs[0],
+                            "it is a symbolic link to a file that does not exist"));
+  cases.push_back(linkedRun("TextOntoALinkLoop", "loop.eia", "loop.eia", {}, kJobs[0],
+                            "it is a symbolic link in a loop"));
+  cases.push_back(linkedRun("AppendOntoADanglingLink", "dangling.eia", "gone.eia",
+                            {"AppendMode=2"}, kJobs[0],
+                            "it is a symbolic link to a file that does not exist"));
+  cases.push_back(linkedRun("ManyFilesOntoAPlantedLink", "SN2.eia", "victim.txt",
+                            {"SeqStart=1", "SeqEnd=3", "Files=1", "FilePrefix=SN"}, kJobs[3],
+                            "is a symbolic link, and the files of a run are only written as "
+                            "regular files"));
+  cases.push_back(linkedRun("BatchFolderOntoAPlantedLink", "P2.eia", "victim.txt",
+                            {"FreeFormTextE={Text}", "Files=1", "FilePrefix=P"}, kJobs[0],
+                            "is a symbolic link, and the files of a run are only written as "
+                            "regular files"));
+  // A hard-linked program is replaced as any other; its other name keeps the old program, and
+  // the run says so.
+  cases.push_back({"TextOverAHardLinkedProgram",
+                   [](const Sandbox& box) {
+                     EXPECT_EQ(link(box.Path(kProgram).c_str(), box.Path("other.eia").c_str()), 0);
+                     return JobRun(kJobs[0], {}, box.Path(kProgram));
+                   },
+                   "warning: '" , 0, {kProgram}, false,
+                   [](const Sandbox& box) {
+                     EXPECT_EQ(ReadBytes(box.Path("other.eia")), kFinishedProgram);
+                     EXPECT_NE(ReadBytes(box.Path(kProgram)), kFinishedProgram);
+                   }});
+  // A program that may be written, in a folder that may not: it cannot be replaced safely.
+  cases.push_back({"TextOverAProgramInAReadOnlyFolder",
+                   [](const Sandbox& box) {
+                     fs::permissions(box.Path(kProgram), fs::perms::all);
+                     fs::permissions(box.Work(), fs::perms::owner_read | fs::perms::owner_exec |
+                                                     fs::perms::group_read | fs::perms::group_exec |
+                                                     fs::perms::others_read | fs::perms::others_exec);
+                     return JobRun(kJobs[0], {}, box.Path(kProgram));
+                   },
+                   "its folder is read-only, so the program cannot be replaced safely", 1, {},
+                   /*asNobody=*/true,
+                   [](const Sandbox& box) { fs::permissions(box.Work(), fs::perms::all); },
+                   Run::Forked});
+  return cases;
+}
+
 std::vector<HostileCase> AllCases() {
   std::vector<HostileCase> cases;
   for (auto group : {FontCases, LineFontCases, MachineFileCases, NumberCases, ProgramFileCases,
-                     EdgeCases, DataFileCases, MachineWordCases}) {
+                     EdgeCases, DataFileCases, MachineWordCases, WritingFaultCases}) {
     for (HostileCase& c : group()) cases.push_back(std::move(c));
   }
   return cases;
@@ -689,11 +892,17 @@ TEST_P(HostileInputTest, EndsWithAClearVerdictAndKeepsEveryOtherFile) {
   Sandbox box;
   const std::vector<std::string> actions = c.prepare(box);
   const auto before = box.Snapshot();
-  const Outcome outcome =
-      c.run == Run::Forked ? RunForked(box, actions, c.asNobody) : RunInProcess(box, actions);
+  Outcome outcome = c.run == Run::Forked ? RunForked(box, actions, c.asNobody, c.forked)
+                                         : RunInProcess(box, actions);
 
-  ASSERT_EQ(outcome.signal, 0) << "stylor-cli died of signal " << outcome.signal << "\n"
-                               << outcome.err;
+  ASSERT_EQ(outcome.signal, c.signal) << "stylor-cli died of signal " << outcome.signal << "\n"
+                                      << outcome.err;
+  if (c.nextRun) {
+    const Outcome next = RunInProcess(box, c.nextRun(box));
+    EXPECT_EQ(next.exitStatus, 0) << next.err;
+    outcome.err += next.err;
+  }
+  if (c.signal != 0) outcome.exitStatus = c.exitStatus;
   EXPECT_EQ(outcome.exitStatus, c.exitStatus) << outcome.err;
   if (c.message.empty()) {
     EXPECT_EQ(outcome.err, "");

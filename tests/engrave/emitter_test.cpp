@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "engrave/program_store.h"
 #include "support/font_text.h"
@@ -304,6 +307,37 @@ TEST(ProgramStore, LargeAppendArrivesWhole) {
   }
   program->Commit();
   EXPECT_TRUE(test::ReadBytes(file) == expected);
+}
+
+// The files of a series are named by the run: written only as regular files, committed as one,
+// and a replaced file whose other name keeps the old program is told, once.
+TEST(ProgramStore, ASeriesIsWrittenAsRegularFilesAndHardLinksAreTold) {
+  test::TempFolder dir;
+  const std::string victim = dir.Write("victim.txt", "keep\n");
+  std::filesystem::create_symlink(victim, dir.File("S2.eia"));
+  FileProgramStore store;
+  EXPECT_THAT([&] { store.Open(dir.File("S2.eia"), WriteMode::CreateInSeries); },
+              ThrowsMessage<Error>(HasSubstr("is a symbolic link, and the files of a run")));
+  EXPECT_EQ(test::ReadBytes(victim), "keep\n");
+  std::filesystem::remove(dir.File("S2.eia"));
+
+  std::vector<std::unique_ptr<ProgramFile>> series;
+  for (const char* name : {"S1.eia", "S2.eia", "S3.eia"}) {
+    series.push_back(store.Open(dir.File(name), WriteMode::CreateInSeries));
+    series.back()->Write(std::string(name) + "\n");
+    series.back()->Finish();
+  }
+  store.CommitSeries(dir.Path().string() + "/", series);
+  EXPECT_EQ(test::ReadBytes(dir.File("S3.eia")), "S3.eia\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
+
+  ASSERT_EQ(link(dir.File("S1.eia").c_str(), dir.File("other.eia").c_str()), 0);
+  store.Write(dir.File("S1.eia"), WriteMode::Create, "new\n");
+  EXPECT_EQ(test::ReadBytes(dir.File("other.eia")), "S1.eia\r\n");
+  EXPECT_THAT(store.TakeWarnings(),
+              testing::ElementsAre("'" + dir.File("S1.eia") +
+                                   "' had other names (hard links): they keep the old program"));
+  EXPECT_TRUE(store.TakeWarnings().empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <span>
 #include <system_error>
+#include <unordered_set>
 
 #include "engrave/framing.h"
 #include "engrave/layouts/arc.h"
@@ -116,16 +117,21 @@ class RecordingStore final : public ProgramStore {
   explicit RecordingStore(ProgramStore& target) : m_target(target) {}
   std::unique_ptr<ProgramFile> Open(const std::string& fileName, WriteMode mode) override {
     std::unique_ptr<ProgramFile> file = m_target.Open(fileName, mode);
-    if (std::find(m_files.begin(), m_files.end(), fileName) == m_files.end()) {
-      m_files.push_back(fileName);
-    }
+    // A set beside the list: a job of a million files must not search the list for each.
+    if (m_seen.insert(fileName).second) m_files.push_back(fileName);
     return file;
   }
+  void CommitSeries(const std::string& folder,
+                    const std::vector<std::unique_ptr<ProgramFile>>& files) override {
+    m_target.CommitSeries(folder, files);
+  }
+  std::vector<std::string> TakeWarnings() override { return m_target.TakeWarnings(); }
   const std::vector<std::string>& Files() const { return m_files; }
 
  private:
   ProgramStore& m_target;
   std::vector<std::string> m_files;
+  std::unordered_set<std::string> m_seen;
 };
 
 // The window's host for one job, but with every program file recorded.
@@ -496,13 +502,22 @@ template <typename EngravedTextOf, typename Job>
 void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job) {
   RequireFont();
   RecordingJobHost host(m_host);
+  // What the writing of the files found (a hard link left with the old program, a series an
+  // interrupted run left): said whether or not the job ends well.
+  const auto warnOfFiles = [&] {
+    for (const std::string& warning : host.Programs().TakeWarnings()) {
+      m_host.ShowWarning("warning: " + warning);
+    }
+  };
   try {
     job(host);
   } catch (...) {
+    warnOfFiles();
     // What a failed job wrote before it stopped is on disk all the same.
     if (!host.Files().empty()) m_host.ProgramsWritten(host.Files());
     throw;
   }
+  warnOfFiles();
   if (host.Files().empty()) return;
   m_host.ProgramsWritten(host.Files());
   WarnOfMissingGlyphs(engravedText());
