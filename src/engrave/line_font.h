@@ -60,6 +60,13 @@ using GlyphLineReader = std::function<void(LineGlyph& glyph, std::string_view li
 LineFont ReadLineFont(std::string_view bytes, const std::string& name,
                       const GlyphLineReader& readLine);
 
+/// Takes the next line of `rest` off its front, without its line end: LF, CR LF or a CR alone
+/// (a file saved with the line ends of old Macs). False when `rest` is empty.
+bool TakeLine(std::string_view& rest, std::string_view& line);
+
+/// `bytes` without a leading UTF-8 byte order mark.
+std::string_view WithoutByteOrderMark(std::string_view bytes);
+
 /// Reads the number at the front of `text` (leading blanks allowed) and removes it; throws Error
 /// with a reason naming `what` when there is none or it is beyond `limit`.
 double TakeNumber(std::string_view& text, std::string_view what, double limit);

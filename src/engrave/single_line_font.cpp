@@ -131,10 +131,9 @@ void ReadCxfLine(LineGlyph& glyph, std::string_view line) {
 
 FontFormat DetectFontFormat(std::string_view bytes, std::string_view name) {
   bool inGlyph = false;
-  while (!bytes.empty()) {
-    const std::size_t lf = bytes.find('\n');
-    const std::string_view line = bytes.substr(0, lf);
-    bytes.remove_prefix(lf == std::string_view::npos ? bytes.size() : lf + 1);
+  bytes = WithoutByteOrderMark(bytes);
+  std::string_view line;
+  while (TakeLine(bytes, line)) {
     if (line.starts_with("SYM ")) return FontFormat::Fnt;
     if (line.starts_with('#')) {
       if (!ContainsNoCase(line, "Format:")) continue;
@@ -146,7 +145,7 @@ FontFormat DetectFontFormat(std::string_view bytes, std::string_view name) {
       inGlyph = true;
       continue;
     }
-    if (!inGlyph || line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
+    if (!inGlyph || line.find_first_not_of(" \t") == std::string_view::npos) continue;
     return IsCxfRecord(line) ? FontFormat::Cxf : FontFormat::Lff;
   }
   const std::size_t dot = name.rfind('.');

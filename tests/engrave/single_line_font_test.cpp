@@ -27,9 +27,9 @@ constexpr GlyphMove Cut(double x, double y) { return {x, y, 0, 0, 0, 0, 1}; }
 constexpr GlyphMove kPlunge{0, 0, -1, 0, 0, 0, 1};
 constexpr GlyphMove kLift{0, 0, 1, 0, 0, 0, 0};
 
-std::vector<GlyphMove> MovesOf(const StrokeFont& font, char c) {
-  const Glyph* glyph = GlyphOf(font, c);
-  return {glyph->moves, glyph->moves + glyph->moveCount};
+std::vector<GlyphMove> MoveList(const StrokeFont& font, char c) {
+  const auto moves = stylor::MovesOf(font, c);
+  return {moves.begin(), moves.end()};
 }
 
 struct Loaded {
@@ -63,7 +63,7 @@ TEST(LffFont, ConvertsArcsReferencesAndCodePointsIntoTheTable) {
       Travel(0, 0),   kPlunge, Cut(0, 1),     Cut(0.6, 1), kLift,
       Travel(0, 0.5), kPlunge, Cut(0.4, 0.5), kLift,
       Travel(0, 0),   kPlunge, Cut(0.6, 0),   kLift};
-  EXPECT_EQ(MovesOf(lff.font, 'E'), e);
+  EXPECT_EQ(MoveList(lff.font, 'E'), e);
   const Glyph& glyphE = *GlyphOf(lff.font, 'E');
   EXPECT_EQ(glyphE.minX, 0);
   EXPECT_EQ(glyphE.maxX, 0.6);
@@ -72,18 +72,18 @@ TEST(LffFont, ConvertsArcsReferencesAndCodePointsIntoTheTable) {
   // É (0xC9) draws E by reference, then its accent: E's lift and a new stroke.
   std::vector<GlyphMove> eAcute(e);
   eAcute.insert(eAcute.end(), {Travel(0.2, 1.1), kPlunge, Cut(0.4, 1.3), kLift});
-  EXPECT_EQ(MovesOf(lff.font, '\xC9'), eAcute);
+  EXPECT_EQ(MoveList(lff.font, '\xC9'), eAcute);
 
   // € is U+20AC, 0x80 in Windows-1252. It keeps its left side bearing: the width runs from
   // X 0 to its right side. Ж has no 8-bit code.
-  EXPECT_EQ(MovesOf(lff.font, '\x80'), (std::vector<GlyphMove>{
+  EXPECT_EQ(MoveList(lff.font, '\x80'), (std::vector<GlyphMove>{
                                            Travel(0.1, 0.4), kPlunge, Cut(0.5, 0.4), kLift,
                                            Travel(0.1, 0.6), kPlunge, Cut(0.5, 0.6), kLift}));
   EXPECT_EQ(GlyphWidth(lff.font, '\x80'), 0.5);
 
   // D: up the stem, then a half circle clockwise (bulge -1) of radius 0.5 back to the foot, in
   // 18 chords at a tolerance of 0.002 (2 x acos(1 - 0.002 / 0.5) = 0.1789 rad a chord).
-  const std::vector<GlyphMove> d = MovesOf(lff.font, 'D');
+  const std::vector<GlyphMove> d = MoveList(lff.font, 'D');
   ASSERT_EQ(d.size(), 22u);
   EXPECT_EQ(d[2], Cut(0, 1));
   EXPECT_NEAR(d[11].x, 0.5, 1e-12);  // the ninth chord ends at the arc's rightmost point
@@ -106,16 +106,16 @@ TEST(CxfFont, ConvertsLinesAndArcsInBothDirections) {
   const Loaded cxf = LoadFixture("tiny.cxf");
   // Four lines: the second goes on from the first, the third is cut backwards from where the
   // tool is, the fourth starts afresh.
-  EXPECT_EQ(MovesOf(cxf.font, 'E'), (std::vector<GlyphMove>{
+  EXPECT_EQ(MoveList(cxf.font, 'E'), (std::vector<GlyphMove>{
                                         Travel(0.6, 1), kPlunge, Cut(0, 1), Cut(0, 0),
                                         Cut(0.6, 0), kLift, Travel(0, 0.5), kPlunge,
                                         Cut(0.4, 0.5), kLift}));
-  EXPECT_EQ(MovesOf(cxf.font, '\x80').size(), 8u);
+  EXPECT_EQ(MoveList(cxf.font, '\x80').size(), 8u);
 
   // C: counter-clockwise from 45 to 315 degrees about (0.5, 0.5), in two pieces of 135 degrees
   // of 14 chords each. G: the same arc clockwise, so the same points backwards.
-  const std::vector<GlyphMove> c = MovesOf(cxf.font, 'C');
-  const std::vector<GlyphMove> g = MovesOf(cxf.font, 'G');
+  const std::vector<GlyphMove> c = MoveList(cxf.font, 'C');
+  const std::vector<GlyphMove> g = MoveList(cxf.font, 'G');
   ASSERT_EQ(c.size(), 31u);
   ASSERT_EQ(g.size(), 31u);
   const double corner = 0.5 + 0.5 * std::sqrt(0.5);
