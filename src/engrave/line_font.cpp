@@ -25,6 +25,8 @@ constexpr int kMaxReferenceDepth = 16;
 // Characters machinists engrave that a font may draw only under a neighbouring code point: the
 // micro sign as the Greek mu, the slashed O as the diameter sign.
 constexpr std::pair<char32_t, char32_t> kStandIns[] = {{0x00B5, 0x03BC}, {0x00D8, 0x2300}};
+// Sections whose header names no character that the report names one by one.
+constexpr std::size_t kNamedLeftOutSections = 100;
 // Flat-topped and flat-bottomed capitals: their strokes end on the cap line and the baseline.
 constexpr std::string_view kMeasuredCapitals = "EFHIKLNTZ";
 
@@ -213,7 +215,9 @@ class Converter {
   void Run(StrokeFont& font, FontReport& report) {
     MeasureCapitals();
     const double tolerance = m_cap * kChordToleranceOfCap;
-    GlyphTableBuilder table(font, 0);
+    // Room for the cap at once: memory is only taken as moves come, and never twice over while
+    // the array grows.
+    GlyphTableBuilder table(font, kMaxFontMoves + 2);
     bool hasBlank = false;
     bool hasAny = false;
     for (std::size_t g = 0; g < m_source.glyphs.size(); ++g) {
@@ -305,7 +309,7 @@ class Converter {
       items += more;
       if (items > kMaxCorners) throw LeftOut{"more than 16000 corners with its references"};
     };
-    for (const LinePath& path : glyph.paths) add(path.size());
+    for (std::size_t k = 0; k < glyph.pathCount; ++k) add(m_source.Path(glyph, k).size());
     for (const LineReference& reference : glyph.references) {
       add(1 + ResolveReferred(reference.codePoint, depth));
     }
@@ -333,12 +337,12 @@ class Converter {
     std::size_t nextPath = 0;
     for (const LineReference& reference : glyph.references) {
       for (; nextPath < reference.beforePath; ++nextPath) {
-        if (!visit(glyph.paths[nextPath])) return false;
+        if (!visit(m_source.Path(glyph, nextPath))) return false;
       }
       if (!Walk(m_index.at(reference.codePoint), visit)) return false;
     }
-    for (; nextPath < glyph.paths.size(); ++nextPath) {
-      if (!visit(glyph.paths[nextPath])) return false;
+    for (; nextPath < glyph.pathCount; ++nextPath) {
+      if (!visit(m_source.Path(glyph, nextPath))) return false;
     }
     return true;
   }
@@ -348,11 +352,7 @@ class Converter {
   void MeasureCapitals() {
     if (!MeasureCapitals(0)) {
       // A font of symbols: its tallest glyph stands for the capitals, on the font's baseline.
-      for (const LineGlyph& glyph : m_source.glyphs) {
-        for (const LinePath& path : glyph.paths) {
-          for (const LineVertex& v : path) m_cap = std::max(m_cap, v.y);
-        }
-      }
+      for (const LineVertex& v : m_source.corners) m_cap = std::max(m_cap, v.y);
       if (!(m_cap > 0)) Refuse("it has no capitals and no glyph above its baseline");
       return;
     }
@@ -495,6 +495,17 @@ LineFont ReadLineFont(std::string_view bytes, const std::string& name,
     throw Error(FontLoadFailure(name, "it holds binary data, not text"));
   }
   LineFont font;
+  // Room for what the lines can hold at most, so that the arrays are never copied while they
+  // grow; memory is only taken as they fill.
+  const std::size_t lineCount = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) +
+                                static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r')) + 1;
+  const std::size_t cornerCount = lineCount +
+      static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), ';'));
+  // A line of corners may go past the cap before the cap is looked at.
+  font.corners.reserve(std::min(cornerCount, kMaxLineFontItems + kMaxLineFontLineBytes / 4 + 1));
+  font.pathEnds.reserve(std::min(lineCount, kMaxLineFontItems + 1));
+  std::size_t references = 0;
+  std::size_t leftOutSections = 0;
   LineSplitter lines(WithoutByteOrderMark(bytes));
   std::string_view line;
   LineGlyph* glyph = nullptr;
@@ -519,25 +530,49 @@ LineFont ReadLineFont(std::string_view bytes, const std::string& name,
                                    : HeaderCodePoint(line.substr(1, close - 1));
         skipping = !codePoint || *codePoint > 0x10FFFF;
         if (skipping) {
-          font.notes.push_back("Left out the section at " + LineName(lines.Number()) + ": '" +
-                               std::string(line.substr(0, 40)) +
-                               "' names no Unicode character");
+          // Each such section once in the report, up to a hundred; then how many more.
+          if (++leftOutSections <= kNamedLeftOutSections) {
+            font.notes.push_back("Left out the section at " + LineName(lines.Number()) + ": '" +
+                                 std::string(line.substr(0, 40)) +
+                                 "' names no Unicode character");
+          }
           glyph = nullptr;
           continue;
         }
+        if (font.glyphs.size() == kMaxLineFontGlyphs) {
+          throw Error("it has more than 65536 glyphs, more than a font holds");
+        }
         glyph = &font.glyphs.emplace_back();
         glyph->codePoint = *codePoint;
-        glyph->line = lines.Number();
+        glyph->line = static_cast<std::uint32_t>(lines.Number());
+        glyph->firstPath = static_cast<std::uint32_t>(font.pathEnds.size());
         continue;
       }
       if (skipping) continue;
       if (glyph == nullptr) throw Error("it comes before the first glyph's header");
       if (!glyph->problem.empty()) continue;
+      const std::size_t referencesBefore = glyph->references.size();
       try {
-        readLine(*glyph, line);
+        readLine(font, *glyph, line);
       } catch (const Error& reason) {
         glyph->problem = LineName(lines.Number()) + ": " + reason.what();
+        // The glyph is left out: its strokes are of no use.
+        font.pathEnds.resize(glyph->firstPath);
+        font.corners.resize(font.pathEnds.empty() ? 0 : font.pathEnds.back());
+        glyph->pathCount = 0;
+        references -= referencesBefore;
+        glyph->references = {};
+        continue;
       }
+      references += glyph->references.size() - referencesBefore;
+      if (font.corners.size() + references > kMaxLineFontItems) {
+        throw Error("it holds more than 1000000 corners and references, more than a font draws");
+      }
+    }
+    if (leftOutSections > kNamedLeftOutSections) {
+      std::string note = "Left out ";
+      AppendInteger(note, static_cast<long long>(leftOutSections - kNamedLeftOutSections));
+      font.notes.push_back(note + " more sections that name no Unicode character");
     }
   } catch (const Error& reason) {
     throw Error(FontLoadFailure(name, LineName(lines.Number()) + ": " + reason.what()));

@@ -149,6 +149,22 @@ TEST(LoadFont, ReadsPiecesAsTheTextStreamGivesThem) {
   }
 }
 
+// A file saved with CR line ends only reads as the same file with LF or CR LF line ends.
+TEST(LoadFont, ReadsAFileWithCrLineEndsOnly) {
+  std::string lf = kHyphenAndA;
+  lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+  std::string cr = lf;
+  std::replace(cr.begin(), cr.end(), '\n', '\r');
+  FontReport expectedReport, report;
+  auto expected = FontFromText(lf, &expectedReport);
+  auto font = FontFromText(cr, &report);
+  EXPECT_EQ(report, expectedReport);
+  for (const char c : {'-', 'A'}) {
+    ASSERT_EQ(GlyphOf(*font, c)->moveCount, GlyphOf(*expected, c)->moveCount);
+    EXPECT_TRUE(std::ranges::equal(MovesOf(*font, c), MovesOf(*expected, c)));
+  }
+}
+
 // Sections of one code again and again: the table keeps the last one and the other glyphs whole,
 // however many moves the replaced sections held.
 TEST(LoadFont, ManyRepeatedSectionsKeepTheLastAndEveryOtherGlyph) {
