@@ -215,9 +215,7 @@ class Converter {
   void Run(StrokeFont& font, FontReport& report) {
     MeasureCapitals();
     const double tolerance = m_cap * kChordToleranceOfCap;
-    // Room for the cap at once: memory is only taken as moves come, and never twice over while
-    // the array grows.
-    GlyphTableBuilder table(font, kMaxFontMoves + 2);
+    GlyphTableBuilder table(font, 0);
     bool hasBlank = false;
     bool hasAny = false;
     for (std::size_t g = 0; g < m_source.glyphs.size(); ++g) {
@@ -397,6 +395,7 @@ class Converter {
                     const std::vector<GlyphMove>& moves, const GlyphExtents& extents,
                     FontReport& report) {
     table.Open(code);
+    table.MakeRoom(moves.size(), kMaxFontMoves + 2);
     for (const GlyphMove& move : moves) table.Add(move);
     table.SetExtents(extents);
     report.push_back(FontReportLine(code, static_cast<int>(moves.size()), extents));

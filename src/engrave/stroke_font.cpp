@@ -296,6 +296,13 @@ void GlyphTableBuilder::Open(unsigned char code) {
   glyph.firstMove = static_cast<std::uint32_t>(m_font.m_moves.size());
 }
 
+void GlyphTableBuilder::MakeRoom(std::size_t more, std::size_t atMost) {
+  std::vector<GlyphMove>& moves = m_font.m_moves;
+  const std::size_t needed = moves.size() + more;
+  if (needed <= moves.capacity()) return;
+  moves.reserve(std::max(needed, std::min(2 * moves.capacity(), atMost)));
+}
+
 void GlyphTableBuilder::Add(const GlyphMove& move) {
   m_font.m_moves.push_back(move);
   ++m_font.m_glyphs[m_open].moveCount;

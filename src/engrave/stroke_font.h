@@ -101,6 +101,9 @@ class GlyphTableBuilder {
   GlyphTableBuilder(StrokeFont& font, std::size_t expectedMoves);
   /// Starts the glyph of `code`; the moves that follow are its, replacing any earlier ones.
   void Open(unsigned char code);
+  /// Makes room for `more` moves, doubling the room as appending does but never beyond `atMost`
+  /// moves in all, so that a table near its cap does not take twice the memory it needs.
+  void MakeRoom(std::size_t more, std::size_t atMost);
   /// Appends a move to the open glyph.
   void Add(const GlyphMove& move);
   /// Moves of the open glyph so far.
