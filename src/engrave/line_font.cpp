@@ -137,8 +137,8 @@ void AppendArc(Polyline& out, Point from, Point to, double bulge, double toleran
 // The path as points. A path of more points than a glyph may have moves is over the limit
 // whatever follows, so flattening stops soon after, and a hostile glyph of many huge arcs
 // cannot claim memory for millions of points.
-Polyline Flatten(const LinePath& path, double tolerance) {
-  Polyline points;
+void FlattenInto(Polyline& points, const LinePath& path, double tolerance) {
+  points.clear();
   for (const LineVertex& vertex : path) {
     const Point to{vertex.x, vertex.y};
     if (points.empty() || vertex.bulge == 0) points.push_back(to);
@@ -146,6 +146,11 @@ Polyline Flatten(const LinePath& path, double tolerance) {
     if (points.size() > static_cast<std::size_t>(kMaxConvertedMoves)) break;
   }
   points.erase(std::unique(points.begin(), points.end()), points.end());
+}
+
+Polyline Flatten(const LinePath& path, double tolerance) {
+  Polyline points;
+  FlattenInto(points, path, tolerance);
   return points;
 }
 
@@ -190,6 +195,7 @@ class MoveBuilder {
   double m_base;
   double m_blankWidth;
   std::optional<Point> m_down;  // where the tool is while it is down
+  Polyline m_points;
 };
 
 class Converter {
@@ -425,7 +431,9 @@ MoveBuilder::MoveBuilder(const Converter& converter, double tolerance)
 
 void MoveBuilder::Add(const LinePath& path) {
   if (Full()) return;
-  Polyline polyline = Flatten(path, m_tolerance);
+  // One buffer for every stroke of the glyph: a glyph of references draws thousands.
+  Polyline& polyline = m_points;
+  FlattenInto(polyline, path, m_tolerance);
   if (polyline.empty()) return;
   for (Point& p : polyline) p = ToGlyph(p);
   if (m_down && polyline.back() == *m_down && polyline.front() != *m_down) {
