@@ -5,6 +5,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -69,8 +70,10 @@ inline std::string PickText(FuzzedDataProvider& input) {
 }
 
 // Every glyph's moves lie in the font and in range; a refused font has none at all.
-inline void CheckTable(const StrokeFont& font, bool loaded, int maxMoves) {
+inline void CheckTable(const StrokeFont& font, bool loaded, int maxMoves,
+                       std::size_t maxTotalMoves) {
   if (!loaded && font.HasMoves()) fuzz::Fail("a refused font left moves", "");
+  std::size_t totalMoves = 0;
   for (int code = 0; code < kGlyphCount; ++code) {
     const Glyph* glyph = GlyphOf(font, static_cast<char>(code));
     if (glyph == nullptr) fuzz::Fail("a code of the table has no glyph", std::to_string(code));
@@ -78,13 +81,16 @@ inline void CheckTable(const StrokeFont& font, bool loaded, int maxMoves) {
       fuzz::Fail("move count out of range", std::to_string(glyph->moveCount));
     }
     if (!loaded && glyph->moveCount != 0) fuzz::Fail("a refused font left moves", "");
-    if (glyph->moveCount > 0 && glyph->moves == nullptr) {
-      fuzz::Fail("a glyph with moves has none to read", std::to_string(code));
+    totalMoves += static_cast<std::size_t>(std::max(glyph->moveCount, 0));
+    // Memory stays bounded: the table as a whole keeps to its cap, whatever the file refers to.
+    if (totalMoves > maxTotalMoves) fuzz::Fail("the font has more moves than its cap", "");
+    const auto moves = font.Moves(*glyph);
+    if (moves.size() != static_cast<std::size_t>(glyph->moveCount)) {
+      fuzz::Fail("a glyph's moves lie outside the font's", std::to_string(code));
     }
-    // Reading every move lets AddressSanitizer see a pointer outside the font's moves.
+    // Reading every move lets AddressSanitizer see an index outside the font's moves.
     volatile double sum = 0;
-    for (int m = 0; m < glyph->moveCount; ++m) {
-      const GlyphMove& move = glyph->moves[m];
+    for (const GlyphMove& move : moves) {
       if (!std::isfinite(move.x) || !std::isfinite(move.y)) {
         fuzz::Fail("a move is not a finite point", std::to_string(code));
       }
@@ -96,10 +102,11 @@ inline void CheckTable(const StrokeFont& font, bool loaded, int maxMoves) {
 }  // namespace font_check
 
 /// Reads a job, a text and then the font bytes from `data`, loads the font with `parse` and
-/// checks the table and the moves of the text; glyphs may have at most `maxMoves` moves.
+/// checks the table and the moves of the text; glyphs may have at most `maxMoves` moves, the
+/// font `maxTotalMoves`.
 using FontParse = std::function<void(std::string_view, StrokeFont&, FontReport&)>;
 inline int CheckFontInput(const std::uint8_t* data, std::size_t size, const FontParse& parse,
-                          int maxMoves) {
+                          int maxMoves, std::size_t maxTotalMoves) {
   using namespace font_check;
 
   FuzzedDataProvider input(data, size);
@@ -116,11 +123,17 @@ inline int CheckFontInput(const std::uint8_t* data, std::size_t size, const Font
     loaded = false;
     if (!report.empty()) fuzz::Fail("a refused font left a report", report.front());
   }
-  CheckTable(*font, loaded, maxMoves);
+  CheckTable(*font, loaded, maxMoves, maxTotalMoves);
   // A copy reads its own moves, not those of the font it came from.
   const StrokeFont copy = *font;
+  // The same font: its letter gap and the characters it names too.
+  if (!(copy.LetterGap() == font->LetterGap())) fuzz::Fail("a copy has another letter gap", "");
+  for (int code = 0; code < kGlyphCount; ++code) {
+    const auto c = static_cast<unsigned char>(code);
+    if (copy.Names(c) != font->Names(c)) fuzz::Fail("a copy names other characters", "");
+  }
   font.reset();
-  CheckTable(copy, loaded, maxMoves);
+  CheckTable(copy, loaded, maxMoves, maxTotalMoves);
 
   volatile double width = TextWidth(copy, text, job.textHeight, job.widthRatio, job.spacingRatio);
   (void)width;

@@ -10,5 +10,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       [](std::string_view bytes, stylor::StrokeFont& font, stylor::FontReport& report) {
         stylor::ParseFont(bytes, "font.fnt", font, report);
       },
-      stylor::kMaxMoves);
+      stylor::kMaxMoves, stylor::GlyphTableBuilder::kLiveMovesAtMost);
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "preview/preview_scene.h"
 #include "preview/program_reader.h"
@@ -48,20 +49,23 @@ ReaderOptions PickOptions(FuzzedDataProvider& input) {
 }
 
 // Lines as the reader splits them: at LF, a last line without one counted too.
-std::int64_t LineCount(std::string_view bytes) {
-  std::int64_t lines = 0;
-  for (char c : bytes) lines += c == '\n' ? 1 : 0;
-  return lines + (!bytes.empty() && bytes.back() != '\n' ? 1 : 0);
+// The lines of a program, byte by byte: LF, CR LF and a CR alone each end one.
+std::vector<std::string_view> ProgramLines(std::string_view bytes) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    if (bytes[at] != '\n' && bytes[at] != '\r') continue;
+    lines.push_back(bytes.substr(start, at - start));
+    if (bytes[at] == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') ++at;
+    start = at + 1;
+  }
+  if (start < bytes.size()) lines.push_back(bytes.substr(start));
+  return lines;
 }
 
-bool HasLongLine(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const std::size_t lf = bytes.find('\n');
-    std::string_view line = bytes.substr(0, lf);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+bool HasLongLine(const std::vector<std::string_view>& lines) {
+  for (const std::string_view line : lines) {
     if (line.size() > kMaxProgramLine) return true;
-    if (lf == std::string_view::npos) break;
-    bytes.remove_prefix(lf + 1);
   }
   return false;
 }
@@ -102,8 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const Error&) {
     return 0;
   }
-  const bool refused = bytes.find('\0') != std::string::npos || HasLongLine(bytes);
-  const std::int64_t lines = LineCount(bytes);
+  const std::vector<std::string_view> programLines = ProgramLines(bytes);
+  const bool refused = bytes.find('\0') != std::string::npos || HasLongLine(programLines);
+  const auto lines = static_cast<std::int64_t>(programLines.size());
 
   std::int64_t visited = 0;
   ProgramSummary summary;

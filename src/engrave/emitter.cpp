@@ -189,9 +189,8 @@ class MoveWriter {
   }
 
   /// Cuts a glyph and moves the pen past it: its width and the font's letter gap, in glyph units.
-  void Glyph(const stylor::Glyph& glyph, double width, double letterGap) {
-    for (int m = 0; m < glyph.moveCount; ++m) {
-      const GlyphMove& move = glyph.moves[m];
+  void Glyph(std::span<const GlyphMove> moves, double width, double letterGap) {
+    for (const GlyphMove& move : moves) {
       if (move.zDirection != 0) PlungeMove(move);
       else PlaneMove(move);
     }
@@ -362,7 +361,7 @@ namespace {
 
 // Codes the font has no glyph for engrave nothing and advance like an empty glyph.
 void WriteCharacter(MoveWriter& writer, char c, const StrokeFont& font) {
-  writer.Glyph(*GlyphOf(font, c), GlyphWidth(font, c), font.LetterGap());
+  writer.Glyph(MovesOf(font, c), GlyphWidth(font, c), font.LetterGap());
 }
 
 }  // namespace

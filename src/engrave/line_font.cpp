@@ -25,6 +25,8 @@ constexpr int kMaxReferenceDepth = 16;
 // Characters machinists engrave that a font may draw only under a neighbouring code point: the
 // micro sign as the Greek mu, the slashed O as the diameter sign.
 constexpr std::pair<char32_t, char32_t> kStandIns[] = {{0x00B5, 0x03BC}, {0x00D8, 0x2300}};
+// Sections whose header names no character that the report names one by one.
+constexpr std::size_t kNamedLeftOutSections = 100;
 // Flat-topped and flat-bottomed capitals: their strokes end on the cap line and the baseline.
 constexpr std::string_view kMeasuredCapitals = "EFHIKLNTZ";
 
@@ -82,11 +84,7 @@ class LineSplitter {
  public:
   explicit LineSplitter(std::string_view bytes) : m_rest(bytes) {}
   bool Next(std::string_view& line) {
-    if (m_rest.empty()) return false;
-    const std::size_t lf = m_rest.find('\n');
-    line = m_rest.substr(0, lf);
-    m_rest.remove_prefix(lf == std::string_view::npos ? m_rest.size() : lf + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!TakeLine(m_rest, line)) return false;
     ++m_number;
     return true;
   }
@@ -139,8 +137,8 @@ void AppendArc(Polyline& out, Point from, Point to, double bulge, double toleran
 // The path as points. A path of more points than a glyph may have moves is over the limit
 // whatever follows, so flattening stops soon after, and a hostile glyph of many huge arcs
 // cannot claim memory for millions of points.
-Polyline Flatten(const LinePath& path, double tolerance) {
-  Polyline points;
+void FlattenInto(Polyline& points, const LinePath& path, double tolerance) {
+  points.clear();
   for (const LineVertex& vertex : path) {
     const Point to{vertex.x, vertex.y};
     if (points.empty() || vertex.bulge == 0) points.push_back(to);
@@ -148,6 +146,11 @@ Polyline Flatten(const LinePath& path, double tolerance) {
     if (points.size() > static_cast<std::size_t>(kMaxConvertedMoves)) break;
   }
   points.erase(std::unique(points.begin(), points.end()), points.end());
+}
+
+Polyline Flatten(const LinePath& path, double tolerance) {
+  Polyline points;
+  FlattenInto(points, path, tolerance);
   return points;
 }
 
@@ -161,6 +164,39 @@ Polyline Corners(const LinePath& path) {
   for (const LineVertex& vertex : path) corners.push_back({vertex.x, vertex.y});
   return corners;
 }
+
+class Converter;
+
+// Travel, plunge, cuts and lift for every stroke, in glyph units; a stroke that starts (or ends)
+// where the tool already is goes on without lifting. The glyph keeps its place in its cell: these
+// fonts space their letters by the side bearings drawn into each glyph plus the letter spacing,
+// so the advance runs from X 0 to the glyph's right side.
+class MoveBuilder {
+ public:
+  MoveBuilder(const Converter& converter, double tolerance);
+  void Add(const LinePath& path);
+  // Over the move limit: whatever follows, the glyph is left out.
+  bool Full() const { return moves.size() > static_cast<std::size_t>(kMaxConvertedMoves); }
+  void Finish();
+
+  std::vector<GlyphMove> moves;
+  GlyphExtents extents;
+
+ private:
+  Point ToGlyph(Point p) const { return {p.x / m_cap, (p.y - m_base) / m_cap}; }
+  void Cut(Point p, int g) {
+    moves.push_back(GlyphMove{p.x, p.y, 0, 0, 0, 0, g});
+    extents.AddX(p.x);
+    extents.AddY(p.y);
+  }
+
+  double m_tolerance;
+  double m_cap;
+  double m_base;
+  double m_blankWidth;
+  std::optional<Point> m_down;  // where the tool is while it is down
+  Polyline m_points;
+};
 
 class Converter {
  public:
@@ -192,19 +228,31 @@ class Converter {
       const LineGlyph& glyph = m_source.glyphs[g];
       const int code = CodeOf(g);
       if (code < 0) continue;
-      std::vector<GlyphMove> moves;
-      GlyphExtents extents;
+      MoveBuilder builder(*this, tolerance);
       try {
-        BuildMoves(Strokes(g, 0), tolerance, moves, extents);
-        if (moves.size() > static_cast<std::size_t>(kMaxConvertedMoves)) {
+        Resolve(g, 0);
+        Walk(g, [&builder](const LinePath& path) {
+          builder.Add(path);
+          return !builder.Full();
+        });
+        builder.Finish();
+        if (builder.moves.size() > static_cast<std::size_t>(kMaxConvertedMoves)) {
           std::string reason = "more than ";
           AppendInteger(reason, kMaxConvertedMoves);
           throw LeftOut{reason + " moves once its arcs are cut into lines"};
+        }
+        if (builder.moves.size() > kMaxFontMoves - m_storedMoves) {
+          std::string reason = "the glyphs before it take up the ";
+          AppendInteger(reason, static_cast<long long>(kMaxFontMoves));
+          throw LeftOut{reason + " moves a font may have"};
         }
       } catch (const LeftOut& leftOut) {
         report.push_back("Left out " + GlyphName(glyph) + ": " + leftOut.reason);
         continue;
       }
+      m_storedMoves += builder.moves.size();
+      const std::vector<GlyphMove>& moves = builder.moves;
+      const GlyphExtents& extents = builder.extents;
       hasBlank = hasBlank || code == ' ';
       hasAny = true;
       Store(table, static_cast<unsigned char>(code), moves, extents, report);
@@ -212,10 +260,9 @@ class Converter {
     if (!hasAny) Refuse("it has no glyph for a character of Windows-1252 text");
     if (!hasBlank) {
       // The fonts leave the blank to their word spacing.
-      std::vector<GlyphMove> moves;
-      GlyphExtents extents;
-      BuildMoves({}, tolerance, moves, extents);
-      Store(table, ' ', moves, extents, report);
+      MoveBuilder builder(*this, tolerance);
+      builder.Finish();
+      Store(table, ' ', builder.moves, builder.extents, report);
     }
     report.insert(report.end(), m_source.notes.begin(), m_source.notes.end());
     table.Finish(m_source.letterSpacing / m_cap);
@@ -230,63 +277,78 @@ class Converter {
     return "the glyph " + CodePointName(glyph.codePoint) + " (" + LineName(glyph.line) + ")";
   }
 
-  // The strokes of glyph `g` with those of the glyphs it refers to, in font units. Each glyph
-  // is expanded once. Throws LeftOut for a glyph that does not read, refers to itself (directly
-  // or through others) or to a glyph that is missing or left out.
-  const std::vector<LinePath>& Strokes(std::size_t g, int depth) {
+  // Checks that glyph `g` can be drawn with the glyphs it refers to, each checked once: it
+  // reads, refers to no glyph that is missing, left out or itself (directly or through others),
+  // and its corners and references, counted through every reference, stay within kMaxCorners.
+  // Returns that count; throws LeftOut otherwise. The strokes themselves are never copied: a
+  // glyph of references of references is drawn by walking them (Walk), so that a font of
+  // reference chains costs memory for what it holds, not for what it multiplies out to.
+  std::size_t Resolve(std::size_t g, int depth) {
     if (const auto failed = m_failed.find(g); failed != m_failed.end()) {
       throw LeftOut{failed->second};
     }
-    const auto [at, added] = m_expanded.try_emplace(g);
-    // Elements of an unordered_map stay where they are while others are added; iterators not.
-    std::vector<LinePath>& strokes = at->second;
+    const auto [at, added] = m_items.try_emplace(g, kOpen);
     if (!added) {
-      if (!m_done[g]) throw LeftOut{"it refers to itself"};
-      return strokes;
+      if (at->second == kOpen) throw LeftOut{"it refers to itself"};
+      return at->second;
     }
     try {
-      strokes = Expand(m_source.glyphs[g], depth);
+      const std::size_t items = Count(m_source.glyphs[g], depth);
+      m_items[g] = items;  // the element may have moved while the references were resolved
+      return items;
     } catch (const LeftOut& leftOut) {
-      m_expanded.erase(g);
+      m_items.erase(g);
       m_failed[g] = leftOut.reason;
       throw;
     }
-    m_done[g] = true;
-    return strokes;
   }
 
-  std::vector<LinePath> Expand(const LineGlyph& glyph, int depth) {
+  std::size_t Count(const LineGlyph& glyph, int depth) {
     if (!glyph.problem.empty()) throw LeftOut{glyph.problem};
     if (depth > kMaxReferenceDepth) throw LeftOut{"it lies under more than 16 references"};
-    std::vector<LinePath> strokes;
-    std::size_t corners = 0;
-    const auto add = [&](const LinePath& path) {
+    std::size_t items = 0;
+    const auto add = [&](std::size_t more) {
       // References of references can multiply a glyph; a glyph this large could not keep to
       // the move limit even with every stroke joined to the one before.
-      corners += path.size();
-      if (corners > kMaxCorners) throw LeftOut{"more than 16000 corners with its references"};
-      strokes.push_back(path);
+      items += more;
+      if (items > kMaxCorners) throw LeftOut{"more than 16000 corners with its references"};
     };
-    std::size_t nextPath = 0;
+    for (std::size_t k = 0; k < glyph.pathCount; ++k) add(m_source.Path(glyph, k).size());
     for (const LineReference& reference : glyph.references) {
-      for (; nextPath < reference.beforePath; ++nextPath) add(glyph.paths[nextPath]);
-      for (const LinePath& path : ReferredStrokes(reference.codePoint, depth)) add(path);
+      add(1 + ResolveReferred(reference.codePoint, depth));
     }
-    for (; nextPath < glyph.paths.size(); ++nextPath) add(glyph.paths[nextPath]);
-    return strokes;
+    return items;
   }
 
-  const std::vector<LinePath>& ReferredStrokes(char32_t codePoint, int depth) {
+  std::size_t ResolveReferred(char32_t codePoint, int depth) {
     const auto target = m_index.find(codePoint);
     if (target == m_index.end()) {
       throw LeftOut{"it refers to " + CodePointName(codePoint) + ", which the font lacks"};
     }
     try {
-      return Strokes(target->second, depth + 1);
+      return Resolve(target->second, depth + 1);
     } catch (const LeftOut& leftOut) {
       throw LeftOut{"it refers to " + CodePointName(codePoint) + ", which is left out (" +
                     leftOut.reason + ")"};
     }
+  }
+
+  // Hands the strokes of a resolved glyph, those of its references in their place, to `visit`
+  // until it returns false; false then.
+  template <typename Visit>
+  bool Walk(std::size_t g, Visit&& visit) const {
+    const LineGlyph& glyph = m_source.glyphs[g];
+    std::size_t nextPath = 0;
+    for (const LineReference& reference : glyph.references) {
+      for (; nextPath < reference.beforePath; ++nextPath) {
+        if (!visit(m_source.Path(glyph, nextPath))) return false;
+      }
+      if (!Walk(m_index.at(reference.codePoint), visit)) return false;
+    }
+    for (; nextPath < glyph.pathCount; ++nextPath) {
+      if (!visit(m_source.Path(glyph, nextPath))) return false;
+    }
+    return true;
   }
 
   // The capitals' usual top and bottom give the scale (capitals 1 unit high) and the baseline.
@@ -294,11 +356,7 @@ class Converter {
   void MeasureCapitals() {
     if (!MeasureCapitals(0)) {
       // A font of symbols: its tallest glyph stands for the capitals, on the font's baseline.
-      for (const LineGlyph& glyph : m_source.glyphs) {
-        for (const LinePath& path : glyph.paths) {
-          for (const LineVertex& v : path) m_cap = std::max(m_cap, v.y);
-        }
-      }
+      for (const LineVertex& v : m_source.corners) m_cap = std::max(m_cap, v.y);
       if (!(m_cap > 0)) Refuse("it has no capitals and no glyph above its baseline");
       return;
     }
@@ -314,18 +372,18 @@ class Converter {
       if (found == m_index.end()) continue;
       double top = -kMaxLineFontValue;
       double bottom = kMaxLineFontValue;
-      const std::vector<LinePath>* strokes = nullptr;
       try {
-        strokes = &Strokes(found->second, 0);
+        Resolve(found->second, 0);
       } catch (const LeftOut&) {
         continue;  // reported with the glyphs
       }
-      for (const LinePath& path : *strokes) {
+      Walk(found->second, [&](const LinePath& path) {
         for (const Point& p : tolerance > 0 ? Flatten(path, tolerance) : Corners(path)) {
           top = std::max(top, p.y);
           bottom = std::min(bottom, p.y);
         }
-      }
+        return true;
+      });
       if (top > bottom) {
         tops.push_back(top);
         bottoms.push_back(bottom);
@@ -339,67 +397,90 @@ class Converter {
     return true;
   }
 
-  // Travel, plunge, cuts and lift for every stroke, in glyph units; a stroke that starts (or
-  // ends) where the tool already is goes on without lifting. The glyph keeps its place in its
-  // cell: these fonts space their letters by the side bearings drawn into each glyph plus the
-  // letter spacing, so the advance runs from X 0 to the glyph's right side.
-  void BuildMoves(const std::vector<LinePath>& strokes, double tolerance,
-                  std::vector<GlyphMove>& moves, GlyphExtents& extents) const {
-    const auto toGlyph = [&](Point p) { return Point{p.x / m_cap, (p.y - m_base) / m_cap}; };
-    extents.AddX(0);
-    const auto cut = [&](Point p, int g) {
-      moves.push_back(GlyphMove{p.x, p.y, 0, 0, 0, 0, g});
-      extents.AddX(p.x);
-      extents.AddY(p.y);
-    };
-    std::optional<Point> down;  // where the tool is while it is down
-    for (const LinePath& path : strokes) {
-      Polyline polyline = Flatten(path, tolerance);
-      if (polyline.empty()) continue;
-      for (Point& p : polyline) p = toGlyph(p);
-      if (down && polyline.back() == *down && polyline.front() != *down) {
-        std::reverse(polyline.begin(), polyline.end());
-      }
-      if (!down || polyline.front() != *down) {
-        if (down) moves.push_back(GlyphMove{0, 0, 1, 0, 0, 0, 0});
-        cut(polyline.front(), 0);
-        moves.push_back(GlyphMove{0, 0, -1, 0, 0, 0, 1});
-      }
-      for (std::size_t k = 1; k < polyline.size(); ++k) cut(polyline[k], 1);
-      down = polyline.back();
-      if (moves.size() > static_cast<std::size_t>(kMaxConvertedMoves)) return;
-    }
-    if (down) {
-      moves.push_back(GlyphMove{0, 0, 1, 0, 0, 0, 0});
-      return;
-    }
-    // Nothing to cut: two rapids give the glyph the width of a word space, less the letter
-    // gap that follows every character.
-    const double width = std::max(0.0, m_source.wordSpacing - m_source.letterSpacing) / m_cap;
-    cut({0, 0}, 0);
-    cut({width, 0}, 0);
-  }
-
   static void Store(GlyphTableBuilder& table, unsigned char code,
                     const std::vector<GlyphMove>& moves, const GlyphExtents& extents,
                     FontReport& report) {
     table.Open(code);
+    table.MakeRoom(moves.size(), kMaxFontMoves + 2);
     for (const GlyphMove& move : moves) table.Add(move);
     table.SetExtents(extents);
     report.push_back(FontReportLine(code, static_cast<int>(moves.size()), extents));
   }
 
+  friend class MoveBuilder;
+  static constexpr std::size_t kOpen = ~std::size_t{0};
+
   const LineFont& m_source;
   const std::string& m_name;
   std::unordered_map<char32_t, std::size_t> m_index;
-  std::unordered_map<std::size_t, std::vector<LinePath>> m_expanded;
-  std::unordered_map<std::size_t, bool> m_done;
+  // Per glyph checked: its corners and references (kOpen while its references are checked).
+  std::unordered_map<std::size_t, std::size_t> m_items;
   std::unordered_map<std::size_t, std::string> m_failed;
+  std::size_t m_storedMoves = 0;
   double m_cap = 0;
   double m_base = 0;
 };
 
+MoveBuilder::MoveBuilder(const Converter& converter, double tolerance)
+    : m_tolerance(tolerance), m_cap(converter.m_cap), m_base(converter.m_base),
+      m_blankWidth(std::max(0.0, converter.m_source.wordSpacing -
+                                     converter.m_source.letterSpacing) /
+                   converter.m_cap) {
+  extents.AddX(0);
+}
+
+void MoveBuilder::Add(const LinePath& path) {
+  if (Full()) return;
+  // One buffer for every stroke of the glyph: a glyph of references draws thousands.
+  Polyline& polyline = m_points;
+  FlattenInto(polyline, path, m_tolerance);
+  if (polyline.empty()) return;
+  for (Point& p : polyline) p = ToGlyph(p);
+  if (m_down && polyline.back() == *m_down && polyline.front() != *m_down) {
+    std::reverse(polyline.begin(), polyline.end());
+  }
+  if (!m_down || polyline.front() != *m_down) {
+    if (m_down) moves.push_back(GlyphMove{0, 0, 1, 0, 0, 0, 0});
+    Cut(polyline.front(), 0);
+    moves.push_back(GlyphMove{0, 0, -1, 0, 0, 0, 1});
+  }
+  for (std::size_t k = 1; k < polyline.size(); ++k) Cut(polyline[k], 1);
+  m_down = polyline.back();
+}
+
+void MoveBuilder::Finish() {
+  if (Full()) return;
+  if (m_down) {
+    moves.push_back(GlyphMove{0, 0, 1, 0, 0, 0, 0});
+    return;
+  }
+  // Nothing to cut: two rapids give the glyph the width of a word space, less the letter gap
+  // that follows every character.
+  Cut({0, 0}, 0);
+  Cut({m_blankWidth, 0}, 0);
+}
+
 }  // namespace
+
+bool TakeLine(std::string_view& rest, std::string_view& line) {
+  if (rest.empty()) return false;
+  // One pass for either end: looking for an LF first would scan to the end of a file without
+  // any for every one of its lines.
+  std::size_t length = 0;
+  while (length < rest.size() && rest[length] != '\n' && rest[length] != '\r') ++length;
+  line = rest.substr(0, length);
+  std::size_t lineEnd = 0;
+  if (length < rest.size()) {
+    lineEnd = rest[length] == '\r' && length + 1 < rest.size() && rest[length + 1] == '\n' ? 2 : 1;
+  }
+  rest.remove_prefix(length + lineEnd);
+  return true;
+}
+
+std::string_view WithoutByteOrderMark(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  return bytes;
+}
 
 double TakeNumber(std::string_view& text, std::string_view what, double limit) {
   const ScannedReal number = ScanReal(text);
@@ -421,7 +502,18 @@ LineFont ReadLineFont(std::string_view bytes, const std::string& name,
     throw Error(FontLoadFailure(name, "it holds binary data, not text"));
   }
   LineFont font;
-  LineSplitter lines(bytes);
+  // Room for what the lines can hold at most, so that the arrays are never copied while they
+  // grow; memory is only taken as they fill.
+  const std::size_t lineCount = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) +
+                                static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r')) + 1;
+  const std::size_t cornerCount = lineCount +
+      static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), ';'));
+  // A line of corners may go past the cap before the cap is looked at.
+  font.corners.reserve(std::min(cornerCount, kMaxLineFontItems + kMaxLineFontLineBytes / 4 + 1));
+  font.pathEnds.reserve(std::min(lineCount, kMaxLineFontItems + 1));
+  std::size_t references = 0;
+  std::size_t leftOutSections = 0;
+  LineSplitter lines(WithoutByteOrderMark(bytes));
   std::string_view line;
   LineGlyph* glyph = nullptr;
   bool skipping = false;  // inside a section whose header names no character
@@ -445,25 +537,49 @@ LineFont ReadLineFont(std::string_view bytes, const std::string& name,
                                    : HeaderCodePoint(line.substr(1, close - 1));
         skipping = !codePoint || *codePoint > 0x10FFFF;
         if (skipping) {
-          font.notes.push_back("Left out the section at " + LineName(lines.Number()) + ": '" +
-                               std::string(line.substr(0, 40)) +
-                               "' names no Unicode character");
+          // Each such section once in the report, up to a hundred; then how many more.
+          if (++leftOutSections <= kNamedLeftOutSections) {
+            font.notes.push_back("Left out the section at " + LineName(lines.Number()) + ": '" +
+                                 std::string(line.substr(0, 40)) +
+                                 "' names no Unicode character");
+          }
           glyph = nullptr;
           continue;
         }
+        if (font.glyphs.size() == kMaxLineFontGlyphs) {
+          throw Error("it has more than 65536 glyphs, more than a font holds");
+        }
         glyph = &font.glyphs.emplace_back();
         glyph->codePoint = *codePoint;
-        glyph->line = lines.Number();
+        glyph->line = static_cast<std::uint32_t>(lines.Number());
+        glyph->firstPath = static_cast<std::uint32_t>(font.pathEnds.size());
         continue;
       }
       if (skipping) continue;
       if (glyph == nullptr) throw Error("it comes before the first glyph's header");
       if (!glyph->problem.empty()) continue;
+      const std::size_t referencesBefore = glyph->references.size();
       try {
-        readLine(*glyph, line);
+        readLine(font, *glyph, line);
       } catch (const Error& reason) {
         glyph->problem = LineName(lines.Number()) + ": " + reason.what();
+        // The glyph is left out: its strokes are of no use.
+        font.pathEnds.resize(glyph->firstPath);
+        font.corners.resize(font.pathEnds.empty() ? 0 : font.pathEnds.back());
+        glyph->pathCount = 0;
+        references -= referencesBefore;
+        glyph->references = {};
+        continue;
       }
+      references += glyph->references.size() - referencesBefore;
+      if (font.corners.size() + references > kMaxLineFontItems) {
+        throw Error("it holds more than 1000000 corners and references, more than a font draws");
+      }
+    }
+    if (leftOutSections > kNamedLeftOutSections) {
+      std::string note = "Left out ";
+      AppendInteger(note, static_cast<long long>(leftOutSections - kNamedLeftOutSections));
+      font.notes.push_back(note + " more sections that name no Unicode character");
     }
   } catch (const Error& reason) {
     throw Error(FontLoadFailure(name, LineName(lines.Number()) + ": " + reason.what()));

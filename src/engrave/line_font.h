@@ -4,7 +4,9 @@
 // and its conversion into the glyph table.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,30 +23,54 @@ struct LineVertex {
   double y = 0;
   double bulge = 0;
 };
-using LinePath = std::vector<LineVertex>;
+/// The corners of one stroke, held by the LineFont it belongs to.
+using LinePath = std::span<const LineVertex>;
 
-/// A reference to the strokes of another glyph, drawn before the path at `beforePath`.
+/// A reference to the strokes of another glyph, drawn before the glyph's path `beforePath`.
 struct LineReference {
-  std::size_t beforePath = 0;
+  std::uint32_t beforePath = 0;
   char32_t codePoint = 0;
 };
 
-/// One glyph as the file gives it.
+/// One glyph as the file gives it. Its paths are kept by the font, one after another.
 struct LineGlyph {
   char32_t codePoint = 0;
-  std::size_t line = 0;  // of its header, for messages
-  std::vector<LinePath> paths;
+  std::uint32_t line = 0;  // of its header, for messages
+  std::uint32_t firstPath = 0;
+  std::uint32_t pathCount = 0;
   std::vector<LineReference> references;  // glyphs whose strokes it draws too, in file order
   std::string problem;  // why the glyph is left out (a line that does not read); empty if none
 };
 
-/// A whole font as the file gives it, in font units.
+/// A whole font as the file gives it, in font units: the corners of all paths in one array, so
+/// that a large font costs little more than its corners.
 struct LineFont {
   std::vector<LineGlyph> glyphs;
+  std::vector<LineVertex> corners;
+  std::vector<std::uint32_t> pathEnds;  // path p: corners [pathEnds[p - 1], pathEnds[p])
   std::vector<std::string> notes;  // report lines on sections that were left out
   double letterSpacing = 3;
   double wordSpacing = 6.75;
+
+  /// Path `k` of `glyph`.
+  LinePath Path(const LineGlyph& glyph, std::size_t k) const {
+    const std::size_t p = glyph.firstPath + k;
+    const std::size_t begin = p == 0 ? 0 : pathEnds[p - 1];
+    return {corners.data() + begin, pathEnds[p] - begin};
+  }
+  /// Appends a path to `glyph`, the glyph being read (the last one).
+  void AddPath(LineGlyph& glyph, std::span<const LineVertex> path) {
+    corners.insert(corners.end(), path.begin(), path.end());
+    pathEnds.push_back(static_cast<std::uint32_t>(corners.size()));
+    ++glyph.pathCount;
+  }
 };
+
+/// Most corners and references an LFF or CXF file may hold together: twice those of the largest
+/// fonts in use, and with the file's bytes well under 64 MB of memory.
+constexpr std::size_t kMaxLineFontItems = 1000000;
+/// Most glyph sections an LFF or CXF file may hold: nine times those of the largest fonts in use.
+constexpr std::size_t kMaxLineFontGlyphs = 65536;
 
 /// Largest magnitude of a coordinate, radius or arc angle in an LFF or CXF font, in font units.
 constexpr double kMaxLineFontValue = 1e6;
@@ -55,10 +81,19 @@ constexpr double kMaxBulge = 1000;
 /// ("[0041] A", "[#0041]", "[A]") and, for every other line inside a glyph, `readLine`, which
 /// throws Error with the reason when the line does not read; that glyph is then left out. Throws
 /// Error naming the file for binary data, a line over kMaxLineFontLineBytes, lines before the
-/// first glyph, or no glyph at all.
-using GlyphLineReader = std::function<void(LineGlyph& glyph, std::string_view line)>;
+/// first glyph, no glyph at all, or more than kMaxLineFontItems or kMaxLineFontGlyphs. A UTF-8
+/// byte order mark before the first line is skipped.
+using GlyphLineReader =
+    std::function<void(LineFont& font, LineGlyph& glyph, std::string_view line)>;
 LineFont ReadLineFont(std::string_view bytes, const std::string& name,
                       const GlyphLineReader& readLine);
+
+/// Takes the next line of `rest` off its front, without its line end: LF, CR LF or a CR alone
+/// (a file saved with the line ends of old Macs). False when `rest` is empty.
+bool TakeLine(std::string_view& rest, std::string_view& line);
+
+/// `bytes` without a leading UTF-8 byte order mark.
+std::string_view WithoutByteOrderMark(std::string_view bytes);
 
 /// Reads the number at the front of `text` (leading blanks allowed) and removes it; throws Error
 /// with a reason naming `what` when there is none or it is beyond `limit`.

@@ -61,7 +61,7 @@ LineVertex ReadLffVertex(std::string_view text) {
 }
 
 // A polyline "x,y;x,y,A0.4;..." or a reference "C0041" to the strokes of another glyph.
-void ReadLffLine(LineGlyph& glyph, std::string_view line) {
+void ReadLffLine(LineFont& font, LineGlyph& glyph, std::string_view line) {
   if (line.starts_with('C')) {
     line.remove_prefix(1);
     char32_t codePoint = 0;
@@ -72,10 +72,10 @@ void ReadLffLine(LineGlyph& glyph, std::string_view line) {
     }
     if (digits == 0) throw Error("a reference without a code point");
     ExpectEnd(line.substr(digits));
-    glyph.references.push_back({glyph.paths.size(), codePoint});
+    glyph.references.push_back({glyph.pathCount, codePoint});
     return;
   }
-  LinePath& path = glyph.paths.emplace_back();
+  std::vector<LineVertex> path;
   while (true) {
     const std::size_t semicolon = line.find(';');
     path.push_back(ReadLffVertex(line.substr(0, semicolon)));
@@ -84,11 +84,12 @@ void ReadLffLine(LineGlyph& glyph, std::string_view line) {
     if (line.find_first_not_of(" \t") == std::string_view::npos) break;  // a trailing ';'
   }
   path.front().bulge = 0;  // a bulge shapes the way to a corner; the first has none
+  font.AddPath(glyph, path);
 }
 
 // "L x1,y1,x2,y2" a line; "A cx,cy,r,a1,a2" an arc counter-clockwise from angle a1 to a2 in
 // degrees, "AR ..." the same arc clockwise.
-void ReadCxfLine(LineGlyph& glyph, std::string_view line) {
+void ReadCxfLine(LineFont& font, LineGlyph& glyph, std::string_view line) {
   const bool reversed = line.starts_with("AR ");
   const bool arc = reversed || line.starts_with("A ");
   if (!arc && !line.starts_with("L ")) {
@@ -105,7 +106,8 @@ void ReadCxfLine(LineGlyph& glyph, std::string_view line) {
   }
   ExpectEnd(line);
   if (!arc) {
-    glyph.paths.push_back({{values[0], values[1], 0}, {values[2], values[3], 0}});
+    const LineVertex ends[] = {{values[0], values[1], 0}, {values[2], values[3], 0}};
+    font.AddPath(glyph, ends);
     return;
   }
   const double cx = values[0], cy = values[1], radius = values[2];
@@ -117,24 +119,23 @@ void ReadCxfLine(LineGlyph& glyph, std::string_view line) {
   const int pieces = static_cast<int>(std::ceil(sweepDeg / 180));
   const double pieceRad = sweepDeg / pieces * kPi / 180 * (reversed ? -1 : 1);
   const double startRad = values[3] * kPi / 180;
-  LinePath path;
+  std::vector<LineVertex> path;
   path.push_back({cx + radius * std::cos(startRad), cy + radius * std::sin(startRad), 0});
   for (int k = 1; k <= pieces; ++k) {
     const double angle = startRad + pieceRad * k;
     path.push_back({cx + radius * std::cos(angle), cy + radius * std::sin(angle),
                     std::tan(pieceRad / 4)});
   }
-  glyph.paths.push_back(std::move(path));
+  font.AddPath(glyph, path);
 }
 
 }  // namespace
 
 FontFormat DetectFontFormat(std::string_view bytes, std::string_view name) {
   bool inGlyph = false;
-  while (!bytes.empty()) {
-    const std::size_t lf = bytes.find('\n');
-    const std::string_view line = bytes.substr(0, lf);
-    bytes.remove_prefix(lf == std::string_view::npos ? bytes.size() : lf + 1);
+  bytes = WithoutByteOrderMark(bytes);
+  std::string_view line;
+  while (TakeLine(bytes, line)) {
     if (line.starts_with("SYM ")) return FontFormat::Fnt;
     if (line.starts_with('#')) {
       if (!ContainsNoCase(line, "Format:")) continue;
@@ -146,7 +147,7 @@ FontFormat DetectFontFormat(std::string_view bytes, std::string_view name) {
       inGlyph = true;
       continue;
     }
-    if (!inGlyph || line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
+    if (!inGlyph || line.find_first_not_of(" \t") == std::string_view::npos) continue;
     return IsCxfRecord(line) ? FontFormat::Cxf : FontFormat::Lff;
   }
   const std::size_t dot = name.rfind('.');

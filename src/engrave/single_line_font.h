@@ -21,6 +21,11 @@ FontFormat DetectFontFormat(std::string_view bytes, std::string_view name);
 /// so the limit only bounds what a hostile file can ask for.
 constexpr int kMaxConvertedMoves = 4000;
 
+/// Most moves all glyphs of a converted font may have together: far more than the ornate fonts
+/// need, and a table of at most 14 MB. A glyph that would go beyond it is left out, with a report
+/// line that says why.
+constexpr std::size_t kMaxFontMoves = 256 * 1024;
+
 /// Longest line an LFF or CXF file may hold (the longest of the usual fonts is under 10,000).
 constexpr std::size_t kMaxLineFontLineBytes = 65536;
 

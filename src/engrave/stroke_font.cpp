@@ -99,10 +99,15 @@ std::string CharacterName(int code) {
 
 // Splits the bytes into the pieces a C text stream with a 100-byte line buffer gives: each piece
 // ends after a line end or at 99 characters, and a CR directly before LF is dropped. A piece is
-// handed over without its line end; `ended` tells whether it had one.
+// handed over without its line end; `ended` tells whether it had one. A file without any LF but
+// with CRs was saved with the line ends of old Macs: its CRs end its lines.
 class PieceReader {
  public:
-  explicit PieceReader(std::string_view bytes) : m_rest(bytes) {}
+  explicit PieceReader(std::string_view bytes)
+      : m_rest(bytes),
+        m_lineEnd(bytes.find('\n') == std::string_view::npos && bytes.find('\r') != std::string_view::npos
+                      ? '\r'
+                      : '\n') {}
 
   bool Next(std::string_view& piece, bool& ended) {
     if (m_pendingLineEnd) {
@@ -137,7 +142,7 @@ class PieceReader {
  private:
   bool NextLine() {
     if (m_rest.empty()) return false;
-    const std::size_t lf = m_rest.find('\n');
+    const std::size_t lf = m_rest.find(m_lineEnd);
     if (lf == std::string_view::npos) {
       m_line = m_rest;
       m_lineHasEnd = false;
@@ -156,6 +161,7 @@ class PieceReader {
   }
 
   std::string_view m_rest;
+  char m_lineEnd;
   std::string_view m_line;
   bool m_lineHasEnd = false;
   bool m_pendingLineEnd = false;
@@ -243,49 +249,10 @@ class FontParser {
   FontReport& m_report;
 };
 
-StrokeFont::StrokeFont(const StrokeFont& other)
-    : m_slots(other.m_slots), m_glyphs(other.m_glyphs), m_firstMove(other.m_firstMove),
-      m_moves(other.m_moves) {
-  Rebind();
-}
-
-StrokeFont& StrokeFont::operator=(const StrokeFont& other) {
-  if (this != &other) {
-    StrokeFont copy(other);
-    *this = std::move(copy);
-  }
-  return *this;
-}
-
-StrokeFont::StrokeFont(StrokeFont&& other) noexcept
-    : m_slots(other.m_slots), m_glyphs(std::move(other.m_glyphs)),
-      m_firstMove(std::move(other.m_firstMove)), m_moves(std::move(other.m_moves)) {
-  // The moves keep their place in memory, so the glyphs' pointers stay good.
-  other.m_slots.fill(0);
-  other.m_glyphs.clear();
-  other.m_firstMove.clear();
-  other.m_moves.clear();
-}
-
-StrokeFont& StrokeFont::operator=(StrokeFont&& other) noexcept {
-  if (this != &other) {
-    m_slots = other.m_slots;
-    m_glyphs = std::move(other.m_glyphs);
-    m_firstMove = std::move(other.m_firstMove);
-    m_moves = std::move(other.m_moves);
-    other.m_slots.fill(0);
-    other.m_glyphs.clear();
-    other.m_firstMove.clear();
-    other.m_moves.clear();
-  }
-  return *this;
-}
-
 Glyph& StrokeFont::Record(unsigned char code) {
   std::uint16_t& slot = m_slots[code];
   if (slot == 0) {
     m_glyphs.emplace_back();
-    m_firstMove.push_back(0);
     slot = static_cast<std::uint16_t>(m_glyphs.size());
   }
   return m_glyphs[slot - 1];
@@ -296,18 +263,11 @@ Glyph& StrokeFont::Record(unsigned char code) {
 void StrokeFont::Empty() {
   for (Glyph& glyph : m_glyphs) {
     glyph.moveCount = 0;
-    glyph.moves = nullptr;
+    glyph.firstMove = 0;
   }
   m_moves.clear();
   m_named.fill(0);
   m_letterGap = kFntLetterGap;
-}
-
-void StrokeFont::Rebind() {
-  for (std::size_t index = 0; index < m_glyphs.size(); ++index) {
-    Glyph& glyph = m_glyphs[index];
-    glyph.moves = glyph.moveCount == 0 ? nullptr : m_moves.data() + m_firstMove[index];
-  }
 }
 
 void GlyphExtents::AddX(double x) {
@@ -333,7 +293,14 @@ void GlyphTableBuilder::Open(unsigned char code) {
   m_replacedMoves += static_cast<std::size_t>(glyph.moveCount);
   glyph.moveCount = 0;
   if (m_replacedMoves > kLiveMovesAtMost) DropReplacedMoves();
-  m_font.m_firstMove[m_open] = static_cast<std::uint32_t>(m_font.m_moves.size());
+  glyph.firstMove = static_cast<std::uint32_t>(m_font.m_moves.size());
+}
+
+void GlyphTableBuilder::MakeRoom(std::size_t more, std::size_t atMost) {
+  std::vector<GlyphMove>& moves = m_font.m_moves;
+  const std::size_t needed = moves.size() + more;
+  if (needed <= moves.capacity()) return;
+  moves.reserve(std::max(needed, std::min(2 * moves.capacity(), atMost)));
 }
 
 void GlyphTableBuilder::Add(const GlyphMove& move) {
@@ -353,7 +320,6 @@ void GlyphTableBuilder::SetExtents(const GlyphExtents& extents) {
 
 void GlyphTableBuilder::Finish(double letterGap) {
   m_font.m_letterGap = letterGap;
-  m_font.Rebind();
 }
 
 void GlyphTableBuilder::Empty(StrokeFont& font) { font.Empty(); }
@@ -363,10 +329,10 @@ void GlyphTableBuilder::Empty(StrokeFont& font) { font.Empty(); }
 void GlyphTableBuilder::DropReplacedMoves() {
   std::vector<GlyphMove> kept;
   kept.reserve(m_font.m_moves.size() - m_replacedMoves);
-  for (std::size_t index = 0; index < m_font.m_glyphs.size(); ++index) {
-    const auto count = static_cast<std::size_t>(m_font.m_glyphs[index].moveCount);
-    const auto first = m_font.m_moves.begin() + m_font.m_firstMove[index];
-    m_font.m_firstMove[index] = static_cast<std::uint32_t>(kept.size());
+  for (Glyph& glyph : m_font.m_glyphs) {
+    const auto count = static_cast<std::size_t>(glyph.moveCount);
+    const auto first = m_font.m_moves.begin() + glyph.firstMove;
+    glyph.firstMove = static_cast<std::uint32_t>(kept.size());
     kept.insert(kept.end(), first, first + static_cast<std::ptrdiff_t>(count));
   }
   m_font.m_moves = std::move(kept);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,32 +27,33 @@ constexpr int kGlyphCount = 256;
 /// The gap a .fnt font leaves after every character, in glyph units (text heights).
 constexpr double kFntLetterGap = 0.35;
 
-/// The tool path of one character and the extents of its X and Y words. The moves belong to the
-/// StrokeFont the glyph came from and stay valid until that font is loaded again.
+/// The extents of one character's X and Y words and where its tool path lies among the moves of
+/// the StrokeFont it came from (StrokeFont::Moves gives them).
 struct Glyph {
   std::int32_t moveCount = 0;
   double maxX = 0;
   double maxY = 0;
   double minX = 0;
   double minY = 0;
-  const GlyphMove* moves = nullptr;  // moveCount moves in file order
+  std::uint32_t firstMove = 0;  // index of its first move in the font's moves
 };
 
 /// The glyphs of a loaded font by 8-bit character code. It holds only what the font has: one
 /// array of moves for all glyphs and a record for each code that a font has named, so creating
-/// one costs next to nothing however many codes the table allows.
+/// one costs next to nothing however many codes the table allows. Its parts are plain values and
+/// indexes, never pointers into each other, so a copy or a move is a whole font of its own.
 struct StrokeFont {
  public:
-  StrokeFont() = default;
-  StrokeFont(const StrokeFont& other);
-  StrokeFont& operator=(const StrokeFont& other);
-  StrokeFont(StrokeFont&& other) noexcept;
-  StrokeFont& operator=(StrokeFont&& other) noexcept;
-
   /// The record of `code`, or nullptr when no font loaded into this table has named it.
   const Glyph* Find(unsigned char code) const {
-    const std::uint16_t slot = m_slots[code];
-    return slot == 0 ? nullptr : &m_glyphs[slot - 1];
+    const std::size_t slot = m_slots[code];
+    // A font moved from keeps its slots but not its records.
+    return slot == 0 || slot > m_glyphs.size() ? nullptr : &m_glyphs[slot - 1];
+  }
+  /// The tool path of `glyph`, a record of this font (or the empty glyph), in file order.
+  std::span<const GlyphMove> Moves(const Glyph& glyph) const {
+    if (glyph.moveCount <= 0 || glyph.firstMove >= m_moves.size()) return {};
+    return {m_moves.data() + glyph.firstMove, static_cast<std::size_t>(glyph.moveCount)};
   }
   /// Whether the font last loaded defined `code` (a code it lacks may keep an older glyph's
   /// extents, but has no moves).
@@ -65,13 +67,11 @@ struct StrokeFont {
   friend class GlyphTableBuilder;
   Glyph& Record(unsigned char code);
   void Empty();
-  void Rebind();
 
   std::array<std::uint16_t, kGlyphCount> m_slots{};  // 1 + index into m_glyphs; 0 for none
   std::array<std::uint64_t, kGlyphCount / 64> m_named{};
   double m_letterGap = kFntLetterGap;
   std::vector<Glyph> m_glyphs;
-  std::vector<std::uint32_t> m_firstMove;       // per record: index of its first move
   std::vector<GlyphMove> m_moves;
 };
 
@@ -101,6 +101,9 @@ class GlyphTableBuilder {
   GlyphTableBuilder(StrokeFont& font, std::size_t expectedMoves);
   /// Starts the glyph of `code`; the moves that follow are its, replacing any earlier ones.
   void Open(unsigned char code);
+  /// Makes room for `more` moves, doubling the room as appending does but never beyond `atMost`
+  /// moves in all, so that a table near its cap does not take twice the memory it needs.
+  void MakeRoom(std::size_t more, std::size_t atMost);
   /// Appends a move to the open glyph.
   void Add(const GlyphMove& move);
   /// Moves of the open glyph so far.
@@ -125,6 +128,11 @@ class GlyphTableBuilder {
 /// The glyph of an 8-bit character, never nullptr: a code that no font has named has an empty
 /// glyph with extents 0; one the last font lacks keeps the extents an earlier font gave it.
 const Glyph* GlyphOf(const StrokeFont& font, char c);
+
+/// The tool path of the glyph of an 8-bit character: empty for a code that has no moves.
+inline std::span<const GlyphMove> MovesOf(const StrokeFont& font, char c) {
+  return font.Moves(*GlyphOf(font, c));
+}
 
 /// Width of a glyph in glyph units (maxX - minX). A glyph without any X word still holds the
 /// extent sentinels; it measures 0, so that one bad glyph cannot throw a line of text two million

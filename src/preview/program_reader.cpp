@@ -315,11 +315,17 @@ ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
   ProgramReader reader(options);
   std::int64_t lineNumber = 0;
   std::size_t pos = 0;
+  std::size_t lf = bytes.find('\n');  // the next LF at or after pos, or npos
   while (pos < bytes.size()) {
-    const std::size_t lf = bytes.find('\n', pos);
-    const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+    // A line ends at LF, CR LF or a CR alone. The next LF is looked for again only once it lies
+    // behind, so that a program with CR line ends only is read in one pass too.
+    if (lf != std::string_view::npos && lf < pos) lf = bytes.find('\n', pos);
+    std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
     std::string_view line = bytes.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (const std::size_t cr = line.find('\r'); cr != std::string_view::npos) {
+      if (cr + 1 < line.size()) end = pos + cr;  // a CR alone ends the line
+      line = line.substr(0, cr);
+    }
     ++lineNumber;
     if (line.size() > kMaxProgramLine) {
       std::string message = "Line ";

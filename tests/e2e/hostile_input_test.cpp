@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,6 +116,7 @@ struct Outcome {
   int signal = 0;
   std::string out;
   std::string err;
+  long maxRssKb = 0;  // of a forked run
 };
 
 Outcome RunInProcess(const Sandbox& box, const std::vector<std::string>& actions) {
@@ -163,12 +165,14 @@ Outcome RunForked(const Sandbox& box, const std::vector<std::string>& actions, b
   Outcome outcome;
   if (child > 0 && extras.whileRunning) extras.whileRunning(child, box);
   int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child) {
+  rusage usage{};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child) {
     ADD_FAILURE() << "cannot run " << kCli;
     return outcome;
   }
   if (WIFEXITED(status)) outcome.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+  outcome.maxRssKb = usage.ru_maxrss;
   outcome.out = ReadBytes(outPath);
   outcome.err = ReadBytes(errPath);
   return outcome;
@@ -211,7 +215,39 @@ struct HostileCase {
   /// Actions of a second run in the same folder, in this process, after the first ended; its
   /// messages join the first run's.
   std::function<std::vector<std::string>(const Sandbox&)> nextRun = nullptr;
+  /// Checks of what the run printed, and of its memory when forked.
+  std::function<void(const Outcome&)> checkOutcome = nullptr;
 };
+
+/// The run printed `message` exactly once.
+std::function<void(const Outcome&)> PrintedOnce(std::string message) {
+  return [message](const Outcome& outcome) {
+    const std::size_t first = outcome.err.find(message);
+    EXPECT_NE(first, std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find(message, first + 1), std::string::npos)
+        << "printed twice:\n" << outcome.err;
+  };
+}
+
+/// A forked run peaked under `megabytes` of memory (not measured under the sanitizers, whose
+/// shadow memory counts too).
+std::function<void(const Outcome&)> MemoryUnder(long megabytes) {
+  return [megabytes](const Outcome& outcome) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    (void)megabytes;
+    (void)outcome;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+    (void)megabytes;
+    (void)outcome;
+#else
+    EXPECT_LT(outcome.maxRssKb, megabytes * 1024) << "peak memory in KB";
+#endif
+#else
+    EXPECT_LT(outcome.maxRssKb, megabytes * 1024) << "peak memory in KB";
+#endif
+  };
+}
 
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 
@@ -232,7 +268,8 @@ std::vector<HostileCase> FontCases() {
           return std::vector<std::string>{"--font", path, "--set", "FreeFormTextE=LL", "text",
                                           box.Path(kProgram)};
         },
-        reason, 1, {}, false, nullptr, run};
+        reason, 1, {}, false, nullptr, run, {}, 0, nullptr,
+        PrintedOnce("Cannot load the font file")};
   };
   const Bytes tenMegabyteLine = [] {
     std::string bytes = "SYM L\nG01 X";
@@ -252,6 +289,29 @@ std::vector<HostileCase> FontCases() {
       font("TenMegabyteLine", Kind::File, tenMegabyteLine, "more than 200 moves", Run::Forked),
       font("FiveThousandMovesInOneGlyph", Kind::File, fiveThousandMoves,
            "more than 200 moves"),
+      // Saved with the line ends of old Macs: it loads, and the job engraves with it.
+      {"FontCrLineEndsOnly",
+       [](const Sandbox& box) {
+         std::string bytes = test::kLetterLFont;
+         std::replace(bytes.begin(), bytes.end(), '\n', '\r');
+         bytes.erase(std::unique(bytes.begin(), bytes.end(),
+                                 [](char a, char b) { return a == '\r' && b == '\r'; }),
+                     bytes.end());
+         return std::vector<std::string>{"--font", box.Write("cr.fnt", bytes), "--set",
+                                         "FreeFormTextE=LL", "text", box.Path(kProgram)};
+       },
+       "", 0, {kProgram}, false,
+       [](const Sandbox& box) { EXPECT_THAT(ReadBytes(box.Path(kProgram)), HasSubstr("G01")); }},
+      // The font that default.mch names does not load: said once, and no job runs.
+      {"FontOfTheDefaultMachineFileDoesNotLoad",
+       [](const Sandbox& box) {
+         EngraveSettings settings;
+         settings.FontFile = box.Write("bad.fnt", "not a font\n");
+         WriteMachineFile(box.Path("default.mch"), settings);
+         return std::vector<std::string>{"--set", "FreeFormTextE=LL", "text", box.Path(kProgram)};
+       },
+       "Cannot load the font file", 1, {}, false, nullptr, Run::InProcess, {}, 0, nullptr,
+       PrintedOnce("Cannot load the font file")},
   };
 }
 
@@ -279,6 +339,47 @@ std::vector<HostileCase> LineFontCases() {
   std::string binary = lff;
   for (int byte = 0; byte < 256; ++byte) binary += static_cast<char>(byte);
   const std::string blankA = "No glyph in bad.lff for: A";
+  const auto withMemory = [](HostileCase c) {
+    c.checkOutcome = MemoryUnder(64);
+    return c;
+  };
+  // Reference chains: each glyph draws the one below twice, 16 levels deep, with a character of
+  // Windows-1252 on top of each chain. Multiplied out they would be millions of strokes.
+  const Bytes chainFont = [lff] {
+    std::string bytes = lff;
+    int next = 0xE000;
+    const auto hex = [](int codePoint) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      std::string digits;
+      for (int shift = 12; shift >= 0; shift -= 4) digits += kHex[(codePoint >> shift) & 0xF];
+      return digits;
+    };
+    for (int top = 0x21; top < 0x100; ++top) {
+      if (top == 'E' || (top >= 0x7F && top < 0xA1)) continue;
+      std::string below;
+      for (int level = 0; level <= 16; ++level) {
+        const int codePoint = level == 16 ? top : next++;
+        bytes += "[" + hex(codePoint) + "] x\n";
+        bytes += below.empty() ? std::string("0,0;1,10\n") : "C" + below + "\nC" + below + "\n";
+        below = hex(codePoint);
+      }
+    }
+    return bytes;
+  };
+  HostileCase chains = withMemory(font("ReferenceChains", "chains.lff", chainFont, "EA",
+                                       "No glyph in chains.lff for: A", 0, Run::Forked));
+  const Bytes millionCorners = [lff] {
+    std::string line;
+    for (int corner = 0; corner < 16000; ++corner) line += "0,0;";
+    std::string bytes = lff;
+    while (bytes.size() < 15 * 1024 * 1024) bytes += line + "0,10\n";
+    return bytes;
+  };
+  const Bytes manyGlyphs = [lff] {
+    std::string bytes = lff;
+    for (int g = 0; g < 70000; ++g) bytes += "[#" + std::to_string(10000 + g) + "]\n0,0\n";
+    return bytes;
+  };
   return {
       font("HundredMegabyteLine", "bad.lff", lineOf(100 * 1024 * 1024), "E", "larger than", 1,
            Run::Forked),
@@ -298,6 +399,16 @@ std::vector<HostileCase> LineFontCases() {
       font("InfiniteRadius", "bad.cxf", cxf + "[A] 1\nA 0,0,inf,0,90\n", "EA",
            "No glyph in bad.cxf for: A", 0),
       font("CodePointBeyondUnicode", "bad.lff", lff + "[110000] X\n0,0;1,1\n", "E", "", 0),
+      font("ByteOrderMark", "bom.lff", "\xEF\xBB\xBF" + lff, "E", "", 0),
+      font("CrLineEndsOnly", "cr.lff", "# Format: LibreCAD Font 1\r[0045] E\r0,0;0,10;6,10\r",
+           "E", "", 0),
+      font("CxfCrLineEndsOnly", "cr.cxf", "# Format: QCad 1.0 Font\r[E] 1\rL 0,0,0,10\r", "E",
+           "", 0),
+      chains,
+      withMemory(font("MillionCorners", "bad.lff", millionCorners, "E",
+                      "more than 1000000 corners and references", 1, Run::Forked)),
+      withMemory(font("SeventyThousandGlyphs", "bad.lff", manyGlyphs, "E",
+                      "more than 65536 glyphs", 1, Run::Forked)),
   };
 }
 
@@ -876,10 +987,27 @@ std::vector<HostileCase> WritingFaultCases() {
   return cases;
 }
 
+// Files saved with CR line ends only read line by line, as with LF or CR LF.
+std::vector<HostileCase> LineEndCases() {
+  return {
+      {"ProgramCrLineEndsOnlyHasItsLines",
+       [](const Sandbox& box) {
+         return std::vector<std::string>{
+             "stats", box.Write("cr.eia", "G00 X0 Y0 Z1\rG01 Z-1 F10\rG01 X1 Y1\rG00 Z1\rM30\r")};
+       },
+       "", 0, {}, false, nullptr, Run::InProcess, {}, 0, nullptr,
+       [](const Outcome& outcome) {
+         EXPECT_THAT(outcome.out, HasSubstr("lines: 5\n"));
+         EXPECT_THAT(outcome.out, HasSubstr("moves: 3\n"));
+       }},
+  };
+}
+
 std::vector<HostileCase> AllCases() {
   std::vector<HostileCase> cases;
   for (auto group : {FontCases, LineFontCases, MachineFileCases, NumberCases, ProgramFileCases,
-                     EdgeCases, DataFileCases, MachineWordCases, WritingFaultCases}) {
+                     EdgeCases, DataFileCases, MachineWordCases, WritingFaultCases,
+                     LineEndCases}) {
     for (HostileCase& c : group()) cases.push_back(std::move(c));
   }
   return cases;
@@ -931,6 +1059,7 @@ TEST_P(HostileInputTest, EndsWithAClearVerdictAndKeepsEveryOtherFile) {
     EXPECT_TRUE(after.contains(name)) << name << " was not written";
   }
   if (c.check) c.check(box);
+  if (c.checkOutcome) c.checkOutcome(outcome);
 }
 
 INSTANTIATE_TEST_SUITE_P(StylorCli, HostileInputTest, testing::ValuesIn(AllCases()),

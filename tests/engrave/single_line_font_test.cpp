@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "engrave/emitter.h"
+#include "engrave/prepared_job.h"
 #include "settings/error.h"
 #include "support/temp_folder.h"
 
@@ -27,9 +29,9 @@ constexpr GlyphMove Cut(double x, double y) { return {x, y, 0, 0, 0, 0, 1}; }
 constexpr GlyphMove kPlunge{0, 0, -1, 0, 0, 0, 1};
 constexpr GlyphMove kLift{0, 0, 1, 0, 0, 0, 0};
 
-std::vector<GlyphMove> MovesOf(const StrokeFont& font, char c) {
-  const Glyph* glyph = GlyphOf(font, c);
-  return {glyph->moves, glyph->moves + glyph->moveCount};
+std::vector<GlyphMove> MoveList(const StrokeFont& font, char c) {
+  const auto moves = stylor::MovesOf(font, c);
+  return {moves.begin(), moves.end()};
 }
 
 struct Loaded {
@@ -63,7 +65,7 @@ TEST(LffFont, ConvertsArcsReferencesAndCodePointsIntoTheTable) {
       Travel(0, 0),   kPlunge, Cut(0, 1),     Cut(0.6, 1), kLift,
       Travel(0, 0.5), kPlunge, Cut(0.4, 0.5), kLift,
       Travel(0, 0),   kPlunge, Cut(0.6, 0),   kLift};
-  EXPECT_EQ(MovesOf(lff.font, 'E'), e);
+  EXPECT_EQ(MoveList(lff.font, 'E'), e);
   const Glyph& glyphE = *GlyphOf(lff.font, 'E');
   EXPECT_EQ(glyphE.minX, 0);
   EXPECT_EQ(glyphE.maxX, 0.6);
@@ -72,18 +74,18 @@ TEST(LffFont, ConvertsArcsReferencesAndCodePointsIntoTheTable) {
   // É (0xC9) draws E by reference, then its accent: E's lift and a new stroke.
   std::vector<GlyphMove> eAcute(e);
   eAcute.insert(eAcute.end(), {Travel(0.2, 1.1), kPlunge, Cut(0.4, 1.3), kLift});
-  EXPECT_EQ(MovesOf(lff.font, '\xC9'), eAcute);
+  EXPECT_EQ(MoveList(lff.font, '\xC9'), eAcute);
 
   // € is U+20AC, 0x80 in Windows-1252. It keeps its left side bearing: the width runs from
   // X 0 to its right side. Ж has no 8-bit code.
-  EXPECT_EQ(MovesOf(lff.font, '\x80'), (std::vector<GlyphMove>{
+  EXPECT_EQ(MoveList(lff.font, '\x80'), (std::vector<GlyphMove>{
                                            Travel(0.1, 0.4), kPlunge, Cut(0.5, 0.4), kLift,
                                            Travel(0.1, 0.6), kPlunge, Cut(0.5, 0.6), kLift}));
   EXPECT_EQ(GlyphWidth(lff.font, '\x80'), 0.5);
 
   // D: up the stem, then a half circle clockwise (bulge -1) of radius 0.5 back to the foot, in
   // 18 chords at a tolerance of 0.002 (2 x acos(1 - 0.002 / 0.5) = 0.1789 rad a chord).
-  const std::vector<GlyphMove> d = MovesOf(lff.font, 'D');
+  const std::vector<GlyphMove> d = MoveList(lff.font, 'D');
   ASSERT_EQ(d.size(), 22u);
   EXPECT_EQ(d[2], Cut(0, 1));
   EXPECT_NEAR(d[11].x, 0.5, 1e-12);  // the ninth chord ends at the arc's rightmost point
@@ -106,16 +108,16 @@ TEST(CxfFont, ConvertsLinesAndArcsInBothDirections) {
   const Loaded cxf = LoadFixture("tiny.cxf");
   // Four lines: the second goes on from the first, the third is cut backwards from where the
   // tool is, the fourth starts afresh.
-  EXPECT_EQ(MovesOf(cxf.font, 'E'), (std::vector<GlyphMove>{
+  EXPECT_EQ(MoveList(cxf.font, 'E'), (std::vector<GlyphMove>{
                                         Travel(0.6, 1), kPlunge, Cut(0, 1), Cut(0, 0),
                                         Cut(0.6, 0), kLift, Travel(0, 0.5), kPlunge,
                                         Cut(0.4, 0.5), kLift}));
-  EXPECT_EQ(MovesOf(cxf.font, '\x80').size(), 8u);
+  EXPECT_EQ(MoveList(cxf.font, '\x80').size(), 8u);
 
   // C: counter-clockwise from 45 to 315 degrees about (0.5, 0.5), in two pieces of 135 degrees
   // of 14 chords each. G: the same arc clockwise, so the same points backwards.
-  const std::vector<GlyphMove> c = MovesOf(cxf.font, 'C');
-  const std::vector<GlyphMove> g = MovesOf(cxf.font, 'G');
+  const std::vector<GlyphMove> c = MoveList(cxf.font, 'C');
+  const std::vector<GlyphMove> g = MoveList(cxf.font, 'G');
   ASSERT_EQ(c.size(), 31u);
   ASSERT_EQ(g.size(), 31u);
   const double corner = 0.5 + 0.5 * std::sqrt(0.5);
@@ -213,6 +215,126 @@ TEST(LffFont, EveryFontOfTheDebianPackageLoadsWithCapitalsOneUnitHigh) {
     EXPECT_NEAR(bottoms[bottoms.size() / 2], 0, 0.01);
   }
   EXPECT_GE(fonts, 40);
+}
+
+// A font of reference chains: each chain starts with a stroke under a private code point, each
+// level above draws the level below twice, and its top is a Windows-1252 character. Copying the
+// strokes at every level made 117 KB of such chains take a gigabyte.
+std::string ReferenceChainFont(int levels) {
+  std::string font = "# Format: LibreCAD Font 1\n[0045] E\n0,0;0,10;6,10\n";
+  char32_t next = 0xE000;
+  const auto hex = [](char32_t codePoint) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string digits;
+    for (int shift = 12; shift >= 0; shift -= 4) digits += kHex[(codePoint >> shift) & 0xF];
+    return digits;
+  };
+  for (int top = 0x21; top < 0x100; ++top) {
+    if (top == 'E' || (top >= 0x7F && top < 0xA1)) continue;
+    std::string below;
+    for (int level = 0; level <= levels; ++level) {
+      const char32_t codePoint = level == levels ? static_cast<char32_t>(top) : next++;
+      font += "[" + hex(codePoint) + "] x\n";
+      font += below.empty() ? std::string("0,0;1,10\n") : "C" + below + "\nC" + below + "\n";
+      below = hex(codePoint);
+    }
+  }
+  return font;
+}
+
+// The strokes of a reference are walked, never copied: a font of deep chains loads at once, each
+// glyph draws every stroke its chain multiplies out to up to the limits, deeper ones are left out
+// saying why, and the font as a whole keeps to its cap on moves.
+TEST(LffFont, ReferenceChainsShareTheirStrokesAndTheFontKeepsToItsCap) {
+  StrokeFont font;
+  FontReport report;
+  const std::string chains = ReferenceChainFont(16);
+  ASSERT_GT(chains.size(), 60000u);
+  ParseLffFont(chains, "chains.lff", font, report);
+  EXPECT_THAT(report, testing::Contains(HasSubstr(
+                          "Left out the glyph U+0021 (line 51): it refers to U+E00F, which is "
+                          "left out (it refers to U+E00E")));
+  EXPECT_THAT(report, testing::Contains(HasSubstr("more than 16000 corners with its references")));
+
+  // Shallow chains draw every stroke: level n is 2^n strokes of one line, each starting where
+  // the one before ended (one travel, one plunge, a cut per stroke and a lift).
+  ParseLffFont(ReferenceChainFont(11), "chains.lff", font, report);
+  EXPECT_EQ(GlyphOf(font, 'A')->moveCount, 2048 + 3);
+  std::size_t total = 0;
+  for (int code = 0; code < kGlyphCount; ++code) {
+    total += static_cast<std::size_t>(GlyphOf(font, static_cast<char>(code))->moveCount);
+  }
+  EXPECT_LE(total, kMaxFontMoves + 2);
+  EXPECT_GT(total, kMaxFontMoves - 2100);
+  EXPECT_THAT(report, testing::Contains(HasSubstr(
+                          "the glyphs before it take up the 262144 moves a font may have")));
+  EXPECT_EQ(MissingGlyphs(font, "E!A"), "");
+  EXPECT_EQ(MissingGlyphs(font, "\xFF"), "\xFF");
+}
+
+// A file that holds more than any font is refused before it takes much memory.
+TEST(LffFont, RefusesMoreGlyphsOrCornersThanAFontHolds) {
+  StrokeFont font;
+  FontReport report;
+  std::string glyphs;
+  for (int g = 0; g <= 65536; ++g) glyphs += "[#" + std::to_string(10000 + g) + "]\n0,0\n";
+  EXPECT_THAT([&] { ParseLffFont(glyphs, "g.lff", font, report); },
+              ThrowsMessage<Error>(HasSubstr("'g.lff': line 131073: it has more than 65536 glyphs")));
+  std::string corners = "[0045] E\n";
+  std::string line;
+  for (int c = 0; c < 10000; ++c) line += "0,0;";
+  for (int l = 0; l <= 100; ++l) corners += line + "0,10\n";
+  EXPECT_THAT([&] { ParseLffFont(corners, "c.lff", font, report); },
+              ThrowsMessage<Error>(HasSubstr("more than 1000000 corners and references")));
+}
+
+// Line ends of any kind, and a UTF-8 byte order mark, read as the usual file does.
+TEST(LffFont, ReadsCrLineEndsAndAByteOrderMark) {
+  const std::string lf =
+      "# Format: LibreCAD Font 1\n# LetterSpacing: 2\n[0045] E\n0,0;0,10;6,10\n[0041] A\nC0045\n";
+  StrokeFont expected;
+  FontReport report;
+  ParseLffFont(lf, "f.lff", expected, report);
+  const auto replaced = [&](std::string_view end) {
+    std::string bytes;
+    for (const char c : lf) c == '\n' ? bytes += end : bytes += c;
+    return bytes;
+  };
+  for (const std::string& bytes :
+       {replaced("\r"), replaced("\r\n"), "\xEF\xBB\xBF" + lf, "\xEF\xBB\xBF" + replaced("\r")}) {
+    SCOPED_TRACE(bytes.substr(0, 12));
+    StrokeFont font;
+    ASSERT_EQ(DetectFontFormat(bytes, "f"), FontFormat::Lff);
+    ParseLffFont(bytes, "f.lff", font, report);
+    EXPECT_EQ(MissingGlyphs(font, "EA"), "");
+    EXPECT_EQ(MoveList(font, 'A'), MoveList(expected, 'E'));
+    EXPECT_EQ(font.LetterGap(), expected.LetterGap());
+  }
+}
+
+// A copy and a move of a single-line font are that font: the same letter gap, the same
+// characters named, the same program.
+TEST(StrokeFont, CopiesAndMovesOfASingleLineFontEngraveAsTheFontDoes) {
+  const Loaded lff = LoadFixture("tiny.lff");
+  ASSERT_NE(lff.font.LetterGap(), kFntLetterGap);
+  const auto engraved = [](const StrokeFont& font) {
+    std::string out;
+    PreparedJob job;
+    AppendEngraveMoves(out, job, job.start, 0, "EE\xC9 E", font);
+    return out + MissingGlyphs(font, "EQ\xC9");
+  };
+  const std::string expected = engraved(lff.font);
+  EXPECT_THAT(expected, testing::EndsWith("Q"));
+  StrokeFont copy = lff.font;
+  EXPECT_EQ(engraved(copy), expected);
+  StrokeFont assigned;
+  assigned = copy;
+  EXPECT_EQ(engraved(assigned), expected);
+  const StrokeFont moved = std::move(copy);
+  EXPECT_EQ(engraved(moved), expected);
+  StrokeFont moveAssigned;
+  moveAssigned = std::move(assigned);
+  EXPECT_EQ(engraved(moveAssigned), expected);
 }
 
 }  // namespace

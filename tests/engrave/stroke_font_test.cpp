@@ -36,10 +36,10 @@ TEST(LoadFont, ReadsSectionsMovesAndExtents) {
   auto font = FontFromText(kHyphenAndA, &report);
   const Glyph& hyphen = *GlyphOf(*font, '-');
   ASSERT_EQ(hyphen.moveCount, 4);
-  EXPECT_EQ(hyphen.moves[0], (GlyphMove{0, 0.5, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(hyphen.moves[1], (GlyphMove{0, 0, -1, 0, 0, 0, 1}));
-  EXPECT_EQ(hyphen.moves[2], (GlyphMove{1, 0.5, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(hyphen.moves[3], (GlyphMove{0, 0, 1, 0, 0, 0, 0}));
+  EXPECT_EQ(font->Moves(hyphen)[0], (GlyphMove{0, 0.5, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(font->Moves(hyphen)[1], (GlyphMove{0, 0, -1, 0, 0, 0, 1}));
+  EXPECT_EQ(font->Moves(hyphen)[2], (GlyphMove{1, 0.5, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(font->Moves(hyphen)[3], (GlyphMove{0, 0, 1, 0, 0, 0, 0}));
   EXPECT_EQ(hyphen.minX, 0);
   EXPECT_EQ(hyphen.maxX, 1);
   EXPECT_EQ(hyphen.minY, 0.5);
@@ -67,15 +67,15 @@ TEST(LoadFont, ReadsWordsLikeTheMachineReader) {
       "G2 X1.5e1 I-2 J3 K4\n");
   const Glyph& g = *GlyphOf(*font, 'x');
   ASSERT_EQ(g.moveCount, 9);
-  EXPECT_EQ(g.moves[0], (GlyphMove{1, 2, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(g.moves[1].y, 0);
-  EXPECT_EQ(g.moves[2].x, 0);
-  EXPECT_EQ(g.moves[3].zDirection, -1);
-  EXPECT_EQ(g.moves[4].zDirection, -1);
-  EXPECT_EQ(g.moves[5].zDirection, 1);
-  EXPECT_EQ(g.moves[6], GlyphMove{});
-  EXPECT_EQ(g.moves[7].g, 0);
-  EXPECT_EQ(g.moves[8], (GlyphMove{15, 0, 0, -2, 3, 4, 2}));
+  EXPECT_EQ(font->Moves(g)[0], (GlyphMove{1, 2, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(font->Moves(g)[1].y, 0);
+  EXPECT_EQ(font->Moves(g)[2].x, 0);
+  EXPECT_EQ(font->Moves(g)[3].zDirection, -1);
+  EXPECT_EQ(font->Moves(g)[4].zDirection, -1);
+  EXPECT_EQ(font->Moves(g)[5].zDirection, 1);
+  EXPECT_EQ(font->Moves(g)[6], GlyphMove{});
+  EXPECT_EQ(font->Moves(g)[7].g, 0);
+  EXPECT_EQ(font->Moves(g)[8], (GlyphMove{15, 0, 0, -2, 3, 4, 2}));
   EXPECT_EQ(g.minY, 0);
   EXPECT_EQ(g.maxY, 2);
   EXPECT_EQ(g.maxX, 15);
@@ -107,7 +107,7 @@ TEST(LoadFont, UsualLinesAndTheirNearMissesReadAsWords) {
     auto font = FontFromText(std::string("SYM x\n") + c.line + "\n");
     const Glyph& glyph = *GlyphOf(*font, 'x');
     ASSERT_EQ(glyph.moveCount, 1) << c.line;
-    EXPECT_EQ(glyph.moves[0], c.move) << c.line;
+    EXPECT_EQ(font->Moves(glyph)[0], c.move) << c.line;
   }
 }
 
@@ -116,13 +116,13 @@ TEST(LoadFont, SplitsLongLinesIntoPiecesOf99) {
   const std::string line99 = "G01 X2" + std::string(93, ' ');
   auto font = FontFromText("SYM a\n" + line99 + "\n");
   ASSERT_EQ(GlyphOf(*font, 'a')->moveCount, 2);
-  EXPECT_EQ(GlyphOf(*font, 'a')->moves[0].x, 2);
-  EXPECT_EQ(GlyphOf(*font, 'a')->moves[1], GlyphMove{});
+  EXPECT_EQ(MovesOf(*font, 'a')[0].x, 2);
+  EXPECT_EQ(MovesOf(*font, 'a')[1], GlyphMove{});
   // Longer: the hundredth character starts a piece of its own, read as a move line.
   auto split = FontFromText("SYM b\n" + line99 + "X3\n");
   ASSERT_EQ(GlyphOf(*split, 'b')->moveCount, 2);
-  EXPECT_EQ(GlyphOf(*split, 'b')->moves[0].x, 2);
-  EXPECT_EQ(GlyphOf(*split, 'b')->moves[1].x, 3);
+  EXPECT_EQ(MovesOf(*split, 'b')[0].x, 2);
+  EXPECT_EQ(MovesOf(*split, 'b')[1].x, 3);
 }
 
 // The reader sees lines as a C text stream with a 100-byte buffer gives them: the fifth character
@@ -149,6 +149,22 @@ TEST(LoadFont, ReadsPiecesAsTheTextStreamGivesThem) {
   }
 }
 
+// A file saved with CR line ends only reads as the same file with LF or CR LF line ends.
+TEST(LoadFont, ReadsAFileWithCrLineEndsOnly) {
+  std::string lf = kHyphenAndA;
+  lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+  std::string cr = lf;
+  std::replace(cr.begin(), cr.end(), '\n', '\r');
+  FontReport expectedReport, report;
+  auto expected = FontFromText(lf, &expectedReport);
+  auto font = FontFromText(cr, &report);
+  EXPECT_EQ(report, expectedReport);
+  for (const char c : {'-', 'A'}) {
+    ASSERT_EQ(GlyphOf(*font, c)->moveCount, GlyphOf(*expected, c)->moveCount);
+    EXPECT_TRUE(std::ranges::equal(MovesOf(*font, c), MovesOf(*expected, c)));
+  }
+}
+
 // Sections of one code again and again: the table keeps the last one and the other glyphs whole,
 // however many moves the replaced sections held.
 TEST(LoadFont, ManyRepeatedSectionsKeepTheLastAndEveryOtherGlyph) {
@@ -160,11 +176,11 @@ TEST(LoadFont, ManyRepeatedSectionsKeepTheLastAndEveryOtherGlyph) {
   auto font = FontFromText(text);
   const Glyph& a = *GlyphOf(*font, 'A');
   ASSERT_EQ(a.moveCount, 2);
-  EXPECT_EQ(a.moves[0], (GlyphMove{29999, 1, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(a.moves[1], (GlyphMove{0, 0, -1, 0, 0, 0, 1}));
+  EXPECT_EQ(font->Moves(a)[0], (GlyphMove{29999, 1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(font->Moves(a)[1], (GlyphMove{0, 0, -1, 0, 0, 0, 1}));
   ASSERT_EQ(GlyphOf(*font, 'B')->moveCount, 2);
-  EXPECT_EQ(GlyphOf(*font, 'B')->moves[1], (GlyphMove{0.5, 1, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(GlyphOf(*font, 'C')->moves[0].x, 3);
+  EXPECT_EQ(MovesOf(*font, 'B')[1], (GlyphMove{0.5, 1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(MovesOf(*font, 'C')[0].x, 3);
 }
 
 // The glyph table holds only what the font has, yet a copy is a font of its own.
@@ -172,13 +188,13 @@ TEST(StrokeFont, ACopyKeepsItsMovesWhenTheOriginalIsReloadedOrGone) {
   auto font = FontFromText(kHyphenAndA);
   const StrokeFont copy = *font;
   ParseFont("SYM A\nX9 Y9\n", "other.fnt", *font, *std::make_unique<FontReport>());
-  EXPECT_EQ(GlyphOf(*font, 'A')->moves[0].x, 9);
+  EXPECT_EQ(MovesOf(*font, 'A')[0].x, 9);
   font.reset();
   ASSERT_EQ(GlyphOf(copy, 'A')->moveCount, 5);
-  EXPECT_EQ(GlyphOf(copy, 'A')->moves[2], (GlyphMove{0.5, 1, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(GlyphOf(copy, '-')->moves[3], (GlyphMove{0, 0, 1, 0, 0, 0, 0}));
+  EXPECT_EQ(MovesOf(copy, 'A')[2], (GlyphMove{0.5, 1, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(MovesOf(copy, '-')[3], (GlyphMove{0, 0, 1, 0, 0, 0, 0}));
   StrokeFont moved = std::move(const_cast<StrokeFont&>(copy));
-  EXPECT_EQ(GlyphOf(moved, 'A')->moves[2].x, 0.5);
+  EXPECT_EQ(MovesOf(moved, 'A')[2].x, 0.5);
   EXPECT_EQ(GlyphOf(copy, 'A')->moveCount, 0);  // what is left behind is an empty table
   // Codes that no font named are empty glyphs, 8-bit ones too.
   for (const char code : {'Q', '\xE9'}) {
@@ -320,8 +336,8 @@ TEST(ShippedFonts, DrawTheWindows1252CharactersOfParts) {
     LoadFont(std::string(STYLOR_SOURCE_DIR) + "/fonts/" + c.face, font, report);
     EXPECT_EQ(MissingGlyphs(font, c.characters), "");
     for (const char ch : c.characters) {
-      const Glyph& glyph = *GlyphOf(font, ch);
-      const auto plunges = std::count_if(glyph.moves, glyph.moves + glyph.moveCount,
+      const auto moves = MovesOf(font, ch);
+      const auto plunges = std::count_if(moves.begin(), moves.end(),
                                          [](const GlyphMove& m) { return m.zDirection < 0; });
       EXPECT_GT(plunges, 0) << From8Bit(std::string(1, ch));
     }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +58,30 @@ TEST(ProgramReaderTest, WorkedExampleMovesByKindAndLine) {
   EXPECT_THAT(summary.extents,
               testing::ElementsAre(AxisExtent{'X', 0, 1.55}, AxisExtent{'Y', 0, 1},
                                    AxisExtent{'Z', -0.01, 0.1}));
+}
+
+// LF, CR LF and CR alone (the line ends of old Macs) each end a line: the worked example reads
+// the same with any of them, and with a mix.
+TEST(ProgramReaderTest, EveryKindOfLineEndEndsALine) {
+  std::string lf = ReadData("ll.eia");
+  lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+  const auto read = [](const std::string& bytes) {
+    std::vector<std::int64_t> lines;
+    const ProgramSummary summary =
+        ReadProgram(bytes, "ll.eia", LevelsOfExample(),
+                    [&](const ProgramMove& m) { lines.push_back(m.line); });
+    return std::pair(summary.lines, lines);
+  };
+  const auto expected = read(lf);
+  ASSERT_EQ(expected.first, 11);
+  std::string cr = lf, crlf, mixed;
+  std::replace(cr.begin(), cr.end(), '\n', '\r');
+  int line = 0;
+  for (const char c : lf) {
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    mixed += c != '\n' ? std::string(1, c) : ++line % 3 == 0 ? "\r" : line % 3 == 1 ? "\r\n" : "\n";
+  }
+  for (const std::string& bytes : {cr, crlf, mixed}) EXPECT_EQ(read(bytes), expected);
 }
 
 // Worked by hand: cuts 1 + 0.6 twice; rapids 1, the lift 0.11, the hop sqrt(0.35^2 + 1) and

@@ -375,6 +375,7 @@ void EngraveFormModel::ReportError(const std::string& message) {
 }
 
 void EngraveFormModel::LoadFontNamedByFontFile() {
+  m_fontFileRead = m_settings.FontFile;
   try {
     LoadFont(m_settings.FontFile, *m_font, m_fontReport);
   } catch (...) {
@@ -401,8 +402,10 @@ void EngraveFormModel::FormActivate(const std::string& workingDirectory) {
   }
   SetIndex(&S::JustifyPoint, 0);
   const std::string defaultMachine = JoinPath(m_workingDirectory, "default.mch");
+  m_fontFileRead.clear();
   if (FileExists(defaultMachine)) OpenMachineFile(defaultMachine);
-  LoadFontNamedByFontFile();
+  // A default.mch that names a font has loaded it already, and said so if it could not.
+  if (m_fontFileRead != m_settings.FontFile) LoadFontNamedByFontFile();
   ShowPage(Page::Sequence);
 }
 

@@ -144,6 +144,7 @@ class EngraveFormModel final : public SettingsEditor {
   EngraveSettings m_settings;
   std::unique_ptr<StrokeFont> m_font;
   FontReport m_fontReport;
+  std::string m_fontFileRead;  // the FontFile that the last font load read, loaded or not
   std::string m_widthLabel = "0";
   std::string m_seqExample;
   bool m_memo1Visible = false;
