@@ -1,7 +1,6 @@
 #include "settings/machine_file.h"
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <iterator>
 #include <optional>
@@ -313,15 +312,17 @@ struct PairValue {
 // The whole content of a machine file, read before any field changes.
 struct MachineFileContent {
   std::vector<PairValue> values;  // the 18 pairs; none in the old layout
-  std::optional<std::array<Lines, std::size(kBlocks)>> blocks;  // none in the reduced file
+  // The memos of the block sections in file order: all four, none in the reduced file, or Pre
+  // Tool Change alone for lines without any section header given to Open Old.
+  std::vector<Lines> blocks;
 };
 
 // The block part: headers are counted, not named; the first four choose the memo that the
 // following lines fill, and a fifth or later one is passed over. Lines before the first header
 // are dropped. All four headers must be there, and the last line must have its line end: only
 // then is the file known to be whole.
-std::array<Lines, std::size(kBlocks)> ReadBlocks(LineReader& lines, const std::string& name) {
-  std::array<Lines, std::size(kBlocks)> memos;
+std::vector<Lines> ReadBlocks(LineReader& lines, const std::string& name) {
+  std::vector<Lines> memos(std::size(kBlocks));
   std::size_t sections = 0;
   std::string_view line;
   while (lines.Next(line)) {
@@ -350,6 +351,31 @@ std::array<Lines, std::size(kBlocks)> ReadBlocks(LineReader& lines, const std::s
                         ": a machine file holds all four block sections, empty ones too");
   }
   return memos;
+}
+
+bool HasSectionHeader(std::string_view bytes) {
+  LineReader lines(bytes);
+  std::string_view line;
+  while (lines.Next(line)) {
+    if (IsSectionHeader(line)) return true;
+  }
+  return false;
+}
+
+// Lines without any section header, given to Open Old, have always been read as the Pre Tool
+// Change block alone, the last one with or without its line end: a list of lines has no shape
+// that would show a cut. Only the start of a first header cut short is known for what it is.
+std::vector<Lines> ReadHeaderlessLines(LineReader& lines, const std::string& name) {
+  Lines memo;
+  std::string_view line;
+  while (lines.Next(line)) {
+    if (lines.Number() == 1 && !lines.Ended() && kBlocks[0].header.starts_with(line)) {
+      RefuseEnd(name, "in the middle of line 1, the header of the section " +
+                          std::string(kBlocks[0].header) + ": the line has no line end");
+    }
+    memo.push_back(From8Bit(TrimBlanks(line)));
+  }
+  return {std::move(memo)};
 }
 
 MachineFileContent ReadCurrentLayout(std::string_view bytes, const std::string& name) {
@@ -411,10 +437,8 @@ void ApplyContent(MachineFileContent& content, SettingsEditor& editor) {
       editorErrors.Run([&] { editor.SetIndex(std::get<IndexField>(field), value.number); });
     }
   }
-  if (content.blocks) {
-    for (std::size_t at = 0; at < std::size(kBlocks); ++at) {
-      editorErrors.Run([&] { editor.SetLines(kBlocks[at].field, std::move((*content.blocks)[at])); });
-    }
+  for (std::size_t at = 0; at < content.blocks.size(); ++at) {
+    editorErrors.Run([&] { editor.SetLines(kBlocks[at].field, std::move(content.blocks[at])); });
   }
   editorErrors.ThrowFirst();
 }
@@ -452,7 +476,8 @@ void ParseOldMachineFile(std::string_view bytes, const std::string& name, Settin
   CheckMachineFileBytes(bytes, name);
   LineReader lines(bytes);
   MachineFileContent content;
-  content.blocks = ReadBlocks(lines, name);
+  content.blocks = HasSectionHeader(bytes) ? ReadBlocks(lines, name)
+                                           : ReadHeaderlessLines(lines, name);
   ApplyContent(content, editor);
 }
 

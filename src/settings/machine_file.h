@@ -60,9 +60,10 @@ void WriteMachineFile(const std::string& path, const EngraveSettings& settings);
 void ParseMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor);
 
 /// Reads the bytes of the older layout (the four block sections only) into the editor, whole or
-/// not at all as ParseMachineFile: an empty file, fewer than four section headers or a last line
+/// not at all as ParseMachineFile: an empty file, one to three section headers or a last line
 /// without its line end is refused before any field changes. Lines before the first section
-/// header are dropped.
+/// header are dropped. Lines without any section header fill PreToolChange alone, as they
+/// always have.
 void ParseOldMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor);
 
 /// Reads the file `path` (at most kMaxMachineFileSize bytes, a regular file) with

@@ -608,8 +608,11 @@ TEST_F(MachineFileTest, OpenOldLoadsWholeFilesOnly) {
     std::string ending;
   } kCases[] = {
       {"Empty", "", "' is empty"},
-      {"NoHeader", "G28\r\n",
-       "' ends after line 1, before the section [SECTION -- Pre Tool Change]: a machine file "
+      {"FirstHeaderCut", "[SECTI",
+       "' ends in the middle of line 1, the header of the section [SECTION -- Pre Tool Change]: "
+       "the line has no line end"},
+      {"OneSection", upTo(2),
+       "' ends after line 2, before the section [SECTION -- Tool Change]: a machine file "
        "holds all four block sections, empty ones too"},
       {"TwoSections", upTo(4),
        "' ends after line 4, before the section [SECTION -- Post Tool Change]: a machine file "
@@ -626,6 +629,15 @@ TEST_F(MachineFileTest, OpenOldLoadsWholeFilesOnly) {
                 ThrowsMessage<Error>("The machine file '" + path + c.ending));
     EXPECT_TRUE(editor.calls.empty());
   }
+}
+
+// Lines with no section header at all have always been read as the Pre Tool Change block alone.
+TEST_F(MachineFileTest, OpenOldTakesLinesWithoutAnyHeaderAsPreToolChange) {
+  RecordingEditor editor(OtherSettings());
+  ReadOldMachineFile(Put("lines.mch", "[PreToolChange]\nG90 \n\n M30"), editor);
+  EngraveSettings expected = OtherSettings();
+  expected.PreToolChange = {"[PreToolChange]", "G90", "", "M30"};
+  EXPECT_EQ(editor.settings, expected);
 }
 
 // Pairs are taken by position: a program opened by mistake would put its moves into the text
