@@ -1,9 +1,12 @@
 #include "settings/machine_file.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <optional>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "settings/error.h"
 #include "settings/files.h"
@@ -13,6 +16,7 @@
 namespace stylor {
 namespace {
 
+namespace fs = std::filesystem;
 using S = EngraveSettings;
 
 // The key names are not uniform ("[Axis1]" beside "[Axis2E]"); files in use carry them exactly so.
@@ -167,6 +171,12 @@ void SaveReplacing(const std::string& path, std::string_view bytes) {
   throw Error(std::string(kReadFailure) + " '" + path + "': " + reason);
 }
 
+std::string LineText(long long number) {
+  std::string text = "line ";
+  AppendInteger(text, number);
+  return text;
+}
+
 // Whole lines, whatever their length: a line that this program writes reads back as one value.
 class LineReader {
  public:
@@ -178,14 +188,21 @@ class LineReader {
     const std::size_t lf = m_rest.find('\n');
     line = m_rest.substr(0, lf);
     m_rest.remove_prefix(lf == std::string_view::npos ? m_rest.size() : lf + 1);
-    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') {
-      line.remove_suffix(1);
-    }
+    m_ended = lf != std::string_view::npos;
+    if (m_ended && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++m_number;
     return true;
   }
+  /// The number of the line last read, 1 for the first; 0 before any.
+  long long Number() const { return m_number; }
+  /// Whether the line last read ended with its LF.
+  bool Ended() const { return m_ended; }
+  bool AtEnd() const { return m_rest.empty(); }
 
  private:
   std::string_view m_rest;
+  long long m_number = 0;
+  bool m_ended = false;
 };
 
 // Refuses, before any field changes, bytes that cannot be a machine file: binary data, or a line
@@ -194,13 +211,25 @@ void CheckMachineFileBytes(std::string_view bytes, const std::string& name) {
   if (bytes.find('\0') != std::string_view::npos) RefuseRead(name, "it holds binary data, not text");
   LineReader lines(bytes);
   std::string_view line;
-  for (long long number = 1; lines.Next(line); ++number) {
+  while (lines.Next(line)) {
     if (line.size() > kMaxMachineFileLine) {
-      std::string reason = "line ";
-      AppendInteger(reason, number);
-      RefuseRead(name, reason + " is longer than " + SizeText(kMaxMachineFileLine));
+      RefuseRead(name, LineText(lines.Number()) + " is longer than " + SizeText(kMaxMachineFileLine));
     }
   }
+}
+
+// An editor that saves as UTF-8 may put a byte order mark in front of the first header; it is no
+// part of the set-up.
+std::string_view WithoutByteOrderMark(std::string_view bytes) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+  return bytes;
+}
+
+// A file cut short (a copy that stopped, a full disk, an editor that lost its end) must not load
+// half: a G-code line cut in its middle still reads as G-code ("M03 S12000" becomes "M03 S1").
+[[noreturn]] void RefuseEnd(const std::string& name, const std::string& where) {
+  throw Error("The machine file '" + name + "' ends " + where);
 }
 
 // The current layout and the reduced file start with the Text Parameters header, and an old
@@ -211,18 +240,164 @@ void RequireHeaderFirst(std::string_view bytes, const std::string& name) {
   LineReader lines(bytes);
   std::string_view first;
   if (lines.Next(first) && !first.starts_with(kSectionMark)) {
+    if (!lines.Ended() && kTextParametersHeader.starts_with(first)) {
+      RefuseEnd(name, "in the middle of line 1, the header " + std::string(kTextParametersHeader) +
+                          ": the line has no line end");
+    }
     throw Error("The file '" + name +
                 "' is not a machine file: its first line is not a section header");
   }
 }
 
 std::string ReadMachineFileBytes(const std::string& path) {
+  // A link whose file is gone would read as "No such file or directory", which the user, who
+  // sees the link, would not believe.
+  std::error_code error;
+  if (fs::is_symlink(fs::symlink_status(path, error)) &&
+      fs::status(path, error).type() == fs::file_type::not_found) {
+    const fs::path target = fs::read_symlink(path, error);
+    RefuseRead(path, "it is a link to '" + target.string() + "', which does not exist");
+  }
   try {
     return ReadWholeFile(path, kMaxMachineFileSize, kReadFailure);
   } catch (const FileTooLarge&) {
     RefuseRead(path, "it is larger than " + SizeText(kMaxMachineFileSize) +
                          ", too large for a machine file");
   }
+}
+
+// The next line, which must be there and must end with its line end; `what` names it.
+std::string_view RequireLine(LineReader& lines, const std::string& name, const std::string& what) {
+  std::string_view line;
+  if (!lines.Next(line)) RefuseEnd(name, "after " + LineText(lines.Number()) + ", before " + what);
+  if (!lines.Ended()) {
+    RefuseEnd(name, "in the middle of " + LineText(lines.Number()) + ", " + what +
+                        ": the line has no line end");
+  }
+  return line;
+}
+
+// A value of pairs 15 to 18, as an integer.
+std::int32_t ReadPairInteger(std::string_view value, const std::string& name, long long line,
+                             std::string_view key) {
+  try {
+    return ReadInteger(value);
+  } catch (const Error& error) {
+    throw Error("The machine file '" + name + "', " + LineText(line) + ", " + std::string(key) +
+                ": " + error.what());
+  }
+}
+
+std::int32_t ClampIndex(std::int32_t value, IndexField field) {
+  const auto last = static_cast<std::int32_t>(InfoOf(field).items.size()) - 1;
+  if (value < -1) return -1;
+  return value > last ? last : value;
+}
+
+bool IsSectionHeader(std::string_view line) { return line.starts_with(kSectionMark); }
+
+std::string_view TrimBlanks(std::string_view line) {
+  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  while (!line.empty() && isBlank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && isBlank(line.back())) line.remove_suffix(1);
+  return line;
+}
+
+// One value of the text parameters as the editor will get it.
+struct PairValue {
+  std::string text;
+  std::int32_t number = 0;  // the state (0 or 1) or the clamped index
+};
+
+// The whole content of a machine file, read before any field changes.
+struct MachineFileContent {
+  std::vector<PairValue> values;  // the 18 pairs; none in the old layout
+  // The memos of the block sections in file order: all four, none in the reduced file, or Pre
+  // Tool Change alone for lines without any section header given to Open Old.
+  std::vector<Lines> blocks;
+};
+
+// The block part: headers are counted, not named; the first four choose the memo that the
+// following lines fill, and a fifth or later one is passed over. Lines before the first header
+// are dropped. All four headers must be there, and the last line must have its line end: only
+// then is the file known to be whole.
+std::vector<Lines> ReadBlocks(LineReader& lines, const std::string& name) {
+  std::vector<Lines> memos(std::size(kBlocks));
+  std::size_t sections = 0;
+  std::string_view line;
+  while (lines.Next(line)) {
+    const bool header = IsSectionHeader(line);
+    if (!lines.Ended()) {
+      std::string where;
+      if (header && sections < std::size(kBlocks)) {
+        where = "the header of the section " + std::string(kBlocks[sections].header);
+      } else if (sections == 0) {
+        where = "before the section " + std::string(kBlocks[0].header);
+      } else {
+        where = "in the section " + std::string(kBlocks[std::min(sections, std::size(kBlocks)) - 1].header);
+      }
+      RefuseEnd(name, "in the middle of " + LineText(lines.Number()) + ", " + where +
+                          ": the line has no line end");
+    }
+    if (header) {
+      if (sections < std::size(kBlocks)) ++sections;
+    } else if (sections > 0) {
+      memos[sections - 1].push_back(From8Bit(TrimBlanks(line)));
+    }
+  }
+  if (sections < std::size(kBlocks)) {
+    RefuseEnd(name, "after " + LineText(lines.Number()) + ", before the section " +
+                        std::string(kBlocks[sections].header) +
+                        ": a machine file holds all four block sections, empty ones too");
+  }
+  return memos;
+}
+
+bool HasSectionHeader(std::string_view bytes) {
+  LineReader lines(bytes);
+  std::string_view line;
+  while (lines.Next(line)) {
+    if (IsSectionHeader(line)) return true;
+  }
+  return false;
+}
+
+// Lines without any section header, given to Open Old, have always been read as the Pre Tool
+// Change block alone, the last one with or without its line end: a list of lines has no shape
+// that would show a cut. Only the start of a first header cut short is known for what it is.
+std::vector<Lines> ReadHeaderlessLines(LineReader& lines, const std::string& name) {
+  Lines memo;
+  std::string_view line;
+  while (lines.Next(line)) {
+    if (lines.Number() == 1 && !lines.Ended() && kBlocks[0].header.starts_with(line)) {
+      RefuseEnd(name, "in the middle of line 1, the header of the section " +
+                          std::string(kBlocks[0].header) + ": the line has no line end");
+    }
+    memo.push_back(From8Bit(TrimBlanks(line)));
+  }
+  return {std::move(memo)};
+}
+
+MachineFileContent ReadCurrentLayout(std::string_view bytes, const std::string& name) {
+  LineReader lines(bytes);
+  MachineFileContent content;
+  // The Text Parameters header; pairs are taken by position.
+  RequireLine(lines, name, "the header " + std::string(kTextParametersHeader));
+  for (const MachineFilePair& pair : kPairs) {
+    const std::string key(pair.key);
+    RequireLine(lines, name, "the key " + key);
+    PairValue value;
+    value.text = From8Bit(RequireLine(lines, name, "the value of " + key));
+    if (std::holds_alternative<StateField>(pair.field)) {
+      value.number = ReadPairInteger(value.text, name, lines.Number(), key) != 0 ? 1 : 0;
+    } else if (const auto* index = std::get_if<IndexField>(&pair.field)) {
+      value.number = ClampIndex(ReadPairInteger(value.text, name, lines.Number(), key), *index);
+    }
+    content.values.push_back(std::move(value));
+  }
+  // Nothing after the pairs is the reduced file of "Button1"; anything is a block part.
+  if (!lines.AtEnd()) content.blocks = ReadBlocks(lines, name);
+  return content;
 }
 
 // An error of the editor (a change rule, the font) is the window's to show; the load goes on, so
@@ -245,42 +420,27 @@ class EditorErrors {
   std::optional<std::string> m_first;
 };
 
-std::int32_t ClampIndex(std::int32_t value, IndexField field) {
-  const auto last = static_cast<std::int32_t>(InfoOf(field).items.size()) - 1;
-  if (value < -1) return -1;
-  return value > last ? last : value;
-}
-
-bool IsSectionHeader(std::string_view line) { return line.starts_with(kSectionMark); }
-
-std::string_view TrimBlanks(std::string_view line) {
-  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  while (!line.empty() && isBlank(line.front())) line.remove_prefix(1);
-  while (!line.empty() && isBlank(line.back())) line.remove_suffix(1);
-  return line;
-}
-
-// The block part: headers are counted, not named; the first four choose the memo that the
-// following lines fill, and a fifth or later one is passed over.
-void ReadBlocks(LineReader& lines, SettingsEditor& editor, EditorErrors& editorErrors) {
-  LinesField current = &S::PreToolChange;
-  Lines memo;
-  std::size_t sections = 0;
-  std::string_view line;
-  while (lines.Next(line)) {
-    if (IsSectionHeader(line)) {
-      if (sections < std::size(kBlocks)) {
-        // Lines before the first header belong to PreToolChange, which that header empties.
-        if (sections > 0) editorErrors.Run([&] { editor.SetLines(current, std::move(memo)); });
-        memo.clear();
-        current = kBlocks[sections].field;
-        ++sections;
-      }
-      continue;
+// Hands a file that read whole to the editor, field by field in file order, so that the change
+// rules run as they would while the user typed the values.
+void ApplyContent(MachineFileContent& content, SettingsEditor& editor) {
+  EditorErrors editorErrors;
+  editorErrors.Run([&] { editor.SetLines(&S::PreToolChange, {}); });
+  for (std::size_t at = 0; at < content.values.size(); ++at) {
+    const FieldRef& field = kPairs[at].field;
+    PairValue& value = content.values[at];
+    if (const auto* text = std::get_if<TextField>(&field)) {
+      editorErrors.Run([&] { editor.SetText(*text, std::move(value.text)); });
+      if (*text == &S::FontFile) editorErrors.Run([&] { editor.LoadFontFile(); });
+    } else if (const auto* state = std::get_if<StateField>(&field)) {
+      editorErrors.Run([&] { editor.SetState(*state, value.number != 0); });
+    } else {
+      editorErrors.Run([&] { editor.SetIndex(std::get<IndexField>(field), value.number); });
     }
-    memo.push_back(From8Bit(TrimBlanks(line)));
   }
-  editorErrors.Run([&] { editor.SetLines(current, std::move(memo)); });
+  for (std::size_t at = 0; at < content.blocks.size(); ++at) {
+    editorErrors.Run([&] { editor.SetLines(kBlocks[at].field, std::move(content.blocks[at])); });
+  }
+  editorErrors.ThrowFirst();
 }
 
 }  // namespace
@@ -302,47 +462,23 @@ void WriteMachineFile(const std::string& path, const EngraveSettings& settings) 
 }
 
 void ParseMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor) {
+  bytes = WithoutByteOrderMark(bytes);
   if (bytes.empty()) throw Error("The machine file '" + name + "' is empty");
   CheckMachineFileBytes(bytes, name);
   RequireHeaderFirst(bytes, name);
-  LineReader lines(bytes);
-  EditorErrors editorErrors;
-  editorErrors.Run([&] { editor.SetLines(&S::PreToolChange, {}); });
-
-  std::string_view line;
-  lines.Next(line);  // the Text Parameters header: pairs are taken by position
-  for (const MachineFilePair& pair : kPairs) {
-    const std::string key(pair.key);
-    if (!lines.Next(line)) {
-      throw Error("The machine file '" + name + "' ends before the key " + key);
-    }
-    if (!lines.Next(line)) {
-      throw Error("The machine file '" + name + "' ends before the value of " + key);
-    }
-    std::string value = From8Bit(line);
-    if (const auto* text = std::get_if<TextField>(&pair.field)) {
-      editorErrors.Run([&] { editor.SetText(*text, std::move(value)); });
-      if (*text == &S::FontFile) editorErrors.Run([&] { editor.LoadFontFile(); });
-    } else if (const auto* state = std::get_if<StateField>(&pair.field)) {
-      const bool ticked = ReadInteger(value) != 0;
-      editorErrors.Run([&] { editor.SetState(*state, ticked); });
-    } else {
-      const IndexField field = std::get<IndexField>(pair.field);
-      const std::int32_t index = ClampIndex(ReadInteger(value), field);
-      editorErrors.Run([&] { editor.SetIndex(field, index); });
-    }
-  }
-  ReadBlocks(lines, editor, editorErrors);
-  editorErrors.ThrowFirst();
+  MachineFileContent content = ReadCurrentLayout(bytes, name);
+  ApplyContent(content, editor);
 }
 
 void ParseOldMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor) {
+  bytes = WithoutByteOrderMark(bytes);
+  if (bytes.empty()) throw Error("The machine file '" + name + "' is empty");
   CheckMachineFileBytes(bytes, name);
   LineReader lines(bytes);
-  EditorErrors editorErrors;
-  editorErrors.Run([&] { editor.SetLines(&S::PreToolChange, {}); });
-  ReadBlocks(lines, editor, editorErrors);
-  editorErrors.ThrowFirst();
+  MachineFileContent content;
+  content.blocks = HasSectionHeader(bytes) ? ReadBlocks(lines, name)
+                                           : ReadHeaderlessLines(lines, name);
+  ApplyContent(content, editor);
 }
 
 void ReadMachineFile(const std::string& path, SettingsEditor& editor) {

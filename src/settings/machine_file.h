@@ -47,22 +47,27 @@ std::string FormatMachineFile(const EngraveSettings& settings, const std::string
 /// Error naming the file and the reason.
 void WriteMachineFile(const std::string& path, const EngraveSettings& settings);
 
-/// Reads the bytes of a machine file of the current layout into the editor, field by field in
-/// file order; `name` names the file in messages. Bytes that cannot be a machine file (empty,
-/// binary, a line over kMaxMachineFileLine, a first line that is no section header) are refused
-/// before any field changes. Throws Error naming the file when it ends early, or the integer
-/// message of a value of pairs 15 to 18; the fields set before the failure keep their new values.
-/// An Error thrown by the editor (a change rule, the font) does not stop the load: the first one
-/// is thrown once every field has been set.
+/// Reads the bytes of a machine file of the current layout into the editor; `name` names the file
+/// in messages. The whole file is read first and nothing changes unless it reads whole: bytes
+/// that cannot be a machine file (empty, binary, a line over kMaxMachineFileLine, a first line
+/// that is no section header), a file that ends early (before its 18th value line, with only one
+/// to three block sections, or with a last line that has no line end) and a value of pairs 15 to
+/// 18 that is not an integer are refused with an Error naming the file and the line. A leading
+/// UTF-8 byte order mark is skipped. Nothing after the 18th value line is the reduced file
+/// (WriteTextParameters): its pairs are set, PreToolChange is emptied and the other three blocks
+/// stay. Then the fields arrive field by field in file order. An Error thrown by the editor (a
+/// change rule, the font) does not stop them: the first one is thrown once every field is set.
 void ParseMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor);
 
-/// Reads the bytes of the older layout (the four block sections only) into the editor. Binary
-/// bytes and over-long lines are refused before any field changes; lines before the first
-/// section header go to PreToolChange, and an empty file only empties it.
+/// Reads the bytes of the older layout (the four block sections only) into the editor, whole or
+/// not at all as ParseMachineFile: an empty file, one to three section headers or a last line
+/// without its line end is refused before any field changes. Lines before the first section
+/// header are dropped. Lines without any section header fill PreToolChange alone, as they
+/// always have.
 void ParseOldMachineFile(std::string_view bytes, const std::string& name, SettingsEditor& editor);
 
 /// Reads the file `path` (at most kMaxMachineFileSize bytes, a regular file) with
-/// ParseMachineFile.
+/// ParseMachineFile. A folder, a pipe, a device or a link to nothing is refused with its reason.
 void ReadMachineFile(const std::string& path, SettingsEditor& editor);
 
 /// Reads the file `path` with ParseOldMachineFile.

@@ -435,14 +435,17 @@ std::vector<std::string> MachineLines(const Sandbox& box) {
   return lines;
 }
 
-// The header and the 18 key and value pairs; the block part may end anywhere.
+// The header and the 18 key and value pairs, alone the reduced file of "Button1".
 constexpr int kTextParameterLines = 37;
 constexpr int kMachineFileLines = kTextParameterLines + 6;  // four headers, two block lines
 
+// A machine file loads whole or not at all. Two cuts leave a file that is whole in itself: the
+// reduced file (the pairs alone), and the blocks without the last line of Post Engrave; every
+// other cut, at a line end or inside a line, is refused.
 std::vector<HostileCase> MachineFileCases() {
   std::vector<HostileCase> cases;
   for (int kept = 0; kept <= kMachineFileLines; ++kept) {
-    const bool complete = kept >= kTextParameterLines;
+    const bool whole = kept == kTextParameterLines || kept >= kMachineFileLines - 1;
     cases.push_back({"MachineFileCutAfterLine" + std::to_string(kept),
                      [kept](const Sandbox& box) {
                        const std::vector<std::string> lines = MachineLines(box);
@@ -451,8 +454,46 @@ std::vector<HostileCase> MachineFileCases() {
                        for (int line = 0; line < kept; ++line) bytes += lines[line];
                        return std::vector<std::string>{"open-machine", box.Write("cut.mch", bytes)};
                      },
-                     complete ? "" : "The machine file '", complete ? 0 : 1});
+                     whole ? "" : "The machine file '", whole ? 0 : 1});
   }
+  for (int kept = 1; kept <= kMachineFileLines; ++kept) {
+    cases.push_back({"MachineFileCutInsideLine" + std::to_string(kept),
+                     [kept](const Sandbox& box) {
+                       const std::vector<std::string> lines = MachineLines(box);
+                       std::string bytes;
+                       for (int line = 0; line < kept; ++line) bytes += lines[line];
+                       // Half the last line; a line of one character loses its line end alone.
+                       const std::size_t text = lines[kept - 1].size() - 2;
+                       bytes.resize(bytes.size() - 2 - text / 2);
+                       return std::vector<std::string>{"open-machine", box.Write("cut.mch", bytes),
+                                                       "--set", "FreeFormTextE=LL", "text",
+                                                       box.Path(kProgram)};
+                     },
+                     "' ends in the middle of line " + std::to_string(kept)});
+  }
+  // The cut that turned "M03 S12000" into "M03 S1" and wrote it into the program.
+  cases.push_back({"MachineFileCutInsideAToolChangeLine",
+                   [](const Sandbox& box) {
+                     EngraveSettings settings;
+                     settings.FontFile = box.Path("BasicFont.fnt");
+                     settings.ToolChange = {"T1 M06", "M03 S12000"};
+                     WriteMachineFile(box.Path("f.mch"), settings);
+                     std::string bytes = ReadBytes(box.Path("f.mch"));
+                     fs::remove(box.Path("f.mch"));
+                     bytes.resize(bytes.find("M03 S12000") + 6);
+                     return std::vector<std::string>{"open-machine", box.Write("cut.mch", bytes),
+                                                     "--set", "FreeFormTextE=LL", "text",
+                                                     box.Path(kProgram)};
+                   },
+                   "' ends in the middle of line 41, in the section [SECTION -- Tool Change]: "
+                   "the line has no line end"});
+  cases.push_back({"MachineFileWithAByteOrderMark",
+                   [](const Sandbox& box) {
+                     return std::vector<std::string>{
+                         "open-machine", box.Write("bom.mch", "\xEF\xBB\xBF" + DefaultMachineFile(box)),
+                         "--set", "FreeFormTextE=LL", "text", box.Path(kProgram)};
+                   },
+                   "", 0, {kProgram}});
   const auto replacedValue = [](std::string key, std::string value) {
     return [key, value](const Sandbox& box) {
       std::string bytes = DefaultMachineFile(box);
@@ -483,6 +524,61 @@ std::vector<HostileCase> MachineFileCases() {
                    replacedValue("[Height]", std::string(10000, '5')),
                    "is not a valid floating point value"});
   return cases;
+}
+
+// A default.mch that does not load stops the run before any action: the finished program stays.
+std::vector<HostileCase> DefaultMachineFileCases() {
+  enum class Kind { File, DanglingLink, Pipe, Folder };
+  const auto defaultMachine = [](std::string name, Kind kind,
+                                 std::function<std::string(std::string)> bytes,
+                                 std::string message, int exitStatus = 1,
+                                 Run run = Run::InProcess) {
+    return HostileCase{
+        "DefaultMachineFile" + name,
+        [kind, bytes](const Sandbox& box) {
+          const std::string path = box.Path("default.mch");
+          if (kind == Kind::File) box.Write("default.mch", bytes(DefaultMachineFile(box)));
+          if (kind == Kind::DanglingLink) fs::create_symlink(box.Path("gone.mch"), path);
+          if (kind == Kind::Pipe) {
+            EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+          }
+          if (kind == Kind::Folder) fs::create_directory(path);
+          return std::vector<std::string>{"--set", "FreeFormTextE=LL", "text", box.Path(kProgram)};
+        },
+        message, exitStatus, exitStatus == 0 ? std::set<std::string>{kProgram}
+                                             : std::set<std::string>{},
+        false, nullptr, run};
+  };
+  const auto replace = [](std::string key, std::string value) {
+    return [key, value](std::string bytes) {
+      const std::size_t start = bytes.find(key + "\r\n") + key.size() + 2;
+      return bytes.replace(start, bytes.find("\r\n", start) - start, value);
+    };
+  };
+  return {
+      defaultMachine("CutInsideTheTextParameters", Kind::File,
+                     [](std::string bytes) { return bytes.substr(0, bytes.find("[Axis2E]") + 3); },
+                     "default.mch' ends in the middle of line 16, the key [Axis2E]"),
+      defaultMachine("CutAfterTheFirstBlock", Kind::File,
+                     [](std::string bytes) {
+                       return bytes.substr(0, bytes.find("[SECTION -- Tool Change]"));
+                     },
+                     "default.mch' ends after line 39, before the section [SECTION -- Tool Change]"),
+      defaultMachine("BadInteger", Kind::File, replace("[IntegrexMode]", "two"),
+                     "default.mch', line 35, [IntegrexMode]: 'two' is not a valid integer value"),
+      defaultMachine("DanglingLink", Kind::DanglingLink, nullptr,
+                     "default.mch': it is a link to '"),
+      defaultMachine("IsAPipeNoOneWritesTo", Kind::Pipe, nullptr, "is not a regular file", 1,
+                     Run::Forked),
+      defaultMachine("IsAFolder", Kind::Folder, nullptr, "default.mch': Is a directory"),
+      // A value loaded as it stands is named with its file and key; the job then refuses it.
+      defaultMachine("NotANumberAsEngraveFeed", Kind::File, replace("[EngraveFeedE]", "nan"),
+                     "default.mch', [EngraveFeedE]: 'nan' is not a valid floating point value"),
+      defaultMachine("NotANumberAsHeight", Kind::File, replace("[Height]", "nan"),
+                     "Stylor: warning: the machine file '"),
+      defaultMachine("WithAByteOrderMark", Kind::File,
+                     [](std::string bytes) { return "\xEF\xBB\xBF" + bytes; }, "", 0),
+  };
 }
 
 struct BadNumber {
@@ -1005,9 +1101,9 @@ std::vector<HostileCase> LineEndCases() {
 
 std::vector<HostileCase> AllCases() {
   std::vector<HostileCase> cases;
-  for (auto group : {FontCases, LineFontCases, MachineFileCases, NumberCases, ProgramFileCases,
-                     EdgeCases, DataFileCases, MachineWordCases, WritingFaultCases,
-                     LineEndCases}) {
+  for (auto group : {FontCases, LineFontCases, MachineFileCases, DefaultMachineFileCases,
+                     NumberCases, ProgramFileCases, EdgeCases, DataFileCases, MachineWordCases,
+                     WritingFaultCases, LineEndCases}) {
     for (HostileCase& c : group()) cases.push_back(std::move(c));
   }
   return cases;

@@ -28,6 +28,7 @@ namespace fs = std::filesystem;
 using S = EngraveSettings;
 using testing::ElementsAre;
 using testing::HasSubstr;
+using testing::StartsWith;
 using testing::ThrowsMessage;
 
 constexpr const char* kFontPath = "/home/cnc/BasicFont.fnt";
@@ -306,9 +307,9 @@ TEST_F(MachineFileTest, AFailingChangeRuleOrFontDoesNotStopTheLoad) {
 TEST_F(MachineFileTest, BlockLinesAreTrimmedAndLineEndsMayBeBareLf) {
   std::vector<std::string> lines = DefaultLines();
   lines.insert(lines.begin() + 38, {"  G0 X0 \t", "", "\t M6 T1\x1f", "G0 \tX1"});
+  lines.push_back("M30  ");
   std::string bytes;
   for (const std::string& line : lines) bytes += line + "\n";
-  bytes += "M30  ";  // the last line has no line end
   EngraveSettings loaded;
   PlainSettingsEditor editor(loaded);
   ReadMachineFile(Put("lf.mch", bytes), editor);
@@ -317,16 +318,20 @@ TEST_F(MachineFileTest, BlockLinesAreTrimmedAndLineEndsMayBeBareLf) {
   EXPECT_EQ(loaded.TextHeightE, ".125");
 }
 
-TEST_F(MachineFileTest, TheLastValueLineNeedsNoLineEnd) {
+TEST_F(MachineFileTest, AByteOrderMarkBeforeTheFirstHeaderIsSkipped) {
+  const std::string bom = "\xEF\xBB\xBF";
   std::vector<std::string> lines = DefaultLines();
-  lines.resize(37);
-  lines.back() = "1";
-  std::string bytes = WithCrLf(lines);
-  bytes.resize(bytes.size() - 2);
-  EngraveSettings loaded;
-  PlainSettingsEditor editor(loaded);
-  ReadMachineFile(Put("short.txt", bytes), editor);
-  EXPECT_EQ(loaded.IntegrexHead, 1);
+  lines.insert(lines.begin() + 39, "T1 M6");
+  RecordingEditor editor(OtherSettings());
+  ReadMachineFile(Put("bom.mch", bom + WithCrLf(lines)), editor);
+  EXPECT_EQ(editor.settings.TextHeightE, ".125");
+  EXPECT_THAT(editor.settings.ToolChange, ElementsAre("T1 M6"));
+
+  const std::vector<std::string> old(lines.begin() + 37, lines.end());
+  RecordingEditor oldEditor(OtherSettings());
+  ReadOldMachineFile(Put("bom-old.mch", bom + WithCrLf(old)), oldEditor);
+  EXPECT_THAT(oldEditor.settings.ToolChange, ElementsAre("T1 M6"));
+  EXPECT_TRUE(oldEditor.settings.PreToolChange.empty());
 }
 
 TEST_F(MachineFileTest, SectionHeadersAreCountedNotNamed) {
@@ -348,33 +353,18 @@ TEST_F(MachineFileTest, SectionHeadersAreCountedNotNamed) {
   EXPECT_THAT(loaded.PostEngrave, ElementsAre("M5", "M30"));
 }
 
-TEST_F(MachineFileTest, MissingSectionsLeaveTheirMemosAsTheyWere) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> blockPart;
-    Lines pre, tool, postTool, postEngrave;
-  };
-  const Case kCases[] = {
-      {"TwoSections",
-       {"[SECTION -- Pre Tool Change]", "G28", "[SECTION -- Tool Change]", "M6"},
-       {"G28"}, {"M6"}, {"old post tool"}, {"old post engrave"}},
-      {"NoBlockPart", {}, {}, {"old tool"}, {"old post tool"}, {"old post engrave"}},
-      {"NoHeaderKeepsStrayLinesInPreToolChange",
-       {"  G28  "}, {"G28"}, {"old tool"}, {"old post tool"}, {"old post engrave"}},
-  };
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.name);
-    std::vector<std::string> lines = DefaultLines();
-    lines.resize(37);
-    lines.insert(lines.end(), c.blockPart.begin(), c.blockPart.end());
-    EngraveSettings loaded = OtherSettings();
-    PlainSettingsEditor editor(loaded);
-    ReadMachineFile(Put("sections.mch", WithCrLf(lines)), editor);
-    EXPECT_EQ(loaded.PreToolChange, c.pre);
-    EXPECT_EQ(loaded.ToolChange, c.tool);
-    EXPECT_EQ(loaded.PostToolChange, c.postTool);
-    EXPECT_EQ(loaded.PostEngrave, c.postEngrave);
-  }
+TEST_F(MachineFileTest, TheReducedFileLeavesThreeBlocksAsTheyWere) {
+  std::vector<std::string> lines = DefaultLines();
+  lines.resize(37);
+  RecordingEditor editor(OtherSettings());
+  ReadMachineFile(Put("reduced.txt", WithCrLf(lines)), editor);
+  EXPECT_EQ(editor.settings.TextHeightE, ".125");
+  EXPECT_TRUE(editor.settings.PreToolChange.empty());
+  EXPECT_THAT(editor.settings.ToolChange, ElementsAre("old tool"));
+  EXPECT_THAT(editor.settings.PostToolChange, ElementsAre("old post tool"));
+  EXPECT_THAT(editor.settings.PostEngrave, ElementsAre("old post engrave"));
+  EXPECT_EQ(editor.calls.front(), "SetLines PreToolChange");
+  EXPECT_EQ(editor.calls.back(), "SetIndex IntegrexHead=0");
 }
 
 TEST_F(MachineFileTest, OpenOldOnACurrentFileShiftsTheBlocksByOneSection) {
@@ -412,7 +402,8 @@ TEST_F(MachineFileTest, OpenOldReadsTheFourBlocks) {
 
 TEST_F(MachineFileTest, PairsAreTakenByPosition) {
   // A file that lacks the pair [TextAngleE]: every later field takes the value of the pair after
-  // its own, and [IntegrexHead] takes the first header as its key.
+  // its own, and [IntegrexHead] takes the first header as its key. A fifth header at the end
+  // keeps the count of four sections.
   std::vector<std::string> lines = DefaultLines();
   lines[ValueLine(9)] = "2.5";    // Axis2StartE
   lines[ValueLine(11)] = "-.01";  // PenDownE
@@ -423,6 +414,7 @@ TEST_F(MachineFileTest, PairsAreTakenByPosition) {
   lines[ValueLine(17)] = "1";     // IntegrexMode
   lines.erase(lines.begin() + 13, lines.begin() + 15);
   lines.insert(lines.begin() + 36, {"1", "G28"});  // the lines of the first block
+  lines.push_back("[SECTION -- Extra]");
   EngraveSettings loaded = OtherSettings();
   PlainSettingsEditor editor(loaded);
   ReadMachineFile(Put("shifted.mch", WithCrLf(lines)), editor);
@@ -439,11 +431,12 @@ TEST_F(MachineFileTest, PairsAreTakenByPosition) {
   EXPECT_EQ(loaded.Justification, 1);
   EXPECT_EQ(loaded.IntegrexMode, 0);
   EXPECT_EQ(loaded.IntegrexHead, 1);
-  // "[SECTION -- Tool Change]" is the first header left, so the blocks move up by one.
+  // "[SECTION -- Tool Change]" is the first header left, so the blocks move up by one; "G28"
+  // comes before any header and is dropped.
   EXPECT_TRUE(loaded.PreToolChange.empty());
   EXPECT_TRUE(loaded.ToolChange.empty());
   EXPECT_TRUE(loaded.PostToolChange.empty());
-  EXPECT_THAT(loaded.PostEngrave, ElementsAre("old post engrave"));
+  EXPECT_TRUE(loaded.PostEngrave.empty());
 }
 
 TEST_F(MachineFileTest, IndicesAreClampedAndAnyNonZeroTicks) {
@@ -474,13 +467,16 @@ TEST_F(MachineFileTest, IndicesAreClampedAndAnyNonZeroTicks) {
   }
 }
 
-TEST_F(MachineFileTest, ABadIntegerEndsTheLoadAtItsPair) {
+TEST_F(MachineFileTest, ABadIntegerIsRefusedWithItsLineAndKeyAndChangesNothing) {
   struct Case {
     int pair;
     const char* value;
+    const char* key;
   };
-  const Case kCases[] = {{15, "yes"}, {16, "abc"}, {16, ""}, {17, "1.5"}, {18, " 1"},
-                         {16, "99999999999"}};
+  const Case kCases[] = {{15, "yes", "[InverseTimeE]"}, {16, "abc", "[Justification]"},
+                         {16, "", "[Justification]"},   {17, "1.5", "[IntegrexMode]"},
+                         {18, " 1", "[IntegrexHead]"},  {16, "99999999999", "[Justification]"},
+                         {15, "nan", "[InverseTimeE]"}};
   for (const Case& c : kCases) {
     SCOPED_TRACE(std::to_string(c.pair) + ": " + c.value);
     std::vector<std::string> lines = DefaultLines();
@@ -488,54 +484,160 @@ TEST_F(MachineFileTest, ABadIntegerEndsTheLoadAtItsPair) {
     const std::string path = Put("bad.mch", WithCrLf(lines));
     RecordingEditor editor(OtherSettings());
     EXPECT_THAT([&] { ReadMachineFile(path, editor); },
-                ThrowsMessage<Error>("'" + std::string(c.value) + "' is not a valid integer value"));
-    EngraveSettings expected = OtherSettings();
-    expected.PreToolChange.clear();
-    for (int pair = 1; pair < c.pair; ++pair) {
-      const MachineFilePair& stored = MachineFilePairs()[static_cast<std::size_t>(pair - 1)];
-      const std::string& value = lines[ValueLine(pair)];
-      if (const auto* text = std::get_if<TextField>(&stored.field)) expected.**text = value;
-      if (const auto* state = std::get_if<StateField>(&stored.field)) expected.**state = false;
-      if (const auto* index = std::get_if<IndexField>(&stored.field)) expected.**index = 0;
-    }
-    EXPECT_EQ(editor.settings, expected);
+                ThrowsMessage<Error>("The machine file '" + path + "', line " +
+                                     std::to_string(ValueLine(c.pair) + 1) + ", " + c.key + ": '" +
+                                     c.value + "' is not a valid integer value"));
+    EXPECT_TRUE(editor.calls.empty());
+    EXPECT_EQ(editor.settings, OtherSettings());
   }
 }
 
-TEST_F(MachineFileTest, AFileThatEndsEarlyIsReportedAndKeepsWhatWasRead) {
+// Each line of the file, a block line for every section, so that a cut can fall anywhere.
+std::vector<std::string> FilledLines() {
+  std::vector<std::string> lines = DefaultLines();
+  lines.insert(lines.begin() + 41, "M30");
+  lines.insert(lines.begin() + 40, "M13");
+  lines.insert(lines.begin() + 39, {"T1 M06", "M03 S12000"});
+  lines.insert(lines.begin() + 38, "G28");
+  return lines;
+}
+
+TEST_F(MachineFileTest, AFileThatEndsEarlyIsRefusedWithWhereItEndsAndChangesNothing) {
+  const std::string header = "The machine file '";
   struct Case {
-    std::size_t lines;  // how many lines of the defaults file remain
-    const char* missing;
-    const char* lastField;  // the last field set, or ""
+    const char* name;
+    std::string bytes;
+    std::string ending;  // the message after the file's name
   };
+  const std::string whole = WithCrLf(FilledLines());
+  const auto upTo = [&](std::size_t lines) {
+    std::vector<std::string> kept = FilledLines();
+    kept.resize(lines);
+    return WithCrLf(kept);
+  };
+  const std::string allFour = ": a machine file holds all four block sections, empty ones too";
+  const std::string noEnd = ": the line has no line end";
   const Case kCases[] = {
-      {0, "' is empty", ""},
-      {1, "' ends before the key [Height]", ""},
-      {28, "' ends before the value of [PlungeFeedE]", "EngraveFeedE"},
-      {35, "' ends before the key [IntegrexHead]", "IntegrexMode"},
-      {36, "' ends before the value of [IntegrexHead]", "IntegrexMode"},
+      {"Empty", "", "' is empty"},
+      {"OnlyAByteOrderMark", "\xEF\xBB\xBF", "' is empty"},
+      {"HeaderAlone", upTo(1), "' ends after line 1, before the key [Height]"},
+      {"BeforeAValue", upTo(28), "' ends after line 28, before the value of [PlungeFeedE]"},
+      {"BeforeTheLastKey", upTo(35), "' ends after line 35, before the key [IntegrexHead]"},
+      {"InsideTheLastValue", upTo(37).substr(0, upTo(37).size() - 2),
+       "' ends in the middle of line 37, the value of [IntegrexHead]" + noEnd},
+      {"InsideAKey", upTo(27) + "[Plun",
+       "' ends in the middle of line 28, the key [PlungeFeedE]" + noEnd},
+      {"StrayLineAfterThePairs", upTo(37) + "G28\r\n",
+       "' ends after line 38, before the section [SECTION -- Pre Tool Change]" + allFour},
+      {"OneSection", upTo(39),
+       "' ends after line 39, before the section [SECTION -- Tool Change]" + allFour},
+      {"TwoSections", upTo(42),
+       "' ends after line 42, before the section [SECTION -- Post Tool Change]" + allFour},
+      {"ThreeSections", upTo(44),
+       "' ends after line 44, before the section [SECTION -- Post Engrave]" + allFour},
+      {"InsideAToolChangeLine", whole.substr(0, whole.find("M03 S12000") + 6),
+       "' ends in the middle of line 42, in the section [SECTION -- Tool Change]" + noEnd},
+      {"InsideTheLastHeader", upTo(44) + "[SECTION -- Post",
+       "' ends in the middle of line 45, the header of the section [SECTION -- Post Engrave]" +
+           noEnd},
+      // "M30" cut to "M3" would start the spindle at the end of the program.
+      {"InsideTheLastLine", whole.substr(0, whole.size() - 3),
+       "' ends in the middle of line 46, in the section [SECTION -- Post Engrave]" + noEnd},
+      {"BetweenCrAndLf", whole.substr(0, whole.size() - 1),
+       "' ends in the middle of line 46, in the section [SECTION -- Post Engrave]" + noEnd},
+      {"LastLineWithoutItsLineEndByHand", whole.substr(0, whole.size() - 2),
+       "' ends in the middle of line 46, in the section [SECTION -- Post Engrave]" + noEnd},
   };
   for (const Case& c : kCases) {
-    SCOPED_TRACE(c.missing);
-    std::vector<std::string> lines = DefaultLines();
-    lines.resize(c.lines);
-    const std::string path = Put("cut.mch", WithCrLf(lines));
+    SCOPED_TRACE(c.name);
+    const std::string path = Put("cut.mch", c.bytes);
     RecordingEditor editor(OtherSettings());
     EXPECT_THAT([&] { ReadMachineFile(path, editor); },
-                ThrowsMessage<Error>("The machine file '" + path + c.missing));
-    if (c.lines == 0) {  // nothing to read: nothing changes
-      EXPECT_TRUE(editor.calls.empty());
-      continue;
-    }
-    const std::string& last = editor.calls.back();
-    if (*c.lastField == '\0') {
-      EXPECT_EQ(last, "SetLines PreToolChange");
-    } else {
-      EXPECT_THAT(last, HasSubstr(std::string(" ") + c.lastField + "="));
-    }
-    EXPECT_TRUE(editor.settings.PreToolChange.empty());
-    EXPECT_THAT(editor.settings.PostEngrave, ElementsAre("old post engrave"));
+                ThrowsMessage<Error>(header + path + c.ending));
+    EXPECT_TRUE(editor.calls.empty());
+    EXPECT_EQ(editor.settings, OtherSettings());
   }
+}
+
+// Whatever byte a copy stops at, the file does not load, unless what is left is itself a whole
+// file: the reduced file of the 37 lines of pairs, or a cut between two lines of the last block,
+// which no reader can tell from a shorter block.
+TEST_F(MachineFileTest, NoCutOfAWholeFileLoadsExceptAtTheTwoPlacesThatLookWhole) {
+  const std::string whole = WithCrLf(FilledLines());
+  const std::size_t reducedEnd = WithCrLf(DefaultLines()).find("[SECTION -- Pre Tool Change]");
+  const std::size_t lastHeaderEnd = whole.find("[SECTION -- Post Engrave]\r\n") + 27;
+  EngraveSettings complete = OtherSettings();
+  PlainSettingsEditor completeEditor(complete);
+  ParseMachineFile(whole, "whole.mch", completeEditor);
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    SCOPED_TRACE(size);
+    RecordingEditor editor(OtherSettings());
+    const bool loads = [&] {
+      try {
+        ParseMachineFile(std::string_view(whole).substr(0, size), "cut.mch", editor);
+        return true;
+      } catch (const Error& error) {
+        EXPECT_THAT(error.what(), StartsWith("The machine file 'cut.mch' "));
+        return false;
+      }
+    }();
+    const bool atLineEnd = size > 0 && whole[size - 1] == '\n';
+    EXPECT_EQ(loads, atLineEnd && (size == reducedEnd || size >= lastHeaderEnd));
+    if (!loads) {
+      EXPECT_TRUE(editor.calls.empty());
+      EXPECT_EQ(editor.settings, OtherSettings());
+    } else if (size >= lastHeaderEnd) {
+      EXPECT_EQ(editor.settings.ToolChange, complete.ToolChange);
+      EXPECT_EQ(editor.settings.PostToolChange, complete.PostToolChange);
+    }
+  }
+}
+
+TEST_F(MachineFileTest, OpenOldLoadsWholeFilesOnly) {
+  const std::vector<std::string> old = {"[SECTION -- Pre Tool Change]", "G28",
+                                        "[SECTION -- Tool Change]",     "T1 M06",
+                                        "[SECTION -- Post Tool Change]", "[SECTION -- Post Engrave]",
+                                        "M30"};
+  const auto upTo = [&](std::size_t lines) {
+    return WithCrLf(std::vector<std::string>(old.begin(), old.begin() + lines));
+  };
+  const std::string whole = upTo(old.size());
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string ending;
+  } kCases[] = {
+      {"Empty", "", "' is empty"},
+      {"FirstHeaderCut", "[SECTI",
+       "' ends in the middle of line 1, the header of the section [SECTION -- Pre Tool Change]: "
+       "the line has no line end"},
+      {"OneSection", upTo(2),
+       "' ends after line 2, before the section [SECTION -- Tool Change]: a machine file "
+       "holds all four block sections, empty ones too"},
+      {"TwoSections", upTo(4),
+       "' ends after line 4, before the section [SECTION -- Post Tool Change]: a machine file "
+       "holds all four block sections, empty ones too"},
+      {"InsideTheLastLine", whole.substr(0, whole.size() - 3),
+       "' ends in the middle of line 7, in the section [SECTION -- Post Engrave]: the line has "
+       "no line end"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Put("old.mch", c.bytes);
+    RecordingEditor editor(OtherSettings());
+    EXPECT_THAT([&] { ReadOldMachineFile(path, editor); },
+                ThrowsMessage<Error>("The machine file '" + path + c.ending));
+    EXPECT_TRUE(editor.calls.empty());
+  }
+}
+
+// Lines with no section header at all have always been read as the Pre Tool Change block alone.
+TEST_F(MachineFileTest, OpenOldTakesLinesWithoutAnyHeaderAsPreToolChange) {
+  RecordingEditor editor(OtherSettings());
+  ReadOldMachineFile(Put("lines.mch", "[PreToolChange]\nG90 \n\n M30"), editor);
+  EngraveSettings expected = OtherSettings();
+  expected.PreToolChange = {"[PreToolChange]", "G90", "", "M30"};
+  EXPECT_EQ(editor.settings, expected);
 }
 
 // Pairs are taken by position: a program opened by mistake would put its moves into the text
@@ -583,9 +685,14 @@ TEST_F(MachineFileTest, AFileThatCannotBeAMachineFileChangesNothing) {
     std::string reason;
   };
   fs::create_directory(Path("folder.mch"));
+  fs::create_symlink(Path("gone.mch"), Path("dangling.mch"));
+  fs::create_symlink("/dev/null", Path("device.mch"));
   const Case kCases[] = {
       {"Missing", Path("missing.mch"), "No such file or directory"},
       {"Directory", Path("folder.mch"), "Is a directory"},
+      {"DanglingLink", Path("dangling.mch"),
+       "it is a link to '" + Path("gone.mch") + "', which does not exist"},
+      {"Device", Path("device.mch"), "it is not a regular file (a device or a pipe, say)"},
       {"Binary", Put("binary.mch", WithCrLf(DefaultLines()) + std::string("\0\x01\x02", 3)),
        "it holds binary data, not text"},
       {"LongLine", Put("long.mch", WithCrLf(withLongValue)), "line 9 is longer than 65536 characters"},

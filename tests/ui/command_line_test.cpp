@@ -154,9 +154,19 @@ TEST_F(CommandLineTest, AnErrorShownOnTheWayEndsInStatusOne) {
             1);
   EXPECT_THAT(err.str(), HasSubstr("'12x' is not a valid floating point value"));
   EXPECT_THAT(Read("a.eia"), HasSubstr("G01"));
+}
+
+// A default.mch that does not load stops the run before its first action: a program written
+// with the factory set-up would lack the machine's own blocks and feeds.
+TEST_F(CommandLineTest, ADefaultMachineFileThatDoesNotLoadRunsNothing) {
+  Write("a.eia", "old program\r\n");
   Write("default.mch", "not a machine file\n");
-  EXPECT_EQ(Run({"show", "TextHeightE"}), 1);
-  EXPECT_EQ(out.str(), ".125\n");
+  EXPECT_EQ(Run({"show", "TextHeightE", "--set", "FreeFormTextE=L", "text", dir + "/a.eia"}), 1);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), "Stylor: The file '" + dir +
+                           "/default.mch' is not a machine file: its first line is not a section "
+                           "header.\n");
+  EXPECT_EQ(Read("a.eia"), "old program\r\n");
 }
 
 TEST_F(CommandLineTest, MachineFilesSaveOpenAndReset) {

@@ -1,6 +1,7 @@
 #include "ui/model/engrave_form_model.h"
 
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -361,23 +362,99 @@ TEST(EngraveFormModel, StartUpReadsDefaultMachineFileAndItsFont) {
   EXPECT_EQ(model.CurrentPage(), Page::Sequence);
 }
 
-TEST(EngraveFormModel, ABadDefaultMachineFileStopsTheStartUpButTheWindowStaysUsable) {
+// A default.mch that does not load is said to be so, and none of it is taken: the window works on
+// the factory set-up, says so in its title, and still has its font and its page.
+TEST(EngraveFormModel, ADefaultMachineFileThatDoesNotLoadLeavesTheFactorySetUp) {
+  enum class Kind { Cut, BadInteger, DanglingLink, Pipe, Folder };
+  const struct {
+    const char* name;
+    Kind kind;
+    const char* message;
+  } kCases[] = {
+      {"CutInsideTheTextParameters", Kind::Cut, "' ends in the middle of line 9, the value of"},
+      {"BadInteger", Kind::BadInteger, "', line 31, [InverseTimeE]: 'zero' is not a valid"},
+      {"DanglingLink", Kind::DanglingLink, "': it is a link to '"},
+      {"Pipe", Kind::Pipe, "': it is not a regular file"},
+      {"Folder", Kind::Folder, "': Is a directory"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    TempFolder dir;
+    std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+    const std::string path = dir.File("default.mch");
+    EngraveSettings saved;
+    saved.TextHeightE = "2";
+    saved.FontFile = dir.File("BasicFont.fnt");
+    saved.PreToolChange = {"T1 M6"};
+    std::string bytes = FormatMachineFile(saved, path);
+    if (c.kind == Kind::Cut) bytes.resize(bytes.find(dir.File("BasicFont.fnt")) + 5);
+    if (c.kind == Kind::BadInteger) bytes.replace(bytes.find("[InverseTimeE]\r\n0") + 16, 1, "zero");
+    if (c.kind == Kind::Cut || c.kind == Kind::BadInteger) {
+      std::ofstream(path, std::ios::binary) << bytes;
+    }
+    if (c.kind == Kind::DanglingLink) fs::create_symlink(dir.File("gone.mch"), path);
+    if (c.kind == Kind::Pipe) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    }
+    if (c.kind == Kind::Folder) fs::create_directory(path);
+
+    FakeFormHost host;
+    EngraveFormModel model(host);
+    model.Run([&] { model.FormActivate(dir.Path().string()); });
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_THAT(host.errors[0], testing::HasSubstr("machine file '" + path + c.message));
+    EXPECT_TRUE(model.DefaultMachineFileFailed());
+    EXPECT_EQ(model.MachineFile(), "");
+    EXPECT_EQ(model.Settings().TextHeightE, ".125");
+    EXPECT_TRUE(model.Settings().PreToolChange.empty());
+    EXPECT_TRUE(model.FontLoaded());
+    EXPECT_EQ(model.CurrentPage(), Page::Sequence);
+
+    // A machine file that opens is in use from then on.
+    const std::string good = dir.File("good.mch");
+    WriteMachineFile(good, saved);
+    model.OpenMachineFile(good);
+    EXPECT_FALSE(model.DefaultMachineFileFailed());
+    EXPECT_EQ(model.Settings().TextHeightE, "2");
+  }
+}
+
+TEST(EngraveFormModel, AMissingDefaultMachineFileIsNoError) {
   TempFolder dir;
   std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
-  std::ofstream out(dir.File("default.mch"), std::ios::binary);
-  out << "[SECTION -- Text Parameters]\r\n";
-  const std::string values[] = {"2", "1", "1", dir.File("BasicFont.fnt"), "X", "0", "0", "Y",
-                                "0", "Z", "-.001", ".001", "50", "25", "zero"};
-  for (const std::string& value : values) out << "[Key]\r\n" << value << "\r\n";
-  out.close();
   FakeFormHost host;
   EngraveFormModel model(host);
-  model.Run([&] { model.FormActivate(dir.Path().string()); });
-  EXPECT_EQ(host.errors, std::vector<std::string>{"'zero' is not a valid integer value."});
-  EXPECT_EQ(model.Settings().TextHeightE, "2");
-  EXPECT_NE(model.CurrentPage(), Page::Sequence);  // the rest of the start-up is skipped
-  model.SetText(&S::EngraveFeedE, "80");
-  EXPECT_EQ(model.Settings().PlungeFeedE, "40");
+  model.FormActivate(dir.Path().string());
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_FALSE(model.DefaultMachineFileFailed());
+}
+
+// A value that a job cannot read is loaded as it stands; what is said of it names the file and
+// the key, once: by the change rule that stopped at it, or else by a warning after the load.
+TEST(EngraveFormModel, AnUnreadableValueOfAMachineFileIsReportedWithItsFileAndKey) {
+  TempFolder dir;
+  std::ofstream(dir.File("BasicFont.fnt")) << kLetterLFont;
+  const std::string path = dir.File("default.mch");
+  EngraveSettings saved;
+  saved.FontFile = dir.File("BasicFont.fnt");
+  saved.EngraveFeedE = "nan";
+  saved.TextHeightE = "nan";
+  WriteMachineFile(path, saved);
+  FakeFormHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.Path().string());
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_FALSE(model.DefaultMachineFileFailed());
+  EXPECT_EQ(host.fieldErrors,
+            std::vector<std::string>{"EngraveFeedE: The machine file '" + path +
+                                     "', [EngraveFeedE]: 'nan' is not a valid floating point "
+                                     "value."});
+  EXPECT_EQ(host.warnings, std::vector<std::string>{"warning: the machine file '" + path +
+                                                    "', [Height]: 'nan' is not a valid floating "
+                                                    "point value."});
+  // Typed by the user, the same value is reported as before.
+  model.SetText(&S::EngraveFeedE, "x");
+  EXPECT_EQ(host.fieldErrors.back(), "EngraveFeedE: 'x' is not a valid floating point value.");
 }
 
 TEST(EngraveFormModel, JobsTellTheHostWhichProgramsTheyWrote) {

@@ -292,8 +292,11 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   std::error_code error;
   const std::string directory =
       AbsolutePath(invocation.directory.value_or(fs::current_path(error).string()));
-  // A start-up error is shown and the run goes on, as the window stays usable.
+  // A start-up error is shown and the run goes on, as the window stays usable; but a default.mch
+  // that did not load leaves the factory set-up, and a program written with it would run on the
+  // machine without the user's blocks and feeds.
   model.Run([&] { model.FormActivate(directory); });
+  if (model.DefaultMachineFileFailed()) return 1;
 
   for (const Action& action : invocation.actions) {
     try {

@@ -35,8 +35,9 @@ constexpr std::string_view kSeveralLinesExample =
 constexpr std::string_view kExitStatus[] = {
     "0  every action worked.",
     "1  an action failed: its message is on standard error as \"Stylor: ...\". Also when an error "
-    "was shown while the run went on: a default.mch or font that did not load, a field that a "
-    "change rule could not read.",
+    "was shown while the run went on: a font that did not load, a field that a change rule could "
+    "not read. A default.mch that is there but does not load (cut short, a bad value, a link to "
+    "nothing, a pipe, a folder) stops the run before its first action.",
     "2  a usage error: an unknown action or field, a missing argument, an index or state that is "
     "not a number. Nothing ran.",
 };
@@ -271,7 +272,8 @@ void WriteRoffFiles(std::ostream& out) {
 .TP
 \fIdefault.mch\fR
 The machine file of the working folder, read at start\-up: text parameters, axes, feeds, mode and
-the four blocks of G\-code lines.
+the four blocks of G\-code lines. It loads whole or not at all; one that does not load stops
+\fBstylor\-cli\fR, and the window goes on with the factory set\-up and says so in its title.
 .TP
 \fIBasicFont.fnt\fR
 The font of the working folder; without one, the font installed with Stylor.

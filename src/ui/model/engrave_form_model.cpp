@@ -334,9 +334,41 @@ void EngraveFormModel::ShowPage(Page page) {
 }
 
 void EngraveFormModel::OpenMachineFile(const std::string& path) {
-  ReadMachineFile(path, *this);
+  m_loadingMachineFile = path;
+  m_reportedWhileLoading.clear();
+  try {
+    ReadMachineFile(path, *this);
+  } catch (...) {
+    m_loadingMachineFile.clear();
+    throw;
+  }
+  m_loadingMachineFile.clear();
   m_machineFile = path;
+  m_defaultMachineFileFailed = false;
+  WarnOfUnreadableValues(path);
   m_host.ViewChanged();
+}
+
+void EngraveFormModel::WarnOfUnreadableValues(const std::string& path) {
+  // A value a job reads as a number is loaded as it stands, and only the job refuses it: say now
+  // which field of which file holds it, unless a change rule has said so while loading.
+  for (const MachineFilePair& pair : MachineFilePairs()) {
+    const FieldInfo& info = InfoOf(pair.field);
+    const std::string* error = FieldError(info);
+    if (error == nullptr || m_reportedWhileLoading.contains(&info)) continue;
+    m_host.ShowWarning("warning: the " + MachineFileValueContext(path, pair.field) + *error);
+  }
+  m_reportedWhileLoading.clear();
+}
+
+std::string EngraveFormModel::MachineFileValueContext(const std::string& path,
+                                                      const FieldRef& field) {
+  for (const MachineFilePair& pair : MachineFilePairs()) {
+    if (pair.field == field) {
+      return "machine file '" + path + "', " + std::string(pair.key) + ": ";
+    }
+  }
+  return "machine file '" + path + "': ";
 }
 
 void EngraveFormModel::FieldChanged(const FieldRef& field) { m_host.FieldChanged(InfoOf(field)); }
@@ -366,7 +398,15 @@ void EngraveFormModel::RunRule(Rule rule, const FieldRef& changed) {
         break;
       }
     }
-    m_host.ShowFieldError(*at, WithFullStop(error.what()));
+    if (m_loadingMachineFile.empty()) {
+      m_host.ShowFieldError(*at, WithFullStop(error.what()));
+      return;
+    }
+    // A value that came from a machine file: the user must learn which file and which key.
+    m_reportedWhileLoading.insert(at);
+    m_host.ShowFieldError(*at, WithFullStop("The " +
+                                            MachineFileValueContext(m_loadingMachineFile, changed) +
+                                            error.what()));
   }
 }
 
@@ -403,7 +443,19 @@ void EngraveFormModel::FormActivate(const std::string& workingDirectory) {
   SetIndex(&S::JustifyPoint, 0);
   const std::string defaultMachine = JoinPath(m_workingDirectory, "default.mch");
   m_fontFileRead.clear();
-  if (FileExists(defaultMachine)) OpenMachineFile(defaultMachine);
+  // Only a name that is not there at all is passed over: a link to nothing, a pipe, a folder or
+  // a device under that name is a default.mch that does not load, and is said to be one.
+  std::error_code absent;
+  if (fs::symlink_status(defaultMachine, absent).type() != fs::file_type::not_found) {
+    try {
+      OpenMachineFile(defaultMachine);
+    } catch (const Error& error) {
+      // Nothing of the file was taken: the window goes on with the factory set-up and says so.
+      m_defaultMachineFileFailed = true;
+      ReportError(error.what());
+      m_host.ViewChanged();
+    }
+  }
   // A default.mch that names a font has loaded it already, and said so if it could not.
   if (m_fontFileRead != m_settings.FontFile) LoadFontNamedByFontFile();
   ShowPage(Page::Sequence);
@@ -448,6 +500,7 @@ void EngraveFormModel::SaveClick() {
   if (!chosen) return;
   WriteMachineFile(*chosen, m_settings);
   m_machineFile = *chosen;
+  m_defaultMachineFileFailed = false;
   m_host.ViewChanged();
 }
 

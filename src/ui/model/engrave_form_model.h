@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,9 @@ class EngraveFormModel final : public SettingsEditor {
   const std::string& WorkingDirectory() const { return m_workingDirectory; }
   /// The machine file last opened or saved (default.mch at start-up included); empty before.
   const std::string& MachineFile() const { return m_machineFile; }
+  /// True from a start-up whose default.mch was there but did not load (nothing of it taken,
+  /// the factory set-up in use) until a machine file is opened or saved.
+  bool DefaultMachineFileFailed() const { return m_defaultMachineFileFailed; }
   /// True when the font table holds at least one glyph with moves.
   bool FontLoaded() const;
   /// Takes a copy of a font read before, in place of reading FontFile (a fuzz target that runs
@@ -138,6 +142,10 @@ class EngraveFormModel final : public SettingsEditor {
   template <typename Job>
   void RunJob(JobKind kind, Job&& job);
   void WarnOfMissingGlyphs(std::string_view text);
+  /// Warns of each value the machine file `path` gave that a job cannot read as a number.
+  void WarnOfUnreadableValues(const std::string& path);
+  /// "machine file '<path>', [Key]: ", naming where the value of `field` came from.
+  static std::string MachineFileValueContext(const std::string& path, const FieldRef& field);
 
   FormHost& m_host;
   bool m_runLabelHandlers;
@@ -153,6 +161,9 @@ class EngraveFormModel final : public SettingsEditor {
   Page m_currentPage = Page::FreeForm;
   std::string m_workingDirectory = ".";
   std::string m_machineFile;
+  bool m_defaultMachineFileFailed = false;
+  std::string m_loadingMachineFile;  // while a machine file's fields arrive
+  std::set<const FieldInfo*> m_reportedWhileLoading;
   std::string m_dataFile;
   std::shared_ptr<const DataTable> m_dataRows;
   std::map<const FieldInfo*, std::string> m_fieldErrors;

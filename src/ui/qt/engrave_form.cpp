@@ -1038,9 +1038,20 @@ void TEngraveForm::ViewChanged() {
 
 void TEngraveForm::ShowMachineFile() {
   const QString path = FromNativePath(m_model.MachineFile());
+  // A default.mch that did not load leaves the factory set-up: the title says so for as long as
+  // it is in use, so that no one takes it for the machine's own.
+  const QString title = !path.isEmpty() ? QFileInfo(path).fileName() + " - " + kTitle
+                        : m_model.DefaultMachineFileFailed()
+                            ? "Factory set-up (default.mch did not load) - " + kTitle
+                            : kTitle;
+  if (title != windowTitle()) {
+    setWindowTitle(title);
+    if (m_model.DefaultMachineFileFailed()) {
+      statusBar()->showMessage("default.mch did not load: the factory set-up is in use");
+    }
+  }
   if (path == m_shownMachineFile) return;
   m_shownMachineFile = path;
-  setWindowTitle(path.isEmpty() ? kTitle : QFileInfo(path).fileName() + " - " + kTitle);
   setWindowFilePath(path);
   if (!path.isEmpty()) RememberRecentFile(QFileInfo(path).absoluteFilePath());
 }
