@@ -258,6 +258,72 @@ TEST_F(EngraveFormTest, LatheModeAndHeadWriteTheAxisLetters) {
   EXPECT_EQ(m_form.Model().Settings().Axis2E, "X");
 }
 
+// "None" changes no axis: the letters an earlier mode set stay, outlined and named in the status
+// bar, until "Axes X Y Z" puts the mill's axes back.
+TEST_F(EngraveFormTest, LatheAxesLeftUnderNoneAreMarkedWithAOneClickFix) {
+  auto* warning = Find<QLabel>("SetupWarning");
+  auto* fix = Find<QPushButton>("MillAxes");
+  auto marked = [&](const char* name) {
+    return !Find<QWidget>(name)->property("setupWarning").toString().isEmpty();
+  };
+  EXPECT_FALSE(fix->isVisible());
+  EXPECT_FALSE(marked("Axis1E"));
+  Click(Item("IntegrexMode", "Okuma G138  (C, Z, X)"));
+  EXPECT_FALSE(fix->isVisible()) << "the mode itself programs these axes";
+  Click(Item("IntegrexMode", "None"));
+  EXPECT_EQ(Text("Axis1E") + Text("Axis2E") + Text("Axis3E"), "YZX");
+  EXPECT_TRUE(fix->isVisible());
+  for (const char* axis : {"Axis1E", "Axis2E", "Axis3E"}) EXPECT_TRUE(marked(axis)) << axis;
+  EXPECT_TRUE(warning->isVisible());
+  EXPECT_TRUE(warning->text().contains("still Y, Z, X")) << warning->text().toStdString();
+
+  fix->click();
+  EXPECT_EQ(Text("Axis1E") + Text("Axis2E") + Text("Axis3E"), "XYZ");
+  EXPECT_FALSE(fix->isVisible());
+  for (const char* axis : {"Axis1E", "Axis2E", "Axis3E"}) EXPECT_FALSE(marked(axis)) << axis;
+  EXPECT_TRUE(Find<QComboBox>("Axis1E")->styleSheet().isEmpty());
+  EXPECT_FALSE(warning->text().contains("still")) << warning->text().toStdString();
+}
+
+// The status bar says what a program with an empty start block lacks, and one line in the block
+// ends it; Inverse Time Feed without G93 and a One File run with nothing between the numbers are
+// named while the page that writes them is shown.
+TEST_F(EngraveFormTest, TheStatusBarNamesWhatMakesTheProgramUnsafe) {
+  auto* warning = Find<QLabel>("SetupWarning");
+  EXPECT_TRUE(warning->isVisible());
+  EXPECT_TRUE(warning->text().contains("The start block is empty: the program has no unit"))
+      << warning->text().toStdString();
+  EXPECT_TRUE(warning->text().contains("same spot")) << "the Sequence page is shown at start";
+  Find<QPlainTextEdit>("SeqPostGCodes")->setPlainText("M00");
+  EXPECT_FALSE(warning->text().contains("same spot"));
+
+  Click(Item("FeedMode", "Inverse Time Feed"));
+  EXPECT_TRUE(warning->text().contains("no G93"));
+  EXPECT_FALSE(Find<QWidget>("FeedMode")->property("setupWarning").toString().isEmpty());
+  Find<QPlainTextEdit>("PostToolChange")->setPlainText("G20 G90 G93\nM03 S10000");
+  EXPECT_FALSE(warning->isVisible()) << warning->text().toStdString();
+  EXPECT_TRUE(Find<QWidget>("FeedMode")->styleSheet().isEmpty());
+}
+
+// On a rotary axis the program's words are degrees on the cylinder: so are their extents.
+TEST_F(EngraveFormTest, StatisticsGiveRotaryExtentsInDegrees) {
+  Click(Item("IntegrexMode", "Mazak G07.1 (C, Z, X)"));
+  Find<QLineEdit>("PenDownE")->setText("10");
+  Find<QLineEdit>("PenUpE")->setText("11");
+  const QString path = m_dir.filePath("turn.eia");
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("G00 C0.0000 Z0.0000 X11.0000\r\nG01 X10.0000 F20.00\r\n"
+               "G01 C90.0000 F50.00\r\n");
+  }
+  m_form.programToOpen = path.toStdString();
+  QTest::mouseClick(Find<QPushButton>("OpenProgram"), Qt::LeftButton);
+  const std::string stats = Text("PreviewStats").toStdString();
+  EXPECT_THAT(stats, testing::HasSubstr("0.0000 to 90.0000\u00b0"));
+  EXPECT_THAT(stats, testing::HasSubstr("10.0000 to 11.0000 mm"));
+}
+
 bool AnyMessageBoxOpen() {
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (qobject_cast<QMessageBox*>(window) != nullptr && window->isVisible()) return true;

@@ -508,6 +508,7 @@ void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job) {
 template <typename Job>
 void EngraveFormModel::RunJob(JobKind kind, Job&& job) {
   RunJob([&] { return EngravedText(m_settings, kind); }, std::forward<Job>(job));
+  WarnOfSetup(kind, false);
 }
 
 void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
@@ -597,6 +598,44 @@ void EngraveFormModel::GenerateBatchClick() {
   const BatchLayout layout = BatchLayoutOf(m_settings.BatchTextKind);
   RunJob([&] { return BatchEngravedText(m_settings, *m_dataRows, layout); },
          [&](JobHost& host) { GenerateBatch(m_settings, *m_dataRows, layout, *m_font, host); });
+  WarnOfSetup(JobKindOf(layout), true);
+}
+
+void EngraveFormModel::MillAxesClick() {
+  SetText(&S::Axis1E, "X");
+  SetText(&S::Axis2E, "Y");
+  SetText(&S::Axis3E, "Z");
+}
+
+void EngraveFormModel::SaveFirstSetup(const FirstSetup& setup) {
+  ApplyFirstSetup(setup, *this);
+  const std::string path = JoinPath(m_workingDirectory, "default.mch");
+  WriteMachineFile(path, m_settings);
+  m_machineFile = path;
+  m_host.ViewChanged();
+}
+
+bool EngraveFormModel::RepeatsInOneFile(JobKind kind, bool batch) const {
+  if (m_settings.Files != 0) return false;
+  if (batch) return m_dataRows && m_dataRows->Rows() > 1;
+  if (kind != JobKind::Sequence) return false;
+  const std::optional<std::int32_t> start = ReadWhole(m_settings.SeqStart);
+  const std::optional<std::int32_t> end = ReadWhole(m_settings.SeqEnd);
+  return !(start && end && *start == *end);
+}
+
+void EngraveFormModel::WarnOfSetup(JobKind kind, bool batch) {
+  for (const SetupWarning& warning : JobWarnings(m_settings, RepeatsInOneFile(kind, batch))) {
+    m_host.ShowSetupWarning(warning.text);
+  }
+}
+
+std::vector<SetupWarning> EngraveFormModel::SetupWarnings() const {
+  std::vector<SetupWarning> warnings =
+      JobWarnings(m_settings, RepeatsInOneFile(CurrentJob(), m_currentPage == Page::Batch));
+  std::string note = StartBlockNote(m_settings);
+  if (!note.empty()) warnings.push_back({std::move(note), {}});
+  return warnings;
 }
 
 }  // namespace stylor

@@ -12,7 +12,9 @@
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/machine_file.h"
+#include "ui/model/first_setup.h"
 #include "ui/model/form_host.h"
+#include "ui/model/setup_warnings.h"
 
 namespace stylor {
 
@@ -65,6 +67,9 @@ class EngraveFormModel final : public SettingsEditor {
   /// What is wrong with the value of a field a job reads as a number ("'' is not a valid
   /// floating point value."), or nothing when it reads.
   const std::string* FieldError(const FieldInfo& field) const;
+  /// What makes the program of the current page dangerous to run as the settings stand (see
+  /// JobWarnings), then what an empty start block leaves out of it (fields: none).
+  std::vector<SetupWarning> SetupWarnings() const;
   /// Where "See Website for Documentation" leads: the guide installed with the program (or the
   /// one of the source tree for a build that is not installed).
   std::string DocumentationUrl() const;
@@ -114,6 +119,12 @@ class EngraveFormModel final : public SettingsEditor {
   void ReadDataFileAt(const std::string& path);
   /// "Generate from Data": the BatchTextKind job once per row of the data file.
   void GenerateBatchClick();
+  /// "Axes X Y Z": the mill's axes, for axes a lathe-with-mill mode left behind.
+  void MillAxesClick();
+  /// The first set-up: fills the blocks and the mode or axes of `setup`, then saves them as
+  /// default.mch in the working folder, read at every later start. Throws when it cannot be
+  /// written; the settings keep the set-up all the same.
+  void SaveFirstSetup(const FirstSetup& setup);
 
   /// FontFile := `path` made absolute against the process's current directory, then the font
   /// is loaded (the command line's "Pick Font").
@@ -135,6 +146,10 @@ class EngraveFormModel final : public SettingsEditor {
   template <typename Job>
   void RunJob(JobKind kind, Job&& job);
   void WarnOfMissingGlyphs(std::string_view text);
+  /// Whether the job of `kind` (the Batch page's when `batch`) repeats its body in one program.
+  bool RepeatsInOneFile(JobKind kind, bool batch) const;
+  /// Tells the host every JobWarnings of a job that has run.
+  void WarnOfSetup(JobKind kind, bool batch);
 
   FormHost& m_host;
   bool m_runLabelHandlers;

@@ -26,6 +26,9 @@ class FormHost : public JobHost {
   /// A warning that does not stop what was done (the window's status bar, the command line's
   /// stderr), such as the characters a job left blank.
   virtual void ShowWarning(const std::string& text) = 0;
+  /// A setting that makes the program dangerous to run, said when a job runs with it: the window
+  /// shows it as any warning, the command line as "Stylor: warning: ...".
+  virtual void ShowSetupWarning(const std::string& text) { ShowWarning(text); }
   /// Opens an address in the user's browser.
   virtual void OpenUrl(const std::string& url) = 0;
   /// A field changed, by the user or by the program.

@@ -64,6 +64,10 @@ const QString kSplitterKey = QStringLiteral("window/splitter");
 const QString kRecentKey = QStringLiteral("recentMachineFiles");
 const QString kErrorOutline =
     QStringLiteral("QLineEdit { border: 2px solid #c62828; border-radius: 2px; }");
+const QString kWarningOutline = QStringLiteral(
+    "QComboBox, QLineEdit, QPlainTextEdit { border: 2px solid #e08a00; border-radius: 2px; }"
+    "QGroupBox { border: 2px solid #e08a00; border-radius: 2px; margin-top: 7px; }"
+    "QGroupBox::title { subcontrol-origin: margin; left: 7px; }");
 
 QString ToQt(const std::string& utf8) { return QString::fromStdString(utf8); }
 QString ToQt(std::string_view utf8) {
@@ -172,6 +176,19 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   m_splitter->setSizes({kSurfaceWidth, PreviewPanel::kWidth});
   setCentralWidget(m_splitter);
   statusBar()->setObjectName("StatusBar");
+  m_setupWarning = new QLabel;
+  m_setupWarning->setObjectName("SetupWarning");
+  m_setupWarning->setWordWrap(true);
+  m_setupWarning->setStyleSheet("QLabel { color: #a04800; }");
+  m_setupWarning->setVisible(false);
+  statusBar()->addPermanentWidget(m_setupWarning, 1);
+  m_millAxes = new QPushButton("Axes X Y Z");
+  m_millAxes->setObjectName("MillAxes");
+  m_millAxes->setToolTip("Put the mill's axes back: Axis 1 X, Axis 2 Y, plunge axis Z");
+  m_millAxes->setVisible(false);
+  statusBar()->addPermanentWidget(m_millAxes);
+  connect(m_millAxes, &QPushButton::clicked, this,
+          [this] { RunHandler(&EngraveFormModel::MillAxesClick); });
 
   BuildUpperArea();
 
@@ -923,6 +940,40 @@ void TEngraveForm::ShowWarning(const std::string& text) {
   statusBar()->showMessage(shown.isEmpty() ? ToQt(text) : shown + "  " + ToQt(text));
 }
 
+void TEngraveForm::ShowSetupWarning(const std::string&) {}
+
+void TEngraveForm::ShowSetupWarnings() {
+  std::vector<SetupWarning> warnings = m_model.SetupWarnings();
+  if (warnings == m_shownWarnings) return;
+  for (const SetupWarning& shown : m_shownWarnings) {
+    for (const FieldRef& field : shown.fields) {
+      const auto found = m_fields.find(&InfoOf(field));
+      if (found == m_fields.end()) continue;
+      QWidget* control = found->second.control;
+      control->setProperty("setupWarning", QString());
+      // A field whose value does not read keeps its red outline.
+      if (control->property("fieldError").toString().isEmpty()) control->setStyleSheet(QString());
+    }
+  }
+  m_shownWarnings = std::move(warnings);
+  QStringList texts;
+  for (const SetupWarning& warning : m_shownWarnings) {
+    texts << ToQt(WithFullStop(warning.text));
+    for (const FieldRef& field : warning.fields) {
+      const auto found = m_fields.find(&InfoOf(field));
+      if (found == m_fields.end()) continue;
+      QWidget* control = found->second.control;
+      control->setProperty("setupWarning", texts.constLast());
+      if (control->property("fieldError").toString().isEmpty()) {
+        control->setStyleSheet(kWarningOutline);
+      }
+    }
+  }
+  m_setupWarning->setText(texts.join("\n"));
+  m_setupWarning->setVisible(!texts.isEmpty());
+  m_millAxes->setVisible(HoldsLatheAxes(m_model.Settings()));
+}
+
 void TEngraveForm::OpenUrl(const std::string& url) {
   const QUrl address(ToQt(url));
   if (address.isLocalFile() && address.toLocalFile().endsWith(".md")) {
@@ -954,6 +1005,7 @@ void TEngraveForm::ShowAbout() { m_model.ShowPage(Page::About); }
 void TEngraveForm::FieldChanged(const FieldInfo& field) {
   m_preview->SettingsChanged();
   if (field.ref == FieldRef(&S::Axis1E) || field.ref == FieldRef(&S::Axis2E)) ShowUnits();
+  ShowSetupWarnings();
   const auto found = m_fields.find(&field);
   if (found == m_fields.end()) return;
   QScopedValueRollback<bool> showing(m_showingModel, true);
@@ -973,7 +1025,9 @@ void TEngraveForm::MarkField(const FieldInfo& field, const std::string* error) {
   if (found != m_fields.end()) {
     QWidget* control = found->second.control;
     control->setProperty("fieldError", error != nullptr ? ToQt(*error) : QString());
-    control->setStyleSheet(error != nullptr ? kErrorOutline : QString());
+    const bool warned = !control->property("setupWarning").toString().isEmpty();
+    control->setStyleSheet(error != nullptr ? kErrorOutline
+                                            : (warned ? kWarningOutline : QString()));
   }
   if (error != nullptr) {
     m_statusField = &field;
@@ -1034,6 +1088,7 @@ void TEngraveForm::ViewChanged() {
   m_pages->setCurrentIndex(static_cast<int>(m_model.CurrentPage()));
   ShowDataRows();
   ShowMachineFile();
+  ShowSetupWarnings();
 }
 
 void TEngraveForm::ShowMachineFile() {

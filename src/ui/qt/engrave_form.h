@@ -104,6 +104,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   /// A message box with the error icon, titled "Stylor".
   void ShowError(const std::string& text) override;
   void ShowWarning(const std::string& text) override;
+  /// Nothing more: the status bar names a dangerous setting for as long as it stands.
+  void ShowSetupWarning(const std::string& text) override;
   /// Opens the address: the guide inside Stylor, anything else in the user's browser.
   void OpenUrl(const std::string& url) override;
   /// Shows the field's new value in its control.
@@ -157,6 +159,9 @@ class TEngraveForm : public QMainWindow, public FormHost {
   /// The red outline of a field's control and the message in the status bar.
   void MarkField(const FieldInfo& field, const std::string* error);
   void ShowMachineFile();
+  /// The model's setup warnings in the status bar, their boxes outlined, and "Axes X Y Z" while
+  /// the axes hold lathe letters.
+  void ShowSetupWarnings();
   void RememberRecentFile(const QString& path);
   void FillRecentMenu();
   void OpenProgramFile();
@@ -197,6 +202,9 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QLabel* m_dataRowsLabel = nullptr;
   QLabel* m_dataFileName = nullptr;
   const DataTable* m_shownRows = nullptr;
+  QLabel* m_setupWarning = nullptr;
+  QPushButton* m_millAxes = nullptr;
+  std::vector<SetupWarning> m_shownWarnings;
   QMenu* m_recentMenu = nullptr;
   QAction* m_millimetres = nullptr;
   QAction* m_inches = nullptr;

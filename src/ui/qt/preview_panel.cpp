@@ -51,8 +51,10 @@ std::string Count(std::int64_t value) {
 
 std::string Minutes(double minutes) { return FormatStatNumber(minutes, 2) + " min"; }
 
-// Lengths and extents with the four decimals the program writes, and the unit after them.
-std::vector<StatRow> StatRows(const ProgramStats& stats, ProgramUnit unit) {
+// Lengths and extents with the four decimals the program writes, and the unit after them: the
+// words of a rotary axis that `mode` writes in degrees span degrees, not lengths.
+std::vector<StatRow> StatRows(const ProgramStats& stats, ProgramUnit unit,
+                              const LatheMillMode& mode) {
   const std::string length = " " + LengthSuffix(unit).toStdString();
   auto fixed4 = [](double value) { return FormatStatNumber(value, 4); };
   std::vector<StatRow> rows = {
@@ -73,8 +75,10 @@ std::vector<StatRow> StatRows(const ProgramStats& stats, ProgramUnit unit) {
   rows.push_back({"Estimated time", Minutes(stats.feedMinutes + stats.rapidMinutes)});
   if (stats.untimedMoves > 0) rows.push_back({"Moves without feed", Count(stats.untimedMoves)});
   for (const AxisExtent& extent : stats.extents) {
+    const bool degrees = mode.rotaryInDegrees && IsRotaryLetter(extent.letter);
     rows.push_back({QString(QChar(static_cast<unsigned char>(extent.letter))) + " from",
-                    fixed4(extent.min) + " to " + fixed4(extent.max) + length});
+                    fixed4(extent.min) + " to " + fixed4(extent.max) +
+                        (degrees ? kDegreeSuffix.toStdString() : length)});
   }
   return rows;
 }
@@ -258,7 +262,8 @@ void PreviewPanel::Show(const PreviewScene& scene, const QString& title, const Q
 
 void PreviewPanel::ShowStats(const PreviewScene& scene) {
   if (scene.stats) {
-    m_stats->setText(StatsTable(StatRows(*scene.stats, m_unit)));
+    m_stats->setText(StatsTable(
+        StatRows(*scene.stats, m_unit, LatheMillModeOf(m_model.Settings().IntegrexMode))));
   } else {
     m_stats->setText("<span style=\"color:#5a6673\">No program to count.</span>");
   }
