@@ -1,11 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QGroupBox>
 #include <QLabel>
@@ -38,6 +40,7 @@
 #include "preview/program_stats.h"
 #include "ui/qt/appearance.h"
 #include "ui/qt/engrave_form.h"
+#include "ui/qt/first_setup_dialog.h"
 #include "ui/qt/form_widgets.h"
 #include "ui/qt/preview_painting.h"
 #include "ui/qt/preview_view.h"
@@ -101,6 +104,10 @@ class TestForm final : public TEngraveForm {
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
   std::optional<std::string> AskProgramToOpen() override { return programToOpen; }
   std::optional<std::string> AskDataFile(const std::string&) override { return dataFile; }
+  std::optional<FirstSetup> AskFirstSetup() override {
+    ++setupQuestions;
+    return firstSetup;
+  }
 
   std::optional<std::string> programFile;
   std::optional<std::string> fontFile;
@@ -108,6 +115,8 @@ class TestForm final : public TEngraveForm {
   std::optional<std::string> programToOpen;
   std::optional<std::string> machineFileToSave;
   int programFileQuestions = 0;
+  std::optional<FirstSetup> firstSetup;
+  int setupQuestions = 0;
   std::vector<std::string> messages;
   std::vector<std::string> errors;
   std::vector<std::string> urls;
@@ -322,6 +331,51 @@ TEST_F(EngraveFormTest, StatisticsGiveRotaryExtentsInDegrees) {
   const std::string stats = Text("PreviewStats").toStdString();
   EXPECT_THAT(stats, testing::HasSubstr("0.0000 to 90.0000\u00b0"));
   EXPECT_THAT(stats, testing::HasSubstr("10.0000 to 11.0000 mm"));
+}
+
+// A first start with no default.mch offers the set-up once; its answer fills the blocks, keeps
+// them in default.mch and names its unit beside every length.
+TEST_F(EngraveFormTest, TheFirstStartOffersTheSetUpOnceAndKeepsIt) {
+  m_form.SetUnit(ProgramUnit::Millimetres);
+  m_form.firstSetup = FirstSetup{SetupUnit::Inches, 0, Control::LinuxCnc};
+  m_form.OfferFirstSetup();
+  EXPECT_EQ(m_form.setupQuestions, 1);
+  EXPECT_EQ(m_form.Unit(), ProgramUnit::Inches);
+  EXPECT_TRUE(Find<QAction>("InchesAction")->isChecked());
+  EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("default.mch")));
+  EXPECT_EQ(Find<QPlainTextEdit>("PreToolChange")->toPlainText(),
+            "(ENGRAVING)\nG17 G20 G40 G49 G80 G90 G94");
+  EXPECT_FALSE(Find<QLabel>("SetupWarning")->text().contains("start block is empty"));
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  m_form.OfferFirstSetup();
+  EXPECT_EQ(m_form.setupQuestions, 1) << "asked once";
+}
+
+TEST_F(EngraveFormTest, TheSetUpIsNotOfferedBesideADefaultMachineFile) {
+  QFile file(m_dir.filePath("default.mch"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  m_form.OfferFirstSetup();
+  EXPECT_EQ(m_form.setupQuestions, 0);
+}
+
+// The dialog's machine kinds and controls: a lathe with a mill has its maker's control.
+TEST(FirstSetupDialogBoxes, ALatheTakesItsMakersControl) {
+  FirstSetupDialog dialog;
+  auto* kind = dialog.findChild<QComboBox*>("SetupMachine");
+  auto* control = dialog.findChild<QComboBox*>("SetupControl");
+  ASSERT_NE(kind, nullptr);
+  ASSERT_NE(control, nullptr);
+  control->setCurrentIndex(1);
+  EXPECT_EQ(dialog.Chosen().control, Control::Iso);
+  kind->setCurrentIndex(7);
+  EXPECT_FALSE(control->isEnabled());
+  EXPECT_EQ(control->currentText(), "Okuma");
+  EXPECT_EQ(ControlOf(dialog.Chosen()), Control::Okuma);
+  kind->setCurrentIndex(0);
+  EXPECT_TRUE(control->isEnabled());
+  dialog.findChild<QComboBox*>("SetupUnit")->setCurrentIndex(1);
+  EXPECT_EQ(dialog.Chosen(), (FirstSetup{SetupUnit::Inches, 0, Control::Iso}));
 }
 
 bool AnyMessageBoxOpen() {

@@ -41,6 +41,7 @@
 #include "settings/error.h"
 #include "settings/text8.h"
 #include "settings/numbers.h"
+#include "ui/qt/first_setup_dialog.h"
 #include "ui/qt/form_widgets.h"
 #include "ui/qt/tooltips.h"
 #include "ui/qt/user_guide.h"
@@ -758,6 +759,24 @@ void TEngraveForm::Start(const QString& workingDirectory) {
   if (m_started) return;
   m_started = true;
   m_model.Run([&] { m_model.FormActivate(ToUtf8(workingDirectory)); });
+}
+
+std::optional<FirstSetup> TEngraveForm::AskFirstSetup() {
+  FirstSetupDialog dialog(this);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Chosen();
+}
+
+void TEngraveForm::OfferFirstSetup() {
+  QSettings settings;
+  const QString key = QStringLiteral("setup/offered");
+  if (settings.value(key).toBool()) return;
+  if (QFileInfo::exists(QDir(ToQt(m_model.WorkingDirectory())).filePath("default.mch"))) return;
+  settings.setValue(key, true);
+  const std::optional<FirstSetup> setup = AskFirstSetup();
+  if (!setup) return;
+  SetUnit(setup->unit == SetupUnit::Inches ? ProgramUnit::Inches : ProgramUnit::Millimetres);
+  m_model.Run([&] { m_model.SaveFirstSetup(*setup); });
 }
 
 void TEngraveForm::PlaceOnScreen() {

@@ -84,6 +84,11 @@ class TEngraveForm : public QMainWindow, public FormHost {
 
   /// The program open dialog of "Open Program...".
   virtual std::optional<std::string> AskProgramToOpen();
+  /// The first set-up dialog; nothing when the user skips it.
+  virtual std::optional<FirstSetup> AskFirstSetup();
+  /// After the first start-up only, when the working folder has no default.mch: offers the
+  /// first set-up, which fills the four blocks, saves default.mch and sets the unit. Asked once.
+  void OfferFirstSetup();
 
   /// The program-file save dialog; asks before replacing only while the model says so.
   std::optional<std::string> AskProgramFile(const std::optional<std::string>& presetName) override;
