@@ -435,7 +435,47 @@ TEST_F(EngraveFormTest, TypingWhileAFieldIsWrongOpensNoBoxAndMarksTheField) {
   QTest::keyClicks(height, "q");
   m_form.programFile = m_dir.filePath("job.eia").toStdString();
   QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
-  EXPECT_THAT(m_form.errors, ElementsAre("'.5q' is not a valid floating point value."));
+  EXPECT_THAT(m_form.errors, ElementsAre("Height: '.5q' is not a valid floating point value."));
+}
+
+// A refusal names the box and takes the user there: its page, the focus and its text selected.
+TEST_F(EngraveFormTest, ARefusalNamesItsBoxAndPutsTheFocusOnIt) {
+  QApplication::setActiveWindow(&m_form);
+  struct Case {
+    const char* field;
+    const char* typed;
+    Page page;
+    const char* button;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"RadiusE", "2,5", Page::CircleText, "CreateArc",
+       "Radius: '2,5' is not a valid floating point value."},
+      {"PenDownE", "-.2.", Page::CircleText, "CreateArc",
+       "Plunge Axis Down: '-.2.' is not a valid floating point value."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    ShowPage(c.page);
+    auto* edit = Find<QLineEdit>(c.field);
+    edit->setText(c.typed);
+    m_form.errors.clear();
+    Find<QLineEdit>("ArcTextE")->setFocus();
+    Find<QAbstractButton>(c.button)->click();
+    ASSERT_THAT(m_form.errors, ElementsAre(c.error));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 2000));
+    EXPECT_EQ(edit->selectedText(), c.typed);
+    edit->setText("1");
+  }
+  ShowPage(Page::FreeForm);
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "L");
+  Find<QComboBox>("Axis3E")->setEditText("");
+  m_form.programFile = m_dir.filePath("job.eia").toStdString();
+  m_form.errors.clear();
+  Find<QAbstractButton>("EngraveText")->click();
+  ASSERT_EQ(m_form.errors.size(), 1u);
+  EXPECT_THAT(m_form.errors[0], StartsWith("Plunge Axis: The axis letter of the plunge axis"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Find<QComboBox>("Axis3E")->hasFocus(); }, 2000));
 }
 
 TEST_F(EngraveFormTest, FreeFormMemoGivesLinesAndTheWidthOfTheLast) {

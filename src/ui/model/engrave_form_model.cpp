@@ -368,6 +368,10 @@ void EngraveFormModel::RunRule(Rule rule, const FieldRef& changed) {
 }
 
 void EngraveFormModel::ReportError(const std::string& message) {
+  if (const FieldInfo* field = RefusedField(message)) {
+    m_host.ShowFieldRefusal(*field, WithFullStop(message));
+    return;
+  }
   m_host.ShowError(WithFullStop(message));
 }
 
@@ -605,6 +609,29 @@ void EngraveFormModel::MillAxesClick() {
   SetText(&S::Axis1E, "X");
   SetText(&S::Axis2E, "Y");
   SetText(&S::Axis3E, "Z");
+}
+
+const FieldInfo* EngraveFormModel::RefusedField(const std::string& message) const {
+  // The order in which the jobs read their numbers: the first that does not read stops them.
+  static constexpr TextField kReadOrder[] = {
+      &S::Axis1StartE,  &S::Axis2StartE,   &S::PenUpE,       &S::PenDownE,
+      &S::TextHeightE,  &S::WidthRatioE,   &S::SpacingRatioE, &S::LineSpacingE,
+      &S::PlungeFeedE,  &S::EngraveFeedE,  &S::TextAngleE,   &S::RadiusE,
+      &S::AEdit,        &S::BEdit,         &S::SeqStart,     &S::SeqEnd,
+      &S::SeqStep,      &S::SeqDigits};
+  const std::string shown = WithFullStop(message);
+  for (const TextField field : kReadOrder) {
+    const std::string* error = FieldError(InfoOf(field));
+    if (error != nullptr && *error == shown) return &InfoOf(field);
+  }
+  static constexpr std::pair<std::string_view, TextField> kAxes[] = {
+      {"The axis letter of Axis 1 ", &S::Axis1E},
+      {"The axis letter of Axis 2 ", &S::Axis2E},
+      {"The axis letter of the plunge axis ", &S::Axis3E}};
+  for (const auto& [start, field] : kAxes) {
+    if (message.rfind(start, 0) == 0) return &InfoOf(field);
+  }
+  return nullptr;
 }
 
 void EngraveFormModel::SaveFirstSetup(const FirstSetup& setup) {

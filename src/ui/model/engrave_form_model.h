@@ -67,6 +67,10 @@ class EngraveFormModel final : public SettingsEditor {
   /// What is wrong with the value of a field a job reads as a number ("'' is not a valid
   /// floating point value."), or nothing when it reads.
   const std::string* FieldError(const FieldInfo& field) const;
+  /// The box whose value a handler's error `message` refuses: the first field, in the order a
+  /// job reads them, whose value gives that very message, or an axis box the message names;
+  /// nothing for other errors.
+  const FieldInfo* RefusedField(const std::string& message) const;
   /// What makes the program of the current page dangerous to run as the settings stand (see
   /// JobWarnings), then what an empty start block leaves out of it (fields: none).
   std::vector<SetupWarning> SetupWarnings() const;

@@ -33,6 +33,11 @@ class FormHost : public JobHost {
   virtual void OpenUrl(const std::string& url) = 0;
   /// A field changed, by the user or by the program.
   virtual void FieldChanged(const FieldInfo& /*field*/) {}
+  /// A handler was refused for the value of `field`: `text` already ends as shown. A window names
+  /// the box and puts the focus on it; a host without boxes shows it as any other error.
+  virtual void ShowFieldRefusal(const FieldInfo& /*field*/, const std::string& text) {
+    ShowError(text);
+  }
   /// A change rule stopped at the value of `field` (for instance while the user types): `text`
   /// already ends as shown. A window marks the field instead of opening a box; a host without
   /// fields to mark shows it as any other error.

@@ -1031,6 +1031,21 @@ void TEngraveForm::FieldChanged(const FieldInfo& field) {
   found->second.show();
 }
 
+void TEngraveForm::ShowFieldRefusal(const FieldInfo& field, const std::string& text) {
+  ShowError(ToUtf8(FieldCaption(field)) + ": " + text);
+  const auto found = m_fields.find(&field);
+  if (found == m_fields.end()) return;
+  QWidget* control = found->second.control;
+  for (int page = 0; page < m_pages->count(); ++page) {
+    if (m_pages->widget(page)->isAncestorOf(control)) m_pages->setCurrentIndex(page);
+  }
+  control->setFocus(Qt::OtherFocusReason);
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
+  if (auto* combo = qobject_cast<QComboBox*>(control)) {
+    if (combo->lineEdit() != nullptr) combo->lineEdit()->selectAll();
+  }
+}
+
 void TEngraveForm::ShowFieldError(const FieldInfo& field, const std::string& text) {
   MarkField(field, &text);
 }

@@ -115,6 +115,9 @@ class TEngraveForm : public QMainWindow, public FormHost {
   void OpenUrl(const std::string& url) override;
   /// Shows the field's new value in its control.
   void FieldChanged(const FieldInfo& field) override;
+  /// The error box, its message after the caption of the box, then the focus on that box (its
+  /// page shown first).
+  void ShowFieldRefusal(const FieldInfo& field, const std::string& text) override;
   /// Outlines the field in red and names it with the message in the status bar; no box.
   void ShowFieldError(const FieldInfo& field, const std::string& text) override;
   /// Outlines a field whose value does not read, and clears the mark once it reads.
