@@ -491,6 +491,15 @@ TEST_F(EngraveFormTest, FreeFormMemoGivesLinesAndTheWidthOfTheLast) {
   QTest::keyClicks(memo, "I");
   EXPECT_THAT(m_form.Model().Settings().FreeFormTextE, ElementsAre("WIDE TEXT", "I"));
   EXPECT_LT(Text("WidthLabel").toDouble(), wide.toDouble());
+  EXPECT_EQ(Text("BlockWidthLabel"), "(block " + wide + " mm)") << "the widest line";
+
+  // A new height moves both widths at once, without a keystroke in the memo.
+  const QString last = Text("WidthLabel");
+  Find<QLineEdit>("TextHeightE")->setText(".25");
+  EXPECT_DOUBLE_EQ(Text("WidthLabel").toDouble(), 2 * last.toDouble());
+  EXPECT_EQ(Text("BlockWidthLabel").toStdString(),
+            "(block " + m_form.Model().BlockWidthLabel() + " mm)");
+  EXPECT_DOUBLE_EQ(std::stod(m_form.Model().BlockWidthLabel()), 2 * wide.toDouble());
 }
 
 TEST_F(EngraveFormTest, EngraveTextWritesTheProgramChosenInTheSaveDialog) {

@@ -263,6 +263,11 @@ void EngraveFormModel::SetText(TextField field, std::string value) {
     }
     SetIndex(&S::JustifyPoint, index);
   }
+  // The widths move with the height and the ratios as well as with the text.
+  if (m_runLabelHandlers && (field == &S::TextHeightE || field == &S::WidthRatioE ||
+                             field == &S::SpacingRatioE)) {
+    RunRule(&EngraveFormModel::FreeFormTextEChange, field);
+  }
   if (m_runLabelHandlers && (field == &S::SeqStart || field == &S::SeqStep ||
                              field == &S::SeqPrefix || field == &S::SeqPostfix ||
                              field == &S::SeqDigits)) {
@@ -382,6 +387,7 @@ void EngraveFormModel::LoadFontNamedByFontFile() {
     m_host.ViewChanged();
     throw;
   }
+  if (m_runLabelHandlers) RunRule(&EngraveFormModel::FreeFormTextEChange, &S::FontFile);
   m_host.ViewChanged();
 }
 
@@ -534,6 +540,14 @@ void EngraveFormModel::EngraveTextClick() {
 
 void EngraveFormModel::FreeFormTextEChange() {
   m_widthLabel = FreeFormWidthLabel(m_settings, *m_font);
+  const double height = ReadReal(m_settings.TextHeightE);
+  const double widthRatio = ReadReal(m_settings.WidthRatioE);
+  const double spacingRatio = ReadReal(m_settings.SpacingRatioE);
+  double widest = 0;
+  for (const std::string& line : m_settings.FreeFormTextE) {
+    widest = std::max(widest, TextWidth(*m_font, To8Bit(line), height, widthRatio, spacingRatio));
+  }
+  m_blockWidthLabel = FormatGeneral(widest);
   m_host.ViewChanged();
 }
 

@@ -43,6 +43,8 @@ class EngraveFormModel final : public SettingsEditor {
   const StrokeFont& Font() const { return *m_font; }
   const FontReport& FontReportLines() const { return m_fontReport; }
   const std::string& WidthLabel() const { return m_widthLabel; }
+  /// The engraved width of the widest line of the free-form text, beside WidthLabel.
+  const std::string& BlockWidthLabel() const { return m_blockWidthLabel; }
   const std::string& SeqExample() const { return m_seqExample; }
   bool Memo1Visible() const { return m_memo1Visible; }
   bool FilePrefixVisible() const { return m_filePrefixVisible; }
@@ -161,6 +163,7 @@ class EngraveFormModel final : public SettingsEditor {
   std::unique_ptr<StrokeFont> m_font;
   FontReport m_fontReport;
   std::string m_widthLabel = "0";
+  std::string m_blockWidthLabel = "0";
   std::string m_seqExample;
   bool m_memo1Visible = false;
   bool m_filePrefixVisible = false;

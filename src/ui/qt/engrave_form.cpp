@@ -374,6 +374,9 @@ void TEngraveForm::BuildFreeFormPage(QWidget* page) {
   m_widthLabel->setToolTip("Engraved width of the last line");
   m_widthUnit = AddLabel(page, QString(), 324, 11);
   m_widthUnit->setObjectName("WidthUnit");
+  m_blockWidth = AddLabel(page, QString(), 324, 11);
+  m_blockWidth->setObjectName("BlockWidthLabel");
+  m_blockWidth->setToolTip("Engraved width of the widest line: the whole block");
   AddMemo(page, &S::FreeFormTextE, {4, 40, 761, 218});
 }
 
@@ -817,6 +820,7 @@ void TEngraveForm::SetUnit(ProgramUnit unit) {
   m_unit = unit;
   StoreProgramUnit(unit);
   ShowUnits();
+  ViewChanged();
 }
 
 void TEngraveForm::ShowUnits() {
@@ -1108,6 +1112,10 @@ void TEngraveForm::ViewChanged() {
   m_widthLabel->adjustSize();
   m_widthUnit->move(m_widthLabel->geometry().right() + 4, m_widthLabel->y());
   m_widthUnit->adjustSize();
+  m_blockWidth->setText("(block " + ToQt(m_model.BlockWidthLabel()) + " " + LengthSuffix(m_unit) +
+                        ")");
+  m_blockWidth->adjustSize();
+  m_blockWidth->move(m_widthUnit->geometry().right() + 10, m_widthLabel->y());
   m_seqExample->setText(ToQt(m_model.SeqExample()));
   if (m_model.FontReportLines() != m_shownReport) {
     m_shownReport = m_model.FontReportLines();

@@ -202,6 +202,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QTabWidget* m_pages = nullptr;
   QLabel* m_widthLabel = nullptr;
   QLabel* m_widthUnit = nullptr;
+  QLabel* m_blockWidth = nullptr;
   QLabel* m_seqExample = nullptr;
   QPlainTextEdit* m_memo1 = nullptr;
   QLineEdit* m_filePrefix = nullptr;
