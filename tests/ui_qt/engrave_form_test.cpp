@@ -284,14 +284,16 @@ TEST_F(EngraveFormTest, LatheAxesLeftUnderNoneAreMarkedWithAOneClickFix) {
   EXPECT_TRUE(fix->isVisible());
   for (const char* axis : {"Axis1E", "Axis2E", "Axis3E"}) EXPECT_TRUE(marked(axis)) << axis;
   EXPECT_TRUE(warning->isVisible());
-  EXPECT_TRUE(warning->text().contains("still Y, Z, X")) << warning->text().toStdString();
+  EXPECT_TRUE(warning->toolTip().contains("still Y, Z, X")) << warning->toolTip().toStdString();
+  EXPECT_TRUE(warning->text().startsWith("The axes are still")) << "the most dangerous first";
+  EXPECT_TRUE(warning->text().endsWith("[2 more: point here]")) << warning->text().toStdString();
 
   fix->click();
   EXPECT_EQ(Text("Axis1E") + Text("Axis2E") + Text("Axis3E"), "XYZ");
   EXPECT_FALSE(fix->isVisible());
   for (const char* axis : {"Axis1E", "Axis2E", "Axis3E"}) EXPECT_FALSE(marked(axis)) << axis;
   EXPECT_TRUE(Find<QComboBox>("Axis1E")->styleSheet().isEmpty());
-  EXPECT_FALSE(warning->text().contains("still")) << warning->text().toStdString();
+  EXPECT_FALSE(warning->toolTip().contains("still")) << warning->toolTip().toStdString();
 }
 
 // The status bar says what a program with an empty start block lacks, and one line in the block
@@ -300,17 +302,17 @@ TEST_F(EngraveFormTest, LatheAxesLeftUnderNoneAreMarkedWithAOneClickFix) {
 TEST_F(EngraveFormTest, TheStatusBarNamesWhatMakesTheProgramUnsafe) {
   auto* warning = Find<QLabel>("SetupWarning");
   EXPECT_TRUE(warning->isVisible());
-  EXPECT_TRUE(warning->text().contains("The start block is empty: the program has no unit"))
-      << warning->text().toStdString();
-  EXPECT_TRUE(warning->text().contains("same spot")) << "the Sequence page is shown at start";
+  EXPECT_TRUE(warning->toolTip().contains("The start block is empty: the program has no unit"))
+      << warning->toolTip().toStdString();
+  EXPECT_TRUE(warning->toolTip().contains("same spot")) << "the Sequence page is shown at start";
   Find<QPlainTextEdit>("SeqPostGCodes")->setPlainText("M00");
-  EXPECT_FALSE(warning->text().contains("same spot"));
+  EXPECT_FALSE(warning->toolTip().contains("same spot"));
 
   Click(Item("FeedMode", "Inverse Time Feed"));
-  EXPECT_TRUE(warning->text().contains("no G93"));
+  EXPECT_TRUE(warning->toolTip().contains("no G93"));
   EXPECT_FALSE(Find<QWidget>("FeedMode")->property("setupWarning").toString().isEmpty());
   Find<QPlainTextEdit>("PostToolChange")->setPlainText("G20 G90 G93\nM03 S10000");
-  EXPECT_FALSE(warning->isVisible()) << warning->text().toStdString();
+  EXPECT_FALSE(warning->isVisible()) << warning->toolTip().toStdString();
   EXPECT_TRUE(Find<QWidget>("FeedMode")->styleSheet().isEmpty());
 }
 

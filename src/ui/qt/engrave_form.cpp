@@ -992,7 +992,12 @@ void TEngraveForm::ShowSetupWarnings() {
       }
     }
   }
-  m_setupWarning->setText(texts.join("\n"));
+  // One line keeps the form its height: the first (the most dangerous) warning, and all of them
+  // when the pointer rests on it.
+  QString shown = texts.isEmpty() ? QString() : texts.constFirst();
+  if (texts.size() > 1) shown += QString("  [%1 more: point here]").arg(texts.size() - 1);
+  m_setupWarning->setText(shown);
+  m_setupWarning->setToolTip(texts.join("\n\n"));
   m_setupWarning->setVisible(!texts.isEmpty());
   m_millAxes->setVisible(HoldsLatheAxes(m_model.Settings()));
 }

@@ -18,7 +18,7 @@ QString ToQt(std::string_view text) {
 
 FirstSetupDialog::FirstSetupDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("FirstSetupDialog");
-  setWindowTitle("Stylor: Machine Set-up");
+  setWindowTitle("Machine Set-up");
   auto* intro = new QLabel(
       "Stylor writes the start and the end of every program from the four G-code blocks of the "
       "Machine page, and they are empty. Choose your machine, and Stylor fills them with a "
