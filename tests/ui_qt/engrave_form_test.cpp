@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QByteArray>
 #include <QFile>
+#include <QTimer>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
 #include <QGroupBox>
@@ -378,6 +380,32 @@ TEST(FirstSetupDialogBoxes, ALatheTakesItsMakersControl) {
   EXPECT_TRUE(control->isEnabled());
   dialog.findChild<QComboBox*>("SetupUnit")->setCurrentIndex(1);
   EXPECT_EQ(dialog.Chosen(), (FirstSetup{SetupUnit::Inches, 0, Control::Iso}));
+}
+
+// The window's own program dialogs offer the names other controls use, and every file.
+TEST_F(EngraveFormTest, ProgramDialogsOfferNcNgcTapAndAllFiles) {
+  QStringList filters;
+  QString suffix;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    filters = dialog->nameFilters();
+    suffix = dialog->defaultSuffix();
+    dialog->reject();
+  });
+  EXPECT_EQ(m_form.TEngraveForm::AskProgramFile(std::nullopt), std::nullopt);
+  EXPECT_EQ(filters, QStringList({"EIA (*.eia)", "Text File (*.txt)", "NC Program (*.nc)",
+                                  "NGC Program (*.ngc)", "TAP Program (*.tap)", "All Files (*)"}));
+  EXPECT_EQ(suffix, "eia");
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    filters = dialog->nameFilters();
+    dialog->reject();
+  });
+  EXPECT_EQ(m_form.TEngraveForm::AskProgramToOpen(), std::nullopt);
+  EXPECT_EQ(filters.first(), "Programs (*.eia *.txt *.nc *.ngc *.tap)");
+  EXPECT_EQ(filters.last(), "All Files (*)");
 }
 
 bool AnyMessageBoxOpen() {

@@ -60,6 +60,10 @@ constexpr int kCheckHeight = 17;
 constexpr QMargins kAssumedFrame(6, 38, 6, 6);
 
 const QString kTitle = QStringLiteral("Stylor");
+// The program files of the save and open dialogs: .eia first, then the names other controls use.
+const QStringList kProgramFilters = {"EIA (*.eia)",         "Text File (*.txt)",
+                                     "NC Program (*.nc)",   "NGC Program (*.ngc)",
+                                     "TAP Program (*.tap)", "All Files (*)"};
 const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kSplitterKey = QStringLiteral("window/splitter");
 const QString kRecentKey = QStringLiteral("recentMachineFiles");
@@ -179,7 +183,8 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   statusBar()->setObjectName("StatusBar");
   m_setupWarning = new QLabel;
   m_setupWarning->setObjectName("SetupWarning");
-  m_setupWarning->setWordWrap(true);
+  // One line, cut at the window's edge: the tooltip holds the whole text.
+  m_setupWarning->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   m_setupWarning->setStyleSheet("QLabel { color: #a04800; }");
   m_setupWarning->setVisible(false);
   statusBar()->addPermanentWidget(m_setupWarning, 1);
@@ -854,11 +859,13 @@ std::optional<std::string> TEngraveForm::AskProgramFile(
     const std::optional<std::string>& presetName) {
   QFileDialog dialog(this);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters({"EIA (*.eia)", "Text File (*.txt)"});
+  dialog.setNameFilters(kProgramFilters);
   dialog.setDefaultSuffix("eia");
-  // A name typed without an extension gets the one of the chosen file type.
+  // A name typed without an extension gets the one of the chosen file type ("All Files": .eia).
   connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-    dialog.setDefaultSuffix(filter.contains("*.txt") ? "txt" : "eia");
+    const qsizetype star = filter.indexOf("*.");
+    const QString suffix = star < 0 ? QString() : filter.mid(star + 2).section(')', 0, 0);
+    dialog.setDefaultSuffix(suffix.isEmpty() ? QStringLiteral("eia") : suffix);
   });
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !m_model.OverwriteQuestion());
   dialog.setDirectory(DialogFolder("programSave", QDir::currentPath()));
@@ -927,7 +934,8 @@ std::optional<std::string> TEngraveForm::AskProgramToOpen() {
   QString start = m_openedProgram.isEmpty() ? m_programFileName : m_openedProgram;
   start = start.isEmpty() ? DialogFolder("programOpen", ToQt(m_model.WorkingDirectory()))
                           : QFileInfo(start).absolutePath();
-  QFileDialog dialog(this, "Open Program", start, "EIA (*.eia);;Text File (*.txt);;All Files (*)");
+  QFileDialog dialog(this, "Open Program", start);
+  dialog.setNameFilters(QStringList{"Programs (*.eia *.txt *.nc *.ngc *.tap)"} + kProgramFilters);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   std::optional<std::string> chosen = RunFileDialog(dialog);
