@@ -204,7 +204,7 @@ TEST_F(EngraveFormTest, SurfaceKeepsItsLayoutBesideAResizablePreview) {
   EXPECT_EQ(captions, QStringList({"Free Form Text", "Circle Text", "Ellipse Text", "Sequence",
                                    "Batch", "Machine", "Advanced Settings", "About"}));
   EXPECT_FALSE(pages->isTabVisible(static_cast<int>(Page::Advanced)));
-  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::Sequence));
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::FreeForm)) << "a first start";
   // Showing the sequence page at start-up fills in its example.
   EXPECT_FALSE(Text("SeqExample").isEmpty());
   EXPECT_EQ(Text("SeqExample").toStdString(), m_form.Model().SeqExample());
@@ -288,7 +288,7 @@ TEST_F(EngraveFormTest, LatheAxesLeftUnderNoneAreMarkedWithAOneClickFix) {
   EXPECT_TRUE(warning->isVisible());
   EXPECT_TRUE(warning->toolTip().contains("still Y, Z, X")) << warning->toolTip().toStdString();
   EXPECT_TRUE(warning->text().startsWith("The axes are still")) << "the most dangerous first";
-  EXPECT_TRUE(warning->text().endsWith("[2 more: point here]")) << warning->text().toStdString();
+  EXPECT_TRUE(warning->text().endsWith("[1 more: point here]")) << warning->text().toStdString();
 
   fix->click();
   EXPECT_EQ(Text("Axis1E") + Text("Axis2E") + Text("Axis3E"), "XYZ");
@@ -306,7 +306,8 @@ TEST_F(EngraveFormTest, TheStatusBarNamesWhatMakesTheProgramUnsafe) {
   EXPECT_TRUE(warning->isVisible());
   EXPECT_TRUE(warning->toolTip().contains("The start block is empty: the program has no unit"))
       << warning->toolTip().toStdString();
-  EXPECT_TRUE(warning->toolTip().contains("same spot")) << "the Sequence page is shown at start";
+  ShowPage(Page::Sequence);
+  EXPECT_TRUE(warning->toolTip().contains("same spot")) << "on the Sequence page";
   Find<QPlainTextEdit>("SeqPostGCodes")->setPlainText("M00");
   EXPECT_FALSE(warning->toolTip().contains("same spot"));
 
@@ -406,6 +407,24 @@ TEST_F(EngraveFormTest, ProgramDialogsOfferNcNgcTapAndAllFiles) {
   EXPECT_EQ(m_form.TEngraveForm::AskProgramToOpen(), std::nullopt);
   EXPECT_EQ(filters.first(), "Programs (*.eia *.txt *.nc *.ngc *.tap)");
   EXPECT_EQ(filters.last(), "All Files (*)");
+}
+
+// The next start opens on the page the user last chose.
+TEST_F(EngraveFormTest, StartsOnThePageLastUsedWithTheLastTexts) {
+  ShowPage(Page::EllipseText);
+  Find<QPlainTextEdit>("FreeFormTextE")->setPlainText("PUMP P-7\n\u00D8 12\n");
+  Find<QLineEdit>("ArcTextE")->setText("AROUND");
+  Find<QLineEdit>("EllipseTextE")->setText("BADGE");
+  m_form.close();
+  TestForm next;
+  next.Start(m_dir.path());
+  EXPECT_EQ(next.Model().Settings().FreeFormTextE, (Lines{"PUMP P-7", "\u00D8 12"}));
+  EXPECT_EQ(next.Model().Settings().ArcTextE, "AROUND");
+  EXPECT_EQ(next.Model().Settings().EllipseTextE, "BADGE");
+  next.Start(m_dir.path());
+  EXPECT_EQ(next.Model().CurrentPage(), Page::EllipseText);
+  EXPECT_EQ(next.findChild<QTabWidget*>("PageControl")->currentIndex(),
+            static_cast<int>(Page::EllipseText));
 }
 
 bool AnyMessageBoxOpen() {

@@ -67,6 +67,10 @@ const QStringList kProgramFilters = {"EIA (*.eia)",         "Text File (*.txt)",
 const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kSplitterKey = QStringLiteral("window/splitter");
 const QString kRecentKey = QStringLiteral("recentMachineFiles");
+const QString kPageKey = QStringLiteral("window/page");
+const QString kFreeFormKey = QStringLiteral("texts/freeForm");
+const QString kArcTextKey = QStringLiteral("texts/circle");
+const QString kEllipseTextKey = QStringLiteral("texts/ellipse");
 const QString kErrorOutline =
     QStringLiteral("QLineEdit { border: 2px solid #c62828; border-radius: 2px; }");
 const QString kWarningOutline = QStringLiteral(
@@ -231,8 +235,13 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   m_pages->widget(advanced)->setEnabled(false);
   m_pages->setTabEnabled(advanced, false);
   m_pages->setTabVisible(advanced, false);
-  connect(m_pages, &QTabWidget::currentChanged, this,
-          [this](int index) { FromUser([&] { m_model.ShowPage(static_cast<Page>(index)); }); });
+  connect(m_pages, &QTabWidget::currentChanged, this, [this](int index) {
+    FromUser([&] { m_model.ShowPage(static_cast<Page>(index)); });
+    // Only the user's choice is kept, not the page the start-up shows.
+    if (m_started && !m_showingModel) {
+      QSettings().setValue(kPageKey, m_pages->widget(index)->objectName());
+    }
+  });
 
   // On a small screen the surface scrolls: keep the control that takes the focus in sight.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -767,6 +776,41 @@ void TEngraveForm::Start(const QString& workingDirectory) {
   if (m_started) return;
   m_started = true;
   m_model.Run([&] { m_model.FormActivate(ToUtf8(workingDirectory)); });
+  RestoreTexts();
+  ShowPageLastUsed();
+}
+
+// The texts to engrave are no machine setting: they outlast the run in the application settings,
+// not in default.mch.
+void TEngraveForm::KeepTexts() {
+  QSettings settings;
+  const EngraveSettings& held = m_model.Settings();
+  settings.setValue(kFreeFormKey, JoinLines(held.FreeFormTextE));
+  settings.setValue(kArcTextKey, ToQt(held.ArcTextE));
+  settings.setValue(kEllipseTextKey, ToQt(held.EllipseTextE));
+}
+
+void TEngraveForm::RestoreTexts() {
+  QSettings settings;
+  if (settings.contains(kFreeFormKey)) {
+    m_model.SetLines(&S::FreeFormTextE, SplitLines(settings.value(kFreeFormKey).toString()));
+  }
+  if (settings.contains(kArcTextKey)) {
+    m_model.SetText(&S::ArcTextE, ToUtf8(settings.value(kArcTextKey).toString()));
+  }
+  if (settings.contains(kEllipseTextKey)) {
+    m_model.SetText(&S::EllipseTextE, ToUtf8(settings.value(kEllipseTextKey).toString()));
+  }
+}
+
+void TEngraveForm::ShowPageLastUsed() {
+  // The page of the last run, else the first: Free Form Text.
+  const QString name = QSettings().value(kPageKey).toString();
+  int index = 0;
+  for (int page = 0; page < m_pages->count(); ++page) {
+    if (m_pages->widget(page)->objectName() == name && m_pages->isTabEnabled(page)) index = page;
+  }
+  m_model.ShowPage(static_cast<Page>(index));
 }
 
 std::optional<FirstSetup> TEngraveForm::AskFirstSetup() {
@@ -1184,6 +1228,7 @@ void TEngraveForm::closeEvent(QCloseEvent* event) {
   QSettings settings;
   settings.setValue(kGeometryKey, saveGeometry());
   settings.setValue(kSplitterKey, m_splitter->saveState());
+  KeepTexts();
   if (m_guide != nullptr) m_guide->close();
   QMainWindow::closeEvent(event);
 }

@@ -167,6 +167,13 @@ class TEngraveForm : public QMainWindow, public FormHost {
   /// The red outline of a field's control and the message in the status bar.
   void MarkField(const FieldInfo& field, const std::string* error);
   void ShowMachineFile();
+  /// Shows the page the user last chose, kept in the application settings; Free Form Text the
+  /// first time.
+  void ShowPageLastUsed();
+  /// Keeps the free-form, circle and ellipse texts in the application settings for the next run.
+  void KeepTexts();
+  /// Brings back the texts KeepTexts kept, when it kept any.
+  void RestoreTexts();
   /// The model's setup warnings in the status bar, their boxes outlined, and "Axes X Y Z" while
   /// the axes hold lathe letters.
   void ShowSetupWarnings();
