@@ -427,6 +427,35 @@ TEST_F(EngraveFormTest, StartsOnThePageLastUsedWithTheLastTexts) {
             static_cast<int>(Page::EllipseText));
 }
 
+// The pages switch from any box, the hidden one skipped, and one key runs the shown page's job.
+TEST_F(EngraveFormTest, KeysSwitchPagesFromAnywhereAndRunThePagesJob) {
+  QApplication::setActiveWindow(&m_form);
+  auto* pages = Find<QTabWidget>("PageControl");
+  auto* height = Find<QLineEdit>("TextHeightE");
+  height->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return height->hasFocus(); }, 2000));
+  ShowPage(Page::Batch);
+  QTest::keyClick(height, Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::Machine));
+  QTest::keyClick(height, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::About)) << "Advanced is skipped";
+  QTest::keyClick(height, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::FreeForm));
+  QTest::keyClick(height, Qt::Key_PageUp, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::About));
+  auto* memo = Find<QPlainTextEdit>("FreeFormTextE");
+  ShowPage(Page::FreeForm);
+  memo->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return memo->hasFocus(); }, 2000));
+  QTest::keyClicks(memo, "L");
+  m_form.programFile = m_dir.filePath("key.eia").toStdString();
+  QTest::keyClick(memo, Qt::Key_Return, Qt::ControlModifier);
+  EXPECT_EQ(m_form.programFileQuestions, 1);
+  EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("key.eia")));
+  EXPECT_THAT(m_form.Model().Settings().FreeFormTextE, ElementsAre("L")) << "no line break";
+  EXPECT_TRUE(Find<QPushButton>("EngraveText")->toolTip().endsWith("Ctrl+Enter"));
+}
+
 bool AnyMessageBoxOpen() {
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (qobject_cast<QMessageBox*>(window) != nullptr && window->isVisible()) return true;

@@ -249,6 +249,7 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   });
 
   BuildMenus();
+  BuildPageKeys();
   ShowUnits();
   ViewChanged();
 }
@@ -300,6 +301,62 @@ void TEngraveForm::BuildMenus() {
   guide->setObjectName("UserGuideAction");
   guide->setShortcut(QKeySequence::HelpContents);
   help->addAction("&About Stylor", this, [this] { ShowAbout(); })->setObjectName("AboutAction");
+}
+
+void TEngraveForm::BuildPageKeys() {
+  // From any box of the window, not only inside the pages: the next or the previous page that
+  // is offered, round the ends.
+  auto step = [this](int by) {
+    const int count = m_pages->count();
+    int index = m_pages->currentIndex();
+    for (int tried = 0; tried < count; ++tried) {
+      index = (index + by + count) % count;
+      if (m_pages->isTabVisible(index) && m_pages->isTabEnabled(index)) break;
+    }
+    m_pages->setCurrentIndex(index);
+  };
+  struct PageKey {
+    const char* name;
+    QList<QKeySequence> keys;
+    int by;
+  };
+  const PageKey keys[] = {
+      {"NextPageAction", {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, 1},
+      {"PreviousPageAction",
+       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+       -1},
+  };
+  for (const PageKey& key : keys) {
+    auto* action = new QAction(this);
+    action->setObjectName(key.name);
+    action->setShortcuts(key.keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    const int by = key.by;
+    connect(action, &QAction::triggered, this, [step, by] { step(by); });
+    addAction(action);
+  }
+
+  // One key runs the job of the page shown, as its button does.
+  auto* run = new QAction(this);
+  run->setObjectName("RunJobAction");
+  run->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+  run->setShortcutContext(Qt::WindowShortcut);
+  connect(run, &QAction::triggered, this, [this] {
+    static constexpr const char* kJobButtons[] = {"EngraveText", "CreateArc", "CreateEllipse",
+                                                  "GenerateSequences", "GenerateBatch"};
+    const int page = m_pages->currentIndex();
+    if (page < 0 || page >= static_cast<int>(std::size(kJobButtons))) return;
+    if (auto* button = m_pages->widget(page)->findChild<QPushButton*>(kJobButtons[page])) {
+      button->click();
+    }
+  });
+  addAction(run);
+  for (const char* name : {"EngraveText", "CreateArc", "CreateEllipse", "GenerateSequences",
+                           "GenerateBatch"}) {
+    if (auto* button = m_surface->findChild<QPushButton*>(name)) {
+      button->setToolTip(button->toolTip() + "  Ctrl+Enter");
+    }
+  }
 }
 
 void TEngraveForm::BuildUpperArea() {

@@ -133,6 +133,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
 
  private:
   void BuildMenus();
+  /// Ctrl+Tab, Ctrl+PgDn and back switch pages from any box; Ctrl+Enter runs the page's job.
+  void BuildPageKeys();
   void BuildUpperArea();
   void BuildFreeFormPage(QWidget* page);
   void BuildCircleTextPage(QWidget* page);
