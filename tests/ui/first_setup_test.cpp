@@ -105,3 +105,38 @@ TEST(FirstSetup, IsSavedAsTheDefaultMachineFile) {
 
 }  // namespace
 }  // namespace stylor
+
+namespace stylor {
+namespace {
+
+// Reset can be undone until a block is typed into; the blocks count as edited against the
+// machine file last opened or saved.
+TEST(ResetUndo, BringsTheBlocksBackUntilTheUserTypesANewOne) {
+  test::TempFolder dir;
+  test::FakeFormHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(dir.Path().string());
+  EXPECT_FALSE(model.BlocksEdited());
+  model.SaveFirstSetup({SetupUnit::Millimetres, 0, Control::LinuxCnc});
+  EXPECT_FALSE(model.BlocksEdited());
+  const Lines start = model.Settings().PreToolChange;
+  EXPECT_FALSE(model.CanUndoReset());
+  model.ResetClick();
+  EXPECT_TRUE(model.Settings().PreToolChange.empty());
+  EXPECT_TRUE(model.BlocksEdited());
+  ASSERT_TRUE(model.CanUndoReset());
+  model.UndoResetClick();
+  EXPECT_EQ(model.Settings().PreToolChange, start);
+  EXPECT_FALSE(model.CanUndoReset());
+  EXPECT_FALSE(model.BlocksEdited());
+
+  model.ResetClick();
+  model.SetLines(&S::ToolChange, {"T2 M06"});
+  EXPECT_FALSE(model.CanUndoReset()) << "the new block is kept";
+  model.UndoResetClick();
+  EXPECT_EQ(model.Settings().ToolChange, Lines{"T2 M06"});
+  EXPECT_TRUE(model.BlocksEdited());
+}
+
+}  // namespace
+}  // namespace stylor

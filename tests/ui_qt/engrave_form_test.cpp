@@ -106,6 +106,10 @@ class TestForm final : public TEngraveForm {
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
   std::optional<std::string> AskProgramToOpen() override { return programToOpen; }
   std::optional<std::string> AskDataFile(const std::string&) override { return dataFile; }
+  QMessageBox::StandardButton AskToSaveBlocks() override {
+    ++blockQuestions;
+    return blocksAnswer;
+  }
   std::optional<FirstSetup> AskFirstSetup() override {
     ++setupQuestions;
     return firstSetup;
@@ -119,6 +123,8 @@ class TestForm final : public TEngraveForm {
   int programFileQuestions = 0;
   std::optional<FirstSetup> firstSetup;
   int setupQuestions = 0;
+  QMessageBox::StandardButton blocksAnswer = QMessageBox::Discard;
+  int blockQuestions = 0;
   std::vector<std::string> messages;
   std::vector<std::string> errors;
   std::vector<std::string> urls;
@@ -454,6 +460,31 @@ TEST_F(EngraveFormTest, KeysSwitchPagesFromAnywhereAndRunThePagesJob) {
   EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("key.eia")));
   EXPECT_THAT(m_form.Model().Settings().FreeFormTextE, ElementsAre("L")) << "no line break";
   EXPECT_TRUE(Find<QPushButton>("EngraveText")->toolTip().endsWith("Ctrl+Enter"));
+}
+
+// Reset can be undone, and Quit asks about blocks that no machine file holds.
+TEST_F(EngraveFormTest, ResetCanBeUndoneAndQuitAsksAboutEditedBlocks) {
+  ShowPage(Page::Machine);
+  auto* block = Find<QPlainTextEdit>("ToolChange");
+  auto* undo = Find<QPushButton>("UndoReset");
+  block->setPlainText("T1 M06");
+  EXPECT_FALSE(undo->isEnabled());
+  Find<QPushButton>("Reset")->click();
+  EXPECT_EQ(block->toPlainText(), "");
+  ASSERT_TRUE(undo->isEnabled());
+  undo->click();
+  EXPECT_EQ(block->toPlainText(), "T1 M06");
+  EXPECT_FALSE(undo->isEnabled());
+
+  m_form.blocksAnswer = QMessageBox::Cancel;
+  EXPECT_FALSE(m_form.close());
+  EXPECT_EQ(m_form.blockQuestions, 1);
+  EXPECT_TRUE(m_form.isVisible());
+  m_form.blocksAnswer = QMessageBox::Save;
+  m_form.machineFileToSave = m_dir.filePath("shop.mch").toStdString();
+  EXPECT_TRUE(m_form.close());
+  EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("shop.mch")));
+  EXPECT_EQ(m_form.blockQuestions, 2);
 }
 
 bool AnyMessageBoxOpen() {

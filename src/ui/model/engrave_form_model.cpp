@@ -278,6 +278,13 @@ void EngraveFormModel::SetText(TextField field, std::string value) {
 void EngraveFormModel::SetLines(LinesField field, Lines value) {
   if (m_settings.*field == value) return;
   m_settings.*field = std::move(value);
+  // An edit after a Reset is the user's new block: undoing the Reset would throw it away.
+  if (!m_restoringBlocks && m_beforeReset &&
+      (field == &S::PreToolChange || field == &S::ToolChange || field == &S::PostToolChange ||
+       field == &S::PostEngrave)) {
+    m_beforeReset.reset();
+    m_host.ViewChanged();
+  }
   FieldChanged(field);
   if (m_runLabelHandlers && field == &S::FreeFormTextE) {
     RunRule(&EngraveFormModel::FreeFormTextEChange, field);
@@ -337,6 +344,7 @@ void EngraveFormModel::ShowPage(Page page) {
 
 void EngraveFormModel::OpenMachineFile(const std::string& path) {
   ReadMachineFile(path, *this);
+  m_savedBlocks = HeldBlocks();
   m_machineFile = path;
   m_host.ViewChanged();
 }
@@ -445,6 +453,7 @@ void EngraveFormModel::SaveClick() {
   const std::optional<std::string> chosen = m_host.AskMachineFileToSave(m_workingDirectory);
   if (!chosen) return;
   WriteMachineFile(*chosen, m_settings);
+  m_savedBlocks = HeldBlocks();
   m_machineFile = *chosen;
   m_host.ViewChanged();
 }
@@ -458,11 +467,21 @@ void EngraveFormModel::OpenOldClick() {
   const std::optional<std::string> chosen = m_host.AskMachineFileToOpen(m_workingDirectory);
   if (!chosen) return;
   ReadOldMachineFile(*chosen, *this);
+  m_savedBlocks = HeldBlocks();
   m_machineFile = *chosen;
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::ResetClick() { ResetMachineBlocks(*this); }
+void EngraveFormModel::ResetClick() {
+  MachineBlocks before = HeldBlocks();
+  {
+    m_restoringBlocks = true;
+    ResetMachineBlocks(*this);
+    m_restoringBlocks = false;
+  }
+  m_beforeReset = std::move(before);
+  m_host.ViewChanged();
+}
 
 void EngraveFormModel::Button1Click() {
   WriteTextParameters(CurrentDirectory(), "test.txt", m_settings);
@@ -648,10 +667,31 @@ const FieldInfo* EngraveFormModel::RefusedField(const std::string& message) cons
   return nullptr;
 }
 
+MachineBlocks EngraveFormModel::HeldBlocks() const {
+  return {m_settings.PreToolChange, m_settings.ToolChange, m_settings.PostToolChange,
+          m_settings.PostEngrave};
+}
+
+bool EngraveFormModel::BlocksEdited() const { return HeldBlocks() != m_savedBlocks; }
+
+void EngraveFormModel::UndoResetClick() {
+  if (!m_beforeReset) return;
+  MachineBlocks blocks = std::move(*m_beforeReset);
+  m_beforeReset.reset();
+  m_restoringBlocks = true;
+  SetLines(&S::PreToolChange, std::move(blocks.preToolChange));
+  SetLines(&S::ToolChange, std::move(blocks.toolChange));
+  SetLines(&S::PostToolChange, std::move(blocks.postToolChange));
+  SetLines(&S::PostEngrave, std::move(blocks.postEngrave));
+  m_restoringBlocks = false;
+  m_host.ViewChanged();
+}
+
 void EngraveFormModel::SaveFirstSetup(const FirstSetup& setup) {
   ApplyFirstSetup(setup, *this);
   const std::string path = JoinPath(m_workingDirectory, "default.mch");
   WriteMachineFile(path, m_settings);
+  m_savedBlocks = HeldBlocks();
   m_machineFile = path;
   m_host.ViewChanged();
 }

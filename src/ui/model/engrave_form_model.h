@@ -125,6 +125,13 @@ class EngraveFormModel final : public SettingsEditor {
   void ReadDataFileAt(const std::string& path);
   /// "Generate from Data": the BatchTextKind job once per row of the data file.
   void GenerateBatchClick();
+  /// "Undo Reset": the four blocks as they were before the last Reset, while no block changed
+  /// since.
+  void UndoResetClick();
+  bool CanUndoReset() const { return m_beforeReset.has_value(); }
+  /// True when a G-code block differs from the machine file last opened or saved (the factory's
+  /// empty blocks before any).
+  bool BlocksEdited() const;
   /// "Axes X Y Z": the mill's axes, for axes a lathe-with-mill mode left behind.
   void MillAxesClick();
   /// The first set-up: fills the blocks and the mode or axes of `setup`, then saves them as
@@ -156,6 +163,7 @@ class EngraveFormModel final : public SettingsEditor {
   bool RepeatsInOneFile(JobKind kind, bool batch) const;
   /// Tells the host every JobWarnings of a job that has run.
   void WarnOfSetup(JobKind kind, bool batch);
+  MachineBlocks HeldBlocks() const;
 
   FormHost& m_host;
   bool m_runLabelHandlers;
@@ -164,6 +172,9 @@ class EngraveFormModel final : public SettingsEditor {
   FontReport m_fontReport;
   std::string m_widthLabel = "0";
   std::string m_blockWidthLabel = "0";
+  std::optional<MachineBlocks> m_beforeReset;
+  MachineBlocks m_savedBlocks;
+  bool m_restoringBlocks = false;
   std::string m_seqExample;
   bool m_memo1Visible = false;
   bool m_filePrefixVisible = false;

@@ -637,6 +637,10 @@ void TEngraveForm::BuildMachinePage(QWidget* page) {
   AddButton(page, "OpenOld", "Open Old",
             "Read a machine file of the older layout: the four G-code blocks only",
             {672, 116, 75, kButtonHeight}, &EngraveFormModel::OpenOldClick);
+  m_undoReset = AddButton(page, "UndoReset", "Undo Reset",
+                          "Put back the four G-code blocks as they were before the last Reset",
+                          {672, 148, 75, kButtonHeight}, &EngraveFormModel::UndoResetClick);
+  m_undoReset->setEnabled(false);
 }
 
 void TEngraveForm::BuildAdvancedPage(QWidget* page) {
@@ -1245,6 +1249,7 @@ void TEngraveForm::ViewChanged() {
   ShowDataRows();
   ShowMachineFile();
   ShowSetupWarnings();
+  m_undoReset->setEnabled(m_model.CanUndoReset());
 }
 
 void TEngraveForm::ShowMachineFile() {
@@ -1281,7 +1286,25 @@ void TEngraveForm::FillRecentMenu() {
   m_recentMenu->setEnabled(!recent.isEmpty());
 }
 
+QMessageBox::StandardButton TEngraveForm::AskToSaveBlocks() {
+  QMessageBox box(QMessageBox::Question, kTitle,
+                  "The G-code blocks of the Machine page have changed since the machine file was "
+                  "last opened or saved. Save them before quitting?",
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+  box.setDefaultButton(QMessageBox::Save);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
 void TEngraveForm::closeEvent(QCloseEvent* event) {
+  // The texts outlast the run by themselves; the blocks only in a machine file.
+  if (m_model.BlocksEdited()) {
+    const QMessageBox::StandardButton answer = AskToSaveBlocks();
+    if (answer == QMessageBox::Save) RunHandler(&EngraveFormModel::SaveClick);
+    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && m_model.BlocksEdited())) {
+      event->ignore();
+      return;
+    }
+  }
   QSettings settings;
   settings.setValue(kGeometryKey, saveGeometry());
   settings.setValue(kSplitterKey, m_splitter->saveState());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 
@@ -84,6 +85,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
 
   /// The program open dialog of "Open Program...".
   virtual std::optional<std::string> AskProgramToOpen();
+  /// Asked at Quit while the blocks differ from the machine file: Save, Discard or Cancel.
+  virtual QMessageBox::StandardButton AskToSaveBlocks();
   /// The first set-up dialog; nothing when the user skips it.
   virtual std::optional<FirstSetup> AskFirstSetup();
   /// After the first start-up only, when the working folder has no default.mch: offers the
@@ -222,6 +225,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
   const DataTable* m_shownRows = nullptr;
   QLabel* m_setupWarning = nullptr;
   QPushButton* m_millAxes = nullptr;
+  QPushButton* m_undoReset = nullptr;
   std::vector<SetupWarning> m_shownWarnings;
   QMenu* m_recentMenu = nullptr;
   QAction* m_millimetres = nullptr;
