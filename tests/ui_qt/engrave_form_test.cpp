@@ -487,6 +487,24 @@ TEST_F(EngraveFormTest, ResetCanBeUndoneAndQuitAsksAboutEditedBlocks) {
   EXPECT_EQ(m_form.blockQuestions, 2);
 }
 
+// The rapid rate is the user's machine's, kept for the next run and named beside the estimate.
+TEST_F(EngraveFormTest, TheRapidRateIsASettingNamedBesideTheEstimate) {
+  const QString path = m_dir.filePath("rapid.eia");
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("G00 X0.0000 Y0.0000 Z1.0000\r\nG00 X500.0000\r\n");
+  }
+  m_form.programToOpen = path.toStdString();
+  QTest::mouseClick(Find<QPushButton>("OpenProgram"), Qt::LeftButton);
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("Rapids at 5000 mm/min"));
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("0.10 min"));
+  m_form.SetRapidRate(2500);
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("Rapids at 2500 mm/min"));
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("0.20 min"));
+  EXPECT_EQ(StoredRapidRate(), 2500);
+}
+
 bool AnyMessageBoxOpen() {
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (qobject_cast<QMessageBox*>(window) != nullptr && window->isVisible()) return true;

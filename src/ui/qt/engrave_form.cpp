@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -292,6 +293,15 @@ void TEngraveForm::BuildMenus() {
   }
   m_millimetres->setObjectName("MillimetresAction");
   m_inches->setObjectName("InchesAction");
+  units->addSeparator();
+  units->addAction("&Rapid Rate...", this, [this] {
+         bool ok = false;
+         const double rate = QInputDialog::getDouble(
+             this, kTitle, "Rapid rate of your machine, in " + FeedSuffix(m_unit) +
+                               " (times the G00 moves in the estimate):",
+             StoredRapidRate(), 1, 1e7, 0, &ok);
+         if (ok) SetRapidRate(rate);
+       })->setObjectName("RapidRateAction");
   units->setToolTipsVisible(true);
   units->setToolTip("The unit of your machine programs: it names lengths and feeds, and changes "
                     "no number that is written");
@@ -933,6 +943,11 @@ void TEngraveForm::SetUnit(ProgramUnit unit) {
   ViewChanged();
 }
 
+void TEngraveForm::SetRapidRate(double perMin) {
+  StoreRapidRate(perMin);
+  m_preview->RapidRateChanged();
+}
+
 void TEngraveForm::ShowUnits() {
   auto rotary = [this](TextField axis) {
     return IsRotaryLetter(ReadLetter(m_model.Settings().*axis));
@@ -1220,7 +1235,8 @@ void TEngraveForm::ProgramsWritten(const std::vector<std::string>& files) {
     }
   }
   m_statusField = nullptr;
-  statusBar()->showMessage(WrittenMessage(names, folder + "/", stats ? &*stats : nullptr, m_unit));
+  statusBar()->showMessage(
+      WrittenMessage(names, folder + "/", stats ? &*stats : nullptr, m_unit, StoredRapidRate()));
 }
 
 void TEngraveForm::ViewChanged() {

@@ -80,6 +80,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   ProgramUnit Unit() const { return m_unit; }
   /// Names `unit` beside every length and feed and keeps it for the next run; changes no value.
   void SetUnit(ProgramUnit unit);
+  /// Keeps the rapid rate the statistics time G00 moves at (units per minute) and counts again.
+  void SetRapidRate(double perMin);
   /// The user guide, when it has been opened.
   UserGuide* Guide() const { return m_guide; }
 
