@@ -19,6 +19,7 @@
 
 #include "support/temp_folder.h"
 #include "ui/cli/command_line.h"
+#include "ui/model/first_setup.h"
 
 namespace stylor {
 namespace {
@@ -247,6 +248,93 @@ TEST_P(InterpreterTest, ReadsTheProgramWithoutErrorAndAgreesWithStats) {
 
 INSTANTIATE_TEST_SUITE_P(EveryLayout, InterpreterTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+std::string JoinBlock(const Lines& lines, bool dropProgramNumber) {
+  std::string text;
+  for (const std::string& line : lines) {
+    // rs274 takes an O word only as the label of a subroutine: the ISO program number is the
+    // one line of those templates its dialect does not read.
+    if (dropProgramNumber && line.rfind("O1000", 0) == 0) continue;
+    if (!text.empty()) text += '\n';
+    text += line;
+  }
+  return text;
+}
+
+struct TemplateCase {
+  const char* name;
+  FirstSetup setup;
+};
+
+// The templates of the first set-up for the controls whose dialect rs274 reads; the lathes'
+// G12.1, G16, G07.1 and G138 are not in it.
+const TemplateCase kTemplates[] = {
+    {"LinuxCncMillMillimetres", {SetupUnit::Millimetres, 0, Control::LinuxCnc}},
+    {"LinuxCncMillInches", {SetupUnit::Inches, 0, Control::LinuxCnc}},
+    {"LinuxCncRotaryMillimetres", {SetupUnit::Millimetres, 1, Control::LinuxCnc}},
+    {"IsoMillMillimetres", {SetupUnit::Millimetres, 0, Control::Iso}},
+    {"IsoMillInches", {SetupUnit::Inches, 0, Control::Iso}},
+};
+
+class SetupTemplateTest : public testing::TestWithParam<TemplateCase> {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kInterpreter / "usr" / "bin" / "rs274")) {
+      GTEST_SKIP() << "LinuxCNC's rs274 is not unpacked in " << kInterpreter;
+    }
+    folder.Write("empty.var", "");
+  }
+
+  test::TempFolder folder{"stylor-rs274"};
+};
+
+TEST_P(SetupTemplateTest, ReadsTheBlocksOfTheFirstSetUp) {
+  const TemplateCase& c = GetParam();
+  const MachineBlocks blocks = BlocksFor(c.setup);
+  folder.Write("tool.tbl", "T1 P1 Z0 D3 ;engraver\n");
+  const std::string program = folder.File("job.ngc");
+  std::vector<std::string> args = {"--dir", folder.Path().string()};
+  std::vector<std::string> settings = {
+      "FreeFormTextE=PLATE 7", "TextHeightE=5", "PenDownE=-0.2", "PenUpE=2",
+      "PreToolChange=" + JoinBlock(blocks.preToolChange, true),
+      "ToolChange=" + JoinBlock(blocks.toolChange, true),
+      "PostToolChange=" + JoinBlock(blocks.postToolChange, true),
+      "PostEngrave=" + JoinBlock(blocks.postEngrave, true)};
+  if (kMachineKinds[c.setup.kind].rotaryA) {
+    settings.insert(settings.end(), {"Axis1E=A", "Axis2E=X", "PenDownE=10", "PenUpE=11"});
+  }
+  for (const std::string& setting : settings) args.insert(args.end(), {"--set", setting});
+  args.insert(args.end(), {"text", program});
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
+  EXPECT_EQ(err.str(), "") << "no warning of the set-up's own blocks";
+
+  const std::string command =
+      "cd '" + folder.Path().string() + "' && LD_LIBRARY_PATH='" +
+      (kInterpreter / "usr" / "lib").string() + "' '" +
+      (kInterpreter / "usr" / "bin" / "rs274").string() + "' -v empty.var -t tool.tbl '" +
+      program + "' canon.txt < /dev/null > log.txt 2>&1";
+  const int status = std::system(command.c_str());
+  std::ifstream logFile(folder.File("log.txt"));
+  const std::string logText((std::istreambuf_iterator<char>(logFile)), {});
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << logText;
+  std::ifstream canonFile(folder.File("canon.txt"));
+  const std::string canon((std::istreambuf_iterator<char>(canonFile)), {});
+  const bool inches = c.setup.unit == SetupUnit::Inches;
+  EXPECT_THAT(canon, testing::HasSubstr(inches ? "USE_LENGTH_UNITS(CANON_UNITS_INCHES)"
+                                               : "USE_LENGTH_UNITS(CANON_UNITS_MM)"));
+  EXPECT_THAT(canon, testing::HasSubstr("START_SPINDLE_CLOCKWISE"));
+  EXPECT_THAT(canon, testing::HasSubstr("STOP_SPINDLE_TURNING"));
+  EXPECT_THAT(canon, testing::HasSubstr("USE_TOOL_LENGTH_OFFSET"));
+  // The spindle turns before the first feed reaches the part.
+  EXPECT_LT(canon.find("START_SPINDLE_CLOCKWISE"), canon.find("STRAIGHT_FEED"));
+  EXPECT_GT(ReadCanon(folder.File("canon.txt")).moves.size(), 4u);
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstSetUp, SetupTemplateTest, testing::ValuesIn(kTemplates),
+                         [](const testing::TestParamInfo<TemplateCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace stylor

@@ -29,6 +29,7 @@ class FakeFormHost final : public RecordingJobHostOf<FormHost> {
   std::optional<std::string> AskDataFile(const std::string&) override { return dataAnswer; }
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void ShowWarning(const std::string& text) override { warnings.push_back(text); }
+  void ShowSetupWarning(const std::string& text) override { setupWarnings.push_back(text); }
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
   void FieldChanged(const FieldInfo& field) override { changes.emplace_back(field.name); }
   void ShowFieldError(const FieldInfo& field, const std::string& text) override {
@@ -43,6 +44,7 @@ class FakeFormHost final : public RecordingJobHostOf<FormHost> {
   std::optional<std::string> dataAnswer;
   std::string fontDialogDir;
   std::vector<std::string> errors, warnings, urls, changes;
+  std::vector<std::string> setupWarnings;  // what ShowSetupWarning was told
   std::vector<std::string> fieldErrors;   // "Field: message" shown at the field
   std::vector<std::string> errorChanges;  // fields whose error state changed
   std::vector<std::vector<std::string>> written;  // the files of each job, per job

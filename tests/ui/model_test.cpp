@@ -130,8 +130,10 @@ TEST(EngraveFormModel, ALabelRuleIsReportedAtTheFieldThatStopsIt) {
   model.SetText(&S::WidthRatioE, "wide");
   model.SetLines(&S::FreeFormTextE, {"L"});
   model.SetText(&S::SeqDigits, "");
+  // The widths follow the ratio as well as the text: both changes stop at the ratio.
   EXPECT_EQ(host.fieldErrors,
             (Lines{"WidthRatioE: 'wide' is not a valid floating point value.",
+                   "WidthRatioE: 'wide' is not a valid floating point value.",
                    "SeqDigits: '' is not a valid integer value."}));
   EXPECT_TRUE(host.errors.empty());
 }
@@ -178,6 +180,22 @@ TEST(EngraveFormModel, LabelsFollowTheirFieldsOnlyWhenAsked) {
   window.SetText(&S::TextHeightE, "1");
   window.SetLines(&S::FreeFormTextE, {"LL"});
   EXPECT_EQ(window.WidthLabel(), "1.55");
+  // The last line's width and the widest line's follow the height, the ratios and the font.
+  window.SetLines(&S::FreeFormTextE, {"LLL", "L"});
+  EXPECT_EQ(window.WidthLabel(), "0.6");
+  EXPECT_EQ(window.BlockWidthLabel(), "2.5");
+  window.SetText(&S::TextHeightE, "2");
+  EXPECT_EQ(window.WidthLabel(), "1.2");
+  EXPECT_EQ(window.BlockWidthLabel(), "5");
+  window.SetText(&S::WidthRatioE, "0.5");
+  EXPECT_NE(window.WidthLabel(), "1.2");
+  window.SetText(&S::WidthRatioE, "1");
+  window.SetText(&S::TextHeightE, "1");
+  std::ofstream(dir.File("wide.fnt")) << "SYM L\nG00 X0 Y1\nG01 Z-1\nG01 X0 Y0\nG01 X1.6 Y0\nG00 Z1\n";
+  window.SetLines(&S::FreeFormTextE, {"LL"});
+  EXPECT_EQ(window.WidthLabel(), "1.55");
+  window.PickFont(dir.File("wide.fnt"));
+  EXPECT_EQ(window.WidthLabel(), "3.55");
 
   FakeFormHost quietHost;
   EngraveFormModel commandLine(quietHost, /*runLabelHandlers=*/false);

@@ -1,11 +1,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QByteArray>
 #include <QFile>
+#include <QTimer>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QGroupBox>
 #include <QLabel>
@@ -38,6 +42,7 @@
 #include "preview/program_stats.h"
 #include "ui/qt/appearance.h"
 #include "ui/qt/engrave_form.h"
+#include "ui/qt/first_setup_dialog.h"
 #include "ui/qt/form_widgets.h"
 #include "ui/qt/preview_painting.h"
 #include "ui/qt/preview_view.h"
@@ -101,6 +106,14 @@ class TestForm final : public TEngraveForm {
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
   std::optional<std::string> AskProgramToOpen() override { return programToOpen; }
   std::optional<std::string> AskDataFile(const std::string&) override { return dataFile; }
+  QMessageBox::StandardButton AskToSaveBlocks() override {
+    ++blockQuestions;
+    return blocksAnswer;
+  }
+  std::optional<FirstSetup> AskFirstSetup() override {
+    ++setupQuestions;
+    return firstSetup;
+  }
 
   std::optional<std::string> programFile;
   std::optional<std::string> fontFile;
@@ -108,6 +121,10 @@ class TestForm final : public TEngraveForm {
   std::optional<std::string> programToOpen;
   std::optional<std::string> machineFileToSave;
   int programFileQuestions = 0;
+  std::optional<FirstSetup> firstSetup;
+  int setupQuestions = 0;
+  QMessageBox::StandardButton blocksAnswer = QMessageBox::Discard;
+  int blockQuestions = 0;
   std::vector<std::string> messages;
   std::vector<std::string> errors;
   std::vector<std::string> urls;
@@ -193,7 +210,7 @@ TEST_F(EngraveFormTest, SurfaceKeepsItsLayoutBesideAResizablePreview) {
   EXPECT_EQ(captions, QStringList({"Free Form Text", "Circle Text", "Ellipse Text", "Sequence",
                                    "Batch", "Machine", "Advanced Settings", "About"}));
   EXPECT_FALSE(pages->isTabVisible(static_cast<int>(Page::Advanced)));
-  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::Sequence));
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::FreeForm)) << "a first start";
   // Showing the sequence page at start-up fills in its example.
   EXPECT_FALSE(Text("SeqExample").isEmpty());
   EXPECT_EQ(Text("SeqExample").toStdString(), m_form.Model().SeqExample());
@@ -258,6 +275,236 @@ TEST_F(EngraveFormTest, LatheModeAndHeadWriteTheAxisLetters) {
   EXPECT_EQ(m_form.Model().Settings().Axis2E, "X");
 }
 
+// "None" changes no axis: the letters an earlier mode set stay, outlined and named in the status
+// bar, until "Axes X Y Z" puts the mill's axes back.
+TEST_F(EngraveFormTest, LatheAxesLeftUnderNoneAreMarkedWithAOneClickFix) {
+  auto* warning = Find<QLabel>("SetupWarning");
+  auto* fix = Find<QPushButton>("MillAxes");
+  auto marked = [&](const char* name) {
+    return !Find<QWidget>(name)->property("setupWarning").toString().isEmpty();
+  };
+  EXPECT_FALSE(fix->isVisible());
+  EXPECT_FALSE(marked("Axis1E"));
+  Click(Item("IntegrexMode", "Okuma G138  (C, Z, X)"));
+  EXPECT_FALSE(fix->isVisible()) << "the mode itself programs these axes";
+  Click(Item("IntegrexMode", "None"));
+  EXPECT_EQ(Text("Axis1E") + Text("Axis2E") + Text("Axis3E"), "YZX");
+  EXPECT_TRUE(fix->isVisible());
+  for (const char* axis : {"Axis1E", "Axis2E", "Axis3E"}) EXPECT_TRUE(marked(axis)) << axis;
+  EXPECT_TRUE(warning->isVisible());
+  EXPECT_TRUE(warning->toolTip().contains("still Y, Z, X")) << warning->toolTip().toStdString();
+  EXPECT_TRUE(warning->text().startsWith("The axes are still")) << "the most dangerous first";
+  EXPECT_TRUE(warning->text().endsWith("[1 more: point here]")) << warning->text().toStdString();
+
+  fix->click();
+  EXPECT_EQ(Text("Axis1E") + Text("Axis2E") + Text("Axis3E"), "XYZ");
+  EXPECT_FALSE(fix->isVisible());
+  for (const char* axis : {"Axis1E", "Axis2E", "Axis3E"}) EXPECT_FALSE(marked(axis)) << axis;
+  EXPECT_TRUE(Find<QComboBox>("Axis1E")->styleSheet().isEmpty());
+  EXPECT_FALSE(warning->toolTip().contains("still")) << warning->toolTip().toStdString();
+}
+
+// The status bar says what a program with an empty start block lacks, and one line in the block
+// ends it; Inverse Time Feed without G93 and a One File run with nothing between the numbers are
+// named while the page that writes them is shown.
+TEST_F(EngraveFormTest, TheStatusBarNamesWhatMakesTheProgramUnsafe) {
+  auto* warning = Find<QLabel>("SetupWarning");
+  EXPECT_TRUE(warning->isVisible());
+  EXPECT_TRUE(warning->toolTip().contains("The start block is empty: the program has no unit"))
+      << warning->toolTip().toStdString();
+  ShowPage(Page::Sequence);
+  EXPECT_TRUE(warning->toolTip().contains("same spot")) << "on the Sequence page";
+  Find<QPlainTextEdit>("SeqPostGCodes")->setPlainText("M00");
+  EXPECT_FALSE(warning->toolTip().contains("same spot"));
+
+  Click(Item("FeedMode", "Inverse Time Feed"));
+  EXPECT_TRUE(warning->toolTip().contains("no G93"));
+  EXPECT_FALSE(Find<QWidget>("FeedMode")->property("setupWarning").toString().isEmpty());
+  Find<QPlainTextEdit>("PostToolChange")->setPlainText("G20 G90 G93\nM03 S10000");
+  EXPECT_FALSE(warning->isVisible()) << warning->toolTip().toStdString();
+  EXPECT_TRUE(Find<QWidget>("FeedMode")->styleSheet().isEmpty());
+}
+
+// On a rotary axis the program's words are degrees on the cylinder: so are their extents.
+TEST_F(EngraveFormTest, StatisticsGiveRotaryExtentsInDegrees) {
+  Click(Item("IntegrexMode", "Mazak G07.1 (C, Z, X)"));
+  Find<QLineEdit>("PenDownE")->setText("10");
+  Find<QLineEdit>("PenUpE")->setText("11");
+  const QString path = m_dir.filePath("turn.eia");
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("G00 C0.0000 Z0.0000 X11.0000\r\nG01 X10.0000 F20.00\r\n"
+               "G01 C90.0000 F50.00\r\n");
+  }
+  m_form.programToOpen = path.toStdString();
+  QTest::mouseClick(Find<QPushButton>("OpenProgram"), Qt::LeftButton);
+  const std::string stats = Text("PreviewStats").toStdString();
+  EXPECT_THAT(stats, testing::HasSubstr("0.0000 to 90.0000\u00b0"));
+  EXPECT_THAT(stats, testing::HasSubstr("10.0000 to 11.0000 mm"));
+}
+
+// A first start with no default.mch offers the set-up once; its answer fills the blocks, keeps
+// them in default.mch and names its unit beside every length.
+TEST_F(EngraveFormTest, TheFirstStartOffersTheSetUpOnceAndKeepsIt) {
+  m_form.SetUnit(ProgramUnit::Millimetres);
+  m_form.firstSetup = FirstSetup{SetupUnit::Inches, 0, Control::LinuxCnc};
+  m_form.OfferFirstSetup();
+  EXPECT_EQ(m_form.setupQuestions, 1);
+  EXPECT_EQ(m_form.Unit(), ProgramUnit::Inches);
+  EXPECT_TRUE(Find<QAction>("InchesAction")->isChecked());
+  EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("default.mch")));
+  EXPECT_EQ(Find<QPlainTextEdit>("PreToolChange")->toPlainText(),
+            "(ENGRAVING)\nG17 G20 G40 G49 G80 G90 G94");
+  EXPECT_FALSE(Find<QLabel>("SetupWarning")->text().contains("start block is empty"));
+  EXPECT_THAT(m_form.errors, IsEmpty());
+  m_form.OfferFirstSetup();
+  EXPECT_EQ(m_form.setupQuestions, 1) << "asked once";
+}
+
+TEST_F(EngraveFormTest, TheSetUpIsNotOfferedBesideADefaultMachineFile) {
+  QFile file(m_dir.filePath("default.mch"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  m_form.OfferFirstSetup();
+  EXPECT_EQ(m_form.setupQuestions, 0);
+}
+
+// The dialog's machine kinds and controls: a lathe with a mill has its maker's control.
+TEST(FirstSetupDialogBoxes, ALatheTakesItsMakersControl) {
+  FirstSetupDialog dialog;
+  auto* kind = dialog.findChild<QComboBox*>("SetupMachine");
+  auto* control = dialog.findChild<QComboBox*>("SetupControl");
+  ASSERT_NE(kind, nullptr);
+  ASSERT_NE(control, nullptr);
+  control->setCurrentIndex(1);
+  EXPECT_EQ(dialog.Chosen().control, Control::Iso);
+  kind->setCurrentIndex(7);
+  EXPECT_FALSE(control->isEnabled());
+  EXPECT_EQ(control->currentText(), "Okuma");
+  EXPECT_EQ(ControlOf(dialog.Chosen()), Control::Okuma);
+  kind->setCurrentIndex(0);
+  EXPECT_TRUE(control->isEnabled());
+  dialog.findChild<QComboBox*>("SetupUnit")->setCurrentIndex(1);
+  EXPECT_EQ(dialog.Chosen(), (FirstSetup{SetupUnit::Inches, 0, Control::Iso}));
+}
+
+// The window's own program dialogs offer the names other controls use, and every file.
+TEST_F(EngraveFormTest, ProgramDialogsOfferNcNgcTapAndAllFiles) {
+  QStringList filters;
+  QString suffix;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    filters = dialog->nameFilters();
+    suffix = dialog->defaultSuffix();
+    dialog->reject();
+  });
+  EXPECT_EQ(m_form.TEngraveForm::AskProgramFile(std::nullopt), std::nullopt);
+  EXPECT_EQ(filters, QStringList({"EIA (*.eia)", "Text File (*.txt)", "NC Program (*.nc)",
+                                  "NGC Program (*.ngc)", "TAP Program (*.tap)", "All Files (*)"}));
+  EXPECT_EQ(suffix, "eia");
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    filters = dialog->nameFilters();
+    dialog->reject();
+  });
+  EXPECT_EQ(m_form.TEngraveForm::AskProgramToOpen(), std::nullopt);
+  EXPECT_EQ(filters.first(), "Programs (*.eia *.txt *.nc *.ngc *.tap)");
+  EXPECT_EQ(filters.last(), "All Files (*)");
+}
+
+// The next start opens on the page the user last chose.
+TEST_F(EngraveFormTest, StartsOnThePageLastUsedWithTheLastTexts) {
+  ShowPage(Page::EllipseText);
+  Find<QPlainTextEdit>("FreeFormTextE")->setPlainText("PUMP P-7\n\u00D8 12\n");
+  Find<QLineEdit>("ArcTextE")->setText("AROUND");
+  Find<QLineEdit>("EllipseTextE")->setText("BADGE");
+  m_form.close();
+  TestForm next;
+  next.Start(m_dir.path());
+  EXPECT_EQ(next.Model().Settings().FreeFormTextE, (Lines{"PUMP P-7", "\u00D8 12"}));
+  EXPECT_EQ(next.Model().Settings().ArcTextE, "AROUND");
+  EXPECT_EQ(next.Model().Settings().EllipseTextE, "BADGE");
+  next.Start(m_dir.path());
+  EXPECT_EQ(next.Model().CurrentPage(), Page::EllipseText);
+  EXPECT_EQ(next.findChild<QTabWidget*>("PageControl")->currentIndex(),
+            static_cast<int>(Page::EllipseText));
+}
+
+// The pages switch from any box, the hidden one skipped, and one key runs the shown page's job.
+TEST_F(EngraveFormTest, KeysSwitchPagesFromAnywhereAndRunThePagesJob) {
+  QApplication::setActiveWindow(&m_form);
+  auto* pages = Find<QTabWidget>("PageControl");
+  auto* height = Find<QLineEdit>("TextHeightE");
+  height->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return height->hasFocus(); }, 2000));
+  ShowPage(Page::Batch);
+  QTest::keyClick(height, Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::Machine));
+  QTest::keyClick(height, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::About)) << "Advanced is skipped";
+  QTest::keyClick(height, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::FreeForm));
+  QTest::keyClick(height, Qt::Key_PageUp, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), static_cast<int>(Page::About));
+  auto* memo = Find<QPlainTextEdit>("FreeFormTextE");
+  ShowPage(Page::FreeForm);
+  memo->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return memo->hasFocus(); }, 2000));
+  QTest::keyClicks(memo, "L");
+  m_form.programFile = m_dir.filePath("key.eia").toStdString();
+  QTest::keyClick(memo, Qt::Key_Return, Qt::ControlModifier);
+  EXPECT_EQ(m_form.programFileQuestions, 1);
+  EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("key.eia")));
+  EXPECT_THAT(m_form.Model().Settings().FreeFormTextE, ElementsAre("L")) << "no line break";
+  EXPECT_TRUE(Find<QPushButton>("EngraveText")->toolTip().endsWith("Ctrl+Enter"));
+}
+
+// Reset can be undone, and Quit asks about blocks that no machine file holds.
+TEST_F(EngraveFormTest, ResetCanBeUndoneAndQuitAsksAboutEditedBlocks) {
+  ShowPage(Page::Machine);
+  auto* block = Find<QPlainTextEdit>("ToolChange");
+  auto* undo = Find<QPushButton>("UndoReset");
+  block->setPlainText("T1 M06");
+  EXPECT_FALSE(undo->isEnabled());
+  Find<QPushButton>("Reset")->click();
+  EXPECT_EQ(block->toPlainText(), "");
+  ASSERT_TRUE(undo->isEnabled());
+  undo->click();
+  EXPECT_EQ(block->toPlainText(), "T1 M06");
+  EXPECT_FALSE(undo->isEnabled());
+
+  m_form.blocksAnswer = QMessageBox::Cancel;
+  EXPECT_FALSE(m_form.close());
+  EXPECT_EQ(m_form.blockQuestions, 1);
+  EXPECT_TRUE(m_form.isVisible());
+  m_form.blocksAnswer = QMessageBox::Save;
+  m_form.machineFileToSave = m_dir.filePath("shop.mch").toStdString();
+  EXPECT_TRUE(m_form.close());
+  EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("shop.mch")));
+  EXPECT_EQ(m_form.blockQuestions, 2);
+}
+
+// The rapid rate is the user's machine's, kept for the next run and named beside the estimate.
+TEST_F(EngraveFormTest, TheRapidRateIsASettingNamedBesideTheEstimate) {
+  const QString path = m_dir.filePath("rapid.eia");
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("G00 X0.0000 Y0.0000 Z1.0000\r\nG00 X500.0000\r\n");
+  }
+  m_form.programToOpen = path.toStdString();
+  QTest::mouseClick(Find<QPushButton>("OpenProgram"), Qt::LeftButton);
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("Rapids at 5000 mm/min"));
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("0.10 min"));
+  m_form.SetRapidRate(2500);
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("Rapids at 2500 mm/min"));
+  EXPECT_THAT(Text("PreviewStats").toStdString(), testing::HasSubstr("0.20 min"));
+  EXPECT_EQ(StoredRapidRate(), 2500);
+}
+
 bool AnyMessageBoxOpen() {
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (qobject_cast<QMessageBox*>(window) != nullptr && window->isVisible()) return true;
@@ -315,7 +562,47 @@ TEST_F(EngraveFormTest, TypingWhileAFieldIsWrongOpensNoBoxAndMarksTheField) {
   QTest::keyClicks(height, "q");
   m_form.programFile = m_dir.filePath("job.eia").toStdString();
   QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
-  EXPECT_THAT(m_form.errors, ElementsAre("'.5q' is not a valid floating point value."));
+  EXPECT_THAT(m_form.errors, ElementsAre("Height: '.5q' is not a valid floating point value."));
+}
+
+// A refusal names the box and takes the user there: its page, the focus and its text selected.
+TEST_F(EngraveFormTest, ARefusalNamesItsBoxAndPutsTheFocusOnIt) {
+  QApplication::setActiveWindow(&m_form);
+  struct Case {
+    const char* field;
+    const char* typed;
+    Page page;
+    const char* button;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"RadiusE", "2,5", Page::CircleText, "CreateArc",
+       "Radius: '2,5' is not a valid floating point value."},
+      {"PenDownE", "-.2.", Page::CircleText, "CreateArc",
+       "Plunge Axis Down: '-.2.' is not a valid floating point value."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    ShowPage(c.page);
+    auto* edit = Find<QLineEdit>(c.field);
+    edit->setText(c.typed);
+    m_form.errors.clear();
+    Find<QLineEdit>("ArcTextE")->setFocus();
+    Find<QAbstractButton>(c.button)->click();
+    ASSERT_THAT(m_form.errors, ElementsAre(c.error));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 2000));
+    EXPECT_EQ(edit->selectedText(), c.typed);
+    edit->setText("1");
+  }
+  ShowPage(Page::FreeForm);
+  QTest::keyClicks(Find<QPlainTextEdit>("FreeFormTextE"), "L");
+  Find<QComboBox>("Axis3E")->setEditText("");
+  m_form.programFile = m_dir.filePath("job.eia").toStdString();
+  m_form.errors.clear();
+  Find<QAbstractButton>("EngraveText")->click();
+  ASSERT_EQ(m_form.errors.size(), 1u);
+  EXPECT_THAT(m_form.errors[0], StartsWith("Plunge Axis: The axis letter of the plunge axis"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Find<QComboBox>("Axis3E")->hasFocus(); }, 2000));
 }
 
 TEST_F(EngraveFormTest, FreeFormMemoGivesLinesAndTheWidthOfTheLast) {
@@ -331,6 +618,15 @@ TEST_F(EngraveFormTest, FreeFormMemoGivesLinesAndTheWidthOfTheLast) {
   QTest::keyClicks(memo, "I");
   EXPECT_THAT(m_form.Model().Settings().FreeFormTextE, ElementsAre("WIDE TEXT", "I"));
   EXPECT_LT(Text("WidthLabel").toDouble(), wide.toDouble());
+  EXPECT_EQ(Text("BlockWidthLabel"), "(block " + wide + " mm)") << "the widest line";
+
+  // A new height moves both widths at once, without a keystroke in the memo.
+  const QString last = Text("WidthLabel");
+  Find<QLineEdit>("TextHeightE")->setText(".25");
+  EXPECT_DOUBLE_EQ(Text("WidthLabel").toDouble(), 2 * last.toDouble());
+  EXPECT_EQ(Text("BlockWidthLabel").toStdString(),
+            "(block " + m_form.Model().BlockWidthLabel() + " mm)");
+  EXPECT_DOUBLE_EQ(std::stod(m_form.Model().BlockWidthLabel()), 2 * wide.toDouble());
 }
 
 TEST_F(EngraveFormTest, EngraveTextWritesTheProgramChosenInTheSaveDialog) {

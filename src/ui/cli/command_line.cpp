@@ -83,6 +83,7 @@ struct Invocation {
   bool help = false;
   const FieldInfo* helpField = nullptr;  // --help FIELD
   bool version = false;
+  bool warn = false;  // --warn: setup warnings on stderr
 };
 
 Invocation Parse(const std::vector<std::string>& args) {
@@ -102,6 +103,10 @@ Invocation Parse(const std::vector<std::string>& args) {
     if (pos + 1 >= args.size()) throw UsageError("--dir needs a folder");
     invocation.directory = args[pos + 1];
     pos += 2;
+  }
+  if (pos < args.size() && args[pos] == "--warn") {
+    invocation.warn = true;
+    ++pos;
   }
   for (; pos < args.size(); ++pos) {
     const ActionInfo* info = FindAction(args[pos]);
@@ -176,6 +181,11 @@ class CommandLineHost final : public FormHost {
   /// An error was shown while the run went on (a change rule, the start-up).
   bool ErrorShown() const { return m_errorShown; }
   void ShowWarning(const std::string& text) override { m_err << "Stylor: " << text << "\n"; }
+  // Only when asked (--warn): the runs that scripts already make keep their stderr.
+  void ShowSetupWarning(const std::string& text) override {
+    if (m_warn) m_err << "Stylor: warning: " << WithFullStop(text) << "\n";
+  }
+  void WarnOfSetup(bool warn) { m_warn = warn; }
   void OpenUrl(const std::string&) override {}
 
  private:
@@ -184,6 +194,7 @@ class CommandLineHost final : public FormHost {
   std::string m_answer;
   bool m_refused = false;
   bool m_errorShown = false;
+  bool m_warn = false;
 };
 
 void ApplySet(EngraveFormModel& model, const FieldInfo& field, const std::string& value) {
@@ -288,6 +299,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   }
 
   CommandLineHost host(err);
+  host.WarnOfSetup(invocation.warn);
   EngraveFormModel model(host, /*runLabelHandlers=*/false);
   std::error_code error;
   const std::string directory =

@@ -266,6 +266,11 @@ void EngraveFormModel::SetText(TextField field, std::string value) {
     }
     SetIndex(&S::JustifyPoint, index);
   }
+  // The widths move with the height and the ratios as well as with the text.
+  if (m_runLabelHandlers && (field == &S::TextHeightE || field == &S::WidthRatioE ||
+                             field == &S::SpacingRatioE)) {
+    RunRule(&EngraveFormModel::FreeFormTextEChange, field);
+  }
   if (m_runLabelHandlers && (field == &S::SeqStart || field == &S::SeqStep ||
                              field == &S::SeqPrefix || field == &S::SeqPostfix ||
                              field == &S::SeqDigits)) {
@@ -276,6 +281,13 @@ void EngraveFormModel::SetText(TextField field, std::string value) {
 void EngraveFormModel::SetLines(LinesField field, Lines value) {
   if (m_settings.*field == value) return;
   m_settings.*field = std::move(value);
+  // An edit after a Reset is the user's new block: undoing the Reset would throw it away.
+  if (!m_restoringBlocks && m_beforeReset &&
+      (field == &S::PreToolChange || field == &S::ToolChange || field == &S::PostToolChange ||
+       field == &S::PostEngrave)) {
+    m_beforeReset.reset();
+    m_host.ViewChanged();
+  }
   FieldChanged(field);
   if (m_runLabelHandlers && field == &S::FreeFormTextE) {
     RunRule(&EngraveFormModel::FreeFormTextEChange, field);
@@ -343,6 +355,7 @@ void EngraveFormModel::OpenMachineFile(const std::string& path) {
     throw;
   }
   m_loadingMachineFile.clear();
+  m_savedBlocks = HeldBlocks();
   m_machineFile = path;
   m_defaultMachineFileFailed = false;
   WarnOfUnreadableValues(path);
@@ -402,6 +415,12 @@ void EngraveFormModel::RunRule(Rule rule, const FieldRef& changed) {
       m_host.ShowFieldError(*at, WithFullStop(error.what()));
       return;
     }
+    // A label that cannot be worked out while a machine file loads is said once, after the load,
+    // as the value of the file that a job cannot read (WarnOfUnreadableValues).
+    if (rule == &EngraveFormModel::FreeFormTextEChange ||
+        rule == &EngraveFormModel::SeqStartChange) {
+      return;
+    }
     // A value that came from a machine file: the user must learn which file and which key.
     m_reportedWhileLoading.insert(at);
     m_host.ShowFieldError(*at, WithFullStop("The " +
@@ -411,6 +430,10 @@ void EngraveFormModel::RunRule(Rule rule, const FieldRef& changed) {
 }
 
 void EngraveFormModel::ReportError(const std::string& message) {
+  if (const FieldInfo* field = RefusedField(message)) {
+    m_host.ShowFieldRefusal(*field, WithFullStop(message));
+    return;
+  }
   m_host.ShowError(WithFullStop(message));
 }
 
@@ -422,6 +445,7 @@ void EngraveFormModel::LoadFontNamedByFontFile() {
     m_host.ViewChanged();
     throw;
   }
+  if (m_runLabelHandlers) RunRule(&EngraveFormModel::FreeFormTextEChange, &S::FontFile);
   m_host.ViewChanged();
 }
 
@@ -499,6 +523,7 @@ void EngraveFormModel::SaveClick() {
   const std::optional<std::string> chosen = m_host.AskMachineFileToSave(m_workingDirectory);
   if (!chosen) return;
   WriteMachineFile(*chosen, m_settings);
+  m_savedBlocks = HeldBlocks();
   m_machineFile = *chosen;
   m_defaultMachineFileFailed = false;
   m_host.ViewChanged();
@@ -513,11 +538,21 @@ void EngraveFormModel::OpenOldClick() {
   const std::optional<std::string> chosen = m_host.AskMachineFileToOpen(m_workingDirectory);
   if (!chosen) return;
   ReadOldMachineFile(*chosen, *this);
+  m_savedBlocks = HeldBlocks();
   m_machineFile = *chosen;
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::ResetClick() { ResetMachineBlocks(*this); }
+void EngraveFormModel::ResetClick() {
+  MachineBlocks before = HeldBlocks();
+  {
+    m_restoringBlocks = true;
+    ResetMachineBlocks(*this);
+    m_restoringBlocks = false;
+  }
+  m_beforeReset = std::move(before);
+  m_host.ViewChanged();
+}
 
 void EngraveFormModel::Button1Click() {
   WriteTextParameters(CurrentDirectory(), "test.txt", m_settings);
@@ -582,6 +617,7 @@ void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job) {
 template <typename Job>
 void EngraveFormModel::RunJob(JobKind kind, Job&& job) {
   RunJob([&] { return EngravedText(m_settings, kind); }, std::forward<Job>(job));
+  WarnOfSetup(kind, false);
 }
 
 void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
@@ -612,6 +648,14 @@ void EngraveFormModel::EngraveTextClick() {
 
 void EngraveFormModel::FreeFormTextEChange() {
   m_widthLabel = FreeFormWidthLabel(m_settings, *m_font);
+  const double height = ReadReal(m_settings.TextHeightE);
+  const double widthRatio = ReadReal(m_settings.WidthRatioE);
+  const double spacingRatio = ReadReal(m_settings.SpacingRatioE);
+  double widest = 0;
+  for (const std::string& line : m_settings.FreeFormTextE) {
+    widest = std::max(widest, TextWidth(*m_font, To8Bit(line), height, widthRatio, spacingRatio));
+  }
+  m_blockWidthLabel = FormatGeneral(widest);
   m_host.ViewChanged();
 }
 
@@ -680,6 +724,88 @@ void EngraveFormModel::GenerateBatchClick() {
   const BatchLayout layout = BatchLayoutOf(m_settings.BatchTextKind);
   RunJob([&] { return BatchEngravedText(m_settings, *m_dataRows, layout); },
          [&](JobHost& host) { GenerateBatch(m_settings, *m_dataRows, layout, *m_font, host); });
+  WarnOfSetup(JobKindOf(layout), true);
+}
+
+void EngraveFormModel::MillAxesClick() {
+  SetText(&S::Axis1E, "X");
+  SetText(&S::Axis2E, "Y");
+  SetText(&S::Axis3E, "Z");
+}
+
+const FieldInfo* EngraveFormModel::RefusedField(const std::string& message) const {
+  // The order in which the jobs read their numbers: the first that does not read stops them.
+  static constexpr TextField kReadOrder[] = {
+      &S::Axis1StartE,  &S::Axis2StartE,   &S::PenUpE,       &S::PenDownE,
+      &S::TextHeightE,  &S::WidthRatioE,   &S::SpacingRatioE, &S::LineSpacingE,
+      &S::PlungeFeedE,  &S::EngraveFeedE,  &S::TextAngleE,   &S::RadiusE,
+      &S::AEdit,        &S::BEdit,         &S::SeqStart,     &S::SeqEnd,
+      &S::SeqStep,      &S::SeqDigits};
+  const std::string shown = WithFullStop(message);
+  for (const TextField field : kReadOrder) {
+    const std::string* error = FieldError(InfoOf(field));
+    if (error != nullptr && *error == shown) return &InfoOf(field);
+  }
+  static constexpr std::pair<std::string_view, TextField> kAxes[] = {
+      {"The axis letter of Axis 1 ", &S::Axis1E},
+      {"The axis letter of Axis 2 ", &S::Axis2E},
+      {"The axis letter of the plunge axis ", &S::Axis3E}};
+  for (const auto& [start, field] : kAxes) {
+    if (message.rfind(start, 0) == 0) return &InfoOf(field);
+  }
+  return nullptr;
+}
+
+MachineBlocks EngraveFormModel::HeldBlocks() const {
+  return {m_settings.PreToolChange, m_settings.ToolChange, m_settings.PostToolChange,
+          m_settings.PostEngrave};
+}
+
+bool EngraveFormModel::BlocksEdited() const { return HeldBlocks() != m_savedBlocks; }
+
+void EngraveFormModel::UndoResetClick() {
+  if (!m_beforeReset) return;
+  MachineBlocks blocks = std::move(*m_beforeReset);
+  m_beforeReset.reset();
+  m_restoringBlocks = true;
+  SetLines(&S::PreToolChange, std::move(blocks.preToolChange));
+  SetLines(&S::ToolChange, std::move(blocks.toolChange));
+  SetLines(&S::PostToolChange, std::move(blocks.postToolChange));
+  SetLines(&S::PostEngrave, std::move(blocks.postEngrave));
+  m_restoringBlocks = false;
+  m_host.ViewChanged();
+}
+
+void EngraveFormModel::SaveFirstSetup(const FirstSetup& setup) {
+  ApplyFirstSetup(setup, *this);
+  const std::string path = JoinPath(m_workingDirectory, "default.mch");
+  WriteMachineFile(path, m_settings);
+  m_savedBlocks = HeldBlocks();
+  m_machineFile = path;
+  m_host.ViewChanged();
+}
+
+bool EngraveFormModel::RepeatsInOneFile(JobKind kind, bool batch) const {
+  if (m_settings.Files != 0) return false;
+  if (batch) return m_dataRows && m_dataRows->Rows() > 1;
+  if (kind != JobKind::Sequence) return false;
+  const std::optional<std::int32_t> start = ReadWhole(m_settings.SeqStart);
+  const std::optional<std::int32_t> end = ReadWhole(m_settings.SeqEnd);
+  return !(start && end && *start == *end);
+}
+
+void EngraveFormModel::WarnOfSetup(JobKind kind, bool batch) {
+  for (const SetupWarning& warning : JobWarnings(m_settings, RepeatsInOneFile(kind, batch))) {
+    m_host.ShowSetupWarning(warning.text);
+  }
+}
+
+std::vector<SetupWarning> EngraveFormModel::SetupWarnings() const {
+  std::vector<SetupWarning> warnings =
+      JobWarnings(m_settings, RepeatsInOneFile(CurrentJob(), m_currentPage == Page::Batch));
+  std::string note = StartBlockNote(m_settings);
+  if (!note.empty()) warnings.push_back({std::move(note), {}});
+  return warnings;
 }
 
 }  // namespace stylor

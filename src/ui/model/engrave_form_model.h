@@ -13,7 +13,9 @@
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/machine_file.h"
+#include "ui/model/first_setup.h"
 #include "ui/model/form_host.h"
+#include "ui/model/setup_warnings.h"
 
 namespace stylor {
 
@@ -42,6 +44,8 @@ class EngraveFormModel final : public SettingsEditor {
   const StrokeFont& Font() const { return *m_font; }
   const FontReport& FontReportLines() const { return m_fontReport; }
   const std::string& WidthLabel() const { return m_widthLabel; }
+  /// The engraved width of the widest line of the free-form text, beside WidthLabel.
+  const std::string& BlockWidthLabel() const { return m_blockWidthLabel; }
   const std::string& SeqExample() const { return m_seqExample; }
   bool Memo1Visible() const { return m_memo1Visible; }
   bool FilePrefixVisible() const { return m_filePrefixVisible; }
@@ -72,6 +76,13 @@ class EngraveFormModel final : public SettingsEditor {
   /// What is wrong with the value of a field a job reads as a number ("'' is not a valid
   /// floating point value."), or nothing when it reads.
   const std::string* FieldError(const FieldInfo& field) const;
+  /// The box whose value a handler's error `message` refuses: the first field, in the order a
+  /// job reads them, whose value gives that very message, or an axis box the message names;
+  /// nothing for other errors.
+  const FieldInfo* RefusedField(const std::string& message) const;
+  /// What makes the program of the current page dangerous to run as the settings stand (see
+  /// JobWarnings), then what an empty start block leaves out of it (fields: none).
+  std::vector<SetupWarning> SetupWarnings() const;
   /// Where "See Website for Documentation" leads: the guide installed with the program (or the
   /// one of the source tree for a build that is not installed).
   std::string DocumentationUrl() const;
@@ -121,6 +132,19 @@ class EngraveFormModel final : public SettingsEditor {
   void ReadDataFileAt(const std::string& path);
   /// "Generate from Data": the BatchTextKind job once per row of the data file.
   void GenerateBatchClick();
+  /// "Undo Reset": the four blocks as they were before the last Reset, while no block changed
+  /// since.
+  void UndoResetClick();
+  bool CanUndoReset() const { return m_beforeReset.has_value(); }
+  /// True when a G-code block differs from the machine file last opened or saved (the factory's
+  /// empty blocks before any).
+  bool BlocksEdited() const;
+  /// "Axes X Y Z": the mill's axes, for axes a lathe-with-mill mode left behind.
+  void MillAxesClick();
+  /// The first set-up: fills the blocks and the mode or axes of `setup`, then saves them as
+  /// default.mch in the working folder, read at every later start. Throws when it cannot be
+  /// written; the settings keep the set-up all the same.
+  void SaveFirstSetup(const FirstSetup& setup);
 
   /// FontFile := `path` made absolute against the process's current directory, then the font
   /// is loaded (the command line's "Pick Font").
@@ -146,6 +170,11 @@ class EngraveFormModel final : public SettingsEditor {
   void WarnOfUnreadableValues(const std::string& path);
   /// "machine file '<path>', [Key]: ", naming where the value of `field` came from.
   static std::string MachineFileValueContext(const std::string& path, const FieldRef& field);
+  /// Whether the job of `kind` (the Batch page's when `batch`) repeats its body in one program.
+  bool RepeatsInOneFile(JobKind kind, bool batch) const;
+  /// Tells the host every JobWarnings of a job that has run.
+  void WarnOfSetup(JobKind kind, bool batch);
+  MachineBlocks HeldBlocks() const;
 
   FormHost& m_host;
   bool m_runLabelHandlers;
@@ -154,6 +183,10 @@ class EngraveFormModel final : public SettingsEditor {
   FontReport m_fontReport;
   std::string m_fontFileRead;  // the FontFile that the last font load read, loaded or not
   std::string m_widthLabel = "0";
+  std::string m_blockWidthLabel = "0";
+  std::optional<MachineBlocks> m_beforeReset;
+  MachineBlocks m_savedBlocks;
+  bool m_restoringBlocks = false;
   std::string m_seqExample;
   bool m_memo1Visible = false;
   bool m_filePrefixVisible = false;

@@ -26,10 +26,18 @@ class FormHost : public JobHost {
   /// A warning that does not stop what was done (the window's status bar, the command line's
   /// stderr), such as the characters a job left blank.
   virtual void ShowWarning(const std::string& text) = 0;
+  /// A setting that makes the program dangerous to run, said when a job runs with it: the window
+  /// shows it as any warning, the command line as "Stylor: warning: ...".
+  virtual void ShowSetupWarning(const std::string& text) { ShowWarning(text); }
   /// Opens an address in the user's browser.
   virtual void OpenUrl(const std::string& url) = 0;
   /// A field changed, by the user or by the program.
   virtual void FieldChanged(const FieldInfo& /*field*/) {}
+  /// A handler was refused for the value of `field`: `text` already ends as shown. A window names
+  /// the box and puts the focus on it; a host without boxes shows it as any other error.
+  virtual void ShowFieldRefusal(const FieldInfo& /*field*/, const std::string& text) {
+    ShowError(text);
+  }
   /// A change rule stopped at the value of `field` (for instance while the user types): `text`
   /// already ends as shown. A window marks the field instead of opening a box; a host without
   /// fields to mark shows it as any other error.

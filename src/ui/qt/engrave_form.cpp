@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -41,6 +42,7 @@
 #include "settings/error.h"
 #include "settings/text8.h"
 #include "settings/numbers.h"
+#include "ui/qt/first_setup_dialog.h"
 #include "ui/qt/form_widgets.h"
 #include "ui/qt/tooltips.h"
 #include "ui/qt/user_guide.h"
@@ -59,11 +61,23 @@ constexpr int kCheckHeight = 17;
 constexpr QMargins kAssumedFrame(6, 38, 6, 6);
 
 const QString kTitle = QStringLiteral("Stylor");
+// The program files of the save and open dialogs: .eia first, then the names other controls use.
+const QStringList kProgramFilters = {"EIA (*.eia)",         "Text File (*.txt)",
+                                     "NC Program (*.nc)",   "NGC Program (*.ngc)",
+                                     "TAP Program (*.tap)", "All Files (*)"};
 const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kSplitterKey = QStringLiteral("window/splitter");
 const QString kRecentKey = QStringLiteral("recentMachineFiles");
+const QString kPageKey = QStringLiteral("window/page");
+const QString kFreeFormKey = QStringLiteral("texts/freeForm");
+const QString kArcTextKey = QStringLiteral("texts/circle");
+const QString kEllipseTextKey = QStringLiteral("texts/ellipse");
 const QString kErrorOutline =
     QStringLiteral("QLineEdit { border: 2px solid #c62828; border-radius: 2px; }");
+const QString kWarningOutline = QStringLiteral(
+    "QComboBox, QLineEdit, QPlainTextEdit { border: 2px solid #e08a00; border-radius: 2px; }"
+    "QGroupBox { border: 2px solid #e08a00; border-radius: 2px; margin-top: 7px; }"
+    "QGroupBox::title { subcontrol-origin: margin; left: 7px; }");
 
 QString ToQt(const std::string& utf8) { return QString::fromStdString(utf8); }
 QString ToQt(std::string_view utf8) {
@@ -172,6 +186,20 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   m_splitter->setSizes({kSurfaceWidth, PreviewPanel::kWidth});
   setCentralWidget(m_splitter);
   statusBar()->setObjectName("StatusBar");
+  m_setupWarning = new QLabel;
+  m_setupWarning->setObjectName("SetupWarning");
+  // One line, cut at the window's edge: the tooltip holds the whole text.
+  m_setupWarning->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  m_setupWarning->setStyleSheet("QLabel { color: #a04800; }");
+  m_setupWarning->setVisible(false);
+  statusBar()->addPermanentWidget(m_setupWarning, 1);
+  m_millAxes = new QPushButton("Axes X Y Z");
+  m_millAxes->setObjectName("MillAxes");
+  m_millAxes->setToolTip("Put the mill's axes back: Axis 1 X, Axis 2 Y, plunge axis Z");
+  m_millAxes->setVisible(false);
+  statusBar()->addPermanentWidget(m_millAxes);
+  connect(m_millAxes, &QPushButton::clicked, this,
+          [this] { RunHandler(&EngraveFormModel::MillAxesClick); });
 
   BuildUpperArea();
 
@@ -208,8 +236,13 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   m_pages->widget(advanced)->setEnabled(false);
   m_pages->setTabEnabled(advanced, false);
   m_pages->setTabVisible(advanced, false);
-  connect(m_pages, &QTabWidget::currentChanged, this,
-          [this](int index) { FromUser([&] { m_model.ShowPage(static_cast<Page>(index)); }); });
+  connect(m_pages, &QTabWidget::currentChanged, this, [this](int index) {
+    FromUser([&] { m_model.ShowPage(static_cast<Page>(index)); });
+    // Only the user's choice is kept, not the page the start-up shows.
+    if (m_started && !m_showingModel) {
+      QSettings().setValue(kPageKey, m_pages->widget(index)->objectName());
+    }
+  });
 
   // On a small screen the surface scrolls: keep the control that takes the focus in sight.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -217,6 +250,7 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   });
 
   BuildMenus();
+  BuildPageKeys();
   ShowUnits();
   ViewChanged();
 }
@@ -259,6 +293,15 @@ void TEngraveForm::BuildMenus() {
   }
   m_millimetres->setObjectName("MillimetresAction");
   m_inches->setObjectName("InchesAction");
+  units->addSeparator();
+  units->addAction("&Rapid Rate...", this, [this] {
+         bool ok = false;
+         const double rate = QInputDialog::getDouble(
+             this, kTitle, "Rapid rate of your machine, in " + FeedSuffix(m_unit) +
+                               " (times the G00 moves in the estimate):",
+             StoredRapidRate(), 1, 1e7, 0, &ok);
+         if (ok) SetRapidRate(rate);
+       })->setObjectName("RapidRateAction");
   units->setToolTipsVisible(true);
   units->setToolTip("The unit of your machine programs: it names lengths and feeds, and changes "
                     "no number that is written");
@@ -268,6 +311,62 @@ void TEngraveForm::BuildMenus() {
   guide->setObjectName("UserGuideAction");
   guide->setShortcut(QKeySequence::HelpContents);
   help->addAction("&About Stylor", this, [this] { ShowAbout(); })->setObjectName("AboutAction");
+}
+
+void TEngraveForm::BuildPageKeys() {
+  // From any box of the window, not only inside the pages: the next or the previous page that
+  // is offered, round the ends.
+  auto step = [this](int by) {
+    const int count = m_pages->count();
+    int index = m_pages->currentIndex();
+    for (int tried = 0; tried < count; ++tried) {
+      index = (index + by + count) % count;
+      if (m_pages->isTabVisible(index) && m_pages->isTabEnabled(index)) break;
+    }
+    m_pages->setCurrentIndex(index);
+  };
+  struct PageKey {
+    const char* name;
+    QList<QKeySequence> keys;
+    int by;
+  };
+  const PageKey keys[] = {
+      {"NextPageAction", {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, 1},
+      {"PreviousPageAction",
+       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+       -1},
+  };
+  for (const PageKey& key : keys) {
+    auto* action = new QAction(this);
+    action->setObjectName(key.name);
+    action->setShortcuts(key.keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    const int by = key.by;
+    connect(action, &QAction::triggered, this, [step, by] { step(by); });
+    addAction(action);
+  }
+
+  // One key runs the job of the page shown, as its button does.
+  auto* run = new QAction(this);
+  run->setObjectName("RunJobAction");
+  run->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+  run->setShortcutContext(Qt::WindowShortcut);
+  connect(run, &QAction::triggered, this, [this] {
+    static constexpr const char* kJobButtons[] = {"EngraveText", "CreateArc", "CreateEllipse",
+                                                  "GenerateSequences", "GenerateBatch"};
+    const int page = m_pages->currentIndex();
+    if (page < 0 || page >= static_cast<int>(std::size(kJobButtons))) return;
+    if (auto* button = m_pages->widget(page)->findChild<QPushButton*>(kJobButtons[page])) {
+      button->click();
+    }
+  });
+  addAction(run);
+  for (const char* name : {"EngraveText", "CreateArc", "CreateEllipse", "GenerateSequences",
+                           "GenerateBatch"}) {
+    if (auto* button = m_surface->findChild<QPushButton*>(name)) {
+      button->setToolTip(button->toolTip() + "  Ctrl+Enter");
+    }
+  }
 }
 
 void TEngraveForm::BuildUpperArea() {
@@ -356,6 +455,9 @@ void TEngraveForm::BuildFreeFormPage(QWidget* page) {
   m_widthLabel->setToolTip("Engraved width of the last line");
   m_widthUnit = AddLabel(page, QString(), 324, 11);
   m_widthUnit->setObjectName("WidthUnit");
+  m_blockWidth = AddLabel(page, QString(), 324, 11);
+  m_blockWidth->setObjectName("BlockWidthLabel");
+  m_blockWidth->setToolTip("Engraved width of the widest line: the whole block");
   AddMemo(page, &S::FreeFormTextE, {4, 40, 761, 218});
 }
 
@@ -545,6 +647,10 @@ void TEngraveForm::BuildMachinePage(QWidget* page) {
   AddButton(page, "OpenOld", "Open Old",
             "Read a machine file of the older layout: the four G-code blocks only",
             {672, 116, 75, kButtonHeight}, &EngraveFormModel::OpenOldClick);
+  m_undoReset = AddButton(page, "UndoReset", "Undo Reset",
+                          "Put back the four G-code blocks as they were before the last Reset",
+                          {672, 148, 75, kButtonHeight}, &EngraveFormModel::UndoResetClick);
+  m_undoReset->setEnabled(false);
 }
 
 void TEngraveForm::BuildAdvancedPage(QWidget* page) {
@@ -741,6 +847,59 @@ void TEngraveForm::Start(const QString& workingDirectory) {
   if (m_started) return;
   m_started = true;
   m_model.Run([&] { m_model.FormActivate(ToUtf8(workingDirectory)); });
+  RestoreTexts();
+  ShowPageLastUsed();
+}
+
+// The texts to engrave are no machine setting: they outlast the run in the application settings,
+// not in default.mch.
+void TEngraveForm::KeepTexts() {
+  QSettings settings;
+  const EngraveSettings& held = m_model.Settings();
+  settings.setValue(kFreeFormKey, JoinLines(held.FreeFormTextE));
+  settings.setValue(kArcTextKey, ToQt(held.ArcTextE));
+  settings.setValue(kEllipseTextKey, ToQt(held.EllipseTextE));
+}
+
+void TEngraveForm::RestoreTexts() {
+  QSettings settings;
+  if (settings.contains(kFreeFormKey)) {
+    m_model.SetLines(&S::FreeFormTextE, SplitLines(settings.value(kFreeFormKey).toString()));
+  }
+  if (settings.contains(kArcTextKey)) {
+    m_model.SetText(&S::ArcTextE, ToUtf8(settings.value(kArcTextKey).toString()));
+  }
+  if (settings.contains(kEllipseTextKey)) {
+    m_model.SetText(&S::EllipseTextE, ToUtf8(settings.value(kEllipseTextKey).toString()));
+  }
+}
+
+void TEngraveForm::ShowPageLastUsed() {
+  // The page of the last run, else the first: Free Form Text.
+  const QString name = QSettings().value(kPageKey).toString();
+  int index = 0;
+  for (int page = 0; page < m_pages->count(); ++page) {
+    if (m_pages->widget(page)->objectName() == name && m_pages->isTabEnabled(page)) index = page;
+  }
+  m_model.ShowPage(static_cast<Page>(index));
+}
+
+std::optional<FirstSetup> TEngraveForm::AskFirstSetup() {
+  FirstSetupDialog dialog(this);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Chosen();
+}
+
+void TEngraveForm::OfferFirstSetup() {
+  QSettings settings;
+  const QString key = QStringLiteral("setup/offered");
+  if (settings.value(key).toBool()) return;
+  if (QFileInfo::exists(QDir(ToQt(m_model.WorkingDirectory())).filePath("default.mch"))) return;
+  settings.setValue(key, true);
+  const std::optional<FirstSetup> setup = AskFirstSetup();
+  if (!setup) return;
+  SetUnit(setup->unit == SetupUnit::Inches ? ProgramUnit::Inches : ProgramUnit::Millimetres);
+  m_model.Run([&] { m_model.SaveFirstSetup(*setup); });
 }
 
 void TEngraveForm::PlaceOnScreen() {
@@ -781,6 +940,12 @@ void TEngraveForm::SetUnit(ProgramUnit unit) {
   m_unit = unit;
   StoreProgramUnit(unit);
   ShowUnits();
+  ViewChanged();
+}
+
+void TEngraveForm::SetRapidRate(double perMin) {
+  StoreRapidRate(perMin);
+  m_preview->RapidRateChanged();
 }
 
 void TEngraveForm::ShowUnits() {
@@ -814,11 +979,13 @@ std::optional<std::string> TEngraveForm::AskProgramFile(
     const std::optional<std::string>& presetName) {
   QFileDialog dialog(this);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters({"EIA (*.eia)", "Text File (*.txt)"});
+  dialog.setNameFilters(kProgramFilters);
   dialog.setDefaultSuffix("eia");
-  // A name typed without an extension gets the one of the chosen file type.
+  // A name typed without an extension gets the one of the chosen file type ("All Files": .eia).
   connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-    dialog.setDefaultSuffix(filter.contains("*.txt") ? "txt" : "eia");
+    const qsizetype star = filter.indexOf("*.");
+    const QString suffix = star < 0 ? QString() : filter.mid(star + 2).section(')', 0, 0);
+    dialog.setDefaultSuffix(suffix.isEmpty() ? QStringLiteral("eia") : suffix);
   });
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !m_model.OverwriteQuestion());
   dialog.setDirectory(DialogFolder("programSave", QDir::currentPath()));
@@ -887,7 +1054,8 @@ std::optional<std::string> TEngraveForm::AskProgramToOpen() {
   QString start = m_openedProgram.isEmpty() ? m_programFileName : m_openedProgram;
   start = start.isEmpty() ? DialogFolder("programOpen", ToQt(m_model.WorkingDirectory()))
                           : QFileInfo(start).absolutePath();
-  QFileDialog dialog(this, "Open Program", start, "EIA (*.eia);;Text File (*.txt);;All Files (*)");
+  QFileDialog dialog(this, "Open Program", start);
+  dialog.setNameFilters(QStringList{"Programs (*.eia *.txt *.nc *.ngc *.tap)"} + kProgramFilters);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   std::optional<std::string> chosen = RunFileDialog(dialog);
@@ -923,6 +1091,45 @@ void TEngraveForm::ShowWarning(const std::string& text) {
   statusBar()->showMessage(shown.isEmpty() ? ToQt(text) : shown + "  " + ToQt(text));
 }
 
+void TEngraveForm::ShowSetupWarning(const std::string&) {}
+
+void TEngraveForm::ShowSetupWarnings() {
+  std::vector<SetupWarning> warnings = m_model.SetupWarnings();
+  if (warnings == m_shownWarnings) return;
+  for (const SetupWarning& shown : m_shownWarnings) {
+    for (const FieldRef& field : shown.fields) {
+      const auto found = m_fields.find(&InfoOf(field));
+      if (found == m_fields.end()) continue;
+      QWidget* control = found->second.control;
+      control->setProperty("setupWarning", QString());
+      // A field whose value does not read keeps its red outline.
+      if (control->property("fieldError").toString().isEmpty()) control->setStyleSheet(QString());
+    }
+  }
+  m_shownWarnings = std::move(warnings);
+  QStringList texts;
+  for (const SetupWarning& warning : m_shownWarnings) {
+    texts << ToQt(WithFullStop(warning.text));
+    for (const FieldRef& field : warning.fields) {
+      const auto found = m_fields.find(&InfoOf(field));
+      if (found == m_fields.end()) continue;
+      QWidget* control = found->second.control;
+      control->setProperty("setupWarning", texts.constLast());
+      if (control->property("fieldError").toString().isEmpty()) {
+        control->setStyleSheet(kWarningOutline);
+      }
+    }
+  }
+  // One line keeps the form its height: the first (the most dangerous) warning, and all of them
+  // when the pointer rests on it.
+  QString shown = texts.isEmpty() ? QString() : texts.constFirst();
+  if (texts.size() > 1) shown += QString("  [%1 more: point here]").arg(texts.size() - 1);
+  m_setupWarning->setText(shown);
+  m_setupWarning->setToolTip(texts.join("\n\n"));
+  m_setupWarning->setVisible(!texts.isEmpty());
+  m_millAxes->setVisible(HoldsLatheAxes(m_model.Settings()));
+}
+
 void TEngraveForm::OpenUrl(const std::string& url) {
   const QUrl address(ToQt(url));
   if (address.isLocalFile() && address.toLocalFile().endsWith(".md")) {
@@ -954,10 +1161,26 @@ void TEngraveForm::ShowAbout() { m_model.ShowPage(Page::About); }
 void TEngraveForm::FieldChanged(const FieldInfo& field) {
   m_preview->SettingsChanged();
   if (field.ref == FieldRef(&S::Axis1E) || field.ref == FieldRef(&S::Axis2E)) ShowUnits();
+  ShowSetupWarnings();
   const auto found = m_fields.find(&field);
   if (found == m_fields.end()) return;
   QScopedValueRollback<bool> showing(m_showingModel, true);
   found->second.show();
+}
+
+void TEngraveForm::ShowFieldRefusal(const FieldInfo& field, const std::string& text) {
+  ShowError(ToUtf8(FieldCaption(field)) + ": " + text);
+  const auto found = m_fields.find(&field);
+  if (found == m_fields.end()) return;
+  QWidget* control = found->second.control;
+  for (int page = 0; page < m_pages->count(); ++page) {
+    if (m_pages->widget(page)->isAncestorOf(control)) m_pages->setCurrentIndex(page);
+  }
+  control->setFocus(Qt::OtherFocusReason);
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
+  if (auto* combo = qobject_cast<QComboBox*>(control)) {
+    if (combo->lineEdit() != nullptr) combo->lineEdit()->selectAll();
+  }
 }
 
 void TEngraveForm::ShowFieldError(const FieldInfo& field, const std::string& text) {
@@ -973,7 +1196,9 @@ void TEngraveForm::MarkField(const FieldInfo& field, const std::string* error) {
   if (found != m_fields.end()) {
     QWidget* control = found->second.control;
     control->setProperty("fieldError", error != nullptr ? ToQt(*error) : QString());
-    control->setStyleSheet(error != nullptr ? kErrorOutline : QString());
+    const bool warned = !control->property("setupWarning").toString().isEmpty();
+    control->setStyleSheet(error != nullptr ? kErrorOutline
+                                            : (warned ? kWarningOutline : QString()));
   }
   if (error != nullptr) {
     m_statusField = &field;
@@ -1010,7 +1235,8 @@ void TEngraveForm::ProgramsWritten(const std::vector<std::string>& files) {
     }
   }
   m_statusField = nullptr;
-  statusBar()->showMessage(WrittenMessage(names, folder + "/", stats ? &*stats : nullptr, m_unit));
+  statusBar()->showMessage(
+      WrittenMessage(names, folder + "/", stats ? &*stats : nullptr, m_unit, StoredRapidRate()));
 }
 
 void TEngraveForm::ViewChanged() {
@@ -1020,6 +1246,10 @@ void TEngraveForm::ViewChanged() {
   m_widthLabel->adjustSize();
   m_widthUnit->move(m_widthLabel->geometry().right() + 4, m_widthLabel->y());
   m_widthUnit->adjustSize();
+  m_blockWidth->setText("(block " + ToQt(m_model.BlockWidthLabel()) + " " + LengthSuffix(m_unit) +
+                        ")");
+  m_blockWidth->adjustSize();
+  m_blockWidth->move(m_widthUnit->geometry().right() + 10, m_widthLabel->y());
   m_seqExample->setText(ToQt(m_model.SeqExample()));
   if (m_model.FontReportLines() != m_shownReport) {
     m_shownReport = m_model.FontReportLines();
@@ -1034,6 +1264,8 @@ void TEngraveForm::ViewChanged() {
   m_pages->setCurrentIndex(static_cast<int>(m_model.CurrentPage()));
   ShowDataRows();
   ShowMachineFile();
+  ShowSetupWarnings();
+  m_undoReset->setEnabled(m_model.CanUndoReset());
 }
 
 void TEngraveForm::ShowMachineFile() {
@@ -1081,10 +1313,29 @@ void TEngraveForm::FillRecentMenu() {
   m_recentMenu->setEnabled(!recent.isEmpty());
 }
 
+QMessageBox::StandardButton TEngraveForm::AskToSaveBlocks() {
+  QMessageBox box(QMessageBox::Question, kTitle,
+                  "The G-code blocks of the Machine page have changed since the machine file was "
+                  "last opened or saved. Save them before quitting?",
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+  box.setDefaultButton(QMessageBox::Save);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
 void TEngraveForm::closeEvent(QCloseEvent* event) {
+  // The texts outlast the run by themselves; the blocks only in a machine file.
+  if (m_model.BlocksEdited()) {
+    const QMessageBox::StandardButton answer = AskToSaveBlocks();
+    if (answer == QMessageBox::Save) RunHandler(&EngraveFormModel::SaveClick);
+    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && m_model.BlocksEdited())) {
+      event->ignore();
+      return;
+    }
+  }
   QSettings settings;
   settings.setValue(kGeometryKey, saveGeometry());
   settings.setValue(kSplitterKey, m_splitter->saveState());
+  KeepTexts();
   if (m_guide != nullptr) m_guide->close();
   QMainWindow::closeEvent(event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 
@@ -79,11 +80,20 @@ class TEngraveForm : public QMainWindow, public FormHost {
   ProgramUnit Unit() const { return m_unit; }
   /// Names `unit` beside every length and feed and keeps it for the next run; changes no value.
   void SetUnit(ProgramUnit unit);
+  /// Keeps the rapid rate the statistics time G00 moves at (units per minute) and counts again.
+  void SetRapidRate(double perMin);
   /// The user guide, when it has been opened.
   UserGuide* Guide() const { return m_guide; }
 
   /// The program open dialog of "Open Program...".
   virtual std::optional<std::string> AskProgramToOpen();
+  /// Asked at Quit while the blocks differ from the machine file: Save, Discard or Cancel.
+  virtual QMessageBox::StandardButton AskToSaveBlocks();
+  /// The first set-up dialog; nothing when the user skips it.
+  virtual std::optional<FirstSetup> AskFirstSetup();
+  /// After the first start-up only, when the working folder has no default.mch: offers the
+  /// first set-up, which fills the four blocks, saves default.mch and sets the unit. Asked once.
+  void OfferFirstSetup();
 
   /// The program-file save dialog; asks before replacing only while the model says so.
   std::optional<std::string> AskProgramFile(const std::optional<std::string>& presetName) override;
@@ -104,10 +114,15 @@ class TEngraveForm : public QMainWindow, public FormHost {
   /// A message box with the error icon, titled "Stylor".
   void ShowError(const std::string& text) override;
   void ShowWarning(const std::string& text) override;
+  /// Nothing more: the status bar names a dangerous setting for as long as it stands.
+  void ShowSetupWarning(const std::string& text) override;
   /// Opens the address: the guide inside Stylor, anything else in the user's browser.
   void OpenUrl(const std::string& url) override;
   /// Shows the field's new value in its control.
   void FieldChanged(const FieldInfo& field) override;
+  /// The error box, its message after the caption of the box, then the focus on that box (its
+  /// page shown first).
+  void ShowFieldRefusal(const FieldInfo& field, const std::string& text) override;
   /// Outlines the field in red and names it with the message in the status bar; no box.
   void ShowFieldError(const FieldInfo& field, const std::string& text) override;
   /// Outlines a field whose value does not read, and clears the mark once it reads.
@@ -123,6 +138,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
 
  private:
   void BuildMenus();
+  /// Ctrl+Tab, Ctrl+PgDn and back switch pages from any box; Ctrl+Enter runs the page's job.
+  void BuildPageKeys();
   void BuildUpperArea();
   void BuildFreeFormPage(QWidget* page);
   void BuildCircleTextPage(QWidget* page);
@@ -157,6 +174,16 @@ class TEngraveForm : public QMainWindow, public FormHost {
   /// The red outline of a field's control and the message in the status bar.
   void MarkField(const FieldInfo& field, const std::string* error);
   void ShowMachineFile();
+  /// Shows the page the user last chose, kept in the application settings; Free Form Text the
+  /// first time.
+  void ShowPageLastUsed();
+  /// Keeps the free-form, circle and ellipse texts in the application settings for the next run.
+  void KeepTexts();
+  /// Brings back the texts KeepTexts kept, when it kept any.
+  void RestoreTexts();
+  /// The model's setup warnings in the status bar, their boxes outlined, and "Axes X Y Z" while
+  /// the axes hold lathe letters.
+  void ShowSetupWarnings();
   void RememberRecentFile(const QString& path);
   void FillRecentMenu();
   void OpenProgramFile();
@@ -189,6 +216,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QTabWidget* m_pages = nullptr;
   QLabel* m_widthLabel = nullptr;
   QLabel* m_widthUnit = nullptr;
+  QLabel* m_blockWidth = nullptr;
   QLabel* m_seqExample = nullptr;
   QPlainTextEdit* m_memo1 = nullptr;
   QLineEdit* m_filePrefix = nullptr;
@@ -197,6 +225,10 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QLabel* m_dataRowsLabel = nullptr;
   QLabel* m_dataFileName = nullptr;
   const DataTable* m_shownRows = nullptr;
+  QLabel* m_setupWarning = nullptr;
+  QPushButton* m_millAxes = nullptr;
+  QPushButton* m_undoReset = nullptr;
+  std::vector<SetupWarning> m_shownWarnings;
   QMenu* m_recentMenu = nullptr;
   QAction* m_millimetres = nullptr;
   QAction* m_inches = nullptr;

@@ -73,7 +73,10 @@ int main(int argc, char** argv) {
     int status = 0;
     QTimer::singleShot(0, &EngraveForm, [&] {
       EngraveForm.Start(QDir::currentPath());
-      if (screenshot.empty()) return;
+      if (screenshot.empty()) {
+        EngraveForm.OfferFirstSetup();
+        return;
+      }
       // Let the window paint once after start-up before it is grabbed.
       QTimer::singleShot(300, &EngraveForm, [&] {
         if (!EngraveForm.grab().save(QString::fromStdString(screenshot), "PNG")) {

@@ -58,8 +58,10 @@ std::string Count(std::int64_t value) {
 
 std::string Minutes(double minutes) { return FormatStatNumber(minutes, 2) + " min"; }
 
-// Lengths and extents with the four decimals the program writes, and the unit after them.
-std::vector<StatRow> StatRows(const ProgramStats& stats, ProgramUnit unit) {
+// Lengths and extents with the four decimals the program writes, and the unit after them: the
+// words of a rotary axis that `mode` writes in degrees span degrees, not lengths.
+std::vector<StatRow> StatRows(const ProgramStats& stats, ProgramUnit unit,
+                              const LatheMillMode& mode, double rapidPerMin) {
   const std::string length = " " + LengthSuffix(unit).toStdString();
   auto fixed4 = [](double value) { return FormatStatNumber(value, 4); };
   std::vector<StatRow> rows = {
@@ -74,14 +76,17 @@ std::vector<StatRow> StatRows(const ProgramStats& stats, ProgramUnit unit) {
   }
   if (stats.unreadLines > 0) rows.push_back({"Unread lines", Count(stats.unreadLines)});
   rows.push_back({"Feed time", Minutes(stats.feedMinutes)});
-  rows.push_back({"Rapids at " + QString::fromStdString(FormatFixed(kRapidPerMin, 0)) + " " +
+  const double rapidMinutes = RapidMinutesAt(stats, rapidPerMin);
+  rows.push_back({"Rapids at " + QString::fromStdString(FormatGeneral(rapidPerMin)) + " " +
                       FeedSuffix(unit),
-                  Minutes(stats.rapidMinutes)});
-  rows.push_back({"Estimated time", Minutes(stats.feedMinutes + stats.rapidMinutes)});
+                  Minutes(rapidMinutes)});
+  rows.push_back({"Estimated time", Minutes(stats.feedMinutes + rapidMinutes)});
   if (stats.untimedMoves > 0) rows.push_back({"Moves without feed", Count(stats.untimedMoves)});
   for (const AxisExtent& extent : stats.extents) {
+    const bool degrees = mode.rotaryInDegrees && IsRotaryLetter(extent.letter);
     rows.push_back({QString(QChar(static_cast<unsigned char>(extent.letter))) + " from",
-                    fixed4(extent.min) + " to " + fixed4(extent.max) + length});
+                    fixed4(extent.min) + " to " + fixed4(extent.max) +
+                        (degrees ? kDegreeSuffix.toStdString() : length)});
   }
   return rows;
 }
@@ -195,6 +200,8 @@ PreviewPanel::PreviewPanel(const EngraveFormModel& model, QWidget* parent)
   m_rebuildTimer->start();
 }
 
+void PreviewPanel::RapidRateChanged() { ShowStats(m_view->Scene()); }
+
 void PreviewPanel::SetUnit(ProgramUnit unit) {
   m_unit = unit;
   m_view->SetUnit(LengthSuffix(unit));
@@ -265,7 +272,9 @@ void PreviewPanel::Show(const PreviewScene& scene, const QString& title, const Q
 
 void PreviewPanel::ShowStats(const PreviewScene& scene) {
   if (scene.stats) {
-    m_stats->setText(StatsTable(StatRows(*scene.stats, m_unit)));
+    m_stats->setText(StatsTable(
+        StatRows(*scene.stats, m_unit, LatheMillModeOf(m_model.Settings().IntegrexMode),
+                 StoredRapidRate())));
   } else {
     m_stats->setText("<span style=\"color:#5a6673\">No program to count.</span>");
   }

@@ -46,6 +46,8 @@ class PreviewPanel final : public QWidget {
   void OnOpenProgram(std::function<void()> open) { m_open = std::move(open); }
   /// Names `unit` after lengths in the statistics and the scale bar.
   void SetUnit(ProgramUnit unit);
+  /// The rapid rate of the application settings changed: the statistics are counted again.
+  void RapidRateChanged();
 
   /// The scene drawn now.
   const PreviewScene& Scene() const;

@@ -24,8 +24,22 @@ ProgramUnit StoredProgramUnit() {
 
 void StoreProgramUnit(ProgramUnit unit) { QSettings().setValue(kUnitKey, LengthSuffix(unit)); }
 
+double StoredRapidRate() {
+  bool ok = false;
+  const double rate = QSettings().value(QStringLiteral("statistics/rapidPerMin")).toDouble(&ok);
+  return ok && rate > 0 && rate < 1e9 ? rate : kRapidPerMin;
+}
+
+void StoreRapidRate(double perMin) {
+  QSettings().setValue(QStringLiteral("statistics/rapidPerMin"), perMin);
+}
+
+double RapidMinutesAt(const ProgramStats& stats, double rapidPerMin) {
+  return stats.rapidLength / rapidPerMin;
+}
+
 QString WrittenMessage(const std::vector<QString>& fileNames, const QString& folder,
-                       const ProgramStats* stats, ProgramUnit unit) {
+                       const ProgramStats* stats, ProgramUnit unit, double rapidPerMin) {
   if (fileNames.empty()) return {};
   if (fileNames.size() > 1) {
     return QString("Wrote %1 programs %2 ... %3 in %4")
@@ -39,7 +53,7 @@ QString WrittenMessage(const std::vector<QString>& fileNames, const QString& fol
                        .arg(QString::fromStdString(FormatStatNumber(stats->cutLength, 4)),
                             LengthSuffix(unit),
                             QString::fromStdString(FormatStatNumber(
-                                stats->feedMinutes + stats->rapidMinutes, 2)));
+                                stats->feedMinutes + RapidMinutesAt(*stats, rapidPerMin), 2)));
 }
 
 }  // namespace stylor

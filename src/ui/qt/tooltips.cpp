@@ -32,6 +32,8 @@ const FieldCaptionEntry kCaptions[] = {
     {&S::AEdit, "Major Axis"},             {&S::BEdit, "Minor Axis"},
     {&S::SeqStart, "Start Number"},        {&S::SeqEnd, "End Number"},
     {&S::SeqStep, "Step"},                 {&S::SeqDigits, "Digits"},
+    {&S::Axis1E, "Axis 1"},                {&S::Axis2E, "Axis 2"},
+    {&S::Axis3E, "Plunge Axis"},
 };
 
 }  // namespace
