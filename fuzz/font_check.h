@@ -43,7 +43,7 @@ inline PreparedJob PickJob(FuzzedDataProvider& input) {
   job.plungeAxis = axes[2];
   job.mode = &LatheMillModeOf(input.ConsumeIntegralInRange<int>(-1, 7));
   job.feedRate = FeedRateOf(input.ConsumeIntegralInRange<int>(-1, 3));
-  job.g16AxisMarker = input.ConsumeIntegralInRange<int>(0, 2);
+  job.g16AxisMarker = static_cast<DegreesAxis>(input.ConsumeIntegralInRange<int>(0, 2));
   // Mostly the defaults, so that the font rather than absurd values decides the moves.
   if (input.ConsumeBool()) {
     job.start = {PickValue(input), PickValue(input)};

@@ -44,7 +44,7 @@ ReaderOptions PickOptions(FuzzedDataProvider& input) {
   options.feedRate = FeedRateOf(input.ConsumeIntegralInRange<int>(0, 2));
   // -1 and 7 stand for an index outside the list: the mode of nothing selected.
   options.mode = &LatheMillModeOf(input.ConsumeIntegralInRange<int>(-1, 7));
-  options.g16AxisMarker = input.ConsumeIntegralInRange<int>(0, 2);
+  options.g16AxisMarker = static_cast<DegreesAxis>(input.ConsumeIntegralInRange<int>(0, 2));
   return options;
 }
 

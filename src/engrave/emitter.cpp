@@ -95,13 +95,9 @@ class ShownPosition {
  public:
   ShownPosition() = default;
   explicit ShownPosition(double value) : m_value(value) {
-    const double magnitude = std::abs(value);
-    if (!(magnitude < 4e5)) return;
-    const double scaled = magnitude * 10000;
-    const auto whole = static_cast<std::int64_t>(scaled);
-    const double fraction = scaled - static_cast<double>(whole);
-    if (std::abs(fraction - 0.5) < 1e-4) return;
-    const std::int64_t rounded = whole + (fraction > 0.5 ? 1 : 0);
+    const std::optional<std::uint32_t> units = RoundedUnits<4>(value);
+    if (!units) return;
+    const auto rounded = static_cast<std::int64_t>(*units);
     m_tenThousandths = std::signbit(value) ? -rounded : rounded;
     m_byNumber = true;
   }
@@ -262,11 +258,11 @@ class MoveWriter {
     if (m_job->mode->rotaryInDegrees) {
       if (IsRotaryLetter(m_job->axis1)) {
         out1 = ReduceDegrees(out1 / m_circumference * 360);
-        m_degreesAxis = 1;
+        m_degreesAxis = DegreesAxis::Axis1;
       }
       if (IsRotaryLetter(m_job->axis2)) {
         out2 = ReduceDegrees(out2 / m_circumference * 360);
-        m_degreesAxis = 2;
+        m_degreesAxis = DegreesAxis::Axis2;
       }
     }
 
@@ -310,9 +306,9 @@ class MoveWriter {
     m_feed = m_job->engraveFeed;
     if (m_job->feedRate != FeedRate::DegreesPerMinute || !m_job->mode->feedInDegrees) return;
     // The rotary axis turns |d| / circumference x 360 degrees in distance / feed minutes.
-    if (m_degreesAxis == 1 && changes1) {
+    if (m_degreesAxis == DegreesAxis::Axis1 && changes1) {
       m_feed = (std::abs(d1) / m_circumference * 360) / (distance / m_job->engraveFeed);
-    } else if (m_degreesAxis == 2 && changes2) {
+    } else if (m_degreesAxis == DegreesAxis::Axis2 && changes2) {
       m_feed = (std::abs(d2) / m_circumference * 360) / (distance / m_job->engraveFeed);
     }
   }
@@ -351,7 +347,7 @@ class MoveWriter {
   double m_feed = 0;
   bool m_hasRememberedFeed = false;  // before the first move no feed equals the remembered one
   double m_rememberedFeed = 0;
-  int m_degreesAxis;
+  DegreesAxis m_degreesAxis;
   int m_direction = 0;
   int m_lastDirection = 0;
 };

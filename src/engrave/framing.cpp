@@ -57,18 +57,20 @@ std::optional<std::array<std::string, 3>> AxesForMode(int integrexMode, int inte
 }
 
 std::optional<std::pair<bool, bool>> AppendBoxesFor(int appendMode) {
-  switch (appendMode) {
-    case 0: return std::pair{true, true};
-    case 1: return std::pair{true, false};
-    case 2: return std::pair{false, false};
-    case 3: return std::pair{false, true};
-    default: return std::nullopt;
+  switch (static_cast<AppendStep>(appendMode)) {
+    case AppendStep::SingleOperation: return std::pair{true, true};
+    case AppendStep::StartNewJob: return std::pair{true, false};
+    case AppendStep::AppendToJob: return std::pair{false, false};
+    case AppendStep::CloseJob: return std::pair{false, true};
   }
+  return std::nullopt;  // nothing selected
 }
 
 int AppendModeFor(bool preEngrave, bool postEngrave) {
-  if (preEngrave) return postEngrave ? 0 : 1;
-  return postEngrave ? 3 : 2;
+  AppendStep step = AppendStep::SingleOperation;
+  if (preEngrave) step = postEngrave ? AppendStep::SingleOperation : AppendStep::StartNewJob;
+  else step = postEngrave ? AppendStep::CloseJob : AppendStep::AppendToJob;
+  return static_cast<int>(step);
 }
 
 }  // namespace stylor

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "engrave/single_line_font.h"
+#include "engrave/geometry.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
@@ -14,7 +15,6 @@
 namespace stylor {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 // Arcs are flattened so that no chord strays further from the arc than this share of the
 // capital height: 0.01 mm on text 5 mm high, finer than a V cutter's edge follows.
 constexpr double kChordToleranceOfCap = 1.0 / 500;

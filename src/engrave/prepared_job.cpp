@@ -139,6 +139,13 @@ void RequireGlyphSize(const PreparedJob& job) {
 
 }  // namespace
 
+DegreesAxis G16DegreesAxis(const EngraveSettings& settings) {
+  if (!LatheMillModeOf(settings.IntegrexMode).cylinderTurns) return DegreesAxis::None;
+  if (settings.Axis2E == "Y") return DegreesAxis::Axis2;
+  if (settings.Axis1E == "Y") return DegreesAxis::Axis1;
+  return DegreesAxis::None;
+}
+
 PreparedJob PrepareJob(const EngraveSettings& settings) {
   PreparedJob job;
   job.start.x = ReadReal(settings.Axis1StartE);
@@ -162,10 +169,7 @@ PreparedJob PrepareJob(const EngraveSettings& settings) {
 
   job.mode = &LatheMillModeOf(settings.IntegrexMode);
   job.feedRate = FeedRateOf(settings.FeedMode);
-  if (job.mode->cylinderTurns) {
-    if (settings.Axis1E == "Y") job.g16AxisMarker = 1;
-    if (settings.Axis2E == "Y") job.g16AxisMarker = 2;
-  }
+  job.g16AxisMarker = G16DegreesAxis(settings);
 
   RequireLetter(job.axis1, "Axis 1");
   RequireLetter(job.axis2, "Axis 2");

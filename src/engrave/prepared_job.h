@@ -8,6 +8,13 @@
 
 namespace stylor {
 
+/// The plane axis whose F a program of the Mazak G16 mode writes in degrees per minute.
+enum class DegreesAxis { None, Axis1, Axis2 };
+
+/// In a mode that turns the cylinder, the plane axis typed as "Y" (Axis 2 when both are);
+/// None in every other mode. The jobs and the program reader take it from here alike.
+DegreesAxis G16DegreesAxis(const EngraveSettings& settings);
+
 /// The common settings of every engrave job, converted once when the job starts. Lengths are in
 /// machine units; start values on rotary axes are already lengths on the cylinder of radius
 /// penDown.
@@ -25,7 +32,7 @@ struct PreparedJob {
   double plungeFeed = 25;
   double engraveFeed = 50;
   double textAngleRad = 0;
-  int g16AxisMarker = 0;  // which plane axis (1, 2) sets F in degrees per minute; 0 none
+  DegreesAxis g16AxisMarker = DegreesAxis::None;
   const LatheMillMode* mode = &kLatheMillModes[0];
   FeedRate feedRate = FeedRate::PerMinute;
   friend bool operator==(const PreparedJob&, const PreparedJob&) = default;

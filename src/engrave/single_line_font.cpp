@@ -4,12 +4,12 @@
 #include <cmath>
 
 #include "engrave/line_font.h"
+#include "engrave/geometry.h"
 #include "settings/error.h"
 
 namespace stylor {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;

@@ -65,10 +65,7 @@ ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings) {
   options.plungeAxis = ReadLetter(settings.Axis3E);
   options.feedRate = FeedRateOf(settings.FeedMode);
   options.mode = &LatheMillModeOf(settings.IntegrexMode);
-  if (options.mode->cylinderTurns) {
-    if (settings.Axis1E == "Y") options.g16AxisMarker = 1;
-    if (settings.Axis2E == "Y") options.g16AxisMarker = 2;
-  }
+  options.g16AxisMarker = G16DegreesAxis(settings);
   return options;
 }
 
@@ -118,11 +115,11 @@ ProgramReader::ProgramReader(const ReaderOptions& options)
   // over Axis 1 when both are rotary; G07.1 and G138 never write degrees per minute.
   m_degreesAxis = options.g16AxisMarker;
   if (!options.mode->feedInDegrees) {
-    m_degreesAxis = 0;
+    m_degreesAxis = DegreesAxis::None;
   } else if (UnrollsDegrees(options, options.axis2)) {
-    m_degreesAxis = 2;
+    m_degreesAxis = DegreesAxis::Axis2;
   } else if (UnrollsDegrees(options, options.axis1)) {
-    m_degreesAxis = 1;
+    m_degreesAxis = DegreesAxis::Axis1;
   }
 }
 
@@ -283,8 +280,8 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   move.length = std::sqrt(d1 * d1 + d2 * d2 + d3 * d3);
   if (move.fed) {
     double turned = 0;
-    if (m_degreesAxis == 1 && words[kAxis1Slot]) turned = std::abs(d1);
-    if (m_degreesAxis == 2 && words[kAxis2Slot]) turned = std::abs(d2);
+    if (m_degreesAxis == DegreesAxis::Axis1 && words[kAxis1Slot]) turned = std::abs(d1);
+    if (m_degreesAxis == DegreesAxis::Axis2 && words[kAxis2Slot]) turned = std::abs(d2);
     move.minutes = Minutes(feed.has_value(), move.length, turned);
   }
   return move;

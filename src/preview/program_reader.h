@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engrave/geometry.h"
+#include "engrave/prepared_job.h"
 #include "settings/engrave_settings.h"
 #include "settings/machine_modes.h"
 
@@ -31,7 +32,7 @@ struct ReaderOptions {
   double penDown = -0.001; // cutting level; on a rotary axis the radius of the engraved cylinder
   FeedRate feedRate = FeedRate::PerMinute;
   const LatheMillMode* mode = &kLatheMillModes[0];
-  int g16AxisMarker = 0;   // Mazak G16: the plane axis (1, 2) whose F is in degrees per minute
+  DegreesAxis g16AxisMarker = DegreesAxis::None;  // Mazak G16: F in degrees per minute
   friend bool operator==(const ReaderOptions&, const ReaderOptions&) = default;
 };
 
@@ -121,7 +122,7 @@ class ProgramReader {
 
   ReaderOptions m_options;
   double m_circumference;
-  int m_degreesAxis;
+  DegreesAxis m_degreesAxis;
   std::array<std::int8_t, 256> m_roleOf{};  // slot of an axis letter, or G, F, nothing
   std::array<Axis, 256> m_axes{};
   int m_motion = 0;          // 0 rapid, 1 feed (G02 and G03 count as 1)

@@ -142,8 +142,12 @@ enum class BatchLayout { FreeFormText, CircleText, EllipseText };
 /// 1 circle text, 2 ellipse text; any other index free-form text.
 BatchLayout BatchLayoutOf(std::int32_t batchTextKind);
 
-/// The four steps of building a program from several jobs (AppendMode).
+/// The four steps of building a program from several jobs, in AppendMode's item order.
 enum class AppendStep { SingleOperation, StartNewJob, AppendToJob, CloseJob };
+
+/// Whether a run or batch writes a program file per number or row (Files: "One File", "Many
+/// Files"); any index but 0 is many.
+inline bool ManyFilesOf(std::int32_t files) { return files != 0; }
 
 /// The point of the ellipse where its text starts (JustifyPoint: "A" left, "B" top, "C" right,
 /// "D" bottom).

@@ -124,15 +124,9 @@ char* PutWholeNumber(char* out, std::uint32_t number) {
 template <int kDecimals>
 char* WriteFixedFast(char* out, double value) {
   constexpr std::uint32_t kScale = kDecimals == 2 ? 100 : kDecimals == 4 ? 10000 : 1000000;
-  // Keeps the scaled value below 2^32 and far above the rounding error of one multiplication.
-  constexpr double kLimit = 4e9 / kScale;
-  const double magnitude = std::abs(value);
-  if (!(magnitude < kLimit)) return nullptr;
-  const double scaled = magnitude * kScale;
-  const auto whole = static_cast<std::uint32_t>(scaled);  // truncation: the floor of a positive
-  const double fraction = scaled - whole;
-  if (std::abs(fraction - 0.5) < 1e-4) return nullptr;
-  const auto rounded = whole + (fraction > 0.5 ? 1u : 0u);
+  const std::optional<std::uint32_t> units = RoundedUnits<kDecimals>(value);
+  if (!units) return nullptr;
+  const std::uint32_t rounded = *units;
   std::uint32_t fractionPart = rounded % kScale;
   if (std::signbit(value)) *out++ = '-';
   out = PutWholeNumber(out, rounded / kScale);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,25 @@ constexpr std::size_t kShortFixedRoom = 24;
 /// useful, for a value that only AppendFixed writes exactly (4e5 or more in size, or next to
 /// a rounding tie).
 char* WriteShortFixed4(char* out, double value);
+
+/// The size of `value` in units of the last written decimal (ten-thousandths for 4), rounded as
+/// the fixed-point text rounds it; nothing for a value of 4e9 units or more, or one so close to
+/// a rounding tie that only the exact conversion of AppendFixed can decide it. The one rounding
+/// of the fast paths: the move writer's text and its test of what changed both use it.
+template <int kDecimals>
+inline std::optional<std::uint32_t> RoundedUnits(double value) {
+  static_assert(kDecimals == 2 || kDecimals == 4 || kDecimals == 6);
+  constexpr std::uint32_t kScale = kDecimals == 2 ? 100 : kDecimals == 4 ? 10000 : 1000000;
+  // Keeps the scaled value below 2^32 and far above the rounding error of one multiplication.
+  constexpr double kLimit = 4e9 / kScale;
+  const double magnitude = std::abs(value);
+  if (!(magnitude < kLimit)) return std::nullopt;
+  const double scaled = magnitude * kScale;
+  const auto whole = static_cast<std::uint32_t>(scaled);  // truncation: the floor of a positive
+  const double fraction = scaled - whole;
+  if (std::abs(fraction - 0.5) < 1e-4) return std::nullopt;
+  return whole + (fraction > 0.5 ? 1u : 0u);
+}
 
 /// `value` as printf("%d") would write it.
 void AppendInteger(std::string& out, long long value);

@@ -130,16 +130,16 @@ TEST(PrepareJob, ConvertsRotaryStartsAndTheAngleAndSetsTheG16Marker) {
   g16.Axis3E = "X";
   g16.Axis1E = "Y";
   g16.Axis2E = "Z";
-  EXPECT_EQ(PrepareJob(g16).g16AxisMarker, 1);
+  EXPECT_EQ(PrepareJob(g16).g16AxisMarker, DegreesAxis::Axis1);
   g16.Axis1E = "Z";
   g16.Axis2E = "Y";
-  EXPECT_EQ(PrepareJob(g16).g16AxisMarker, 2);
+  EXPECT_EQ(PrepareJob(g16).g16AxisMarker, DegreesAxis::Axis2);
   g16.Axis1E = "y";
   g16.Axis2E = "Z";
-  EXPECT_EQ(PrepareJob(g16).g16AxisMarker, 0);
+  EXPECT_EQ(PrepareJob(g16).g16AxisMarker, DegreesAxis::None);
   g16.IntegrexMode = 0;
   g16.Axis1E = "Y";
-  EXPECT_EQ(PrepareJob(g16).g16AxisMarker, 0);
+  EXPECT_EQ(PrepareJob(g16).g16AxisMarker, DegreesAxis::None);
 }
 
 TEST(PrepareJob, RefusesAnEmptyAxisLetter) {

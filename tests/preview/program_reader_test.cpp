@@ -260,7 +260,9 @@ TEST(ProgramReaderTest, OptionsFromTheSettings) {
   settings.PenDownE = "2";
   settings.IntegrexMode = 1;
   settings.FeedMode = 1;
-  EXPECT_EQ(ReaderOptionsFrom(settings), (ReaderOptions{'Y', 'Z', 'X', 2.1, 2, FeedRate::DegreesPerMinute, &LatheMillModeOf(1), 1}));
+  EXPECT_EQ(ReaderOptionsFrom(settings),
+            (ReaderOptions{'Y', 'Z', 'X', 2.1, 2, FeedRate::DegreesPerMinute, &LatheMillModeOf(1),
+                           DegreesAxis::Axis1}));
   settings.PenDownE = "x";
   EXPECT_THAT([&] { ReaderOptionsFrom(settings); },
               testing::ThrowsMessage<Error>("'x' is not a valid floating point value"));

@@ -189,7 +189,7 @@ std::string_view BatchLayoutCaption(BatchLayout layout) {
 
 BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table,
                          BatchLayout layout) {
-  BatchJob job{layout, &table, settings, settings.Files != 0, std::nullopt};
+  BatchJob job{layout, &table, settings, ManyFilesOf(settings.Files), std::nullopt};
   if (table.Rows() == 0) {
     throw Error("Nothing to engrave: the data file holds no rows below its header");
   }

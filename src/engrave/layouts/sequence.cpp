@@ -142,7 +142,7 @@ SequenceJob PrepareSequenceJob(const EngraveSettings& settings) {
   run.linesBefore = LinesText(settings.SeqPreGCodes);
   run.linesAfter = LinesText(settings.SeqPostGCodes);
   run.alignment = AlignmentOf(settings.Justification);
-  run.manyFiles = settings.Files != 0;
+  run.manyFiles = ManyFilesOf(settings.Files);
   run.filePrefix = settings.FilePrefix;
   run.typedStart = settings.SeqStart;
   // The files go into the folder chosen in the save dialog; a folder inside the prefix would

@@ -260,7 +260,7 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       model.ReadDataFileAt(action.value);
       std::error_code error;
       // Many Files names its files itself: OUT must be the folder that takes them.
-      if (model.Settings().Files != 0 && !fs::is_directory(action.output, error)) {
+      if (ManyFilesOf(model.Settings().Files) && !fs::is_directory(action.output, error)) {
         throw Error("Many Files writes its programs into a folder, and '" + action.output +
                     "' is not one");
       }

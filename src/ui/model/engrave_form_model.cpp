@@ -664,7 +664,7 @@ void EngraveFormModel::GenerateSequencesClick() {
 }
 
 void EngraveFormModel::FilesClick() {
-  m_filePrefixVisible = m_settings.Files != 0;
+  m_filePrefixVisible = ManyFilesOf(m_settings.Files);
   m_host.ViewChanged();
 }
 
@@ -786,7 +786,7 @@ void EngraveFormModel::SaveFirstSetup(const FirstSetup& setup) {
 }
 
 bool EngraveFormModel::RepeatsInOneFile(JobKind kind, bool batch) const {
-  if (m_settings.Files != 0) return false;
+  if (ManyFilesOf(m_settings.Files)) return false;
   if (batch) return m_dataRows && m_dataRows->Rows() > 1;
   if (kind != JobKind::Sequence) return false;
   const std::optional<std::int32_t> start = ReadWhole(m_settings.SeqStart);
