@@ -164,6 +164,16 @@ std::optional<double> ProgramReader::Minutes(bool lineHasFeed, double length,
   return minutes;
 }
 
+void ProgramReader::RefuseRepeatedWord(char letter) const {
+  // "G01 X1 X2" or two F words: a control refuses the line rather than guess which one counts,
+  // and so does this reader, so that the picture never shows a move the machine would not make.
+  std::string message = "Line ";
+  AppendInteger(message, m_lines);
+  message += " holds two ";
+  message += letter;
+  throw Error(message + " words: a control refuses a line that gives one address twice");
+}
+
 std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   ++m_lines;
   const char jobLetters[3] = {m_options.axis1, m_options.axis2, m_options.plungeAxis};
@@ -208,8 +218,10 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
     }
     const double value = scanned.value;
     if (slot >= 0) {
+      if (words[slot]) RefuseRepeatedWord(c);
       words[slot] = value;
     } else if (slot == kFeedRole) {
+      if (feed) RefuseRepeatedWord(c);
       feed = value;
     } else if (value == 0 || value == 1 || value == 2 || value == 3) {
       motion = value == 0 ? 0 : 1;

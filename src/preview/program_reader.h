@@ -100,13 +100,15 @@ class ProgramReader {
   explicit ProgramReader(const ReaderOptions& options);
 
   /// Reads one line (line end removed, at most kMaxProgramLine characters) and returns the move
-  /// it makes from a known place in the plane, if any.
+  /// it makes from a known place in the plane, if any. Throws Error naming the line when it gives
+  /// an axis or the feed twice.
   std::optional<ProgramMove> ReadLine(std::string_view line);
 
   /// The counts, start point and extents so far.
   ProgramSummary Summary() const;
 
  private:
+  [[noreturn]] void RefuseRepeatedWord(char letter) const;
   struct Axis {
     bool known = false;
     double value = 0;  // as written (degrees on rotary axes)

@@ -279,6 +279,11 @@ TEST(ProgramReaderTest, RefusesTextThatIsNoProgram) {
       {"LongLine", "G00 X0\n" + std::string(5000, '1'),
        "Line 2 of the program 'p.eia' is longer than 4096 characters"},
       {"ZeroByte", std::string("G00 X0\nG01\0X1\n", 14), "binary data (a zero byte on line 2)"},
+      {"AxisTwice", "G00 X0 Y0\nG01 X1 Y1 x2\n",
+       "Line 2 holds two x words: a control refuses a line that gives one address twice"},
+      {"PlungeAxisTwice", "G00 Z1\nG00 Z1 Z-1\n", "Line 2 holds two Z words"},
+      {"FeedTwice", "G01 X1 F10 F20\n", "Line 1 holds two F words"},
+      {"OtherAxisTwice", "G00 A1 A2\n", "Line 1 holds two A words"},
   };
   for (const BadProgramCase& c : cases) {
     SCOPED_TRACE(c.name);
