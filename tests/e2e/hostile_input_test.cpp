@@ -343,29 +343,8 @@ std::vector<HostileCase> LineFontCases() {
     c.checkOutcome = MemoryUnder(64);
     return c;
   };
-  // Reference chains: each glyph draws the one below twice, 16 levels deep, with a character of
-  // Windows-1252 on top of each chain. Multiplied out they would be millions of strokes.
-  const Bytes chainFont = [lff] {
-    std::string bytes = lff;
-    int next = 0xE000;
-    const auto hex = [](int codePoint) {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      std::string digits;
-      for (int shift = 12; shift >= 0; shift -= 4) digits += kHex[(codePoint >> shift) & 0xF];
-      return digits;
-    };
-    for (int top = 0x21; top < 0x100; ++top) {
-      if (top == 'E' || (top >= 0x7F && top < 0xA1)) continue;
-      std::string below;
-      for (int level = 0; level <= 16; ++level) {
-        const int codePoint = level == 16 ? top : next++;
-        bytes += "[" + hex(codePoint) + "] x\n";
-        bytes += below.empty() ? std::string("0,0;1,10\n") : "C" + below + "\nC" + below + "\n";
-        below = hex(codePoint);
-      }
-    }
-    return bytes;
-  };
+  // Reference chains 16 levels deep: multiplied out they would be millions of strokes.
+  const Bytes chainFont = [] { return test::ReferenceChainFont(16); };
   HostileCase chains = withMemory(font("ReferenceChains", "chains.lff", chainFont, "EA",
                                        "No glyph in chains.lff for: A", 0, Run::Forked));
   const Bytes millionCorners = [lff] {

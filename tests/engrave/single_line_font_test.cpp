@@ -11,6 +11,7 @@
 #include "engrave/emitter.h"
 #include "engrave/prepared_job.h"
 #include "settings/error.h"
+#include "support/font_text.h"
 #include "support/temp_folder.h"
 
 namespace stylor {
@@ -217,38 +218,13 @@ TEST(LffFont, EveryFontOfTheDebianPackageLoadsWithCapitalsOneUnitHigh) {
   EXPECT_GE(fonts, 40);
 }
 
-// A font of reference chains: each chain starts with a stroke under a private code point, each
-// level above draws the level below twice, and its top is a Windows-1252 character. Copying the
-// strokes at every level made 117 KB of such chains take a gigabyte.
-std::string ReferenceChainFont(int levels) {
-  std::string font = "# Format: LibreCAD Font 1\n[0045] E\n0,0;0,10;6,10\n";
-  char32_t next = 0xE000;
-  const auto hex = [](char32_t codePoint) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string digits;
-    for (int shift = 12; shift >= 0; shift -= 4) digits += kHex[(codePoint >> shift) & 0xF];
-    return digits;
-  };
-  for (int top = 0x21; top < 0x100; ++top) {
-    if (top == 'E' || (top >= 0x7F && top < 0xA1)) continue;
-    std::string below;
-    for (int level = 0; level <= levels; ++level) {
-      const char32_t codePoint = level == levels ? static_cast<char32_t>(top) : next++;
-      font += "[" + hex(codePoint) + "] x\n";
-      font += below.empty() ? std::string("0,0;1,10\n") : "C" + below + "\nC" + below + "\n";
-      below = hex(codePoint);
-    }
-  }
-  return font;
-}
-
 // The strokes of a reference are walked, never copied: a font of deep chains loads at once, each
 // glyph draws every stroke its chain multiplies out to up to the limits, deeper ones are left out
 // saying why, and the font as a whole keeps to its cap on moves.
 TEST(LffFont, ReferenceChainsShareTheirStrokesAndTheFontKeepsToItsCap) {
   StrokeFont font;
   FontReport report;
-  const std::string chains = ReferenceChainFont(16);
+  const std::string chains = test::ReferenceChainFont(16);
   ASSERT_GT(chains.size(), 60000u);
   ParseLffFont(chains, "chains.lff", font, report);
   EXPECT_THAT(report, testing::Contains(HasSubstr(
@@ -258,7 +234,7 @@ TEST(LffFont, ReferenceChainsShareTheirStrokesAndTheFontKeepsToItsCap) {
 
   // Shallow chains draw every stroke: level n is 2^n strokes of one line, each starting where
   // the one before ended (one travel, one plunge, a cut per stroke and a lift).
-  ParseLffFont(ReferenceChainFont(11), "chains.lff", font, report);
+  ParseLffFont(test::ReferenceChainFont(11), "chains.lff", font, report);
   EXPECT_EQ(GlyphOf(font, 'A')->moveCount, 2048 + 3);
   std::size_t total = 0;
   for (int code = 0; code < kGlyphCount; ++code) {
