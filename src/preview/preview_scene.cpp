@@ -38,16 +38,19 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
     AddMove(stats, move);
     switch (move.kind) {
       case MoveKind::Cut:
-        if (!(move.from == move.to)) {
-          scene.segments.push_back({SegmentKind::Cut, move.from, move.to});
-        }
-        break;
       case MoveKind::Rapid:
-      case MoveKind::Travel:
-        if (!(move.from == move.to)) {
-          scene.segments.push_back({SegmentKind::Rapid, move.from, move.to});
+      case MoveKind::Travel: {
+        const SegmentKind kind = move.kind == MoveKind::Cut ? SegmentKind::Cut : SegmentKind::Rapid;
+        if (move.arc) {
+          const std::vector<Point2> points = MovePoints(move);
+          for (std::size_t k = 1; k < points.size(); ++k) {
+            scene.segments.push_back({kind, points[k - 1], points[k]});
+          }
+        } else if (!(move.from == move.to)) {
+          scene.segments.push_back({kind, move.from, move.to});
         }
         break;
+      }
       case MoveKind::Plunge:
         scene.segments.push_back({SegmentKind::Plunge, move.to, move.to});
         break;

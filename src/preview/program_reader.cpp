@@ -1,5 +1,6 @@
 #include "preview/program_reader.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "settings/engrave_settings.h"
@@ -53,6 +54,29 @@ constexpr int kSlotCount = 3 + static_cast<int>(kOtherAxisLetters.size());
 constexpr int kNoRole = -1;
 constexpr int kGRole = -2;
 constexpr int kFeedRole = -3;
+constexpr int kRadiusRole = -4;
+constexpr int kOffsetRole = -5;  // I, then J, K below it
+
+// Lengths below this are taken as equal in arcs: a control rounds its ends to its resolution.
+constexpr double kArcTolerance = 1e-6;
+
+// The centre offset letter along an axis letter, or nothing outside X, Y, Z.
+char OffsetLetter(char axis) {
+  switch (Upper(axis)) {
+    case 'X': return 'I';
+    case 'Y': return 'J';
+    case 'Z': return 'K';
+    default: return '\0';
+  }
+}
+
+// The angle from a to b turned counter-clockwise (ccw) or clockwise, in (0, 2 pi].
+double Turn(double a, double b, bool ccw) {
+  double turn = ccw ? b - a : a - b;
+  while (turn <= 0) turn += 2 * kPi;
+  while (turn > 2 * kPi) turn -= 2 * kPi;
+  return turn;
+}
 
 }  // namespace
 
@@ -103,6 +127,10 @@ ProgramReader::ProgramReader(const ReaderOptions& options)
     m_roleOf[static_cast<unsigned char>(Upper(letter))] = static_cast<std::int8_t>(role);
     m_roleOf[static_cast<unsigned char>(Upper(letter) - 'A' + 'a')] = static_cast<std::int8_t>(role);
   };
+  assign('I', kOffsetRole);
+  assign('J', kOffsetRole - 1);
+  assign('K', kOffsetRole - 2);
+  assign('R', kRadiusRole);
   for (std::size_t k = 0; k < kOtherAxisLetters.size(); ++k) {
     assign(kOtherAxisLetters[k], 3 + static_cast<int>(k));
   }
@@ -111,6 +139,17 @@ ProgramReader::ProgramReader(const ReaderOptions& options)
   assign(options.axis1, 0);
   assign(options.axis2, 1);
   assign(options.plungeAxis, 2);
+  // Arcs turn in the plane of Axis 1 and Axis 2 as G17, G18 or G19 sets it on a control: G02
+  // clockwise seen from the third axis, X Y, Y Z and Z X being the planes' own order.
+  const char offset1 = OffsetLetter(options.axis1);
+  const char offset2 = OffsetLetter(options.axis2);
+  m_arcPlane = offset1 != '\0' && offset2 != '\0';
+  m_offsetLetters = {offset1, offset2};
+  if (m_arcPlane) {
+    const int a1 = offset1 - 'I';
+    const int a2 = offset2 - 'I';
+    m_leftHanded = (a1 + 1) % 3 != a2;
+  }
   // The axis whose F is written in degrees per minute, as the moves were written: Axis 2 wins
   // over Axis 1 when both are rotary; G07.1 and G138 never write degrees per minute.
   m_degreesAxis = options.g16AxisMarker;
@@ -174,6 +213,31 @@ void ProgramReader::RefuseRepeatedWord(char letter) const {
   throw Error(message + " words: a control refuses a line that gives one address twice");
 }
 
+void ProgramReader::RefuseArc(const char* why) const {
+  std::string message = "Line ";
+  AppendInteger(message, m_lines);
+  throw Error(message + " holds an arc that cannot be: " + why);
+}
+
+std::vector<Point2> MovePoints(const ProgramMove& move) {
+  if (!move.arc) return {move.from, move.to};
+  // About 2.8 degrees a chord: a full turn is 128 chords, within 0.03 % of its radius.
+  const double step = kPi / 64;
+  const double turns = std::ceil(std::abs(move.sweep) / step);
+  const int chords = static_cast<int>(std::clamp(turns, 1.0, double{kMaxArcChords}));
+  const double r = std::hypot(move.from.x - move.centre.x, move.from.y - move.centre.y);
+  const double a0 = std::atan2(move.from.y - move.centre.y, move.from.x - move.centre.x);
+  std::vector<Point2> points;
+  points.reserve(static_cast<std::size_t>(chords) + 1);
+  points.push_back(move.from);
+  for (int k = 1; k < chords; ++k) {
+    const double a = a0 + move.sweep * k / chords;
+    points.push_back({move.centre.x + r * std::cos(a), move.centre.y + r * std::sin(a)});
+  }
+  points.push_back(move.to);
+  return points;
+}
+
 std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   ++m_lines;
   const char jobLetters[3] = {m_options.axis1, m_options.axis2, m_options.plungeAxis};
@@ -182,6 +246,8 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   std::optional<int> motion;
   std::optional<bool> incremental;
   std::optional<double> feed;
+  std::optional<double> radius;
+  std::array<std::optional<double>, 3> offsets{};  // I, J, K
   bool parameterLine = false;
   bool unread = false;
 
@@ -223,8 +289,15 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
     } else if (slot == kFeedRole) {
       if (feed) RefuseRepeatedWord(c);
       feed = value;
+    } else if (slot == kRadiusRole) {
+      if (radius) RefuseRepeatedWord(c);
+      radius = value;
+    } else if (slot <= kOffsetRole) {
+      std::optional<double>& offset = offsets[static_cast<std::size_t>(kOffsetRole - slot)];
+      if (offset) RefuseRepeatedWord(c);
+      offset = value;
     } else if (value == 0 || value == 1 || value == 2 || value == 3) {
-      motion = value == 0 ? 0 : 1;
+      motion = static_cast<int>(value);
     } else if (value == 90 || value == 91) {
       incremental = value == 91;
     } else {
@@ -264,7 +337,20 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
     if (axis.known) Record(static_cast<unsigned char>(letter), axis.value);
     if (s < 3) moves = true;
   }
-  if (!moves) return std::nullopt;
+  const bool arc = m_arcPlane && (m_motion == 2 || m_motion == 3);
+  std::optional<double> offset1;
+  std::optional<double> offset2;
+  if (arc) {
+    offset1 = offsets[static_cast<std::size_t>(m_offsetLetters[0] - 'I')];
+    offset2 = offsets[static_cast<std::size_t>(m_offsetLetters[1] - 'I')];
+  }
+  // "G02 I5" alone is a whole turn back to where it starts.
+  if (!moves && !offset1 && !offset2) return std::nullopt;
+  if (arc) {
+    const bool centreGiven = offset1 || offset2;
+    if (radius && centreGiven) RefuseArc("it gives both R and centre offsets");
+    if (!radius && !centreGiven) RefuseArc("it gives neither R nor centre offsets");
+  }
 
   const Point2 to{Unrolled(m_options.axis1, axis1.value), Unrolled(m_options.axis2, axis2.value)};
   if (!planeKnownBefore) {
@@ -282,7 +368,7 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   move.fromLevel = levelKnownBefore ? levelBefore : move.toLevel;
   const bool down = plunge.known && IsDown(move.toLevel);
   const bool planeWords = words[kAxis1Slot] || words[kAxis2Slot];
-  if (!planeWords) move.kind = down ? MoveKind::Plunge : MoveKind::Lift;
+  if (!planeWords && !arc) move.kind = down ? MoveKind::Plunge : MoveKind::Lift;
   else if (!move.fed) move.kind = MoveKind::Rapid;
   else move.kind = down ? MoveKind::Cut : MoveKind::Travel;
 
@@ -290,6 +376,43 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   const double d2 = to.y - from.y;
   const double d3 = move.toLevel - move.fromLevel;
   move.length = std::sqrt(d1 * d1 + d2 * d2 + d3 * d3);
+  if (arc) {
+    const bool ccw = (m_motion == 3) != m_leftHanded;
+    const double chord = std::hypot(d1, d2);
+    Point2 centre;
+    if (radius) {
+      // The centre lies on the chord's perpendicular bisector, left of the chord for a
+      // counter-clockwise arc of positive R (at most a half turn), right for a negative R.
+      const double half = chord / 2;
+      const double r = std::abs(*radius);
+      if (chord <= kArcTolerance) RefuseArc("an R arc must end away from its start");
+      if (r < half - kArcTolerance - 1e-4 * half) {
+        RefuseArc("R is shorter than half the distance from its start to its end");
+      }
+      const double rise = r > half ? std::sqrt(r * r - half * half) : 0.0;
+      const double side = (ccw == (*radius > 0)) ? 1.0 : -1.0;
+      centre = {(from.x + to.x) / 2 - side * rise * d2 / chord,
+                (from.y + to.y) / 2 + side * rise * d1 / chord};
+    } else {
+      centre = {from.x + offset1.value_or(0), from.y + offset2.value_or(0)};
+    }
+    const double r0 = std::hypot(from.x - centre.x, from.y - centre.y);
+    const double r1 = std::hypot(to.x - centre.x, to.y - centre.y);
+    if (r0 <= kArcTolerance) RefuseArc("its centre is its start");
+    if (std::abs(r1 - r0) > kArcTolerance + 1e-3 * r0) {
+      RefuseArc("its end is not as far from the centre as its start");
+    }
+    // An arc whose end is its start is a whole turn.
+    const double turn = chord <= kArcTolerance
+                            ? 2 * kPi
+                            : Turn(std::atan2(from.y - centre.y, from.x - centre.x),
+                                   std::atan2(to.y - centre.y, to.x - centre.x), ccw);
+    move.arc = true;
+    move.centre = centre;
+    move.sweep = ccw ? turn : -turn;
+    const double along = r0 * turn;
+    move.length = std::sqrt(along * along + d3 * d3);
+  }
   if (move.fed) {
     double turned = 0;
     if (m_degreesAxis == DegreesAxis::Axis1 && words[kAxis1Slot]) turned = std::abs(d1);

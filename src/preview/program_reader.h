@@ -61,15 +61,25 @@ enum class MoveKind {
 /// One move of a program that starts from a known place in the plane.
 struct ProgramMove {
   MoveKind kind = MoveKind::Rapid;
-  bool fed = false;                // G01 (G02, G03 taken as their chord) rather than G00
+  bool fed = false;                // G01, G02, G03 rather than G00
   Point2 from;                     // plane, machine lengths (rotary degrees unrolled)
   Point2 to;
   double fromLevel = 0;            // plunge axis
   double toLevel = 0;
-  double length = 0;               // along the plane and the plunge axis together
+  double length = 0;               // along the plane and the plunge axis together (a helix)
+  bool arc = false;                // G02/G03 in the plane: from `from` round `centre` to `to`
+  Point2 centre;
+  double sweep = 0;                // radians turned, counter-clockwise in the plane positive
   std::optional<double> minutes;   // fed moves whose F times them; rapids have none
   std::int64_t line = 0;           // 1 for the first line
 };
+
+/// Most chords an arc is drawn with.
+constexpr int kMaxArcChords = 256;
+
+/// The points of a move as drawn, `from` first and `to` last: two for a straight move, the ends
+/// of at most kMaxArcChords chords for an arc, one every 2.8 degrees or so.
+std::vector<Point2> MovePoints(const ProgramMove& move);
 
 /// Lowest and highest value written on one axis letter by the moves of a program.
 struct AxisExtent {
@@ -90,8 +100,11 @@ struct ProgramSummary {
 /// Receives each move of a program in order.
 using MoveVisitor = std::function<void(const ProgramMove&)>;
 
-/// Reads G-code as Stylor writes it, line by line, keeping the modal state: G00/G01 (G02/G03 as
-/// straight feed moves), G90/G91, F, a position per axis letter. Lines that move nothing (N
+/// Reads G-code as Stylor writes it, line by line, keeping the modal state: G00/G01/G02/G03,
+/// G90/G91, F, a position per axis letter. Arcs are read in the plane of Axis 1 and Axis 2 when
+/// both are X, Y or Z, by their centre offsets (I, J, K along X, Y, Z, from the start) or by R
+/// (negative for the arc beyond a half turn); with another plane letter an arc is taken as its
+/// chord. Lines that move nothing (N
 /// lines, M words, mode switches such as G12.1 or G16 whose axis words are parameters, comments,
 /// the user's block lines) are counted and skipped.
 class ProgramReader {
@@ -101,7 +114,8 @@ class ProgramReader {
 
   /// Reads one line (line end removed, at most kMaxProgramLine characters) and returns the move
   /// it makes from a known place in the plane, if any. Throws Error naming the line when it gives
-  /// an axis or the feed twice.
+  /// an axis or the feed twice, or an arc that cannot be: no centre offsets and no R, both, an
+  /// R shorter than half the chord, ends at different distances from the centre.
   std::optional<ProgramMove> ReadLine(std::string_view line);
 
   /// The counts, start point and extents so far.
@@ -109,6 +123,7 @@ class ProgramReader {
 
  private:
   [[noreturn]] void RefuseRepeatedWord(char letter) const;
+  [[noreturn]] void RefuseArc(const char* why) const;
   struct Axis {
     bool known = false;
     double value = 0;  // as written (degrees on rotary axes)
@@ -127,7 +142,10 @@ class ProgramReader {
   DegreesAxis m_degreesAxis;
   std::array<std::int8_t, 256> m_roleOf{};  // slot of an axis letter, or G, F, nothing
   std::array<Axis, 256> m_axes{};
-  int m_motion = 0;          // 0 rapid, 1 feed (G02 and G03 count as 1)
+  int m_motion = 0;          // 0 rapid, 1 feed, 2 clockwise arc, 3 counter-clockwise arc
+  bool m_arcPlane = false;   // Axis 1 and Axis 2 are both X, Y or Z
+  bool m_leftHanded = false; // Axis 1, Axis 2 turn the other way than X, Y (Y, X or X, Z)
+  std::array<char, 2> m_offsetLetters{};  // I, J or K along Axis 1 and Axis 2
   bool m_incremental = false;
   std::optional<double> m_feed;
   std::int64_t m_lines = 0;

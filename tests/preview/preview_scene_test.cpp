@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -272,6 +273,31 @@ TEST(PreviewBoundsTest, HoldSegmentsMarkersAndTheTurnedEllipse) {
   EXPECT_NEAR(bounds.min.y, -2, 1e-12);
   EXPECT_NEAR(bounds.max.x, 2, 1e-12);
   EXPECT_NEAR(bounds.max.y, 3, 1e-12);
+}
+
+TEST(SceneOfProgramTest, AnArcIsDrawnAsChordsAroundItsCentre) {
+  // A quarter turn cut counter-clockwise round (0, 0), then a straight cut back to the centre.
+  const PreviewScene scene = SceneOfProgram(
+      "G00 X1 Y0\r\nG01 Z-1 F10\r\nG03 X0 Y1 I-1 J0\r\nG01 X0 Y0\r\n", "arc.eia", ReaderOptions{});
+  ASSERT_EQ(scene.segments.size(), 1u + 32u + 1u);
+  EXPECT_EQ(scene.segments[0].kind, SegmentKind::Plunge);
+  for (std::size_t k = 1; k <= 32; ++k) {
+    const PreviewSegment& chord = scene.segments[k];
+    EXPECT_EQ(chord.kind, SegmentKind::Cut);
+    EXPECT_NEAR(std::hypot(chord.to.x, chord.to.y), 1, 1e-12);
+    if (k > 1) {
+      EXPECT_EQ(chord.from, scene.segments[k - 1].to);
+    }
+    // Every chord turns the same way by the same small angle.
+    const double turn = std::atan2(chord.to.y, chord.to.x) - std::atan2(chord.from.y, chord.from.x);
+    EXPECT_NEAR(turn, kPi / 64, 1e-9);
+  }
+  EXPECT_EQ(scene.segments[1].from, (Point2{1, 0}));
+  EXPECT_EQ(scene.segments[32].to, (Point2{0, 1}));
+  EXPECT_EQ(scene.segments[33].from, (Point2{0, 1}));
+  ASSERT_TRUE(scene.stats);
+  EXPECT_NEAR(scene.stats->cutLength, kPi / 2 + 1, 1e-12);
+  EXPECT_EQ(scene.stats->moves, 3);
 }
 
 }  // namespace

@@ -268,6 +268,86 @@ TEST(ProgramReaderTest, OptionsFromTheSettings) {
               testing::ThrowsMessage<Error>("'x' is not a valid floating point value"));
 }
 
+// Arcs from (1, 0) at Z -1 (cutting level of the default options) at F10.
+struct ArcCase {
+  const char* name;
+  ReaderOptions options;
+  const char* arc;
+  double length;
+  double sweep;
+  Point2 centre;
+};
+const double kRootTwo = std::sqrt(2.0);
+const ArcCase kArcs[] = {
+    {"QuarterByCentreCounterClockwise", {}, "G03 X0 Y1 I-1 J0", kPi / 2, kPi / 2, {0, 0}},
+    {"ThreeQuartersByCentreClockwise", {}, "G02 X0 Y1 I-1", 3 * kPi / 2, -3 * kPi / 2, {0, 0}},
+    {"QuarterByRadius", {}, "G02 X0 Y1 R1", kPi / 2, -kPi / 2, {1, 1}},
+    {"NegativeRadiusTakesTheLargerArc", {}, "G02 X0 Y1 R-1", 3 * kPi / 2, -3 * kPi / 2, {0, 0}},
+    {"RadiusOfHalfTheChordIsAHalfTurn", {}, "G03 X-1.0000001 Y0 R1", kPi, kPi, {0, 0}},
+    {"RadiusLargerThanTheChord", {}, "G03 X0 Y1 R1.4142135623730951",
+     kRootTwo * kPi / 3, kPi / 3, {0.5 - std::sqrt(0.75), 0.5 - std::sqrt(0.75)}},
+    {"FullCircleEndsWhereItStarts", {}, "G03 X1 Y0 I-1 J0", 2 * kPi, 2 * kPi, {0, 0}},
+    {"FullCircleWithoutAxisWords", {}, "G02 I-2", 4 * kPi, -2 * kPi, {-1, 0}},
+    {"HelixCountsItsRise", {}, "G03 X1 Y0 Z-2 I-1", std::hypot(2 * kPi, 1.0), 2 * kPi, {0, 0}},
+    {"HelicalQuarter", {}, "G02 X0 Y-1 Z-4 R1", std::hypot(kPi / 2, 3.0), -kPi / 2, {0, 0}},
+    {"IncrementalEndsCentreFromTheStart", {}, "G91 G03 X-1 Y1 I-1", kPi / 2, kPi / 2, {0, 0}},
+    // Y then X turns the plane over: G02 is counter-clockwise in (Y, X); J runs along Y.
+    {"PlaneOfYThenX", With(ReaderOptions{}, Axes('Y', 'X', 'Z')), "G02 X1 Y0 I0 J-1",
+     kPi / 2, kPi / 2, {0, 0}},
+    {"PlaneOfXThenZ", With(ReaderOptions{}, Axes('X', 'Z', 'Y'), Levels(1, -1)),
+     "G02 X0 Z1 I-1 K0", kPi / 2, kPi / 2, {0, 0}},
+};
+
+TEST(ProgramReaderTest, ArcsCountTheirTrueLength) {
+  for (const ArcCase& c : kArcs) {
+    SCOPED_TRACE(c.name);
+    const char axis2 = c.options.axis2;
+    const char plunge = c.options.plungeAxis;
+    // Start at axis 1 = 1, axis 2 = 0, plunge axis -1.
+    std::string program = std::string("G00 ") + c.options.axis1 + "1 " + axis2 + "0\nG01 " +
+                          plunge + "-1 F10\n" + c.arc + "\n";
+    std::vector<ProgramMove> moves;
+    ReadProgram(program, "p.eia", c.options,
+                [&](const ProgramMove& move) { moves.push_back(move); });
+    ASSERT_EQ(moves.size(), 2u);
+    const ProgramMove& arc = moves[1];
+    EXPECT_TRUE(arc.arc);
+    EXPECT_EQ(arc.kind, MoveKind::Cut);
+    EXPECT_EQ(arc.line, 3);
+    EXPECT_NEAR(arc.length, c.length, 1e-6);
+    EXPECT_NEAR(arc.sweep, c.sweep, 1e-6);
+    EXPECT_NEAR(arc.centre.x, c.centre.x, 1e-6);
+    EXPECT_NEAR(arc.centre.y, c.centre.y, 1e-6);
+    ASSERT_TRUE(arc.minutes);
+    EXPECT_NEAR(*arc.minutes, c.length / 10, 1e-6);
+    const ProgramStats stats = StatsOfProgram(program, "p.eia", c.options);
+    EXPECT_NEAR(stats.cutLength, c.length, 1e-6);
+    // The plunge starts from an unknown level and adds no time.
+    EXPECT_NEAR(stats.feedMinutes, c.length / 10, 1e-6);
+    // Drawn with its own chords, each end on the circle, ending exactly where the move ends.
+    const std::vector<Point2> points = MovePoints(arc);
+    EXPECT_GT(points.size(), 16u);
+    EXPECT_LE(points.size(), static_cast<std::size_t>(kMaxArcChords) + 1);
+    EXPECT_EQ(points.front(), arc.from);
+    EXPECT_EQ(points.back(), arc.to);
+    const double radius = std::hypot(arc.from.x - arc.centre.x, arc.from.y - arc.centre.y);
+    for (const Point2& p : points) {
+      EXPECT_NEAR(std::hypot(p.x - arc.centre.x, p.y - arc.centre.y), radius, 1e-9);
+    }
+  }
+}
+
+TEST(ProgramReaderTest, ArcsOutsideAPlaneOfXYZAreTheirChord) {
+  const ReaderOptions options = With(ReaderOptions{}, Axes('X', 'A', 'Z'), LatheMill(3));
+  std::vector<ProgramMove> moves;
+  ReadProgram("G00 X0 A0\nG01 Z-1 F10\nG02 X1 A0 I5\n", "p.eia", options,
+              [&](const ProgramMove& move) { moves.push_back(move); });
+  ASSERT_EQ(moves.size(), 2u);
+  EXPECT_FALSE(moves[1].arc);
+  EXPECT_NEAR(moves[1].length, 1, 1e-12);
+  EXPECT_EQ(MovePoints(moves[1]).size(), 2u);
+}
+
 struct BadProgramCase {
   const char* name;
   std::string bytes;
@@ -284,6 +364,22 @@ TEST(ProgramReaderTest, RefusesTextThatIsNoProgram) {
       {"PlungeAxisTwice", "G00 Z1\nG00 Z1 Z-1\n", "Line 2 holds two Z words"},
       {"FeedTwice", "G01 X1 F10 F20\n", "Line 1 holds two F words"},
       {"OtherAxisTwice", "G00 A1 A2\n", "Line 1 holds two A words"},
+      {"RadiusTwice", "G00 X0 Y0\nG02 X1 Y1 R1 R2\n", "Line 2 holds two R words"},
+      {"ArcRadiusShort", "G00 X0 Y0\nG02 X3 Y0 R1\n",
+       "Line 2 holds an arc that cannot be: R is shorter than half the distance from its start "
+       "to its end"},
+      {"ArcRadiusAndCentre", "G00 X0 Y0\nG03 X1 Y1 R1 I1\n",
+       "Line 2 holds an arc that cannot be: it gives both R and centre offsets"},
+      {"ArcWithoutCentre", "G00 X0 Y0\nG02 X1 Y1 F10\n",
+       "Line 2 holds an arc that cannot be: it gives neither R nor centre offsets"},
+      {"ArcModalWithoutCentre", "G00 X0 Y0\nG02 X1 Y1 I1\nX2 Y2\n",
+       "Line 3 holds an arc that cannot be: it gives neither"},
+      {"ArcEndsOffItsCircle", "G00 X0 Y0\nG02 X2 Y0 I3\n",
+       "Line 2 holds an arc that cannot be: its end is not as far from the centre as its start"},
+      {"ArcRadiusBackToStart", "G00 X0 Y0\nG02 X0 Y0 R1\n",
+       "Line 2 holds an arc that cannot be: an R arc must end away from its start"},
+      {"ArcCentreAtStart", "G00 X0 Y0\nG02 X0 Y0 I0 J0\n",
+       "Line 2 holds an arc that cannot be: its centre is its start"},
   };
   for (const BadProgramCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -294,7 +390,7 @@ TEST(ProgramReaderTest, RefusesTextThatIsNoProgram) {
 
 TEST(ProgramReaderTest, AnyBytesEndInAReadingOrAnError) {
   std::mt19937 random(20240611);
-  const std::string alphabet = "GXYZACFMN0123456789.-+ ()#;[\r\n\t\x80\xff";
+  const std::string alphabet = "GXYZACFMNIJR0123456789.-+ ()#;[\r\n\t\x80\xff";
   for (int round = 0; round < 300; ++round) {
     std::string bytes(random() % 3000, ' ');
     for (char& c : bytes) {
