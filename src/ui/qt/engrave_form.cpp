@@ -1178,6 +1178,10 @@ void TEngraveForm::FieldChanged(const FieldInfo& field) {
   m_preview->SettingsChanged();
   if (field.ref == FieldRef(&S::Axis1E) || field.ref == FieldRef(&S::Axis2E)) ShowUnits();
   ShowSetupWarnings();
+  if (field.ref == FieldRef(&S::Files) || field.ref == FieldRef(&S::FilePrefix) ||
+      field.ref == FieldRef(&S::SeqPreGCodes) || field.ref == FieldRef(&S::SeqPostGCodes)) {
+    m_batchSequence->setText(ToQt(m_model.BatchSequenceLabel()));
+  }
   const auto found = m_fields.find(&field);
   if (found == m_fields.end()) return;
   QScopedValueRollback<bool> showing(m_showingModel, true);
