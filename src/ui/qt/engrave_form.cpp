@@ -584,16 +584,15 @@ void TEngraveForm::BuildBatchPage(QWidget* page) {
                               "on the Sequence page");
   m_dataRowsLabel = AddLabel(page, QString(), 8, 104);
   m_dataRowsLabel->setObjectName("DataRowsLabel");
-  m_dataRowsLabel->setFixedWidth(400);
-  QLabel* placeholders = AddLabel(page, "{Column}, {Row}, {Rows} fill the texts and blocks", 0, 104);
-  placeholders->move(757 - placeholders->width(), 104);
+  m_dataRowsLabel->setFixedWidth(745);
   m_dataRows = new QTableWidget(page);
   m_dataRows->setObjectName("DataRows");
   m_dataRows->setGeometry(8, 120, 749, 148);
   m_dataRows->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_dataRows->setSelectionMode(QAbstractItemView::SingleSelection);
   m_dataRows->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_dataRows->setToolTip("The first rows of the data file; click a row to draw it in the preview");
+  m_dataRows->setToolTip("The first rows of the data file; click a row to draw it in the preview. "
+                         "{Column}, {Row} and {Rows} fill the texts and blocks");
   connect(m_dataRows, &QTableWidget::currentCellChanged, this, [this](int row) {
     if (!m_showingModel && row >= 0) m_model.SetPreviewRow(static_cast<std::size_t>(row));
   });
