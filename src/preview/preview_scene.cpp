@@ -271,17 +271,23 @@ PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& fon
 }
 
 PreviewScene BuildBatchPreview(const EngraveSettings& settings, const DataTable& table,
-                               BatchLayout layout, const StrokeFont& font) {
+                               BatchLayout layout, const StrokeFont& font, std::size_t row) {
   return GuardedScene(settings, [&](PreviewScene& scene) {
     const BatchJob batch = PrepareBatchJob(settings, table, layout);
     BatchWriter writer(batch, font);
-    const std::string program = FramedProgram(writer.Frame(0), [&](ProgramSink& body) {
-      writer.WriteRow(0, body);
+    if (table.Rows() > 0) row = std::min(row, table.Rows() - 1);
+    // One File frames every row in the blocks of its one program; Many Files frames each row
+    // in its own.
+    const std::size_t framed = writer.Programs() > 1 ? row : 0;
+    const std::string program = FramedProgram(writer.Frame(framed), [&](ProgramSink& body) {
+      writer.WriteRow(row, body);
     });
     AddGuide(scene, settings, JobKindOf(layout));
     const ReaderOptions options = ReaderOptionsFrom(settings);
     AddProgram(scene, program, kPreviewFile, options);
-    std::string note = "row 1 of ";
+    std::string note = "row ";
+    AppendInteger(note, static_cast<long long>(row + 1));
+    note += " of ";
     AppendInteger(note, static_cast<long long>(table.Rows()));
     scene.note = scene.note.empty() ? note : note + "; " + scene.note;
     ProgramStats total;

@@ -99,10 +99,11 @@ PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
 /// the scene's message (full stop included, as a message box shows it) with no segments.
 PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, JobKind job);
 
-/// The preview of a batch: the program of its first row, framed as its file would be, with the
-/// guide of its layout and the note "row 1 of N"; the statistics are those of the whole run,
-/// every row and every file. Never throws, as BuildPreview.
+/// The preview of a batch: the program of row `row` (counted from 0; past the last row, the
+/// last), framed as its file would be, with the guide of its layout and the note "row K of N";
+/// the statistics are those of the whole run, every row and every file. Never throws, as
+/// BuildPreview.
 PreviewScene BuildBatchPreview(const EngraveSettings& settings, const DataTable& table,
-                               BatchLayout layout, const StrokeFont& font);
+                               BatchLayout layout, const StrokeFont& font, std::size_t row = 0);
 
 }  // namespace stylor

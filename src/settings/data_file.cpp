@@ -69,6 +69,10 @@ void CheckText(std::string_view bytes) {
   }
 }
 
+std::string SeparatorName(char separator) {
+  return separator == '\t' ? "a tab" : separator == ';' ? "a semicolon" : "a comma";
+}
+
 class Parser {
  public:
   Parser(std::string_view bytes, char separator) : m_bytes(bytes), m_separator(separator) {}
@@ -90,7 +94,8 @@ class Parser {
       }
       if (record.size() != table.columns.size()) {
         Refuse(line, "has " + Count(record.size()) + (record.size() == 1 ? " value" : " values") +
-                         " where the header names " + Count(table.columns.size()) + " columns");
+                         " where the header names " + Count(table.columns.size()) + " columns (read with " +
+                         SeparatorName(m_separator) + " between values, as the header decided)");
       }
       if (table.Rows() == kMaxDataRows) {
         Refuse(line, "is past the most rows a data file may hold, " + Count(kMaxDataRows));
@@ -186,7 +191,7 @@ class Parser {
     }
     if (!AtEnd() && Peek() != m_separator && Peek() != '\r' && Peek() != '\n') {
       Refuse(m_line, std::string("has text after the closing quote of a value where ") +
-                         (m_separator == '\t' ? "a tab" : "a comma") + " or the line end belongs");
+                         SeparatorName(m_separator) + " or the line end belongs");
     }
   }
 
@@ -241,8 +246,16 @@ std::optional<std::size_t> DataTable::ColumnOf(std::string_view name) const {
 DataFormat DetectDataFormat(std::string_view path, std::string_view bytes) {
   if (EndsWithNoCase(path, ".tsv") || EndsWithNoCase(path, ".tab")) return DataFormat::Tsv;
   const std::string_view first = bytes.substr(0, bytes.find_first_of("\r\n"));
-  const auto tabs = std::count(first.begin(), first.end(), '\t');
-  const auto commas = std::count(first.begin(), first.end(), ',');
+  std::size_t commas = 0, tabs = 0, semicolons = 0;
+  bool quoted = false;  // a quoted column name may hold any separator
+  for (const char c : first) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    commas += c == ',';
+    tabs += c == '\t';
+    semicolons += c == ';';
+  }
+  if (semicolons > commas && semicolons > tabs) return DataFormat::Semicolon;
   return tabs > commas ? DataFormat::Tsv : DataFormat::Csv;
 }
 
@@ -297,7 +310,10 @@ DataTable ReadDataTable(std::string_view bytes, DataFormat format) {
               "file with one BOM or none");
   }
   CheckText(bytes);
-  return Parser(bytes, format == DataFormat::Tsv ? '\t' : ',').Read();
+  return Parser(bytes, format == DataFormat::Tsv         ? '\t'
+                      : format == DataFormat::Semicolon ? ';'
+                                                        : ',')
+      .Read();
 }
 
 DataTable ReadDataFile(const std::string& path) {

@@ -19,7 +19,7 @@ constexpr std::size_t kMaxDataValues = 16'000'000;
 constexpr std::size_t kMaxDataValueBytes = 64 * 1024;
 
 /// How the values of a line are separated.
-enum class DataFormat { Csv, Tsv };
+enum class DataFormat { Csv, Tsv, Semicolon };
 
 /// The rows of a data file below its header, values as UTF-8 text (a line break inside a quoted
 /// value held as "\n").
@@ -48,13 +48,16 @@ std::optional<std::string> CharacterNotForGCode(std::string_view value);
 /// ("a line break", "ESC (code 27)", "DEL (code 127)"), "code 0x81" for a byte of 0x80 or more.
 std::string ShownCharacter(char c);
 
-/// TSV for a name ending in ".tsv" or ".tab" (any case), or when the first line holds more tabs
-/// than commas; CSV otherwise.
+/// TSV for a name ending in ".tsv" or ".tab" (any case). Otherwise the first line decides: the
+/// separator it holds most often outside double quotes wins (semicolons are what a spreadsheet
+/// writes under a locale whose decimal mark is the comma). A tie goes to the comma, then to the
+/// tab, so a header of tabs and commas is read as it always was, and a header with no separator
+/// (one column) is CSV.
 DataFormat DetectDataFormat(std::string_view path, std::string_view bytes);
 
-/// Reads a data file's bytes: UTF-8 with or without a BOM; values separated by commas (CSV) or
-/// tabs (TSV) and quoted as RFC 4180 says (a doubled quote inside quotes is one quote); lines end
-/// in CR LF, LF or CR; empty lines are skipped. The first line names the columns. Throws Error
+/// Reads a data file's bytes: UTF-8 with or without a BOM; values separated by commas (CSV),
+/// tabs (TSV) or semicolons and quoted as RFC 4180 says (a doubled quote inside quotes is one
+/// quote); lines end in CR LF, LF or CR; empty lines are skipped. The first line names the columns. Throws Error
 /// naming the line for a second BOM after the first (the file was saved twice with one), a NUL, text that is not UTF-8, an unclosed quote, text after a closing
 /// quote, a header with an empty, repeated or reserved ("Row", "Rows") name or one holding a
 /// brace, a row whose count of values differs from the header's, and past the caps above.

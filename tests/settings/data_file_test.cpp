@@ -50,6 +50,8 @@ const ReadCase kReadCases[] = {
     {"EmptyLinesSkipped", "\nA,B\n\n1,2\r\n\r\n", DataFormat::Csv, "A|B/1|2"},
     {"QuotedEmptyValueIsARow", "A\n\"\"\n", DataFormat::Csv, "A/"},
     {"BomDropped", "\xEF\xBB\xBFName\nK\xC3\xB6ln\n", DataFormat::Csv, "Name/K\xC3\xB6ln"},
+    {"SemicolonsWithDecimalCommas", "Tag;Size\r\nV-101;\"2,5\"\r\nV-102;1,25\r\n", DataFormat::Semicolon,
+     "Tag|Size/V-101|2,5/V-102|1,25"},
     {"TabsSeparateTsv", "A\tB\n1,5\t\"x\ty\"\n", DataFormat::Tsv, "A|B/1,5|x\ty"},
     {"SpacesKept", "A, B\n 1 , 2\n", DataFormat::Csv, "A| B/ 1 | 2"},
     {"HeaderOnly", "A,B\n", DataFormat::Csv, "A|B"},
@@ -83,7 +85,7 @@ const RefusalCase kRefusals[] = {
     {"Empty", "", "the data file is empty"},
     {"OnlyEmptyLines", "\r\n\n", "the data file is empty"},
     {"MoreValues", "A,B\n1,2\n1,2,3\n", "line 3 has 3 values where the header names 2 columns"},
-    {"FewerValues", "A,B\n1\n", "line 2 has 1 value where the header names 2 columns"},
+    {"FewerValues", "A,B\n1\n", "line 2 has 1 value where the header names 2 columns (read with a comma"},
     {"UnclosedQuote", "A\nok\n\"never\nclosed\n", "line 3 opens a quoted value that is never closed"},
     {"TextAfterClosingQuote", "A,B\n\"x\"y,2\n", "line 2 has text after the closing quote"},
     {"Nul", "A\nx\n\"y", "line 3 holds a NUL"},
@@ -138,6 +140,13 @@ TEST(DetectDataFormat, ByExtensionThenByTheFirstLine) {
       {"rows.tsv", "A,B,C", DataFormat::Tsv},  {"ROWS.TAB", "A", DataFormat::Tsv},
       {"rows.csv", "A\tB", DataFormat::Tsv},   {"rows.txt", "A\tB,C", DataFormat::Csv},
       {"rows.csv", "A,B\n1\t2\t3", DataFormat::Csv},
+      // Semicolons win only when they outnumber both commas and tabs; quoted names do not count.
+      {"rows.csv", "Tag;Service;Size, mm", DataFormat::Semicolon},
+      {"rows.txt", "A;B,C", DataFormat::Csv},
+      {"rows.txt", "A;B\tC", DataFormat::Tsv},
+      {"rows.csv", "\"a;b;c\",D", DataFormat::Csv},
+      {"rows.csv", "\"a,b\";\"c,d\"", DataFormat::Semicolon},
+      {"rows.csv", "Name", DataFormat::Csv},
   };
   for (const FormatCase& each : kCases) {
     SCOPED_TRACE(std::string(each.path) + " " + each.firstLine);

@@ -582,6 +582,40 @@ TEST_F(BatchModelTest, DataFileListsItsRowsAndTheBatchPagePreviewsRowOne) {
   EXPECT_EQ(model.CurrentJob(), JobKind::CircleText);
 }
 
+TEST_F(BatchModelTest, TheChosenRowIsPreviewedUntilANewFileIsRead) {
+  model.ShowPage(Page::Batch);
+  model.SetPreviewRow(1);  // no data file yet: ignored
+  EXPECT_EQ(model.PreviewRow(), 0u);
+  host.dataAnswer = folder.Write("rows.csv", "Text\nL\nLLL\nLL\n");
+  model.DataFileClick();
+  const std::size_t firstRowSegments = model.Preview().segments.size();
+  model.SetPreviewRow(1);
+  const PreviewScene scene = model.Preview();
+  EXPECT_EQ(scene.note, "row 2 of 3");
+  EXPECT_GT(scene.segments.size(), firstRowSegments);  // LLL drawn, not the first row's L
+  ASSERT_TRUE(scene.stats);
+  EXPECT_EQ(scene.stats->plunges, 6);  // the whole run still
+  model.SetPreviewRow(3);  // past the last row: ignored
+  EXPECT_EQ(model.PreviewRow(), 1u);
+  model.SetIndex(&EngraveSettings::Files, 1);  // Many Files frames the row in its own program
+  EXPECT_EQ(model.Preview().note, "row 2 of 3");
+  model.DataFileClick();
+  EXPECT_EQ(model.PreviewRow(), 0u);
+  EXPECT_EQ(model.Preview().note, "row 1 of 3");
+}
+
+TEST_F(BatchModelTest, SaysWhatItTakesFromTheSequencePage) {
+  EXPECT_EQ(model.BatchSequenceLabel(),
+            "Takes from Sequence: One File, prefix '' (Many Files only); lines around each row: "
+            "before none, after none");
+  model.SetIndex(&EngraveSettings::Files, 1);
+  model.SetText(&EngraveSettings::FilePrefix, "SNV-");
+  model.SetLines(&EngraveSettings::SeqPreGCodes, {"(TAG {Row} OF {Rows}) and a long comment", "M00"});
+  EXPECT_EQ(model.BatchSequenceLabel(),
+            "Takes from Sequence: Many Files, prefix 'SNV-'; lines around each row (One File "
+            "only): before '(TAG {Row} OF {Rows}) an...', 'M00', after none");
+}
+
 TEST_F(BatchModelTest, ARefusedFileKeepsTheRowsReadBefore) {
   host.dataAnswer = folder.Write("good.csv", "Text\nL\n");
   model.DataFileClick();

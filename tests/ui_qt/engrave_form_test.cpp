@@ -1172,5 +1172,43 @@ TEST_F(EngraveFormTest, BatchPageListsTheRowsPreviewsRowOneAndWritesEveryRow) {
   EXPECT_EQ(StatusText(), "Wrote 3 programs a.eia ... c.eia in out/");
 }
 
+TEST_F(EngraveFormTest, BatchPagePreviewsTheClickedRowAndSaysWhatItTakesFromSequence) {
+  ShowPage(Page::Batch);
+  Find<QPlainTextEdit>("FreeFormTextE")->setPlainText("{Text}");
+  QFile rows(m_dir.filePath("rows.csv"));
+  ASSERT_TRUE(rows.open(QIODevice::WriteOnly));
+  rows.write("Text;Tag\r\nL;a\r\nLL;b\r\nLLL;c\r\n");  // a semicolon file
+  rows.close();
+  m_form.dataFile = rows.fileName().toStdString();
+  QTest::mouseClick(Find<QAbstractButton>("DataFile"), Qt::LeftButton);
+  auto* table = Find<QTableWidget>("DataRows");
+  ASSERT_EQ(table->rowCount(), 3);
+  EXPECT_EQ(table->currentRow(), 0);
+  Idle();
+  int before = m_form.Preview()->Rebuilds();
+  const QRect third = table->visualItemRect(table->item(2, 1));
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, third.center());
+  EXPECT_EQ(m_form.Model().PreviewRow(), 2u);
+  ASSERT_TRUE(RebuiltSince(before));
+  EXPECT_EQ(Shown().note, "row 3 of 3");
+  ASSERT_TRUE(Shown().stats);
+  EXPECT_EQ(Shown().stats->plunges, 6) << "the statistics stay those of the whole run";
+  before = m_form.Preview()->Rebuilds();
+  QTest::mouseClick(Find<QAbstractButton>("DataFile"), Qt::LeftButton);  // read again
+  EXPECT_EQ(table->currentRow(), 0);
+  ASSERT_TRUE(RebuiltSince(before));
+  EXPECT_EQ(Shown().note, "row 1 of 3");
+
+  EXPECT_THAT(Text("BatchSequenceLabel").toStdString(),
+              testing::StartsWith("Takes from Sequence: One File, prefix ''"));
+  ShowPage(Page::Sequence);
+  Click(Item("Files", "Many Files"));
+  QLineEdit* prefix = Find<QLineEdit>("FilePrefix");
+  prefix->setFocus();
+  QTest::keyClicks(prefix, "SNV-");
+  EXPECT_THAT(Text("BatchSequenceLabel").toStdString(),
+              testing::StartsWith("Takes from Sequence: Many Files, prefix 'SNV-'"));
+}
+
 }  // namespace
 }  // namespace stylor

@@ -16,9 +16,10 @@ constexpr ActionInfo kActions[] = {
      "\"Generate Sequences\" into FILE (Many Files: into the folder of FILE, or FILE itself "
      "when it is a folder)"},
     {"batch", ActionKind::Batch, "JOB ROWS OUT",
-     "\"Generate from Data\": the job text, arc or ellipse once per row of the CSV or TSV file "
-     "ROWS, into the program OUT (One File) or the folder OUT (Many Files); {Column}, {Row} and "
-     "{Rows} in the texts and G-code blocks take each row's values"},
+     "\"Generate from Data\": the job text, arc or ellipse once per row of the data file ROWS "
+     "(values separated by commas, tabs or semicolons, as its first line shows), into the "
+     "program OUT (One File) or the folder OUT (Many Files); {Column}, {Row} and {Rows} in the "
+     "texts and G-code blocks take each row's values"},
     {"save-machine", ActionKind::SaveMachine, "FILE", "\"Save\": write the machine file FILE"},
     {"open-machine", ActionKind::OpenMachine, "FILE", "\"Open\": read the machine file FILE"},
     {"open-old", ActionKind::OpenOld, "FILE",

@@ -682,7 +682,10 @@ void EngraveFormModel::CreateEllipseClick() {
 }
 
 std::string EngraveFormModel::DataRowsLabel() const {
-  if (!m_dataRows) return "No data file chosen: \"Data File...\" reads a CSV or TSV file";
+  if (!m_dataRows) {
+    return "No data file chosen: \"Data File...\" reads a file of values separated by commas, "
+           "tabs or semicolons";
+  }
   const std::size_t rows = m_dataRows->Rows();
   std::string label;
   AppendInteger(label, static_cast<long long>(rows));
@@ -695,6 +698,40 @@ std::string EngraveFormModel::DataRowsLabel() const {
   return label;
 }
 
+namespace {
+
+// Lines as a label shows them: each quoted, long ones cut, "none" for no line.
+std::string QuotedLines(const Lines& lines) {
+  constexpr std::size_t kShownBytes = 24;
+  if (lines.empty()) return "none";
+  std::string shown;
+  for (const std::string& line : lines) {
+    if (!shown.empty()) shown += ", ";
+    if (line.size() <= kShownBytes) {
+      shown += "'" + line + "'";
+      continue;
+    }
+    std::size_t cut = kShownBytes;
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;  // UTF-8
+    shown += "'" + line.substr(0, cut) + "...'";
+  }
+  return shown;
+}
+
+}  // namespace
+
+std::string EngraveFormModel::BatchSequenceLabel() const {
+  std::string label = "Takes from Sequence: ";
+  const bool many = ManyFilesOf(m_settings.Files);
+  label += many ? "Many Files" : "One File";
+  label += ", prefix '" + m_settings.FilePrefix + (many ? "'" : "' (Many Files only)");
+  label += "; lines around each row";
+  if (many) label += " (One File only)";
+  label += ": before " + QuotedLines(m_settings.SeqPreGCodes);
+  label += ", after " + QuotedLines(m_settings.SeqPostGCodes);
+  return label;
+}
+
 PreviewScene EngraveFormModel::Preview() const {
   if (m_currentPage != Page::Batch) return BuildPreview(m_settings, *m_font, CurrentJob());
   if (!m_dataRows) {
@@ -703,7 +740,13 @@ PreviewScene EngraveFormModel::Preview() const {
     return scene;
   }
   return BuildBatchPreview(m_settings, *m_dataRows, BatchLayoutOf(m_settings.BatchTextKind),
-                           *m_font);
+                           *m_font, m_previewRow);
+}
+
+void EngraveFormModel::SetPreviewRow(std::size_t row) {
+  if (!m_dataRows || row >= m_dataRows->Rows() || row == m_previewRow) return;
+  m_previewRow = row;
+  m_host.ViewChanged();
 }
 
 void EngraveFormModel::DataFileClick() {
@@ -714,6 +757,7 @@ void EngraveFormModel::DataFileClick() {
 void EngraveFormModel::ReadDataFileAt(const std::string& path) {
   m_dataRows = std::make_shared<const DataTable>(ReadDataFile(path));
   m_dataFile = path;
+  m_previewRow = 0;
   m_host.ViewChanged();
 }
 

@@ -60,8 +60,18 @@ class EngraveFormModel final : public SettingsEditor {
   /// What the Batch page says of its rows: "3 rows", "250 rows, the first 100 listed", or that
   /// no data file is chosen yet.
   std::string DataRowsLabel() const;
-  /// The preview of the current page: its job, or on the Batch page the first row of the batch.
+  /// What the Batch page takes from the Sequence page, as its label shows it: "Takes from
+  /// Sequence: Many Files, prefix 'SNV-'; lines around each row (One File only): before 'M00',
+  /// after none". The prefix starts every file name, the lines stand around each row of One File.
+  std::string BatchSequenceLabel() const;
+  /// The preview of the current page: its job, or on the Batch page the batch's row PreviewRow.
   PreviewScene Preview() const;
+  /// The row of the data file the Batch page previews, counted from 0: the first until a row is
+  /// chosen, and the first again when a data file is read.
+  std::size_t PreviewRow() const { return m_previewRow; }
+  /// Chooses the row to preview (the row list's current row); a row past the last, or any row
+  /// before a data file is read, is ignored.
+  void SetPreviewRow(std::size_t row);
   const std::string& WorkingDirectory() const { return m_workingDirectory; }
   /// The machine file last opened or saved (default.mch at start-up included); empty before.
   const std::string& MachineFile() const { return m_machineFile; }
@@ -125,7 +135,7 @@ class EngraveFormModel final : public SettingsEditor {
   void SeqStartChange();
   void CreateArcClick();
   void CreateEllipseClick();
-  /// "Data File...": asks for a CSV or TSV file and reads it. A file that does not read is
+  /// "Data File...": asks for a data file and reads it. A file that does not read is
   /// refused with its line, and the rows read before stay.
   void DataFileClick();
   /// Reads the data file `path` as "Data File..." does, without asking (the command line).
@@ -199,6 +209,7 @@ class EngraveFormModel final : public SettingsEditor {
   std::set<const FieldInfo*> m_reportedWhileLoading;
   std::string m_dataFile;
   std::shared_ptr<const DataTable> m_dataRows;
+  std::size_t m_previewRow = 0;
   std::map<const FieldInfo*, std::string> m_fieldErrors;
 };
 

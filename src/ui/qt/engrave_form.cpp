@@ -560,7 +560,7 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
 // numbers, and needs the room of a list of rows. It shares the Sequence page's Files, File Name
 // Prefix and the lines around each number, which it writes around each row.
 void TEngraveForm::BuildBatchPage(QWidget* page) {
-  AddButton(page, "DataFile", "Data File...", "Choose the CSV or TSV file whose rows fill the texts",
+  AddButton(page, "DataFile", "Data File...", "Choose the data file whose rows fill the texts (values separated by commas, tabs or semicolons)",
             {8, 19, 97, 27}, &EngraveFormModel::DataFileClick);
   m_dataFileName = AddLabel(page, QString(), 112, 25);
   m_dataFileName->setObjectName("DataFileName");
@@ -572,12 +572,16 @@ void TEngraveForm::BuildBatchPage(QWidget* page) {
   AddRadioGroup(page, &S::BatchTextKind, "Text Job", 3, {8, 52, 369, 45});
   AddLabel(page, "File Name Column", 384, 56);
   AddEdit(page, &S::BatchNameColumn, {384, 72, 137, kEditHeight});
-  QLabel* shared = AddLabel(page,
-                            "Files, File Name Prefix and the G codes around each row: "
-                            "Sequence page. {Column}, {Row}, {Rows} fill the texts and blocks.",
-                            528, 52);
-  shared->setWordWrap(true);
-  shared->setFixedSize(229, 48);
+  // The file names and the lines around each row come from the Sequence page: said beside the
+  // name column, so that a prefix left there does not rename the files unseen.
+  m_batchSequence = AddLabel(page, QString(), 528, 48);
+  m_batchSequence->setObjectName("BatchSequenceLabel");
+  m_batchSequence->setWordWrap(true);
+  m_batchSequence->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  m_batchSequence->setFont(Scaled(font(), 11, false));
+  m_batchSequence->setFixedSize(229, 56);
+  m_batchSequence->setToolTip("Files, File Name Prefix and the G codes around each row are set "
+                              "on the Sequence page");
   m_dataRowsLabel = AddLabel(page, QString(), 8, 104);
   m_dataRowsLabel->setObjectName("DataRowsLabel");
   m_dataRowsLabel->setFixedWidth(745);
@@ -585,8 +589,13 @@ void TEngraveForm::BuildBatchPage(QWidget* page) {
   m_dataRows->setObjectName("DataRows");
   m_dataRows->setGeometry(8, 120, 749, 148);
   m_dataRows->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_dataRows->setSelectionMode(QAbstractItemView::NoSelection);
-  m_dataRows->setToolTip("The first rows of the data file; row 1 is drawn in the preview");
+  m_dataRows->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_dataRows->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_dataRows->setToolTip("The first rows of the data file; click a row to draw it in the preview. "
+                         "{Column}, {Row} and {Rows} fill the texts and blocks");
+  connect(m_dataRows, &QTableWidget::currentCellChanged, this, [this](int row) {
+    if (!m_showingModel && row >= 0) m_model.SetPreviewRow(static_cast<std::size_t>(row));
+  });
   m_dataRows->setCornerButtonEnabled(false);
   // The row numbers at the left are those {Row} gives.
   for (QAbstractButton* corner : m_dataRows->findChildren<QAbstractButton*>()) {
@@ -620,6 +629,12 @@ void TEngraveForm::ShowDataRows() {
                                            value.data(), static_cast<qsizetype>(value.size()))));
     }
   }
+}
+
+void TEngraveForm::ShowPreviewRow() {
+  const auto row = static_cast<int>(m_model.PreviewRow());
+  if (m_model.DataRows() == nullptr || row >= m_dataRows->rowCount()) return;
+  if (m_dataRows->currentRow() != row) m_dataRows->setCurrentCell(row, 0);
 }
 
 void TEngraveForm::BuildMachinePage(QWidget* page) {
@@ -1162,6 +1177,10 @@ void TEngraveForm::FieldChanged(const FieldInfo& field) {
   m_preview->SettingsChanged();
   if (field.ref == FieldRef(&S::Axis1E) || field.ref == FieldRef(&S::Axis2E)) ShowUnits();
   ShowSetupWarnings();
+  if (field.ref == FieldRef(&S::Files) || field.ref == FieldRef(&S::FilePrefix) ||
+      field.ref == FieldRef(&S::SeqPreGCodes) || field.ref == FieldRef(&S::SeqPostGCodes)) {
+    m_batchSequence->setText(ToQt(m_model.BatchSequenceLabel()));
+  }
   const auto found = m_fields.find(&field);
   if (found == m_fields.end()) return;
   QScopedValueRollback<bool> showing(m_showingModel, true);
@@ -1251,6 +1270,7 @@ void TEngraveForm::ViewChanged() {
   m_blockWidth->adjustSize();
   m_blockWidth->move(m_widthUnit->geometry().right() + 10, m_widthLabel->y());
   m_seqExample->setText(ToQt(m_model.SeqExample()));
+  m_batchSequence->setText(ToQt(m_model.BatchSequenceLabel()));
   if (m_model.FontReportLines() != m_shownReport) {
     m_shownReport = m_model.FontReportLines();
     // The report names each glyph by its 8-bit character.
@@ -1263,6 +1283,7 @@ void TEngraveForm::ViewChanged() {
   m_filePrefixLabel->setVisible(m_model.FilePrefixVisible());
   m_pages->setCurrentIndex(static_cast<int>(m_model.CurrentPage()));
   ShowDataRows();
+  ShowPreviewRow();
   ShowMachineFile();
   ShowSetupWarnings();
   m_undoReset->setEnabled(m_model.CanUndoReset());

@@ -148,6 +148,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   void BuildBatchPage(QWidget* page);
   /// Lists the first rows of the model's data file, when it changed.
   void ShowDataRows();
+  /// Makes the model's preview row the row list's current row.
+  void ShowPreviewRow();
   void BuildMachinePage(QWidget* page);
   void BuildAdvancedPage(QWidget* page);
   void BuildAboutPage(QWidget* page);
@@ -223,6 +225,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QLabel* m_filePrefixLabel = nullptr;
   QTableWidget* m_dataRows = nullptr;
   QLabel* m_dataRowsLabel = nullptr;
+  QLabel* m_batchSequence = nullptr;  // what the batch takes from the Sequence page
   QLabel* m_dataFileName = nullptr;
   const DataTable* m_shownRows = nullptr;
   QLabel* m_setupWarning = nullptr;
