@@ -6,13 +6,13 @@
 #include <string>
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/framing.h"
 #include "engrave/job_host.h"
 #include "engrave/job_plan.h"
 #include "engrave/job_writer.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"

@@ -1,11 +1,11 @@
 #include "engrave/layouts/free_form.h"
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/framing.h"
 #include "engrave/job_plan.h"
 #include "engrave/job_writer.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/framing.h"
 #include "engrave/geometry.h"
 #include "engrave/job_host.h"
@@ -15,7 +16,6 @@
 #include "engrave/layouts/program_size.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/data_file.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "engrave/fonts/font_file.h"
 #include "engrave/framing.h"
 #include "engrave/job_plan.h"
 #include "engrave/layouts/free_form.h"

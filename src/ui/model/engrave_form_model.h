@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/jobs.h"
-#include "engrave/stroke_font.h"
 #include "preview/preview_scene.h"
 #include "settings/data_file.h"
 #include "settings/engrave_settings.h"
