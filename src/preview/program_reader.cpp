@@ -118,8 +118,8 @@ void CheckReaderOptions(const ReaderOptions& options) {
   }
 }
 
-ProgramReader::ProgramReader(const ReaderOptions& options)
-    : m_options(options), m_circumference(2 * options.penDown * kPi) {
+ProgramReader::ProgramReader(const ReaderOptions& options, std::string name)
+    : m_options(options), m_name(std::move(name)), m_circumference(2 * options.penDown * kPi) {
   CheckReaderOptions(options);
   // What each letter of a word stands for, either case: the job's axes first, then the others.
   m_roleOf.fill(static_cast<std::int8_t>(kNoRole));
@@ -203,20 +203,24 @@ std::optional<double> ProgramReader::Minutes(bool lineHasFeed, double length,
   return minutes;
 }
 
+std::string ProgramReader::LinePlace() const {
+  std::string place = "Line ";
+  AppendInteger(place, m_lines);
+  if (!m_name.empty()) place += " of the program '" + m_name + "'";
+  return place;
+}
+
 void ProgramReader::RefuseRepeatedWord(char letter) const {
   // "G01 X1 X2" or two F words: a control refuses the line rather than guess which one counts,
   // and so does this reader, so that the picture never shows a move the machine would not make.
-  std::string message = "Line ";
-  AppendInteger(message, m_lines);
+  std::string message = LinePlace();
   message += " holds two ";
   message += letter;
   throw Error(message + " words: a control refuses a line that gives one address twice");
 }
 
 void ProgramReader::RefuseArc(const char* why) const {
-  std::string message = "Line ";
-  AppendInteger(message, m_lines);
-  throw Error(message + " holds an arc that cannot be: " + why);
+  throw Error(LinePlace() + " holds an arc that cannot be: " + why);
 }
 
 std::vector<Point2> MovePoints(const ProgramMove& move) {
@@ -444,7 +448,7 @@ ProgramSummary ProgramReader::Summary() const {
 
 ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
                            const ReaderOptions& options, const MoveVisitor& visit) {
-  ProgramReader reader(options);
+  ProgramReader reader(options, name);
   std::int64_t lineNumber = 0;
   std::size_t pos = 0;
   std::size_t lf = bytes.find('\n');  // the next LF at or after pos, or npos

@@ -109,8 +109,9 @@ using MoveVisitor = std::function<void(const ProgramMove&)>;
 /// the user's block lines) are counted and skipped.
 class ProgramReader {
  public:
-  /// Throws what CheckReaderOptions throws.
-  explicit ProgramReader(const ReaderOptions& options);
+  /// Throws what CheckReaderOptions throws. `name` names the program in the messages of
+  /// ReadLine ("Line 2 of the program 'p.eia' ..."); without one they name the line alone.
+  explicit ProgramReader(const ReaderOptions& options, std::string name = {});
 
   /// Reads one line (line end removed, at most kMaxProgramLine characters) and returns the move
   /// it makes from a known place in the plane, if any. Throws Error naming the line when it gives
@@ -122,6 +123,7 @@ class ProgramReader {
   ProgramSummary Summary() const;
 
  private:
+  std::string LinePlace() const;
   [[noreturn]] void RefuseRepeatedWord(char letter) const;
   [[noreturn]] void RefuseArc(const char* why) const;
   struct Axis {
@@ -138,6 +140,7 @@ class ProgramReader {
   std::optional<double> Minutes(bool lineHasFeed, double length, double turnedLength) const;
 
   ReaderOptions m_options;
+  std::string m_name;
   double m_circumference;
   DegreesAxis m_degreesAxis;
   std::array<std::int8_t, 256> m_roleOf{};  // slot of an axis letter, or G, F, nothing

@@ -66,7 +66,7 @@ void AddProgramStats(ProgramStats& total, const ProgramStats& other) {
 }
 
 StatsSink::StatsSink(const ReaderOptions& options, std::string name)
-    : m_reader(options), m_name(std::move(name)) {}
+    : m_reader(options, name), m_name(std::move(name)) {}
 
 void StatsSink::Write(std::string_view text) {
   while (!text.empty()) {
