@@ -22,27 +22,16 @@ constexpr std::size_t kMaxProgramLine = 4096;
 /// Largest program file the reader takes (64 MiB, some two and a half million moves).
 constexpr std::size_t kMaxProgramBytes = std::size_t{64} << 20;
 
-/// What the numbers of a program mean: which letters span the text plane and which one plunges,
-/// the pen levels, and the modes the program was written in.
-struct ReaderOptions {
-  char axis1 = 'X';
-  char axis2 = 'Y';
-  char plungeAxis = 'Z';
-  double penUp = 0.001;    // travel level of the plunge axis
-  double penDown = -0.001; // cutting level; on a rotary axis the radius of the engraved cylinder
-  FeedRate feedRate = FeedRate::PerMinute;
-  const LatheMillMode* mode = &kLatheMillModes[0];
-  DegreesAxis g16AxisMarker = DegreesAxis::None;  // Mazak G16: F in degrees per minute
-  friend bool operator==(const ReaderOptions&, const ReaderOptions&) = default;
-};
+/// What the numbers of a program mean, as for writing a job: axis letters, pen levels, modes.
+using ReaderOptions = MachineAxes;
 
-/// The options of the settings' axis letters, pen levels, feed mode and lathe-mill mode. Throws
-/// the conversion message when PenUpE or PenDownE does not convert.
+/// The options of the settings' axis letters, pen levels, feed mode and lathe-mill mode (as
+/// ReadMachineAxes reads them). Throws the conversion message when PenUpE or PenDownE does not
+/// convert.
 ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings);
 
-/// Throws Error when the options cannot read a program back: an axis letter that is empty, not a
-/// letter, one of the program's own words G, M, N, F, or the same as another axis letter; a pen
-/// down level of 0 where rotary words in degrees must be unrolled on it.
+/// Throws what CheckMachineAxes throws: the options cannot read a program back that a job could
+/// not write.
 void CheckReaderOptions(const ReaderOptions& options);
 
 /// True when the options' plane letter is a rotary axis written in degrees (A, B, C outside the
@@ -123,6 +112,19 @@ class ProgramReader {
   ProgramSummary Summary() const;
 
  private:
+  struct LineWords;
+  // One reader a kind of word: an axis, an address given once a line (F, R, I, J, K), a G code.
+  void ReadAxisWord(LineWords& words, int slot, char letter, double value) const;
+  void ReadAddressWord(std::optional<double>& word, char letter, double value) const;
+  static void ReadGWord(LineWords& words, double value);
+  // The words of a line; false for a line whose numbers are only known on the machine.
+  bool ReadWords(std::string_view line, LineWords& words) const;
+  // The axes' new places; true when one of the job's three axes was given.
+  bool MoveAxes(const LineWords& words);
+  std::optional<ProgramMove> MoveOf(const LineWords& words);
+  Point2 ArcCentre(const LineWords& words, Point2 from, Point2 to, bool ccw) const;
+  void MakeArc(const LineWords& words, ProgramMove& move) const;
+
   std::string LinePlace() const;
   [[noreturn]] void RefuseRepeatedWord(char letter) const;
   [[noreturn]] void RefuseArc(const char* why) const;

@@ -231,11 +231,16 @@ struct OptionsCase {
 };
 const OptionsCase kBadOptions[] = {
     {"EmptyLetter", With(ReaderOptions{}, Axes('\0', 'Y', 'Z')), "The axis letter of Axis 1 is empty"},
-    {"Digit", With(ReaderOptions{}, Axes('X', '1', 'Z')), "Axis 2 is '1'"},
-    {"FeedLetter", With(ReaderOptions{}, Axes('X', 'Y', 'f')), "G, M, N and F words"},
+    {"Digit", With(ReaderOptions{}, Axes('X', '1', 'Z')),
+     "The axis letter of Axis 2 must be a letter, not '1'"},
+    {"FeedLetter", With(ReaderOptions{}, Axes('X', 'Y', 'f')),
+     "The axis letter of the plunge axis (Axis3E) must not be 'f': every program uses F"},
+    {"SpindleLetter", With(ReaderOptions{}, Axes('s', 'Y', 'Z')), "every program uses S"},
     {"SameLetterTwice", With(ReaderOptions{}, Axes('X', 'x', 'Z')),
-     "Axis 1 and Axis 2 both have the letter 'x'"},
+     "Axis 1 (Axis1E) and Axis 2 (Axis2E) are both 'x'"},
     {"RotaryOnRadiusZero", With(ReaderOptions{}, Axes('A', 'Y', 'Z'), Levels(1, 0)),
+     "pen down level must not be 0"},
+    {"G16OnRadiusZero", With(ReaderOptions{}, Axes('X', 'Y', 'Z'), Levels(1, 0), LatheMill(1)),
      "pen down level must not be 0"},
 };
 
@@ -263,6 +268,9 @@ TEST(ProgramReaderTest, OptionsFromTheSettings) {
   EXPECT_EQ(ReaderOptionsFrom(settings),
             (ReaderOptions{'Y', 'Z', 'X', 2.1, 2, FeedRate::DegreesPerMinute, &LatheMillModeOf(1),
                            DegreesAxis::Axis1}));
+  // A job written with these settings reads back with the same axes.
+  settings.IntegrexMode = 0;
+  EXPECT_EQ(static_cast<const MachineAxes&>(PrepareJob(settings)), ReaderOptionsFrom(settings));
   settings.PenDownE = "x";
   EXPECT_THAT([&] { ReaderOptionsFrom(settings); },
               testing::ThrowsMessage<Error>("'x' is not a valid floating point value"));
