@@ -91,6 +91,11 @@ PreviewBounds BoundsOf(const PreviewScene& scene);
 PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options);
 
+/// The scene of the program file at `path`, read piece by piece (ReadProgramFile), the file
+/// named by its path. Throws what ReadProgramFile throws.
+PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& options,
+                                const ReadProgress& progress = {});
+
 /// Runs the layout of `job` in memory and reads its program back into a scene with the start
 /// point or centre marker and the arc's circle or the ellipse as a guide. A sequence draws its
 /// first number, framed as its program file would be, with the note "1 of N"; its statistics

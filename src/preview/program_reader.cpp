@@ -104,6 +104,8 @@ ProgramReader::ProgramReader(const ReaderOptions& options, std::string name)
     const int a2 = offset2 - 'I';
     m_leftHanded = (a1 + 1) % 3 != a2;
   }
+  m_unrolls1 = UnrollsDegrees(options, options.axis1);
+  m_unrolls2 = UnrollsDegrees(options, options.axis2);
   // The axis whose F is written in degrees per minute, as the moves were written: Axis 2 wins
   // over Axis 1 when both are rotary; G07.1 and G138 never write degrees per minute.
   m_degreesAxis = options.g16AxisMarker;
@@ -116,9 +118,9 @@ ProgramReader::ProgramReader(const ReaderOptions& options, std::string name)
   }
 }
 
-double ProgramReader::Unrolled(char letter, double written) const {
+double ProgramReader::Unrolled(bool unrolls, double written) const {
   // Rotary words are degrees on a cylinder whose radius is the cutting level.
-  if (UnrollsDegrees(m_options, letter)) return written / 360 * m_circumference;
+  if (unrolls) return written / 360 * m_circumference;
   return written;
 }
 
@@ -253,15 +255,23 @@ bool ProgramReader::ReadWords(std::string_view line, LineWords& words) const {
     const int role = m_roleOf[static_cast<unsigned char>(c)];
     if (role == kNoRole) continue;
     while (at < end && (*at == ' ' || *at == '\t')) ++at;
-    const char* numberEnd = at;
-    while (numberEnd < end && IsNumberChar(*numberEnd)) ++numberEnd;
-    const std::string_view number(at, static_cast<std::size_t>(numberEnd - at));
-    at = numberEnd;
-    // A letter without a number is an address of the control ("G17UH").
-    if (number.empty()) continue;
+    const std::string_view rest(at, static_cast<std::size_t>(end - at));
     ScannedReal scanned;
-    if (!ScanPlainReal(number, 0, scanned)) scanned = ScanReal(number);
-    if (scanned.used != number.size() || !(std::abs(scanned.value) < kMaxWordValue)) return false;
+    if (ScanPlainReal(rest, 0, scanned) &&
+        (scanned.used == rest.size() || !IsNumberChar(rest[scanned.used]))) {
+      // The usual word: a plain number up to the next letter or blank.
+      at += scanned.used;
+    } else {
+      const char* numberEnd = at;
+      while (numberEnd < end && IsNumberChar(*numberEnd)) ++numberEnd;
+      const std::string_view number(at, static_cast<std::size_t>(numberEnd - at));
+      at = numberEnd;
+      // A letter without a number is an address of the control ("G17UH").
+      if (number.empty()) continue;
+      scanned = ScanReal(number);
+      if (scanned.used != number.size()) return false;
+    }
+    if (!(std::abs(scanned.value) < kMaxWordValue)) return false;
     const double value = scanned.value;
     if (role >= 0) {
       ReadAxisWord(words, role, c, value);
@@ -364,7 +374,7 @@ std::optional<ProgramMove> ProgramReader::MoveOf(const LineWords& words) {
   const Axis& axis2 = m_axes[static_cast<unsigned char>(m_options.axis2)];
   const Axis& plunge = m_axes[static_cast<unsigned char>(m_options.plungeAxis)];
   const bool planeKnownBefore = axis1.known && axis2.known;
-  const Point2 from{Unrolled(m_options.axis1, axis1.value), Unrolled(m_options.axis2, axis2.value)};
+  const Point2 from{Unrolled(m_unrolls1, axis1.value), Unrolled(m_unrolls2, axis2.value)};
   const bool levelKnownBefore = plunge.known;
   const double levelBefore = plunge.value;
 
@@ -380,7 +390,7 @@ std::optional<ProgramMove> ProgramReader::MoveOf(const LineWords& words) {
     if (!words.radius && !centreGiven) RefuseArc("it gives neither R nor centre offsets");
   }
 
-  const Point2 to{Unrolled(m_options.axis1, axis1.value), Unrolled(m_options.axis2, axis2.value)};
+  const Point2 to{Unrolled(m_unrolls1, axis1.value), Unrolled(m_unrolls2, axis2.value)};
   if (!planeKnownBefore) {
     // Where the machine stood before is unknown: this move only tells where the program starts.
     if (axis1.known && axis2.known && !m_start) m_start = to;
@@ -434,10 +444,22 @@ ProgramSummary ProgramReader::Summary() const {
   return summary;
 }
 
-ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
-                           const ReaderOptions& options, const MoveVisitor& visit) {
-  ProgramReader reader(options, name);
-  std::int64_t lineNumber = 0;
+namespace {
+
+[[noreturn]] void RefuseLongLine(const std::string& name, std::int64_t lineNumber) {
+  std::string message = "Line ";
+  AppendInteger(message, lineNumber);
+  message += " of the program '" + name + "' is longer than ";
+  AppendInteger(message, static_cast<long long>(kMaxProgramLine));
+  throw Error(message + " characters: it is not a G-code program");
+}
+
+// Reads the whole lines at the front of `bytes` and returns how many bytes they took. With
+// `last` the bytes end the program and every byte is taken; otherwise a line that may go on in
+// the bytes to come is left, unless it is already too long.
+std::size_t ReadLines(ProgramReader& reader, std::string_view bytes, bool last,
+                      std::int64_t& lineNumber, const std::string& name,
+                      const MoveVisitor& visit) {
   std::size_t pos = 0;
   std::size_t lf = bytes.find('\n');  // the next LF at or after pos, or npos
   while (pos < bytes.size()) {
@@ -446,25 +468,68 @@ ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
     if (lf != std::string_view::npos && lf < pos) lf = bytes.find('\n', pos);
     std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
     std::string_view line = bytes.substr(pos, end - pos);
-    if (const std::size_t cr = line.find('\r'); cr != std::string_view::npos) {
-      if (cr + 1 < line.size()) end = pos + cr;  // a CR alone ends the line
+    const std::size_t cr = line.find('\r');
+    if (cr != std::string_view::npos && cr + 1 < line.size()) {
+      end = pos + cr;  // a CR alone ends the line
+      line = line.substr(0, cr);
+    } else if (lf == std::string_view::npos && !last) {
+      // The line, or the LF after its CR, may come with the next bytes.
+      if (line.size() > kMaxProgramLine + 1) RefuseLongLine(name, lineNumber + 1);
+      break;
+    } else if (cr != std::string_view::npos) {
       line = line.substr(0, cr);
     }
     ++lineNumber;
-    if (line.size() > kMaxProgramLine) {
-      std::string message = "Line ";
-      AppendInteger(message, lineNumber);
-      message += " of the program '" + name + "' is longer than ";
-      AppendInteger(message, static_cast<long long>(kMaxProgramLine));
-      throw Error(message + " characters: it is not a G-code program");
-    }
-    if (line.find('\0') != std::string_view::npos) {
+    if (line.size() > kMaxProgramLine) RefuseLongLine(name, lineNumber);
+    if (std::memchr(line.data(), '\0', line.size()) != nullptr) {
       std::string message = "The program '" + name + "' holds binary data (a zero byte on line ";
       AppendInteger(message, lineNumber);
       throw Error(message + "): it is not a G-code program");
     }
     if (const std::optional<ProgramMove> move = reader.ReadLine(line); move && visit) visit(*move);
     pos = end == bytes.size() ? end : end + 1;
+  }
+  return pos;
+}
+
+}  // namespace
+
+ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
+                           const ReaderOptions& options, const MoveVisitor& visit) {
+  ProgramReader reader(options, name);
+  std::int64_t lineNumber = 0;
+  ReadLines(reader, bytes, true, lineNumber, name, visit);
+  return reader.Summary();
+}
+
+ProgramSummary ReadProgramFile(const std::string& path, const ReaderOptions& options,
+                               const MoveVisitor& visit, const ReadProgress& progress) {
+  ProgramReader reader(options, path);
+  try {
+    FileReader file(path, kMaxProgramBytes, "Cannot read the program file");
+    // Pieces small enough to stay in the cache, behind the unfinished line of the piece before.
+    constexpr std::size_t kPiece = std::size_t{1} << 18;
+    std::string buffer(kPiece + kMaxProgramLine + 2, '\0');
+    std::size_t kept = 0;
+    std::size_t done = 0;
+    std::int64_t lineNumber = 0;
+    if (progress) progress(0, file.Size());
+    for (;;) {
+      const std::size_t got = file.Read(buffer.data() + kept, buffer.size() - kept);
+      done += got;
+      const std::string_view bytes(buffer.data(), kept + got);
+      if (got == 0) {
+        ReadLines(reader, bytes, true, lineNumber, path, visit);
+        break;
+      }
+      const std::size_t used = ReadLines(reader, bytes, false, lineNumber, path, visit);
+      kept = bytes.size() - used;
+      std::memmove(buffer.data(), buffer.data() + used, kept);
+      if (progress) progress(done, std::max(done, file.Size()));
+    }
+  } catch (const FileTooLarge&) {
+    throw Error("The program file '" + path +
+                "' is larger than 64 MiB: too large for a program to preview");
   }
   return reader.Summary();
 }

@@ -136,7 +136,7 @@ class ProgramReader {
     double max = 0;
   };
 
-  double Unrolled(char letter, double written) const;
+  double Unrolled(bool unrolls, double written) const;
   bool IsDown(double level) const;
   void Record(unsigned char letter, double value);
   std::optional<double> Minutes(bool lineHasFeed, double length, double turnedLength) const;
@@ -144,6 +144,8 @@ class ProgramReader {
   ReaderOptions m_options;
   std::string m_name;
   double m_circumference;
+  bool m_unrolls1 = false;  // Axis 1 and Axis 2 words are degrees unrolled on the cylinder
+  bool m_unrolls2 = false;
   DegreesAxis m_degreesAxis;
   std::array<std::int8_t, 256> m_roleOf{};  // slot of an axis letter, or G, F, nothing
   std::array<Axis, 256> m_axes{};
@@ -163,6 +165,16 @@ class ProgramReader {
 /// longer than kMaxProgramLine, and what ProgramReader throws.
 ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
                            const ReaderOptions& options, const MoveVisitor& visit);
+
+/// Told how many bytes of how many are read so far, after each piece of a file; may throw to
+/// stop the reading.
+using ReadProgress = std::function<void(std::size_t done, std::size_t total)>;
+
+/// Reads the program file at `path` as ReadProgram reads its bytes, piece by piece without
+/// holding the file whole, naming it by its path. Throws what ReadProgramFile(path) and
+/// ReadProgram throw, and what `progress` throws.
+ProgramSummary ReadProgramFile(const std::string& path, const ReaderOptions& options,
+                               const MoveVisitor& visit, const ReadProgress& progress = {});
 
 /// The bytes of a program file; throws Error naming it when it cannot be read or is larger than
 /// kMaxProgramBytes.

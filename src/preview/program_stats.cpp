@@ -42,6 +42,14 @@ ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
   return stats;
 }
 
+ProgramStats StatsOfProgramFile(const std::string& path, const ReaderOptions& options) {
+  ProgramStats stats;
+  const ProgramSummary summary = ReadProgramFile(
+      path, options, [&](const ProgramMove& move) { AddMove(stats, move); });
+  AddSummary(stats, summary);
+  return stats;
+}
+
 void AddProgramStats(ProgramStats& total, const ProgramStats& other) {
   total.lines += other.lines;
   total.moves += other.moves;
