@@ -14,6 +14,7 @@
 #include "preview/program_stats.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
+#include "settings/numbers.h"
 #include "support/temp_folder.h"
 
 namespace stylor {
@@ -441,6 +442,80 @@ TEST_F(ProgramFileTest, ReadsTheBytesAndRefusesWhatItCannotRead) {
   fs::resize_file(large, kMaxProgramBytes + 1);  // sparse: nothing is really written
   EXPECT_THAT([&] { ReadProgramFile(large); },
               testing::ThrowsMessage<Error>(HasSubstr("is larger than 64 MiB")));
+}
+
+// A file is read in pieces of some 256 KiB: lines, CR LF pairs and refusals that straddle the
+// pieces read as they do from the whole bytes, the file named by its path.
+TEST_F(ProgramFileTest, ReadsAFileInPiecesAsItsWholeBytes) {
+  std::mt19937 random(7);
+  std::string bytes;
+  const char* const ends[] = {"\n", "\r\n", "\r"};
+  for (int k = 0; bytes.size() < 700'000; ++k) {
+    bytes += k % 5 == 0 ? "G00 X" : "G01 X";
+    AppendInteger(bytes, static_cast<long long>(random() % 1000));
+    bytes += " Y";
+    AppendInteger(bytes, static_cast<long long>(random() % 1000));
+    bytes += k % 5 == 0 ? " Z1" : " Z-1 F10";
+    bytes += std::string(random() % 40, ' ');
+    bytes += ends[random() % 3];
+  }
+  const auto read = [&](const std::string& program, bool fromFile) {
+    std::vector<std::int64_t> lines;
+    const auto visit = [&](const ProgramMove& move) { lines.push_back(move.line); };
+    const std::string path = dir + "/p.eia";
+    if (!fromFile) return std::pair(ReadProgram(program, path, ReaderOptions{}, visit).lines, lines);
+    std::ofstream(path, std::ios::binary) << program;
+    return std::pair(ReadProgramFile(path, ReaderOptions{}, visit).lines, lines);
+  };
+  for (const std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{262'143},
+                                std::size_t{266'241}, std::size_t{266'242}}) {
+    SCOPED_TRACE(cut);
+    const std::string program = bytes.substr(cut);
+    EXPECT_EQ(read(program, true), read(program, false));
+  }
+  // A CR at the end of the first piece whose LF comes with the second is one line end.
+  std::string crlf(266'241, ' ');
+  crlf[266'240] = '\r';
+  for (std::size_t at = 100; at < 266'000; at += 100) crlf[at] = '\n';
+  crlf += "\nG00 X1 Y1\r\nG01 X2 F10\r\n";
+  EXPECT_EQ(read(crlf, true), read(crlf, false));
+
+  const std::string path = dir + "/p.eia";
+  const auto refusal = [&](const std::string& program) {
+    std::ofstream(path, std::ios::binary) << program;
+    try {
+      ReadProgramFile(path, ReaderOptions{}, nullptr);
+    } catch (const Error& error) {
+      return std::string(error.what());
+    }
+    return std::string();
+  };
+  const std::string front(270'000, '\n');
+  EXPECT_EQ(refusal(front + std::string(5000, '1')),
+            "Line 270001 of the program '" + path + "' is longer than 4096 characters: it is not "
+            "a G-code program");
+  EXPECT_EQ(refusal(std::string(262'000, '\n') + std::string(5000, '1') + "\n"),
+            "Line 262001 of the program '" + path + "' is longer than 4096 characters: it is not "
+            "a G-code program");
+  EXPECT_THAT(refusal(front + std::string("G01\0X1\n", 7)),
+              HasSubstr("The program '" + path + "' holds binary data (a zero byte on line 270001)"));
+  EXPECT_EQ(refusal(front + "G01 X1 X2\n"),
+            "Line 270001 of the program '" + path + "' holds two X words: a control refuses a line "
+            "that gives one address twice");
+  // Told how far it is, it can be stopped.
+  std::vector<std::size_t> told;
+  struct Stop {};
+  std::ofstream(path, std::ios::binary) << bytes;
+  EXPECT_THROW(ReadProgramFile(path, ReaderOptions{}, nullptr,
+                               [&](std::size_t done, std::size_t total) {
+                                 EXPECT_EQ(total, bytes.size());
+                                 told.push_back(done);
+                                 if (done > 300'000) throw Stop{};
+                               }),
+               Stop);
+  EXPECT_EQ(told.front(), 0u);
+  EXPECT_GT(told.back(), 300'000u);
+  EXPECT_LT(told.back(), bytes.size());
 }
 
 }  // namespace
