@@ -276,8 +276,15 @@ PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
 PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& options,
                                 const ReadProgress& progress) {
   PreviewScene scene;
+  bool reserved = false;
   AddProgramRead(scene, options, [&](const MoveVisitor& visit) {
-    return ReadProgramFile(path, options, visit, progress);
+    return ReadProgramFile(path, options, visit, [&](std::size_t done, std::size_t total) {
+      // A move takes 10 bytes of program or more: room for them all at once spares the copies
+      // of a growing list, and the pages of what is not used are never touched.
+      if (!reserved) scene.segments.reserve(std::min(total, kMaxProgramBytes) / 10 + 16);
+      reserved = true;
+      if (progress) progress(done, total);
+    });
   });
   return scene;
 }
