@@ -25,13 +25,14 @@ std::string ModeCaption(const LatheMillMode& mode) {
   return &mode == &kLatheMillModes[0] ? std::string() : std::string(mode.caption);
 }
 
-void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& name,
-                const ReaderOptions& options) {
+// Reads a program with `read` (its bytes or its file) into the scene's segments and statistics.
+template <typename Read>
+void AddProgramRead(PreviewScene& scene, const ReaderOptions& options, Read&& read) {
   scene.axis1 = options.axis1;
   scene.axis2 = options.axis2;
   scene.caption = ModeCaption(*options.mode);
   ProgramStats stats;
-  const ProgramSummary summary = ReadProgram(bytes, name, options, [&](const ProgramMove& move) {
+  const ProgramSummary summary = read([&](const ProgramMove& move) {
     AddMove(stats, move);
     switch (move.kind) {
       case MoveKind::Cut:
@@ -64,6 +65,13 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
     note += " not read (macro lines or numbers that do not read)";
     scene.note = scene.note.empty() ? note : scene.note + "; " + note;
   }
+}
+
+void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& name,
+                const ReaderOptions& options) {
+  AddProgramRead(scene, options, [&](const MoveVisitor& visit) {
+    return ReadProgram(bytes, name, options, visit);
+  });
 }
 
 PreviewGuide ArcGuide(const EngraveSettings& settings, const PreparedJob& job) {
@@ -201,6 +209,22 @@ PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options) {
   PreviewScene scene;
   AddProgram(scene, bytes, name, options);
+  return scene;
+}
+
+PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& options,
+                                const ReadProgress& progress) {
+  PreviewScene scene;
+  bool reserved = false;
+  AddProgramRead(scene, options, [&](const MoveVisitor& visit) {
+    return ReadProgramFile(path, options, visit, [&](std::size_t done, std::size_t total) {
+      // A move takes 10 bytes of program or more: room for them all at once spares the copies
+      // of a growing list, and the pages of what is not used are never touched.
+      if (!reserved) scene.segments.reserve(std::min(total, kMaxProgramBytes) / 10 + 16);
+      reserved = true;
+      if (progress) progress(done, total);
+    });
+  });
   return scene;
 }
 

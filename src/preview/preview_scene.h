@@ -91,6 +91,11 @@ PreviewBounds BoundsOf(const PreviewScene& scene);
 PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options);
 
+/// The scene of the program file at `path`, read piece by piece (ReadProgramFile), the file
+/// named by its path. Throws what ReadProgramFile throws.
+PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& options,
+                                const ReadProgress& progress = {});
+
 /// Runs the plan of `job` in memory and reads its program back into a scene with the start
 /// point or centre marker and the arc's circle or the ellipse as a guide. A job that repeats
 /// an item (a number of a run, a row of a batch of `rows`) draws item `item` (past the last,

@@ -286,13 +286,12 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
     case ActionKind::Show: PrintField(model.Settings(), *action.field, out); break;
     case ActionKind::Stats: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
-      out << FormatStats(StatsOfProgram(ReadProgramFile(action.argument), action.argument, options));
+      out << FormatStats(StatsOfProgramFile(action.argument, options));
       break;
     }
     case ActionKind::Preview: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
-      const PreviewScene scene =
-          SceneOfProgram(ReadProgramFile(action.argument), action.argument, options);
+      const PreviewScene scene = SceneOfProgramFile(action.argument, options);
       SaveTextFile(action.value, DrawSvg(scene));
       break;
     }
