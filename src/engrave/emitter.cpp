@@ -371,13 +371,21 @@ void AppendMachineNumber(std::string& out, double value, int decimals) {
   AppendFixed(out, value, decimals);
 }
 
-void CheckEmitterValues(const PreparedJob& job) {
-  const bool rotary = IsRotaryLetter(job.axis1) || IsRotaryLetter(job.axis2);
-  const bool usesCylinder = (rotary && job.mode->rotaryInDegrees) || job.mode->cylinderTurns;
-  if (job.penDown == 0 && usesCylinder) {
-    throw Error("The pen down level must not be 0 with a rotary axis or in the Mazak G16 mode: "
-                "it is the radius of the engraved cylinder");
+void RequireCylinderRadius(double penDown, char axis1, char axis2, const LatheMillMode& mode) {
+  const bool rotary = IsRotaryLetter(axis1) || IsRotaryLetter(axis2);
+  const bool usesCylinder = (rotary && mode.rotaryInDegrees) || mode.cylinderTurns;
+  // The pen down level is the radius the degrees are measured on. At 0 a degree has no
+  // length; below 0 the rotary axis turns the wrong way by thousands of degrees and the plunge
+  // axis feeds past the centreline of the part.
+  if (usesCylinder && !(penDown > 0)) {
+    throw Error("The pen down level (PenDownE) must be above 0 with a rotary axis or in the "
+                "Mazak G16 mode: it is the radius of the engraved cylinder, and at 0 or below "
+                "the tool would cut at or past the centreline");
   }
+}
+
+void CheckEmitterValues(const PreparedJob& job) {
+  RequireCylinderRadius(job.penDown, job.axis1, job.axis2, *job.mode);
   if (job.feedRate == FeedRate::InverseTime && job.penUp == job.penDown) {
     throw Error("Inverse Time Feed needs different pen up and pen down levels: a plunge that "
                 "does not move cannot be timed");

@@ -16,6 +16,11 @@ struct StrokeFont;
 /// finite number below 1e9 in size, which no machine takes as a coordinate or feed.
 void AppendMachineNumber(std::string& out, double value, int decimals);
 
+/// Throws Error when the pen down level is not above 0 where it is the radius of the cylinder
+/// the rotary axis turns: a rotary axis letter in a mode that programs it in degrees, or a mode
+/// that turns the cylinder (Mazak G16).
+void RequireCylinderRadius(double penDown, char axis1, char axis2, const LatheMillMode& mode);
+
 /// Throws Error when the job's values would divide by zero in the moves: a pen down level of 0
 /// where it is the radius of a rotary surface, equal pen levels in inverse time feed, an engrave
 /// feed of 0 in degrees per minute.

@@ -97,7 +97,7 @@ const FieldInfo kFields[] = {
     {"Axis3E", &S::Axis3E, {}, {}, "", "Letter of the axis that plunges the tool"},
     {"PenDownE", &S::PenDownE, {}, {}, "length",
      "Absolute plunge-axis position while cutting (the cutting depth); with a rotary axis in the "
-     "plane, also the radius its degrees are measured on"},
+     "plane, also the radius its degrees are measured on, which must be above 0"},
     {"PenUpE", &S::PenUpE, {}, {}, "length",
      "Absolute plunge-axis position while moving between strokes"},
     {"EngraveFeedE", &S::EngraveFeedE, {}, {}, "feed",

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "engrave/emitter.h"
 #include "engrave/framing.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/batch.h"
@@ -17,6 +18,7 @@
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
 #include "engrave/program_store.h"
+#include "settings/machine_modes.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
 
@@ -71,11 +73,16 @@ constexpr CheckedField kCheckedFields[] = {
     {&S::SeqStep, Reading::Integer},    {&S::SeqDigits, Reading::Integer},
 };
 
-// The message of a value that does not read by its field's rule; empty when it reads.
+// The message of a value that does not read by its field's rule, or that every job refuses
+// (a pen down level that is no radius of the cylinder a rotary axis turns); empty when it reads.
 std::string ReadingError(const EngraveSettings& settings, const CheckedField& checked) {
   try {
     if (checked.reading == Reading::Real) ReadReal(settings.*checked.field);
     else ReadInteger(settings.*checked.field);
+    if (checked.field == &S::PenDownE) {
+      RequireCylinderRadius(ReadReal(settings.PenDownE), ReadLetter(settings.Axis1E),
+                            ReadLetter(settings.Axis2E), LatheMillModeOf(settings.IntegrexMode));
+    }
   } catch (const Error& error) {
     return WithFullStop(error.what());
   }
@@ -257,6 +264,7 @@ void EngraveFormModel::SetText(TextField field, std::string value) {
   m_settings.*field = std::move(value);
   FieldChanged(field);
   CheckField(field);
+  if (field == &S::Axis1E || field == &S::Axis2E) CheckField(&S::PenDownE);
   if (field == &S::EngraveFeedE) RunRule(&EngraveFormModel::EngraveFeedEChange, field);
   if (field == &S::JustifyPointText) {
     const auto& items = InfoOf(&S::JustifyPoint).items;
@@ -298,6 +306,7 @@ void EngraveFormModel::SetIndex(IndexField field, std::int32_t value) {
   if (m_settings.*field == value) return;
   m_settings.*field = value;
   FieldChanged(field);
+  if (field == &S::IntegrexMode) CheckField(&S::PenDownE);
   if (field == &S::IntegrexMode || field == &S::IntegrexHead) {
     RunRule(&EngraveFormModel::IntegrexModeClick, field);
   } else if (field == &S::AppendMode) {
@@ -790,6 +799,17 @@ const FieldInfo* EngraveFormModel::RefusedField(const std::string& message) cons
     const std::string* error = FieldError(InfoOf(field));
     if (error != nullptr && *error == shown) return &InfoOf(field);
   }
+  // A refusal of a value that reads but cannot be machined names its field in brackets.
+  const FieldInfo* named = nullptr;
+  std::size_t namedAt = std::string::npos;
+  for (const FieldInfo& field : AllFields()) {
+    const std::size_t at = message.find("(" + std::string(field.name) + ")");
+    if (at < namedAt) {
+      named = &field;
+      namedAt = at;
+    }
+  }
+  if (named != nullptr) return named;
   static constexpr std::pair<std::string_view, TextField> kAxes[] = {
       {"The axis letter of Axis 1 ", &S::Axis1E},
       {"The axis letter of Axis 2 ", &S::Axis2E},
