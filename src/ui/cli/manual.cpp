@@ -287,15 +287,16 @@ The guide for machinists, also shown by the window's Help menu.
 }
 
 constexpr std::string_view kWarnOption =
-    "--warn: after each job, a line \"Stylor: warning: ...\" on stderr for every setting that "
+    "Warnings: after each job, a line \"Stylor: warning: ...\" on stderr for every setting that "
     "makes its program dangerous to run as it stands (the axes a lathe-with-mill mode left under "
     "mode None, One File runs with nothing between the numbers, Inverse Time Feed without G93 in "
-    "the start block). The program is written all the same and the exit status stays 0.";
+    "the start block, an empty start block). The program is written all the same and the exit "
+    "status stays 0. --warn is still accepted and changes nothing.";
 
 }  // namespace
 
 void WriteCommandLineHelp(std::ostream& out) {
-  out << "Usage: stylor-cli [--dir DIR] [--warn] ACTION...\n       stylor-cli --help [FIELD]\n"
+  out << "Usage: stylor-cli [--dir DIR] ACTION...\n       stylor-cli --help [FIELD]\n"
          "       stylor-cli --version\n\n";
   WriteWrapped(out, kDescription, 0, 0);
   out << "\n";

@@ -862,6 +862,8 @@ void EngraveFormModel::WarnOfSetup(JobKind kind, bool batch) {
   for (const SetupWarning& warning : JobWarnings(m_settings, RepeatsInOneFile(kind, batch))) {
     m_host.ShowSetupWarning(warning.text);
   }
+  const std::string note = StartBlockNote(m_settings);
+  if (!note.empty()) m_host.ShowSetupWarning(note);
 }
 
 std::vector<SetupWarning> EngraveFormModel::SetupWarnings() const {

@@ -182,7 +182,8 @@ class EngraveFormModel final : public SettingsEditor {
   static std::string MachineFileValueContext(const std::string& path, const FieldRef& field);
   /// Whether the job of `kind` (the Batch page's when `batch`) repeats its body in one program.
   bool RepeatsInOneFile(JobKind kind, bool batch) const;
-  /// Tells the host every JobWarnings of a job that has run.
+  /// Tells the host every JobWarnings of a job that has run, and what its program lacks while
+  /// the start block is empty (StartBlockNote).
   void WarnOfSetup(JobKind kind, bool batch);
   MachineBlocks HeldBlocks() const;
 
