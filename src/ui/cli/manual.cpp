@@ -154,6 +154,11 @@ std::string Sentence(std::string_view meaning) {
   return meaning.empty() ? std::string() : std::string(meaning) + ". ";
 }
 
+// "Window: Height. ", the caption of the field's box, so that a field can be found on screen.
+std::string WindowCaption(const FieldInfo& field) {
+  return field.caption.empty() ? std::string() : "Window: " + std::string(field.caption) + ". ";
+}
+
 // "Left: The line starts at the start point", or the caption alone.
 std::string ItemLine(const FieldInfo& field, std::size_t k) {
   std::string line(field.items[k]);
@@ -248,7 +253,8 @@ void WriteRoffFields(std::ostream& out) {
   out << ".SH FIELDS\n" << Roff(kUnits) << "\n";
   for (const FieldInfo& field : AllFields()) {
     out << ".TP\n\\fB" << Roff(field.name) << "\\fR\n"
-        << Roff(Sentence(field.meaning)) << Roff(Facts(field)) << "\n";
+        << Roff(WindowCaption(field)) << Roff(Sentence(field.meaning)) << Roff(Facts(field))
+        << "\n";
     for (std::size_t k = 0; k < field.items.size(); ++k) {
       out << ".br\n" << k << "  " << Roff(ItemLine(field, k)) << "\n";
     }
@@ -307,7 +313,8 @@ void WriteCommandLineHelp(std::ostream& out) {
   }
   out << "\nFields (stylor-cli --help FIELD tells more of one):\n";
   for (const FieldInfo& field : AllFields()) {
-    WriteEntry(out, std::string(field.name), kFieldColumn, Sentence(field.meaning) + Facts(field));
+    WriteEntry(out, std::string(field.name), kFieldColumn,
+               WindowCaption(field) + Sentence(field.meaning) + Facts(field));
   }
   out << "\n";
   WriteWrapped(out, kUnits, 0, 0);
@@ -324,6 +331,7 @@ void WriteFieldHelp(std::ostream& out, const FieldInfo& field) {
   out << field.name << ": ";
   WriteWrapped(out, field.meaning.empty() ? "(no description)" : Sentence(field.meaning),
                field.name.size() + 2, 2);
+  if (!field.caption.empty()) out << "  Window: " << field.caption << "\n";
   if (!field.unit.empty()) out << "  Unit: " << field.unit << "\n";
   const std::string_view kind = HeldKind(field);
   if (kind == "index") {

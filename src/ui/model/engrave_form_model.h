@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,6 +67,17 @@ class EngraveFormModel final : public SettingsEditor {
   std::string BatchSequenceLabel() const;
   /// The preview of the current page: its job, or on the Batch page the batch's row PreviewRow.
   PreviewScene Preview() const;
+  /// The characters the current page's text needs and the font lacks, as the warning after a job
+  /// names them, said while the text is typed; empty when the font has them all (and on the
+  /// Batch page, whose texts come from its rows).
+  std::string MissingGlyphNote() const;
+  /// The scene of the program file `path` (file-system encoding), read with the settings' axis
+  /// letters, pen levels and modes ("Open Program..."); never throws: a file that cannot be read
+  /// comes back as the scene's message.
+  PreviewScene ProgramFileScene(const std::string& path) const;
+  /// The statistics of the program a job wrote, when it wrote one file and that file reads back
+  /// with the settings; nothing otherwise.
+  std::optional<ProgramStats> WrittenStats(const std::vector<std::string>& files) const;
   /// The row of the data file the Batch page previews, counted from 0: the first until a row is
   /// chosen, and the first again when a data file is read.
   std::size_t PreviewRow() const { return m_previewRow; }
@@ -176,6 +188,8 @@ class EngraveFormModel final : public SettingsEditor {
   template <typename Job>
   void RunJob(JobKind kind, Job&& job);
   void WarnOfMissingGlyphs(std::string_view text);
+  /// "No glyph in FONT for: ..." of the characters of `text` the font lacks; empty when none.
+  std::string MissingGlyphsOf(std::string_view text) const;
   /// Warns of each value the machine file `path` gave that a job cannot read as a number.
   void WarnOfUnreadableValues(const std::string& path);
   /// "machine file '<path>', [Key]: ", naming where the value of `field` came from.
