@@ -949,6 +949,12 @@ TEST_F(EngraveFormTest, DigitsAndStepFollowTheKeysAndTheWheel) {
   QTest::keyClicks(step, "40");
   QTest::keyClick(step, Qt::Key_Up);
   EXPECT_EQ(Text("SeqStep"), "41");
+
+  // Digits takes typed digits, and nothing else.
+  QTest::keyClick(digits, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(digits, "6x");
+  EXPECT_EQ(Text("SeqDigits"), "6");
+  EXPECT_EQ(m_form.Model().Settings().SeqDigits, "6");
 }
 
 TEST(WindowPlacement, TheWholeFrameLiesInsideTheFreeAreaOfCommonScreens) {
@@ -1092,6 +1098,8 @@ TEST_F(EngraveFormTest, PickFontReadsAnLffFontAndTheStatusBarNamesBlankCharacter
   ShowPage(Page::FreeForm);
   Find<QPlainTextEdit>("FreeFormTextE")->setPlainText(QString::fromUtf8("E\u00B0 \u00D8E"));
   m_form.programFile = m_dir.filePath("part.eia").toStdString();
+  // Named while typed, before any job.
+  EXPECT_EQ(StatusText(), QString::fromUtf8("No glyph in face.lff for: \u00D8"));
   QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
   EXPECT_THAT(m_form.errors, IsEmpty());
   EXPECT_TRUE(QFile::exists(m_dir.filePath("part.eia")));
