@@ -16,6 +16,7 @@ struct StrokeFont;
 /// finite number below 1e9 in size, which no machine takes as a coordinate or feed.
 void AppendMachineNumber(std::string& out, double value, int decimals);
 
+
 /// Throws Error when the job's values would divide by zero in the moves: a pen down level of 0
 /// where it is the radius of a rotary surface, equal pen levels in inverse time feed, an engrave
 /// feed of 0 in degrees per minute.

@@ -159,13 +159,21 @@ MachineAxes ReadMachineAxes(const EngraveSettings& settings) {
   return axes;
 }
 
-void CheckPenDown(const MachineAxes& axes) {
-  const bool rotary = IsRotaryLetter(axes.axis1) || IsRotaryLetter(axes.axis2);
-  const bool usesCylinder = (rotary && axes.mode->rotaryInDegrees) || axes.mode->cylinderTurns;
-  if (axes.penDown == 0 && usesCylinder) {
-    throw Error("The pen down level must not be 0 with a rotary axis or in the Mazak G16 mode: "
-                "it is the radius of the engraved cylinder");
+void RequireCylinderRadius(double penDown, char axis1, char axis2, const LatheMillMode& mode) {
+  const bool rotary = IsRotaryLetter(axis1) || IsRotaryLetter(axis2);
+  const bool usesCylinder = (rotary && mode.rotaryInDegrees) || mode.cylinderTurns;
+  // The pen down level is the radius the degrees are measured on. At 0 a degree has no
+  // length; below 0 the rotary axis turns the wrong way by thousands of degrees and the plunge
+  // axis feeds past the centreline of the part.
+  if (usesCylinder && !(penDown > 0)) {
+    throw Error("The pen down level (PenDownE) must be above 0 with a rotary axis or in the "
+                "Mazak G16 mode: it is the radius of the engraved cylinder, and at 0 or below "
+                "the tool would cut at or past the centreline");
   }
+}
+
+void CheckPenDown(const MachineAxes& axes) {
+  RequireCylinderRadius(axes.penDown, axes.axis1, axes.axis2, *axes.mode);
 }
 
 void CheckMachineAxes(const MachineAxes& axes) {

@@ -37,12 +37,17 @@ MachineAxes ReadMachineAxes(const EngraveSettings& settings);
 
 /// Throws Error when no program can be written or read with these axes: an axis letter that is
 /// empty or no letter, the letter of a word every program or the lathe-mill mode writes of its
-/// own, one letter on two axes; a pen down level of 0 where it is the cylinder's radius. The
-/// letters are checked first, one by one, then the pen levels (CheckPenDown), then the words.
+/// own, one letter on two axes; a pen down level of 0 or below where it is the cylinder's
+/// radius. The letters are checked first, one by one, then the pen levels (CheckPenDown), then
+/// the words.
 void CheckMachineAxes(const MachineAxes& axes);
 
-/// Throws Error when the pen down level is 0 where it is the radius of the engraved cylinder: a
-/// rotary plane axis written in degrees, or the Mazak G16 mode.
+/// Throws Error when the pen down level is not above 0 where it is the radius of the cylinder
+/// the rotary axis turns: a rotary axis letter in a mode that programs it in degrees, or a mode
+/// that turns the cylinder (Mazak G16).
+void RequireCylinderRadius(double penDown, char axis1, char axis2, const LatheMillMode& mode);
+
+/// RequireCylinderRadius for the letters, pen levels and mode of `axes`.
 void CheckPenDown(const MachineAxes& axes);
 
 /// The common settings of every engrave job, converted once when the job starts. Lengths are in

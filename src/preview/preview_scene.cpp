@@ -42,20 +42,21 @@ void AddProgramRead(PreviewScene& scene, const ReaderOptions& options, Read&& re
         if (move.arc) {
           const std::vector<Point2> points = MovePoints(move);
           for (std::size_t k = 1; k < points.size(); ++k) {
-            scene.segments.push_back({kind, points[k - 1], points[k]});
+            scene.segments.push_back({kind, points[k - 1], points[k], move.line});
           }
         } else if (!(move.from == move.to)) {
-          scene.segments.push_back({kind, move.from, move.to});
+          scene.segments.push_back({kind, move.from, move.to, move.line});
         }
         break;
       }
       case MoveKind::Plunge:
-        scene.segments.push_back({SegmentKind::Plunge, move.to, move.to});
+        scene.segments.push_back({SegmentKind::Plunge, move.to, move.to, move.line});
         break;
       case MoveKind::Lift: break;
     }
   });
   scene.programStart = summary.start;
+  scene.program.assign(bytes);
   AddSummary(stats, summary);
   scene.stats = std::move(stats);
   if (summary.unreadLines > 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,7 +33,11 @@ struct PreviewSegment {
   SegmentKind kind = SegmentKind::Cut;
   Point2 from;
   Point2 to;
-  friend bool operator==(const PreviewSegment&, const PreviewSegment&) = default;
+  std::int64_t line = 0;  // the program line of the move, 1 for the first; 0 unknown
+  /// Segments are equal when they draw the same, whatever line wrote them.
+  friend bool operator==(const PreviewSegment& a, const PreviewSegment& b) {
+    return a.kind == b.kind && a.from == b.from && a.to == b.to;
+  }
 };
 
 /// The shape a layout puts its text on.
@@ -73,6 +78,7 @@ struct PreviewScene {
   std::string note;       // what the picture leaves out or joins (sequences), else ""
   std::string message;    // why nothing is drawn: a field that does not convert, a refusal
   std::optional<ProgramStats> stats;  // of the program the segments were read from
+  std::string program;    // the text the segments were read from, as the program writes it
 };
 
 /// The rectangle that holds every segment, marker and guide of a scene.

@@ -90,8 +90,13 @@ using IndexField = std::int32_t EngraveSettings::*;
 using StateField = bool EngraveSettings::*;
 using FieldRef = std::variant<TextField, LinesField, IndexField, StateField>;
 
-/// One field of the settings by its name, with the item list of an index field and what the
-/// help and the manual say of it.
+/// How a job reads a text field: as typed, as a real number, or as a whole number.
+enum class Reading { Text, Real, Integer };
+
+/// Every fact of one field of the settings, in one row: its name, the item list of an index
+/// field and what each item does, its quantity, what it does, the caption of its box in the
+/// window, and how a job reads it. The window, the help, the manual and the model's checks all
+/// read these rows, so a new field is one more row.
 struct FieldInfo {
   std::string_view name;
   FieldRef ref;
@@ -99,6 +104,10 @@ struct FieldInfo {
   std::span<const std::string_view> itemMeanings = {};  // what each item does, as items
   std::string_view unit = {};     // "length", "degrees", "feed", "factor"; empty: none
   std::string_view meaning = {};  // what the field does, for the tooltip, help and manual
+  std::string_view caption = {};  // the caption of its box in the window
+  Reading reading = Reading::Text;
+  int readStep = 0;  // the order in which a job reads the number (1 first); 0: not a number
+  TextField startOf = nullptr;  // a start value: the axis letter that makes it degrees
 };
 
 /// All fields, in the order of the window's groups.

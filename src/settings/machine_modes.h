@@ -15,6 +15,8 @@ using ModeAxes = std::array<std::string_view, 3>;
 /// mode is one more row.
 struct LatheMillMode {
   std::string_view caption = {};
+  /// What choosing the mode writes, for its tooltip, the help and the manual.
+  std::string_view meaning = {};
   /// The start of the milling-plane block for Head 1 and Head 2 ("\n" line ends).
   std::array<std::string_view, 2> preamble = {};
   /// The preamble ends with "G16 C" and takes the pen down level as the cylinder radius.
@@ -43,8 +45,10 @@ inline constexpr ModeAxes kCZX = {"C", "Z", "X"};
 
 /// Every lathe-mill mode, in the order of the IntegrexMode items.
 inline constexpr LatheMillMode kLatheMillModes[] = {
-    {.caption = "None", .rotaryInDegrees = true},
+    {.caption = "None",
+     .meaning = "No preamble or postamble; the axis letters stay as typed", .rotaryInDegrees = true},
     {.caption = "Mazak G16   (Y, Z, X)",
+     .meaning = "Writes G00 C0.0, G12.1 and G16 C<down> (head 2: G110C2 first); ends with G13.1",
      .preamble = {"G00 C0.0\nG12.1\nG16 C", "G110C2\nG00 C0.0\nG12.1\nG16 C"},
      .preambleTakesRadius = true,
      .postamble = "G13.1\n",
@@ -53,28 +57,33 @@ inline constexpr LatheMillMode kLatheMillModes[] = {
      .rotaryInDegrees = true,
      .cylinderTurns = true},
     {.caption = "Mazak G07.1 (C, Z, X)",
+     .meaning = "Writes no preamble; the rotary axis is programmed in degrees",
      .selectsAxes = true,
      .axes = {mode_axes::kCZX, mode_axes::kCZX},
      .rotaryInDegrees = true,
      .planeRapidFeed = 200,
      .feedInDegrees = false},
     {.caption = "Mazak G12.1 Standard",
+     .meaning = "Writes G00 C0.0 and G12.1; ends with G13.1",
      .preamble = {"G00 C0.0\nG12.1\n", "G00 C0.0\nG12.1\n"},
      .postamble = "G13.1\n",
      .selectsAxes = true,
      .axes = {ModeAxes{"X", "C", "Z"}, ModeAxes{"C", "X", "Z"}}},
     {.caption = "Mazak G12.1 T-32",
+     .meaning = "Writes G00 C0.0 and G12.1 (head 2: G110C2 first); ends with G13.1",
      .preamble = {"G00 C0.0\nG12.1\n", "G110C2\nG00 C0.0\nG12.1\n"},
      .postamble = "G13.1\n",
      .selectsAxes = true,
      .axes = {ModeAxes{"X", "Y", "Z"}, ModeAxes{"Y", "X", "Z"}}},
     {.caption = "Mazak G12.1 Matrix",
+     .meaning = "Writes G00 C0.0, G17UH, G12.1 and G122.1; ends with G13.1",
      .preamble = {"G00 C0.0\nG17UH\nG12.1\nG122.1\n", "G00 C0.0\nG17UH\nG12.1\nG122.1\n"},
      .postamble = "G13.1\n",
      .selectsAxes = true,
      .axes = {ModeAxes{"X", "C", "Z"}, ModeAxes{"C", "X", "Z"}}},
     // The Okuma mode programs Y, Z, X whatever its caption shows.
     {.caption = "Okuma G138  (C, Z, X)",
+     .meaning = "Writes G138; ends with G136",
      .preamble = {"G138\n", "G138\n"},
      .postamble = "G136\n",
      .selectsAxes = true,

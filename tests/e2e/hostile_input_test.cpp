@@ -1108,7 +1108,15 @@ TEST_P(HostileInputTest, EndsWithAClearVerdictAndKeepsEveryOtherFile) {
   if (c.signal != 0) outcome.exitStatus = c.exitStatus;
   EXPECT_EQ(outcome.exitStatus, c.exitStatus) << outcome.err;
   if (c.message.empty()) {
-    EXPECT_EQ(outcome.err, "");
+    // A run that writes a program with no start block is warned of that (the setup warnings'
+    // own tests check it); nothing else may be said.
+    std::string said = outcome.err;
+    const std::string emptyStart = "Stylor: warning: The start block is empty:";
+    for (std::size_t at = said.find(emptyStart); at != std::string::npos;
+         at = said.find(emptyStart, at)) {
+      said.erase(at, said.find('\n', at) + 1 - at);
+    }
+    EXPECT_EQ(said, "");
   } else {
     EXPECT_THAT(outcome.err, StartsWith("Stylor: "));
     EXPECT_THAT(outcome.err, HasSubstr(c.message));

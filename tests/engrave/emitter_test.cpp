@@ -148,16 +148,18 @@ TEST(EngraveLine, LeavesOutUnchangedWordsAndCompareNegativeZeroAsZero) {
 }
 
 TEST(EngraveLine, RotaryWordOfMinusZeroDegreesKeepsItsSign) {
-  // The letter L at this height on a cylinder of radius 18.398 comes back to -0 degrees: the
-  // position text "0.0000" of the length must not stand in for the degrees' "-0.0000".
+  // The letter L started a hair below 0 degrees on a cylinder of radius 18.398 comes back to
+  // -0 degrees: the position text "0.0000" of the length must not stand in for the degrees'
+  // "-0.0000".
   auto font = FontFromText(kLetterL);
   PreparedJob job = ExampleJob();
   job.axis1 = 'Y';
   job.axis2 = 'C';
-  job.penUp = 0.001;
-  job.penDown = -18.398;
+  job.penUp = 19.3;
+  job.penDown = 18.398;
   job.textHeight = 0.5894;
-  EXPECT_THAT(Moves(job, *font, "L"), HasSubstr("\nG01 C-0.0000 F50.00\n"));
+  const Point2 start = {0, -0.00001 * 2 * kPi * 18.398 / 360};
+  EXPECT_THAT(Moves(job, *font, "L", start), HasSubstr("\nG01 C-0.0000 F50.00\n"));
 }
 
 TEST(EngraveLine, InverseTimeWritesEveryFeedAndTimesPlunges) {
@@ -216,7 +218,7 @@ TEST(SerialEngraver, WritesWhatEachTextWritesAlone) {
                            "SYM 9\nG00 X0 Y0\nG01 Z-1\nG01 X0.6 Y0.6\nG00 Z1\n");
   PreparedJob job = ExampleJob();
   job.axis2 = 'C';  // the rotary words keep state from move to move
-  job.penDown = -2;
+  job.penDown = 2;
   const struct {
     const char* text;
     Point2 start;

@@ -127,6 +127,7 @@ TEST(PrepareJob, ConvertsRotaryStartsAndTheAngleAndSetsTheG16Marker) {
 
   EngraveSettings g16;
   g16.IntegrexMode = 1;
+  g16.PenDownE = "1";
   g16.Axis3E = "X";
   g16.Axis1E = "Y";
   g16.Axis2E = "Z";

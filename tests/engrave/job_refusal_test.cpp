@@ -190,7 +190,12 @@ TEST_P(SettingRefusalTest, NamesTheFieldBeforeTheDialogOrWrites) {
     settings.SeqEnd = "1001";
     settings.FeedMode = c.feedMode;
     settings.IntegrexMode = c.integrexMode;
-    if (c.feedMode == 1) settings.Axis2E = "C";  // Degrees Per Min needs a rotary axis to differ
+    if (c.feedMode == 1) {
+      // Degrees Per Min needs a rotary axis to differ, on a cylinder of a real radius.
+      settings.Axis2E = "C";
+      settings.PenDownE = "2";
+      settings.PenUpE = "2.1";
+    }
     for (const auto& [field, text] : c.typed) settings.*field = text;
     test::FakeJobHost host;
     host.store.Write("job.eia", WriteMode::Create, "(finished program)\n");

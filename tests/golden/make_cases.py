@@ -16,7 +16,9 @@ METRIC = {"TextHeightE": "5", "PenDownE": "-0.2", "PenUpE": "2", "EngraveFeedE":
           "WidthRatioE": "0.8", "SpacingRatioE": "1.2", "LineSpacingE": "1.6"}
 BLOCKS = {"PreToolChange": "%\nO1000 (NAME PLATE)", "ToolChange": "T1 M06",
           "PostToolChange": "G90 G54\nS10000 M03", "PostEngrave": "M05\nM30\n%"}
-ROTARY = {"Axis1E": "Y", "Axis2E": "C", "PenDownE": "-18.398", "PenUpE": "-17.5",
+# On a rotary axis the pen down level is the radius of the cylinder, so it is above 0 and the
+# pen lifts outwards.
+ROTARY = {"Axis1E": "Y", "Axis2E": "C", "PenDownE": "18.398", "PenUpE": "19.3",
           "Axis2StartE": "15", "TextHeightE": "1.2", "EngraveFeedE": "120", "PlungeFeedE": "40"}
 
 JOB_FIELDS = {
@@ -64,22 +66,27 @@ for point, direction, justification in itertools.product(range(4), range(2), ran
          "Justification": str(justification), "AEdit": "120", "BEdit": "70"}, "ellipse")
 job("ellipse-typed-point", {"JustifyPoint": "-1", "JustifyPointText": "c"}, "ellipse")
 
-# Every lathe-mill mode and head, every feed mode, every job.
+# Every lathe-mill mode and head, every feed mode, every job. The modes that turn a rotary axis
+# (G16 and G07.1) cut on a cylinder whose radius is the pen down level.
 for mode, head, feed in itertools.product(range(-1, 7), range(2), range(3)):
+    pens = {"PenDownE": "1.5", "PenUpE": "2.5"} if mode in (1, 2) else {"PenDownE": "-1.5",
+                                                                         "PenUpE": "0.5"}
     for action in JOB_FIELDS:
         job(f"mode{mode}-head{head}-feed{feed}-{action}",
             {"IntegrexMode": str(mode), "IntegrexHead": str(head), "FeedMode": str(feed),
-             "PenDownE": "-1.5", "PenUpE": "0.5", "TextHeightE": "0.8", "Axis1StartE": "30",
-             "Axis2StartE": "2", **BLOCKS}, action)
+             **pens, "TextHeightE": "0.8", "Axis1StartE": "30", "Axis2StartE": "2", **BLOCKS},
+            action)
 
 # Rotary axes typed by hand, in the three feed modes, with start values in degrees.
 for letters, feed in itertools.product([("Y", "C"), ("A", "Z"), ("X", "B"), ("C", "X")], range(3)):
     for action in ("text", "arc", "sequence"):
         job(f"rotary-{letters[0]}{letters[1]}-feed{feed}-{action}",
             {**ROTARY, "Axis1E": letters[0], "Axis2E": letters[1], "FeedMode": str(feed)}, action)
-job("rotary-negative-zero", {"Axis1E": "Y", "Axis2E": "C", "PenDownE": "-18.398",
-                             "TextHeightE": "0.5894", "FreeFormTextE": "L"}, "text")
-job("rotary-g16-seam", {"IntegrexMode": "1", "PenDownE": "-0.6", "TextHeightE": "0.5",
+job("rotary-negative-zero", {"Axis1E": "Y", "Axis2E": "C", "PenDownE": "18.398",
+                             "PenUpE": "19.3", "Axis2StartE": "-0.00001", "TextHeightE": "0.5894",
+                             "FreeFormTextE": "L"}, "text")
+job("rotary-g16-seam", {"IntegrexMode": "1", "PenDownE": "0.6", "PenUpE": "0.7",
+                        "TextHeightE": "0.5",
                         "Axis1StartE": "3.5", "FreeFormTextE": "WRAP AROUND"}, "text")
 
 # Sequences: one file, many files, arc settings, digits, steps.
@@ -143,6 +150,10 @@ for name, extra, action in [
         ("huge-start", {"SeqStart": "2000000000", "SeqEnd": "2000000001", "Axis1StartE": "5e8",
                         "TextHeightE": "6e8"}, "sequence"),
         ("rotary-zero-pen", {"Axis2E": "C", "PenDownE": "0"}, "text"),
+        ("rotary-negative-pen", {"Axis2E": "C", "PenDownE": "-0.15"}, "text"),
+        ("rotary-factory-pen", {"Axis1E": "A"}, "sequence"),
+        ("g16-factory-pen", {"IntegrexMode": "1"}, "arc"),
+        ("g071-negative-pen", {"IntegrexMode": "2", "PenDownE": "-1.5"}, "ellipse"),
         ("inverse-equal-pens", {"FeedMode": "2", "PenDownE": "1", "PenUpE": "1"}, "ellipse"),
         ("degrees-zero-feed", {"FeedMode": "1", "EngraveFeedE": "0"}, "arc"),
         ("bad-axis", {"Axis1E": "7"}, "text"),

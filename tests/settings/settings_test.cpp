@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <variant>
+#include <vector>
+
+#include "settings/numbers.h"
 #include "settings/text8.h"
 
 namespace stylor {
@@ -20,6 +25,35 @@ TEST(EngraveSettings, EveryFieldHasItsNameInTheTable) {
   EXPECT_EQ(kIntegrexModeItems[6], "Okuma G138  (C, Z, X)");
   EXPECT_TRUE(defaults.PreEngraveW && defaults.PostEngraveW && !defaults.InverseTimeE);
   EXPECT_EQ(defaults.JustifyPoint, -1);  // the start-up selects "A"
+}
+
+// The one row of a numeric field holds its reading rule and its place in the jobs' reading
+// order: the refusals mark the first box read, so two rows must not share a place, and a number
+// without a place would never be marked.
+TEST(EngraveSettings, EveryNumberHasItsRuleAndAPlaceOfItsOwnInTheReadingOrder) {
+  const EngraveSettings defaults;
+  std::vector<int> steps;
+  for (const FieldInfo& field : AllFields()) {
+    SCOPED_TRACE(field.name);
+    EXPECT_FALSE(field.caption.empty()) << "the box's caption, for the status bar and the manual";
+    if (field.reading == Reading::Text) {
+      EXPECT_EQ(field.readStep, 0);
+      continue;
+    }
+    ASSERT_TRUE(std::holds_alternative<TextField>(field.ref));
+    const std::string& typed = defaults.*std::get<TextField>(field.ref);
+    if (field.reading == Reading::Real) EXPECT_NO_THROW(ReadReal(typed));
+    else EXPECT_NO_THROW(ReadInteger(typed));
+    EXPECT_GT(field.readStep, 0);
+    steps.push_back(field.readStep);
+    if (field.startOf != nullptr) EXPECT_EQ(field.unit, "length");
+  }
+  std::sort(steps.begin(), steps.end());
+  EXPECT_EQ(std::adjacent_find(steps.begin(), steps.end()), steps.end());
+  EXPECT_EQ(steps.size(), 18u);
+  EXPECT_EQ(InfoOf(&EngraveSettings::Axis1StartE).startOf, &EngraveSettings::Axis1E);
+  EXPECT_EQ(InfoOf(&EngraveSettings::IntegrexMode).itemMeanings[6],
+            "Writes G138; ends with G136");
 }
 
 TEST(ReadLetter, TakesTheFirstCharacterAsIs) {

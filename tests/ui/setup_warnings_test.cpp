@@ -142,13 +142,15 @@ TEST(SetupWarnings, JobsRunAndWarnOnceTheyHaveRun) {
   dir.Write("font.fnt", test::kLetterLFont);
   model.PickFont(dir.File("font.fnt"));
   model.SetLines(&S::FreeFormTextE, {"L"});
+  model.SetText(&S::PenDownE, "2");  // C is rotary: the pen down level is the radius
   model.SetIndex(&S::IntegrexMode, 2);
   model.SetIndex(&S::IntegrexMode, 0);
   model.EngraveTextClick();
   EXPECT_TRUE(host.errors.empty());
-  ASSERT_EQ(host.setupWarnings.size(), 1u);
+  ASSERT_EQ(host.setupWarnings.size(), 2u);  // and the empty start block, as the window says
   EXPECT_THAT(host.setupWarnings[0], HasSubstr("still C, Z, X"));
-  ASSERT_EQ(model.SetupWarnings().size(), 2u);  // and the empty start block
+  EXPECT_THAT(host.setupWarnings[1], HasSubstr("The start block is empty"));
+  ASSERT_EQ(model.SetupWarnings().size(), 2u);
   EXPECT_THAT(model.SetupWarnings()[1].text, HasSubstr("The start block is empty"));
 
   model.MillAxesClick();
@@ -156,22 +158,24 @@ TEST(SetupWarnings, JobsRunAndWarnOnceTheyHaveRun) {
   model.ShowPage(Page::Sequence);
   host.setupWarnings.clear();
   model.GenerateSequencesClick();
-  EXPECT_TRUE(host.setupWarnings.empty());
+  ASSERT_EQ(host.setupWarnings.size(), 1u);
+  EXPECT_THAT(host.setupWarnings[0], HasSubstr("The start block is empty"));
   model.SetText(&S::SeqEnd, "1001");
   EXPECT_THAT(model.SetupWarnings()[0].text, HasSubstr("same spot"));
+  host.setupWarnings.clear();
   model.GenerateSequencesClick();
-  ASSERT_EQ(host.setupWarnings.size(), 1u);
+  ASSERT_EQ(host.setupWarnings.size(), 2u);
   EXPECT_THAT(host.setupWarnings[0], HasSubstr("same spot"));
   model.SetIndex(&S::Files, 1);
   EXPECT_EQ(model.SetupWarnings().size(), 1u);  // only the start block
 }
 
-TEST(SetupWarnings, TheCommandLineWarnsOnStderrWhenAskedAndSucceeds) {
+TEST(SetupWarnings, TheCommandLineWarnsOnStderrAndSucceeds) {
   test::TempFolder folder{"stylor-cli"};
   folder.Write("BasicFont.fnt", test::kLetterLFont);
   const std::string dir = folder.Path().string();
   std::ostringstream out, err;
-  EXPECT_EQ(RunCommandLine({"--dir", dir, "--warn", "--set", "IntegrexMode=6", "--set", "IntegrexMode=0",
+  EXPECT_EQ(RunCommandLine({"--dir", dir, "--set", "IntegrexMode=6", "--set", "IntegrexMode=0",
                             "--set", "FeedMode=2", "--set", "FreeFormTextE=L", "text",
                             dir + "/a.eia"},
                            out, err),
@@ -181,18 +185,32 @@ TEST(SetupWarnings, TheCommandLineWarnsOnStderrWhenAskedAndSucceeds) {
             "the mode is \"None\": the pen plunges in X. For a mill, set the axes to X, Y, Z.\n"
             "Stylor: warning: Inverse Time Feed writes each F as the inverse of a move's time, "
             "but the start block holds no G93: the control reads those F words as feeds per "
-            "minute. Put G93 into Post Tool Change.\n");
+            "minute. Put G93 into Post Tool Change.\n"
+            "Stylor: warning: The start block is empty: the program has no unit (G20 or G21), no "
+            "absolute mode (G90), no spindle start (M03), no spindle stop (M05) and no program "
+            "end (M30). Fill the blocks on the Machine page.\n");
   EXPECT_FALSE(test::ReadBytes(dir + "/a.eia").empty());
+  EXPECT_EQ(out.str(), "");
   err.str("");
-  EXPECT_EQ(RunCommandLine({"--dir", dir, "--warn", "--set", "SeqEnd=1002", "sequence",
-                            dir + "/s.eia"},
+  // --warn, which once asked for these lines, is still taken.
+  EXPECT_EQ(RunCommandLine({"--dir", dir, "--warn", "--set", "SeqEnd=1002", "--set",
+                            "PostToolChange=G21 G90 M03", "--set", "PostEngrave=M30",
+                            "sequence", dir + "/s.eia"},
                            out, err),
             0);
-  EXPECT_THAT(err.str(), HasSubstr("\nStylor: warning: One File with no G codes"));
+  // The test font has no digits: that warning comes first.
+  EXPECT_THAT(err.str(),
+              testing::EndsWith("\nStylor: warning: One File with no G codes before or after "
+                                "each sequence: every number is cut on the same spot as the one "
+                                "before. Put an M00 (a stop to change the part) or a shift of "
+                                "the work offset before each sequence.\n"));
+  EXPECT_THAT(err.str(), testing::Not(HasSubstr("start block")));
   err.str("");
-  // Without --warn a run says what it always said.
-  EXPECT_EQ(RunCommandLine({"--dir", dir, "--set", "FeedMode=2", "--set", "FreeFormTextE=L",
-                            "text", dir + "/b.eia"},
+  // A set-up with its blocks filled warns of nothing; an appending job writes no start block.
+  EXPECT_EQ(RunCommandLine({"--dir", dir, "--set", "PostToolChange=G21 G90 M03", "--set",
+                            "PostEngrave=M30", "--set", "FreeFormTextE=L", "text", dir + "/b.eia",
+                            "--set", "PostToolChange=", "--set", "AppendMode=2", "text",
+                            dir + "/b.eia"},
                            out, err),
             0);
   EXPECT_EQ(err.str(), "");

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QByteArray>
 #include <QFile>
@@ -29,6 +30,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -46,6 +48,7 @@
 #include "ui/qt/form_widgets.h"
 #include "ui/qt/preview_painting.h"
 #include "ui/qt/preview_view.h"
+#include "ui/qt/program_text_view.h"
 #include "ui/qt/window_place.h"
 
 // Readable failure messages for Qt's strings.
@@ -521,7 +524,7 @@ TEST_F(EngraveFormTest, TypingEngraveFeedHalvesItIntoPlungeFeedWithoutABox) {
   EXPECT_THAT(m_form.errors, IsEmpty());
   EXPECT_EQ(Text("PlungeFeedE"), "25");
   EXPECT_EQ(FieldMark(feed), "'' is not a valid floating point value.");
-  EXPECT_EQ(StatusText(), "Engrave Feed: '' is not a valid floating point value.");
+  EXPECT_EQ(StatusText(), "Engrave Feed: is empty: type a number");
 
   const std::pair<const char*, const char*> keys[] = {
       {"7", "3"}, {"5", "37"}, {".", "37.5"}, {"5", "37.75"}};
@@ -548,11 +551,11 @@ TEST_F(EngraveFormTest, TypingWhileAFieldIsWrongOpensNoBoxAndMarksTheField) {
   EXPECT_FALSE(AnyMessageBoxOpen());
   EXPECT_EQ(FieldMark(height), "'' is not a valid floating point value.");
   EXPECT_EQ(FieldMark(ratio), "'1x' is not a valid floating point value.");
-  EXPECT_EQ(StatusText(), "Height: '' is not a valid floating point value.");
+  EXPECT_EQ(StatusText(), "Height: is empty: type a number");
 
   QTest::keyClicks(height, ".5");
   EXPECT_EQ(FieldMark(height), "");
-  EXPECT_EQ(StatusText(), "Width Ratio: '1x' is not a valid floating point value.")
+  EXPECT_EQ(StatusText(), "Width Ratio: 1x is not a number")
       << "the field still wrong takes the status bar";
   QTest::keyClick(ratio, Qt::Key_Backspace);
   EXPECT_EQ(FieldMark(ratio), "");
@@ -562,7 +565,7 @@ TEST_F(EngraveFormTest, TypingWhileAFieldIsWrongOpensNoBoxAndMarksTheField) {
   QTest::keyClicks(height, "q");
   m_form.programFile = m_dir.filePath("job.eia").toStdString();
   QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
-  EXPECT_THAT(m_form.errors, ElementsAre("Height: '.5q' is not a valid floating point value."));
+  EXPECT_THAT(m_form.errors, ElementsAre("Height: .5q is not a number"));
 }
 
 // A refusal names the box and takes the user there: its page, the focus and its text selected.
@@ -577,9 +580,9 @@ TEST_F(EngraveFormTest, ARefusalNamesItsBoxAndPutsTheFocusOnIt) {
   };
   const Case cases[] = {
       {"RadiusE", "2,5", Page::CircleText, "CreateArc",
-       "Radius: '2,5' is not a valid floating point value."},
+       "Radius: 2,5 is not a number"},
       {"PenDownE", "-.2.", Page::CircleText, "CreateArc",
-       "Plunge Axis Down: '-.2.' is not a valid floating point value."},
+       "Plunge Axis Down: -.2. is not a number"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.field);
@@ -762,6 +765,100 @@ TEST_F(EngraveFormTest, OpenedProgramIsShownUntilLiveOrASettingChanges) {
   EXPECT_THAT(m_form.errors, IsEmpty());
 }
 
+// On a rotary axis the Down box is the radius of the cylinder: it is outlined while it is not
+// above 0, and the status bar says why.
+TEST_F(EngraveFormTest, RotaryPenDownIsMarkedWhileItIsNoRadius) {
+  auto* pen = Find<QLineEdit>("PenDownE");
+  EXPECT_EQ(FieldMark(pen), "");
+  Find<QComboBox>("Axis2E")->setEditText("C");
+  EXPECT_THAT(FieldMark(pen).toStdString(), testing::HasSubstr("(PenDownE) must be above 0"));
+  EXPECT_THAT(StatusText().toStdString(), StartsWith("Plunge Axis Down: The pen down level"));
+  pen->setText("25");
+  EXPECT_EQ(FieldMark(pen), "");
+}
+
+// The Program tab shows the text of the program drawn, with line numbers; the line under the
+// pointer lights its strokes, and a stroke under the pointer lights its line.
+TEST_F(EngraveFormTest, ProgramTabShowsTheTextAndLinksLinesWithStrokes) {
+  const QString path = m_dir.filePath("l.eia");
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("(L)\r\nG00 X0.0000 Y0.0000 Z0.1000\r\nG00 Y1.0000\r\nG01 Z-0.0100 F25.00\r\n"
+               "G01 Y0.0000 F50.00\r\nG01 X0.6000\r\nG00 Z0.1000\r\n");
+  }
+  m_form.programToOpen = path.toStdString();
+  PreviewPanel* preview = m_form.Preview();
+  ProgramTextView* text = preview->ProgramText();
+  QTest::mouseClick(Find<QPushButton>("OpenProgram"), Qt::LeftButton);
+  EXPECT_EQ(text->toPlainText(), "") << "built only once the tab is shown";
+  Find<QTabWidget>("PreviewLowerTabs")->setCurrentIndex(1);
+  EXPECT_EQ(text->blockCount(), 7);
+  EXPECT_THAT(text->toPlainText().toStdString(), StartsWith("(L)\nG00 X0.0000 Y0.0000 Z0.1000\n"));
+  EXPECT_GT(text->MarginWidth(), 0);
+
+  // Line 5 cuts from (0, 1) down to (0, 0): its stroke is found from the drawing.
+  const PreviewViewport& viewport = preview->View()->Viewport();
+  const QPointF onStroke = viewport.ToPixel({0, 0.5});
+  EXPECT_EQ(preview->LineAt(onStroke), 5);
+  EXPECT_EQ(preview->LineAt(viewport.ToPixel({0.3, 0.5})), 0) << "nothing near";
+  QTest::mouseMove(preview->View(), onStroke.toPoint());
+  EXPECT_EQ(text->LitLine(), 5);
+  EXPECT_EQ(preview->LitLine(), 5);
+
+  // The other way round: the pointer on line 6 of the text lights the stroke along X.
+  const QRect line6 = text->cursorRect(QTextCursor(text->document()->findBlockByNumber(5)));
+  QTest::mouseMove(text->viewport(), line6.center() + QPoint(20, 0));
+  EXPECT_EQ(preview->LitLine(), 6);
+
+  QTest::mouseClick(Find<QPushButton>("CopyProgram"), Qt::LeftButton);
+  EXPECT_THAT(QApplication::clipboard()->text().toStdString(), StartsWith("(L)\nG00 X0.0000"));
+  EXPECT_THAT(QApplication::clipboard()->text().toStdString(), testing::Not(testing::HasSubstr("\r")));
+
+  // The live preview shows the program its job would write.
+  QTest::mouseClick(Find<QPushButton>("PreviewLive"), Qt::LeftButton);
+  const int rebuilds = preview->Rebuilds();
+  Find<QPlainTextEdit>("FreeFormTextE")->setPlainText("LL");
+  ASSERT_TRUE(RebuiltSince(rebuilds));
+  EXPECT_EQ(text->toPlainText().toStdString() + "\n",
+            [&] {
+              std::string program = Shown().program;
+              std::erase(program, '\r');
+              return program;
+            }());
+  EXPECT_FALSE(Shown().program.empty());
+}
+
+// On the screens of a machine shop's computers the form never scrolls sideways, and no button
+// of a page cuts its caption.
+TEST_F(EngraveFormTest, FormNeverScrollsSidewaysOnSmallScreens) {
+  for (const QSize screen : {QSize(1024, 768), QSize(1366, 768)}) {
+    SCOPED_TRACE(screen.width());
+    // The window fits the screen less a usual frame.
+    EXPECT_LE(m_form.minimumSizeHint().width(), screen.width() - 12);
+    m_form.resize(screen.width() - 12, screen.height() - 70);
+    Idle();
+    auto* scroll = Find<QScrollArea>("FormScroll");
+    EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GE(scroll->viewport()->width(), m_form.Surface()->width());
+    for (int page = 0; page < Find<QTabWidget>("PageControl")->count(); ++page) {
+      ShowPage(static_cast<Page>(page));
+      Idle();
+      for (QPushButton* button : m_form.Surface()->findChildren<QPushButton*>()) {
+        if (!button->isVisibleTo(m_form.Surface())) continue;
+        EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+        const QRect inSurface(button->mapTo(m_form.Surface(), QPoint()), button->size());
+        EXPECT_TRUE(m_form.Surface()->rect().contains(inSurface)) << button->text().toStdString();
+      }
+    }
+    // Long statistics do not widen the preview.
+    const int width = m_form.Preview()->width();
+    Find<QLabel>("PreviewStats")->setText(QString(400, u'8'));
+    Idle();
+    EXPECT_EQ(m_form.Preview()->width(), width);
+  }
+}
+
 TEST_F(EngraveFormTest, PreviewZoomsAboutTheCursorAndKeepsTheUsersViewUntilFit) {
   ShowPage(Page::FreeForm);
   Idle();
@@ -852,6 +949,12 @@ TEST_F(EngraveFormTest, DigitsAndStepFollowTheKeysAndTheWheel) {
   QTest::keyClicks(step, "40");
   QTest::keyClick(step, Qt::Key_Up);
   EXPECT_EQ(Text("SeqStep"), "41");
+
+  // Digits takes typed digits, and nothing else.
+  QTest::keyClick(digits, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(digits, "6x");
+  EXPECT_EQ(Text("SeqDigits"), "6");
+  EXPECT_EQ(m_form.Model().Settings().SeqDigits, "6");
 }
 
 TEST(WindowPlacement, TheWholeFrameLiesInsideTheFreeAreaOfCommonScreens) {
@@ -995,6 +1098,8 @@ TEST_F(EngraveFormTest, PickFontReadsAnLffFontAndTheStatusBarNamesBlankCharacter
   ShowPage(Page::FreeForm);
   Find<QPlainTextEdit>("FreeFormTextE")->setPlainText(QString::fromUtf8("E\u00B0 \u00D8E"));
   m_form.programFile = m_dir.filePath("part.eia").toStdString();
+  // Named while typed, before any job.
+  EXPECT_EQ(StatusText(), QString::fromUtf8("No glyph in face.lff for: \u00D8"));
   QTest::mouseClick(Find<QAbstractButton>("EngraveText"), Qt::LeftButton);
   EXPECT_THAT(m_form.errors, IsEmpty());
   EXPECT_TRUE(QFile::exists(m_dir.filePath("part.eia")));

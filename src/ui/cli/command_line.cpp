@@ -102,7 +102,6 @@ struct Invocation {
   bool help = false;
   const FieldInfo* helpField = nullptr;  // --help FIELD
   bool version = false;
-  bool warn = false;  // --warn: setup warnings on stderr
 };
 
 Invocation Parse(const std::vector<std::string>& args) {
@@ -123,10 +122,8 @@ Invocation Parse(const std::vector<std::string>& args) {
     invocation.directory = args[pos + 1];
     pos += 2;
   }
-  if (pos < args.size() && args[pos] == "--warn") {
-    invocation.warn = true;
-    ++pos;
-  }
+  // Setup warnings were once printed only with --warn; scripts may still pass it.
+  if (pos < args.size() && args[pos] == "--warn") ++pos;
   for (; pos < args.size(); ++pos) {
     const ActionInfo* info = FindAction(args[pos]);
     if (info == nullptr) throw UsageError("unknown action '" + args[pos] + "'");
@@ -199,11 +196,9 @@ class CommandLineHost final : public FormHost {
   /// An error was shown while the run went on (a change rule, the start-up).
   bool ErrorShown() const { return m_errorShown; }
   void ShowWarning(const std::string& text) override { m_err << "Stylor: " << text << "\n"; }
-  // Only when asked (--warn): the runs that scripts already make keep their stderr.
   void ShowSetupWarning(const std::string& text) override {
-    if (m_warn) m_err << "Stylor: warning: " << WithFullStop(text) << "\n";
+    m_err << "Stylor: warning: " << WithFullStop(text) << "\n";
   }
-  void WarnOfSetup(bool warn) { m_warn = warn; }
   void OpenUrl(const std::string&) override {}
 
  private:
@@ -212,7 +207,6 @@ class CommandLineHost final : public FormHost {
   std::string m_answer;
   bool m_refused = false;
   bool m_errorShown = false;
-  bool m_warn = false;
 };
 
 void ApplySet(EngraveFormModel& model, const FieldInfo& field, const std::string& value) {
@@ -319,7 +313,6 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   }
 
   CommandLineHost host(err);
-  host.WarnOfSetup(invocation.warn);
   EngraveFormModel model(host, /*runLabelHandlers=*/false);
   std::error_code error;
   const std::string directory =

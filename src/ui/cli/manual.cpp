@@ -154,6 +154,11 @@ std::string Sentence(std::string_view meaning) {
   return meaning.empty() ? std::string() : std::string(meaning) + ". ";
 }
 
+// "Window: Height. ", the caption of the field's box, so that a field can be found on screen.
+std::string WindowCaption(const FieldInfo& field) {
+  return field.caption.empty() ? std::string() : "Window: " + std::string(field.caption) + ". ";
+}
+
 // "Left: The line starts at the start point", or the caption alone.
 std::string ItemLine(const FieldInfo& field, std::size_t k) {
   std::string line(field.items[k]);
@@ -248,7 +253,8 @@ void WriteRoffFields(std::ostream& out) {
   out << ".SH FIELDS\n" << Roff(kUnits) << "\n";
   for (const FieldInfo& field : AllFields()) {
     out << ".TP\n\\fB" << Roff(field.name) << "\\fR\n"
-        << Roff(Sentence(field.meaning)) << Roff(Facts(field)) << "\n";
+        << Roff(WindowCaption(field)) << Roff(Sentence(field.meaning)) << Roff(Facts(field))
+        << "\n";
     for (std::size_t k = 0; k < field.items.size(); ++k) {
       out << ".br\n" << k << "  " << Roff(ItemLine(field, k)) << "\n";
     }
@@ -287,15 +293,16 @@ The guide for machinists, also shown by the window's Help menu.
 }
 
 constexpr std::string_view kWarnOption =
-    "--warn: after each job, a line \"Stylor: warning: ...\" on stderr for every setting that "
+    "Warnings: after each job, a line \"Stylor: warning: ...\" on stderr for every setting that "
     "makes its program dangerous to run as it stands (the axes a lathe-with-mill mode left under "
     "mode None, One File runs with nothing between the numbers, Inverse Time Feed without G93 in "
-    "the start block). The program is written all the same and the exit status stays 0.";
+    "the start block, an empty start block). The program is written all the same and the exit "
+    "status stays 0. --warn is still accepted and changes nothing.";
 
 }  // namespace
 
 void WriteCommandLineHelp(std::ostream& out) {
-  out << "Usage: stylor-cli [--dir DIR] [--warn] ACTION...\n       stylor-cli --help [FIELD]\n"
+  out << "Usage: stylor-cli [--dir DIR] ACTION...\n       stylor-cli --help [FIELD]\n"
          "       stylor-cli --version\n\n";
   WriteWrapped(out, kDescription, 0, 0);
   out << "\n";
@@ -306,7 +313,8 @@ void WriteCommandLineHelp(std::ostream& out) {
   }
   out << "\nFields (stylor-cli --help FIELD tells more of one):\n";
   for (const FieldInfo& field : AllFields()) {
-    WriteEntry(out, std::string(field.name), kFieldColumn, Sentence(field.meaning) + Facts(field));
+    WriteEntry(out, std::string(field.name), kFieldColumn,
+               WindowCaption(field) + Sentence(field.meaning) + Facts(field));
   }
   out << "\n";
   WriteWrapped(out, kUnits, 0, 0);
@@ -323,6 +331,7 @@ void WriteFieldHelp(std::ostream& out, const FieldInfo& field) {
   out << field.name << ": ";
   WriteWrapped(out, field.meaning.empty() ? "(no description)" : Sentence(field.meaning),
                field.name.size() + 2, 2);
+  if (!field.caption.empty()) out << "  Window: " << field.caption << "\n";
   if (!field.unit.empty()) out << "  Unit: " << field.unit << "\n";
   const std::string_view kind = HeldKind(field);
   if (kind == "index") {

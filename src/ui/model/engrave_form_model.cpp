@@ -9,12 +9,16 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "engrave/emitter.h"
 #include "engrave/fonts/font_file.h"
 #include "engrave/framing.h"
 #include "engrave/job_plan.h"
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
 #include "engrave/program_store.h"
+#include "preview/program_reader.h"
+#include "preview/program_stats.h"
+#include "settings/machine_modes.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
 
@@ -48,32 +52,17 @@ std::string CurrentDirectory() {
   return error ? std::string(".") : current.string();
 }
 
-enum class Reading { Real, Integer };
-
-struct CheckedField {
-  TextField field;
-  Reading reading;
-};
-
-// The text fields a job reads as numbers, with the reading rule the job applies; the other texts
-// (axis letters, prefixes, paths) are read as typed.
-constexpr CheckedField kCheckedFields[] = {
-    {&S::TextHeightE, Reading::Real},   {&S::WidthRatioE, Reading::Real},
-    {&S::SpacingRatioE, Reading::Real}, {&S::LineSpacingE, Reading::Real},
-    {&S::Axis1StartE, Reading::Real},   {&S::TextAngleE, Reading::Real},
-    {&S::Axis2StartE, Reading::Real},   {&S::PenDownE, Reading::Real},
-    {&S::PenUpE, Reading::Real},        {&S::EngraveFeedE, Reading::Real},
-    {&S::PlungeFeedE, Reading::Real},   {&S::RadiusE, Reading::Real},
-    {&S::AEdit, Reading::Real},         {&S::BEdit, Reading::Real},
-    {&S::SeqStart, Reading::Integer},   {&S::SeqEnd, Reading::Integer},
-    {&S::SeqStep, Reading::Integer},    {&S::SeqDigits, Reading::Integer},
-};
-
-// The message of a value that does not read by its field's rule; empty when it reads.
-std::string ReadingError(const EngraveSettings& settings, const CheckedField& checked) {
+// The message of a value that does not read by its field's rule, or that every job refuses
+// (a pen down level that is no radius of the cylinder a rotary axis turns); empty when it reads.
+std::string ReadingError(const EngraveSettings& settings, const FieldInfo& field) {
+  const TextField text = std::get<TextField>(field.ref);
   try {
-    if (checked.reading == Reading::Real) ReadReal(settings.*checked.field);
-    else ReadInteger(settings.*checked.field);
+    if (field.reading == Reading::Real) ReadReal(settings.*text);
+    else ReadInteger(settings.*text);
+    if (text == &S::PenDownE) {
+      RequireCylinderRadius(ReadReal(settings.PenDownE), ReadLetter(settings.Axis1E),
+                            ReadLetter(settings.Axis2E), LatheMillModeOf(settings.IntegrexMode));
+    }
   } catch (const Error& error) {
     return WithFullStop(error.what());
   }
@@ -87,13 +76,6 @@ std::optional<std::int32_t> ReadWhole(const std::string& text) {
   } catch (const Error&) {
     return std::nullopt;
   }
-}
-
-const CheckedField* CheckOf(TextField field) {
-  for (const CheckedField& checked : kCheckedFields) {
-    if (checked.field == field) return &checked;
-  }
-  return nullptr;
 }
 
 // The fields each label rule reads, in the order it reads them: a rule that stops is reported
@@ -208,6 +190,7 @@ void EngraveFormModel::SetText(TextField field, std::string value) {
   m_settings.*field = std::move(value);
   FieldChanged(field);
   CheckField(field);
+  if (field == &S::Axis1E || field == &S::Axis2E) CheckField(&S::PenDownE);
   if (field == &S::EngraveFeedE) RunRule(&EngraveFormModel::EngraveFeedEChange, field);
   if (field == &S::JustifyPointText) {
     const auto& items = InfoOf(&S::JustifyPoint).items;
@@ -249,6 +232,7 @@ void EngraveFormModel::SetIndex(IndexField field, std::int32_t value) {
   if (m_settings.*field == value) return;
   m_settings.*field = value;
   FieldChanged(field);
+  if (field == &S::IntegrexMode) CheckField(&S::PenDownE);
   if (field == &S::IntegrexMode || field == &S::IntegrexHead) {
     RunRule(&EngraveFormModel::IntegrexModeClick, field);
   } else if (field == &S::AppendMode) {
@@ -330,10 +314,9 @@ std::string EngraveFormModel::MachineFileValueContext(const std::string& path,
 void EngraveFormModel::FieldChanged(const FieldRef& field) { m_host.FieldChanged(InfoOf(field)); }
 
 void EngraveFormModel::CheckField(TextField field) {
-  const CheckedField* checked = CheckOf(field);
-  if (checked == nullptr) return;
   const FieldInfo& info = InfoOf(field);
-  std::string error = ReadingError(m_settings, *checked);
+  if (info.reading == Reading::Text) return;
+  std::string error = ReadingError(m_settings, info);
   const std::string* before = FieldError(info);
   if (before == nullptr ? error.empty() : *before == error) return;
   if (error.empty()) m_fieldErrors.erase(&info);
@@ -563,8 +546,23 @@ bool EngraveFormModel::RunJob(JobKind kind) {
 }
 
 void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
+  const std::string warning = MissingGlyphsOf(text);
+  if (!warning.empty()) m_host.ShowWarning(warning);
+}
+
+std::string EngraveFormModel::MissingGlyphNote() const {
+  // The Batch page's texts come from its rows: they are named when the batch runs.
+  if (m_currentPage == Page::Batch || !FontLoaded()) return {};
+  try {
+    return MissingGlyphsOf(MakePlan(CurrentJob(), {m_settings, *m_font})->EngravedText());
+  } catch (const Error&) {
+    return {};  // a run whose numbers do not read; its box is marked already
+  }
+}
+
+std::string EngraveFormModel::MissingGlyphsOf(std::string_view text) const {
   const std::string missing = MissingGlyphs(*m_font, text);
-  if (missing.empty()) return;
+  if (missing.empty()) return {};
   std::string warning = "No glyph in " + fs::path(m_settings.FontFile).filename().string() + " for:";
   for (const char c : missing) {
     // A control byte written as it is would act on the terminal (ESC, BEL) or vanish (DEL); the
@@ -576,7 +574,7 @@ void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
     const bool control = code < 32 || code == 127 || c1;
     warning += " " + (control ? "<" + ShownCharacter(c) + ">" : character);
   }
-  m_host.ShowWarning(warning);
+  return warning;
 }
 
 void EngraveFormModel::JobClick(JobKind kind) {
@@ -677,6 +675,28 @@ PreviewScene EngraveFormModel::Preview() const {
   return BuildPreview(m_settings, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow);
 }
 
+PreviewScene EngraveFormModel::ProgramFileScene(const std::string& path,
+                                                const ReadProgress& progress) const {
+  try {
+    return SceneOfProgramFile(path, ReaderOptionsFrom(m_settings), progress);
+  } catch (const Error& error) {
+    PreviewScene scene;
+    scene.message = WithFullStop(error.what());
+    return scene;
+  }
+}
+
+std::optional<ProgramStats> EngraveFormModel::WrittenStats(
+    const std::vector<std::string>& files) const {
+  if (files.size() != 1) return std::nullopt;
+  try {
+    return StatsOfProgramFile(files.front(), ReaderOptionsFrom(m_settings));
+  } catch (const Error&) {
+    // The program is written; only its count is missing.
+    return std::nullopt;
+  }
+}
+
 void EngraveFormModel::SetPreviewRow(std::size_t row) {
   if (!m_dataRows || row >= m_dataRows->Rows() || row == m_previewRow) return;
   m_previewRow = row;
@@ -704,18 +724,33 @@ void EngraveFormModel::MillAxesClick() {
 }
 
 const FieldInfo* EngraveFormModel::RefusedField(const std::string& message) const {
-  // The order in which the jobs read their numbers: the first that does not read stops them.
-  static constexpr TextField kReadOrder[] = {
-      &S::Axis1StartE,  &S::Axis2StartE,   &S::PenUpE,       &S::PenDownE,
-      &S::TextHeightE,  &S::WidthRatioE,   &S::SpacingRatioE, &S::LineSpacingE,
-      &S::PlungeFeedE,  &S::EngraveFeedE,  &S::TextAngleE,   &S::RadiusE,
-      &S::AEdit,        &S::BEdit,         &S::SeqStart,     &S::SeqEnd,
-      &S::SeqStep,      &S::SeqDigits};
+  // The jobs read their numbers in the order of the fields' read steps: the first that does not
+  // read stops them.
+  static const std::vector<const FieldInfo*> kReadOrder = [] {
+    std::vector<const FieldInfo*> numbers;
+    for (const FieldInfo& field : AllFields()) {
+      if (field.readStep > 0) numbers.push_back(&field);
+    }
+    std::sort(numbers.begin(), numbers.end(),
+              [](const FieldInfo* a, const FieldInfo* b) { return a->readStep < b->readStep; });
+    return numbers;
+  }();
   const std::string shown = WithFullStop(message);
-  for (const TextField field : kReadOrder) {
-    const std::string* error = FieldError(InfoOf(field));
-    if (error != nullptr && *error == shown) return &InfoOf(field);
+  for (const FieldInfo* field : kReadOrder) {
+    const std::string* error = FieldError(*field);
+    if (error != nullptr && *error == shown) return field;
   }
+  // A refusal of a value that reads but cannot be machined names its field in brackets.
+  const FieldInfo* named = nullptr;
+  std::size_t namedAt = std::string::npos;
+  for (const FieldInfo& field : AllFields()) {
+    const std::size_t at = message.find("(" + std::string(field.name) + ")");
+    if (at < namedAt) {
+      named = &field;
+      namedAt = at;
+    }
+  }
+  if (named != nullptr) return named;
   static constexpr std::pair<std::string_view, TextField> kAxes[] = {
       {"The axis letter of Axis 1 ", &S::Axis1E},
       {"The axis letter of Axis 2 ", &S::Axis2E},
@@ -768,6 +803,8 @@ void EngraveFormModel::WarnOfSetup(JobKind kind) {
   for (const SetupWarning& warning : JobWarnings(m_settings, RepeatsInOneFile(kind))) {
     m_host.ShowSetupWarning(warning.text);
   }
+  const std::string note = StartBlockNote(m_settings);
+  if (!note.empty()) m_host.ShowSetupWarning(note);
 }
 
 std::vector<SetupWarning> EngraveFormModel::SetupWarnings() const {

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,6 +63,18 @@ class EngraveFormModel final : public SettingsEditor {
   std::string BatchSequenceLabel() const;
   /// The preview of the current page: its job, or on the Batch page the batch's row PreviewRow.
   PreviewScene Preview() const;
+  /// The characters the current page's text needs and the font lacks, as the warning after a job
+  /// names them, said while the text is typed; empty when the font has them all (and on the
+  /// Batch page, whose texts come from its rows).
+  std::string MissingGlyphNote() const;
+  /// The scene of the program file `path` (file-system encoding), read with the settings' axis
+  /// letters, pen levels and modes ("Open Program..."); never throws: a file that cannot be read
+  /// comes back as the scene's message. `progress` hears how far the reading is; it may stop it
+  /// by throwing something other than Error, which passes through.
+  PreviewScene ProgramFileScene(const std::string& path, const ReadProgress& progress = {}) const;
+  /// The statistics of the program a job wrote, when it wrote one file and that file reads back
+  /// with the settings; nothing otherwise.
+  std::optional<ProgramStats> WrittenStats(const std::vector<std::string>& files) const;
   /// The row of the data file the Batch page previews, counted from 0: the first until a row is
   /// chosen, and the first again when a data file is read.
   std::size_t PreviewRow() const { return m_previewRow; }
@@ -171,13 +184,16 @@ class EngraveFormModel final : public SettingsEditor {
   /// should warn of. Returns whether it wrote anything.
   bool RunJob(JobKind kind);
   void WarnOfMissingGlyphs(std::string_view text);
+  /// "No glyph in FONT for: ..." of the characters of `text` the font lacks; empty when none.
+  std::string MissingGlyphsOf(std::string_view text) const;
   /// Warns of each value the machine file `path` gave that a job cannot read as a number.
   void WarnOfUnreadableValues(const std::string& path);
   /// "machine file '<path>', [Key]: ", naming where the value of `field` came from.
   static std::string MachineFileValueContext(const std::string& path, const FieldRef& field);
   /// Whether the job of `kind` repeats its body in one program.
   bool RepeatsInOneFile(JobKind kind) const;
-  /// Tells the host every JobWarnings of a job that has run.
+  /// Tells the host every JobWarnings of a job that has run, and what its program lacks while
+  /// the start block is empty (StartBlockNote).
   void WarnOfSetup(JobKind kind);
   MachineBlocks HeldBlocks() const;
 

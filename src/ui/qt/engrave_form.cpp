@@ -1,4 +1,5 @@
 #include "ui/qt/engrave_form.h"
+#include "ui/qt/engrave_form_parts.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QInputDialog>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -35,6 +37,7 @@
 #include <QTableWidget>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 #include "preview/program_reader.h"
@@ -49,112 +52,9 @@
 #include "ui/qt/window_place.h"
 
 namespace stylor {
-namespace {
 
-using S = EngraveSettings;
+using namespace form_parts;
 
-constexpr int kPanelHeight = 309;
-constexpr int kEditHeight = 21;
-constexpr int kButtonHeight = 25;
-constexpr int kCheckHeight = 17;
-// The frame a window manager usually puts around a window, until the real one is known.
-constexpr QMargins kAssumedFrame(6, 38, 6, 6);
-
-const QString kTitle = QStringLiteral("Stylor");
-// The program files of the save and open dialogs: .eia first, then the names other controls use.
-const QStringList kProgramFilters = {"EIA (*.eia)",         "Text File (*.txt)",
-                                     "NC Program (*.nc)",   "NGC Program (*.ngc)",
-                                     "TAP Program (*.tap)", "All Files (*)"};
-const QString kGeometryKey = QStringLiteral("window/geometry");
-const QString kSplitterKey = QStringLiteral("window/splitter");
-const QString kRecentKey = QStringLiteral("recentMachineFiles");
-const QString kPageKey = QStringLiteral("window/page");
-const QString kFreeFormKey = QStringLiteral("texts/freeForm");
-const QString kArcTextKey = QStringLiteral("texts/circle");
-const QString kEllipseTextKey = QStringLiteral("texts/ellipse");
-const QString kErrorOutline =
-    QStringLiteral("QLineEdit { border: 2px solid #c62828; border-radius: 2px; }");
-const QString kWarningOutline = QStringLiteral(
-    "QComboBox, QLineEdit, QPlainTextEdit { border: 2px solid #e08a00; border-radius: 2px; }"
-    "QGroupBox { border: 2px solid #e08a00; border-radius: 2px; margin-top: 7px; }"
-    "QGroupBox::title { subcontrol-origin: margin; left: 7px; }");
-
-QString ToQt(const std::string& utf8) { return QString::fromStdString(utf8); }
-QString ToQt(std::string_view utf8) {
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-std::string ToUtf8(const QString& text) { return text.toStdString(); }
-std::string ToNativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString FromNativePath(const std::string& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-// A memo's text as lines: "\n" separates lines and a final "\n" only ends the last one.
-Lines SplitLines(const QString& text) {
-  Lines lines;
-  if (text.isEmpty()) return lines;
-  QStringList parts = text.split(u'\n');
-  if (text.endsWith(u'\n')) parts.removeLast();
-  lines.reserve(static_cast<std::size_t>(parts.size()));
-  for (const QString& part : parts) lines.push_back(ToUtf8(part));
-  return lines;
-}
-
-// The inverse of SplitLines, so that a memo shown from the model reads back unchanged.
-QString JoinLines(const Lines& lines) {
-  QString text;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) text += u'\n';
-    text += ToQt(lines[i]);
-  }
-  if (!lines.empty() && lines.back().empty()) text += u'\n';
-  return text;
-}
-
-QLabel* AddLabel(QWidget* parent, const QString& caption, int left, int top) {
-  auto* label = new QLabel(caption, parent);
-  label->move(left, top);
-  label->adjustSize();
-  return label;
-}
-
-QGroupBox* AddGroup(QWidget* parent, const QString& name, const QString& caption, QRect place) {
-  auto* group = new QGroupBox(caption, parent);
-  group->setObjectName(name);
-  group->setGeometry(place);
-  return group;
-}
-
-QFont Scaled(const QFont& base, int pixelSize, bool bold) {
-  QFont font = base;
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  return font;
-}
-
-std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return ToNativePath(dialog.selectedFiles().constFirst());
-}
-
-enum class Quantity { Length, Feed, Angle, Axis1Start, Axis2Start };
-
-struct UnitField {
-  TextField field;
-  Quantity quantity;
-};
-
-// The edits whose value has a unit; ratios, counts and texts have none.
-constexpr UnitField kUnitFields[] = {
-    {&S::TextHeightE, Quantity::Length},  {&S::Axis1StartE, Quantity::Axis1Start},
-    {&S::TextAngleE, Quantity::Angle},    {&S::Axis2StartE, Quantity::Axis2Start},
-    {&S::PenDownE, Quantity::Length},     {&S::PenUpE, Quantity::Length},
-    {&S::EngraveFeedE, Quantity::Feed},   {&S::PlungeFeedE, Quantity::Feed},
-    {&S::RadiusE, Quantity::Length},      {&S::AEdit, Quantity::Length},
-    {&S::BEdit, Quantity::Length},
-};
-
-}  // namespace
 
 TEngraveForm::TEngraveForm(QWidget* parent)
     : QMainWindow(parent), m_model(*this), m_unit(StoredProgramUnit()) {
@@ -171,6 +71,9 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   m_scroll->setObjectName("FormScroll");
   m_scroll->setFrameShape(QFrame::NoFrame);
   m_scroll->setWidget(m_surface);
+  // The form scrolls up and down on a low screen, not sideways: the splitter cannot make it
+  // narrower than its controls and the scroll bar beside them (see PlaceOnScreen).
+  m_scroll->setMinimumWidth(kSurfaceWidth + style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 
   m_preview = new PreviewPanel(m_model, nullptr);
   m_preview->OnOpenProgram([this] { OpenProgramFile(); });
@@ -210,22 +113,7 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   m_pages->setObjectName("PageControl");
   m_pages->setGeometry(0, 0, kSurfaceWidth, kPanelHeight);
 
-  // The controls of each page, in Page order; the names and captions come from the page list.
-  using PageBuilder = void (TEngraveForm::*)(QWidget*);
-  constexpr PageBuilder kBuilders[] = {
-      &TEngraveForm::BuildFreeFormPage, &TEngraveForm::BuildCircleTextPage,
-      &TEngraveForm::BuildEllipseTextPage, &TEngraveForm::BuildSequencePage,
-      &TEngraveForm::BuildBatchPage, &TEngraveForm::BuildMachinePage,
-      &TEngraveForm::BuildAdvancedPage, &TEngraveForm::BuildAboutPage};
-  static_assert(std::size(kBuilders) == static_cast<std::size_t>(Page::About) + 1);
-  for (const PageInfo& info : AllPages()) {
-    auto* page = new QWidget;
-    page->setObjectName(QString::fromUtf8(info.objectName.data(),
-                                          static_cast<qsizetype>(info.objectName.size())));
-    (this->*kBuilders[static_cast<std::size_t>(info.page)])(page);
-    const std::string_view caption = PageCaption(info.page);
-    m_pages->addTab(page, QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
-  }
+  BuildPages();
   // The advanced page keeps its place in the page order but is never offered.
   const int advanced = static_cast<int>(Page::Advanced);
   m_pages->widget(advanced)->setEnabled(false);
@@ -367,495 +255,6 @@ void TEngraveForm::BuildPageKeys() {
   }
 }
 
-void TEngraveForm::BuildUpperArea() {
-  QWidget* form = m_surface;
-
-  QGroupBox* text = AddGroup(form, "TextParameters", "TextParameters", {8, 8, 337, 137});
-  const std::pair<TextField, const char*> textEdits[] = {{&S::TextHeightE, "Height"},
-                                                         {&S::WidthRatioE, "Width Ratio"},
-                                                         {&S::SpacingRatioE, "Spacing Ratio"},
-                                                         {&S::LineSpacingE, "Line Spacing"}};
-  int left = 8;
-  for (const auto& [field, caption] : textEdits) {
-    AddLabel(text, caption, left, 18);
-    AddEdit(text, field, {left, 34, 73, kEditHeight});
-    left += 80;
-  }
-  QLineEdit* fontFile = AddEdit(text, &S::FontFile, {8, 70, 281, kEditHeight});
-  fontFile->setReadOnly(true);
-  fontFile->setCursorPosition(0);
-  AddButton(text, "PickFont", "Pick Font", "Choose the font file (a .fnt stroke font, or a single-line .lff or .cxf font) and load it",
-            {8, 100, 75, kButtonHeight}, &EngraveFormModel::PickFontClick);
-
-  AddRadioGroup(form, &S::Justification, "Justification", 1, {352, 8, 89, 137});
-  AddRadioGroup(form, &S::AppendMode, "Append Mode", 1, {448, 8, 161, 137});
-  QGroupBox* append = AddGroup(form, "GroupBox1", "Append Settings", {616, 8, 145, 137});
-  AddCheckBox(append, &S::PreEngraveW, "Write Pre Engrave", {12, 32, 125, kCheckHeight});
-  AddCheckBox(append, &S::PostEngraveW, "Write Post Engrave", {12, 64, 125, kCheckHeight});
-
-  QGroupBox* axis1 = AddGroup(form, "Axis1Group", "Text \"Plane\" Axis 1", {8, 152, 193, 65});
-  AddLabel(axis1, "Axis", 8, 16);
-  AddLabel(axis1, "Start", 64, 16);
-  AddLabel(axis1, "Text Angle", 128, 16);
-  AddAxisCombo(axis1, &S::Axis1E, {8, 32, 49, kEditHeight});
-  AddEdit(axis1, &S::Axis1StartE, {64, 32, 57, kEditHeight});
-  AddEdit(axis1, &S::TextAngleE, {128, 32, 57, kEditHeight});
-
-  QGroupBox* axis2 = AddGroup(form, "Axis2Group", "Text \"Plane\" Axis 2", {8, 224, 193, 65});
-  AddLabel(axis2, "Axis", 8, 16);
-  AddLabel(axis2, "Start", 64, 16);
-  AddAxisCombo(axis2, &S::Axis2E, {8, 32, 49, kEditHeight});
-  AddEdit(axis2, &S::Axis2StartE, {64, 32, 57, kEditHeight});
-
-  QGroupBox* axis3 = AddGroup(form, "Axis3Group", "Plunge Axis", {8, 296, 193, 73});
-  AddLabel(axis3, "Absolute Tool Position", 64, 15);
-  AddLabel(axis3, "Axis", 8, 29);
-  AddLabel(axis3, "Down", 64, 29);
-  AddLabel(axis3, "Up", 128, 29);
-  AddAxisCombo(axis3, &S::Axis3E, {8, 45, 49, kEditHeight});
-  AddEdit(axis3, &S::PenDownE, {64, 45, 57, kEditHeight});
-  AddEdit(axis3, &S::PenUpE, {128, 45, 57, kEditHeight});
-
-  // Each feed edit sits under its caption across the group, so that "mm/min" fits beside the
-  // number.
-  QGroupBox* feeds = AddGroup(form, "FeedOptions", "Feed Options", {208, 152, 137, 217});
-  AddLabel(feeds, "Engrave Feed", 8, 16);
-  AddEdit(feeds, &S::EngraveFeedE, {8, 30, 121, kEditHeight});
-  AddLabel(feeds, "Plunge Feed", 8, 54);
-  AddEdit(feeds, &S::PlungeFeedE, {8, 68, 121, kEditHeight});
-  // Kept for the machine file only: no job reads it, so the user never sees it.
-  AddCheckBox(feeds, &S::InverseTimeE, "ITF", {8, 74, 97, kCheckHeight})->setVisible(false);
-  AddRadioGroup(feeds, &S::FeedMode, "Feed Mode", 1, {8, 98, 121, 111});
-
-  AddRadioGroup(form, &S::IntegrexMode, "Lathe with Mill Modes", 2, {352, 151, 281, 145});
-  AddRadioGroup(form, &S::IntegrexHead, "Integrex Head", 2, {352, 303, 217, 49});
-
-  AddButton(form, "Button1", "Button1",
-            "Write the text parameters to test.txt in the current folder",
-            {670, 235, 75, kButtonHeight}, &EngraveFormModel::Button1Click)
-      ->setFocusPolicy(Qt::NoFocus);
-  AddButton(form, "Button2", "Button2", "Read the text parameters back from test.txt",
-            {670, 280, 75, kButtonHeight}, &EngraveFormModel::Button2Click)
-      ->setFocusPolicy(Qt::NoFocus);
-}
-
-void TEngraveForm::BuildFreeFormPage(QWidget* page) {
-  auto* title = new QLabel("Free Form Text", page);
-  title->setFont(Scaled(font(), 14, true));
-  title->move(8, 9);
-  title->adjustSize();
-  AddButton(page, "EngraveText", "EngraveText",
-            "Write a program engraving every line of the text (asks for the file)",
-            {168, 6, 97, kButtonHeight}, &EngraveFormModel::EngraveTextClick);
-  AddLabel(page, "Width:", 288, 11)->setToolTip("Engraved width of the last line");
-  m_widthLabel = AddLabel(page, QString(), 324, 11);
-  m_widthLabel->setObjectName("WidthLabel");
-  m_widthLabel->setToolTip("Engraved width of the last line");
-  m_widthUnit = AddLabel(page, QString(), 324, 11);
-  m_widthUnit->setObjectName("WidthUnit");
-  m_blockWidth = AddLabel(page, QString(), 324, 11);
-  m_blockWidth->setObjectName("BlockWidthLabel");
-  m_blockWidth->setToolTip("Engraved width of the widest line: the whole block");
-  AddMemo(page, &S::FreeFormTextE, {4, 40, 761, 218});
-}
-
-void TEngraveForm::BuildCircleTextPage(QWidget* page) {
-  AddLabel(page, "Radius", 8, 8);
-  AddEdit(page, &S::RadiusE, {8, 24, 73, kEditHeight});
-  AddRadioGroup(page, &S::Direction, "Direction", 2, {96, 4, 273, 49});
-  AddLabel(page, "Circle Text", 8, 60);
-  AddEdit(page, &S::ArcTextE, {8, 76, 713, kEditHeight});
-  AddButton(page, "CreateArc", "Create Arc",
-            "Write a program engraving the text around the circle (asks for the file)",
-            {8, 108, 97, kButtonHeight}, &EngraveFormModel::CreateArcClick);
-
-  m_memo1 = new QPlainTextEdit(page);
-  m_memo1->setObjectName("Memo1");
-  m_memo1->setGeometry(8, 144, 361, 41);
-  m_memo1->setReadOnly(true);
-  m_memo1->setFocusPolicy(Qt::NoFocus);
-  m_memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  m_memo1->setToolTip("The font report: one line per glyph loaded");
-  m_memo1->setVisible(false);
-}
-
-void TEngraveForm::BuildEllipseTextPage(QWidget* page) {
-  AddLabel(page, "Major Axis", 8, 8);
-  AddEdit(page, &S::AEdit, {8, 24, 73, kEditHeight});
-  AddLabel(page, "Minor Axis", 96, 8);
-  AddEdit(page, &S::BEdit, {96, 24, 73, kEditHeight});
-  AddLabel(page, "Justification Point", 184, 8);
-
-  // The combo box shows JustifyPointText; the model keeps the item index in step with it.
-  static constexpr TextField text = &S::JustifyPointText;
-  auto* justify = new QComboBox(page);
-  justify->setObjectName(ToQt(InfoOf(&S::JustifyPoint).name));
-  justify->setGeometry(184, 24, 97, kEditHeight);
-  justify->setEditable(true);
-  justify->setInsertPolicy(QComboBox::NoInsert);
-  justify->setToolTip(FieldToolTip(text));
-  for (std::string_view item : InfoOf(&S::JustifyPoint).items) justify->addItem(ToQt(item));
-  connect(justify, &QComboBox::editTextChanged, this, [this](const QString& value) {
-    FromUser([&] { m_model.SetText(text, ToUtf8(value)); });
-  });
-  OnFieldChanged(InfoOf(text), justify, [this, justify] {
-    const QString value = ToQt(m_model.Settings().*text);
-    if (justify->currentText() != value) justify->setEditText(value);
-  });
-
-  auto* diagram = new EllipseDiagram(page);
-  diagram->setObjectName("Image1");
-  diagram->setGeometry(520, 4, 213, 121);
-  diagram->setToolTip("The four justification points of the ellipse");
-
-  AddRadioGroup(page, &S::EllipseDirection, "Direction", 2, {8, 56, 273, 49});
-  AddLabel(page, "Ellipse Text", 8, 116);
-  AddEdit(page, &S::EllipseTextE, {8, 132, 737, kEditHeight});
-  AddButton(page, "CreateEllipse", "Create Ellipse",
-            "Write a program engraving the text around the ellipse (asks for the file)",
-            {8, 164, 105, kButtonHeight}, &EngraveFormModel::CreateEllipseClick);
-}
-
-void TEngraveForm::BuildSequencePage(QWidget* page) {
-  AddLabel(page, "Start Number", 8, 6);
-  AddEdit(page, &S::SeqStart, {8, 22, 73, kEditHeight});
-  AddLabel(page, "End Number", 88, 6);
-  AddEdit(page, &S::SeqEnd, {88, 22, 73, kEditHeight});
-  AddLabel(page, "Step", 168, 6);
-  QLineEdit* step = AddEdit(page, &S::SeqStep, {168, 22, 49, kEditHeight});
-  AddSpinner(page, &S::SeqStep, step, 1, 1000);
-  AddLabel(page, "Prefix", 248, 6);
-  AddEdit(page, &S::SeqPrefix, {248, 22, 81, kEditHeight});
-  AddLabel(page, "Suffix", 336, 6);
-  AddEdit(page, &S::SeqPostfix, {336, 22, 81, kEditHeight});
-  AddLabel(page, "Digits", 424, 6);
-  QLineEdit* digits = AddEdit(page, &S::SeqDigits, {424, 22, 41, kEditHeight});
-  digits->setReadOnly(true);
-  AddSpinner(page, &S::SeqDigits, digits, 0, 20);
-  AddCheckBox(page, &S::UseArcSettings, "Use Arc Settings", {496, 24, 121, kCheckHeight});
-  AddButton(page, "GenerateSequences", "Generate Sequences",
-            "Write the program (or programs) of every number from Start to End (asks for the "
-            "file)",
-            {632, 19, 125, 27}, &EngraveFormModel::GenerateSequencesClick);
-
-  AddRadioGroup(page, &S::Files, "Files", 2, {8, 52, 233, 45});
-  m_filePrefixLabel = AddLabel(page, "File Name Prefix", 248, 56);
-  m_filePrefix = AddEdit(page, &S::FilePrefix, {248, 72, 169, kEditHeight});
-  AddLabel(page, "Example", 496, 54);
-  m_seqExample = new QLabel(page);
-  m_seqExample->setObjectName("SeqExample");
-  m_seqExample->setGeometry(496, 68, 261, 30);
-  m_seqExample->setFont(Scaled(font(), 20, true));
-  m_seqExample->setToolTip("How the twelfth number of the run is engraved");
-
-  AddLabel(page, "G Codes to add before each Sequence", 8, 104);
-  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 148});
-  AddLabel(page, "G Codes to add after each Sequence", 384, 104);
-  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 148});
-}
-
-// The batch has a page of its own after Sequence: it repeats the text pages' jobs, not the serial
-// numbers, and needs the room of a list of rows. It shares the Sequence page's Files, File Name
-// Prefix and the lines around each number, which it writes around each row.
-void TEngraveForm::BuildBatchPage(QWidget* page) {
-  AddButton(page, "DataFile", "Data File...", "Choose the data file whose rows fill the texts (values separated by commas, tabs or semicolons)",
-            {8, 19, 97, 27}, &EngraveFormModel::DataFileClick);
-  m_dataFileName = AddLabel(page, QString(), 112, 25);
-  m_dataFileName->setObjectName("DataFileName");
-  m_dataFileName->setFixedWidth(505);
-  AddButton(page, "GenerateBatch", "Generate from Data",
-            "Write the chosen text job once per row (asks for the file). One File or Many Files, "
-            "the File Name Prefix and the G codes around each row are those of the Sequence page",
-            {632, 19, 125, 27}, &EngraveFormModel::GenerateBatchClick);
-  AddRadioGroup(page, &S::BatchTextKind, "Text Job", 3, {8, 52, 369, 45});
-  AddLabel(page, "File Name Column", 384, 56);
-  AddEdit(page, &S::BatchNameColumn, {384, 72, 137, kEditHeight});
-  // The file names and the lines around each row come from the Sequence page: said beside the
-  // name column, so that a prefix left there does not rename the files unseen.
-  m_batchSequence = AddLabel(page, QString(), 528, 48);
-  m_batchSequence->setObjectName("BatchSequenceLabel");
-  m_batchSequence->setWordWrap(true);
-  m_batchSequence->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  m_batchSequence->setFont(Scaled(font(), 11, false));
-  m_batchSequence->setFixedSize(229, 56);
-  m_batchSequence->setToolTip("Files, File Name Prefix and the G codes around each row are set "
-                              "on the Sequence page");
-  m_dataRowsLabel = AddLabel(page, QString(), 8, 104);
-  m_dataRowsLabel->setObjectName("DataRowsLabel");
-  m_dataRowsLabel->setFixedWidth(745);
-  m_dataRows = new QTableWidget(page);
-  m_dataRows->setObjectName("DataRows");
-  m_dataRows->setGeometry(8, 120, 749, 148);
-  m_dataRows->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_dataRows->setSelectionMode(QAbstractItemView::SingleSelection);
-  m_dataRows->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_dataRows->setToolTip("The first rows of the data file; click a row to draw it in the preview. "
-                         "{Column}, {Row} and {Rows} fill the texts and blocks");
-  connect(m_dataRows, &QTableWidget::currentCellChanged, this, [this](int row) {
-    if (!m_showingModel && row >= 0) m_model.SetPreviewRow(static_cast<std::size_t>(row));
-  });
-  m_dataRows->setCornerButtonEnabled(false);
-  // The row numbers at the left are those {Row} gives.
-  for (QAbstractButton* corner : m_dataRows->findChildren<QAbstractButton*>()) {
-    corner->setToolTip("Row numbers, as {Row} writes them");
-  }
-}
-
-void TEngraveForm::ShowDataRows() {
-  m_dataRowsLabel->setText(ToQt(m_model.DataRowsLabel()));
-  m_dataFileName->setText(FromNativePath(m_model.DataFile()));
-  const DataTable* table = m_model.DataRows();
-  if (table == m_shownRows) return;
-  m_shownRows = table;
-  m_dataRows->clear();
-  if (table == nullptr) {
-    m_dataRows->setRowCount(0);
-    m_dataRows->setColumnCount(0);
-    return;
-  }
-  const auto rows = static_cast<int>(std::min(table->Rows(), kListedDataRows));
-  const auto columns = static_cast<int>(table->columns.size());
-  m_dataRows->setColumnCount(columns);
-  m_dataRows->setRowCount(rows);
-  for (int column = 0; column < columns; ++column) {
-    m_dataRows->setHorizontalHeaderItem(column, new QTableWidgetItem(ToQt(table->columns[column])));
-  }
-  for (int row = 0; row < rows; ++row) {
-    for (int column = 0; column < columns; ++column) {
-      const std::string_view value = table->Value(row, column);
-      m_dataRows->setItem(row, column, new QTableWidgetItem(QString::fromUtf8(
-                                           value.data(), static_cast<qsizetype>(value.size()))));
-    }
-  }
-}
-
-void TEngraveForm::ShowPreviewRow() {
-  const auto row = static_cast<int>(m_model.PreviewRow());
-  if (m_model.DataRows() == nullptr || row >= m_dataRows->rowCount()) return;
-  if (m_dataRows->currentRow() != row) m_dataRows->setCurrentCell(row, 0);
-}
-
-void TEngraveForm::BuildMachinePage(QWidget* page) {
-  struct MemoEntry {
-    LinesField field;
-    const char* caption;
-    int left;
-    int top;
-  };
-  const MemoEntry memos[] = {{&S::PreToolChange, "Pre Tool Change", 8, 4},
-                             {&S::PostToolChange, "Post Tool Change", 336, 4},
-                             {&S::ToolChange, "Tool Change", 8, 116},
-                             {&S::PostEngrave, "Post Engrave", 336, 116}};
-  for (const MemoEntry& memo : memos) {
-    AddLabel(page, memo.caption, memo.left, memo.top);
-    AddMemo(page, memo.field, {memo.left, memo.top + 16, 320, 89})
-        ->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  }
-  AddButton(page, "Save", "Save", "Write the settings to a machine file (.mch)  Ctrl+S",
-            {672, 20, 75, kButtonHeight}, &EngraveFormModel::SaveClick);
-  AddButton(page, "Open", "Open", "Read a machine file (.mch) into the settings  Ctrl+O",
-            {672, 52, 75, kButtonHeight}, &EngraveFormModel::OpenClick);
-  AddButton(page, "Reset", "Reset", "Put the default lines back into the four G-code blocks",
-            {672, 84, 75, kButtonHeight}, &EngraveFormModel::ResetClick);
-  AddButton(page, "OpenOld", "Open Old",
-            "Read a machine file of the older layout: the four G-code blocks only",
-            {672, 116, 75, kButtonHeight}, &EngraveFormModel::OpenOldClick);
-  m_undoReset = AddButton(page, "UndoReset", "Undo Reset",
-                          "Put back the four G-code blocks as they were before the last Reset",
-                          {672, 148, 75, kButtonHeight}, &EngraveFormModel::UndoResetClick);
-  m_undoReset->setEnabled(false);
-}
-
-void TEngraveForm::BuildAdvancedPage(QWidget* page) {
-  AddLabel(page, "Symbol Rotation Angle", 8, 12);
-  AddEdit(page, &S::SymAngleE, {8, 28, 73, kEditHeight});
-}
-
-void TEngraveForm::BuildAboutPage(QWidget* page) {
-  auto* name = new QLabel("Stylor " STYLOR_VERSION, page);
-  name->setObjectName("VersionLabel");
-  name->setGeometry(16, 16, 400, 32);
-  name->setFont(Scaled(font(), 26, true));
-  AddLabel(page, "See Website for Documentation", 16, 64);
-
-  auto* link = new LinkLabel(page);
-  link->setObjectName("URLlabel");
-  link->setGeometry(16, 86, 741, 21);
-  QFont linkFont = Scaled(font(), 13, true);
-  linkFont.setUnderline(true);
-  link->setFont(linkFont);
-  QPalette colours = link->palette();
-  colours.setColor(QPalette::WindowText, colours.color(QPalette::Active, QPalette::Highlight));
-  link->setPalette(colours);
-  link->setText(ToQt(m_model.DocumentationUrl()));
-  link->setToolTip("Open the user guide inside Stylor  F1");
-  link->OnClicked([this] { m_model.Run([this] { m_model.URLlabelClick(); }); });
-}
-
-UnitEdit* TEngraveForm::AddEdit(QWidget* parent, TextField field, QRect place) {
-  const FieldInfo& info = InfoOf(field);
-  auto* edit = new UnitEdit(parent);
-  edit->setObjectName(ToQt(info.name));
-  edit->setGeometry(place);
-  edit->setToolTip(FieldToolTip(field));
-  connect(edit, &QLineEdit::textChanged, this, [this, field](const QString& text) {
-    FromUser([&] { m_model.SetText(field, ToUtf8(text)); });
-  });
-  OnFieldChanged(info, edit, [this, edit, field] {
-    const QString text = ToQt(m_model.Settings().*field);
-    // Setting the same text again would move the cursor of a user who is typing.
-    if (edit->text() != text) edit->setText(text);
-  });
-  return edit;
-}
-
-QComboBox* TEngraveForm::AddAxisCombo(QWidget* parent, TextField field, QRect place) {
-  const FieldInfo& info = InfoOf(field);
-  auto* combo = new QComboBox(parent);
-  combo->setObjectName(ToQt(info.name));
-  combo->setGeometry(place);
-  combo->setEditable(true);
-  combo->setInsertPolicy(QComboBox::NoInsert);
-  combo->addItems({"X", "Y", "Z", "A", "B", "C"});
-  combo->setToolTip(FieldToolTip(field));
-  connect(combo, &QComboBox::editTextChanged, this, [this, field](const QString& text) {
-    FromUser([&] { m_model.SetText(field, ToUtf8(text)); });
-  });
-  OnFieldChanged(info, combo, [this, combo, field] {
-    const QString text = ToQt(m_model.Settings().*field);
-    if (combo->currentText() == text) return;
-    const int item = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (item >= 0) combo->setCurrentIndex(item);
-    if (combo->currentText() != text) combo->setEditText(text);
-  });
-  return combo;
-}
-
-QPlainTextEdit* TEngraveForm::AddMemo(QWidget* parent, LinesField field, QRect place) {
-  const FieldInfo& info = InfoOf(field);
-  auto* memo = new QPlainTextEdit(parent);
-  memo->setObjectName(ToQt(info.name));
-  memo->setGeometry(place);
-  memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  // A tab would be engraved as blank space 0.35 heights wide: Tab moves on, as in every box.
-  memo->setTabChangesFocus(true);
-  memo->setToolTip(FieldToolTip(field));
-  connect(memo, &QPlainTextEdit::textChanged, this, [this, memo, field] {
-    FromUser([&] { m_model.SetLines(field, SplitLines(memo->toPlainText())); });
-  });
-  OnFieldChanged(info, memo, [this, memo, field] {
-    const Lines& lines = m_model.Settings().*field;
-    if (SplitLines(memo->toPlainText()) != lines) memo->setPlainText(JoinLines(lines));
-  });
-  return memo;
-}
-
-QGroupBox* TEngraveForm::AddRadioGroup(QWidget* parent, IndexField field, const QString& caption,
-                                       int columns, QRect place) {
-  const FieldInfo& info = InfoOf(field);
-  QGroupBox* box = AddGroup(parent, ToQt(info.name), caption, place);
-  box->setToolTip(FieldToolTip(field));
-  auto* buttons = new QButtonGroup(box);
-
-  // Items run down the first column, then down the next, spread evenly over the group.
-  constexpr int kCaptionRoom = 16;
-  const int count = static_cast<int>(info.items.size());
-  const int perColumn = (count + columns - 1) / columns;
-  const int columnWidth = (place.width() - 10) / columns;
-  const int rowHeight = (place.height() - kCaptionRoom - 4) / perColumn;
-  const QStringList itemTips = ItemToolTips(field);
-  for (int i = 0; i < count; ++i) {
-    auto* button = new QRadioButton(ToQt(info.items[static_cast<std::size_t>(i)]), box);
-    button->setGeometry(8 + (i / perColumn) * columnWidth,
-                        kCaptionRoom + (i % perColumn) * rowHeight, columnWidth - 2, rowHeight);
-    if (i < itemTips.size()) button->setToolTip(itemTips[i]);
-    buttons->addButton(button, i);
-  }
-  connect(buttons, &QButtonGroup::idToggled, this, [this, field](int id, bool checked) {
-    if (checked) FromUser([&] { m_model.SetIndex(field, id); });
-  });
-  OnFieldChanged(info, box, [this, buttons, field] {
-    QAbstractButton* selected = buttons->button(m_model.Settings().*field);
-    if (selected != nullptr) {
-      selected->setChecked(true);
-    } else if (QAbstractButton* checked = buttons->checkedButton()) {
-      // An exclusive group cannot show "nothing selected" otherwise.
-      buttons->setExclusive(false);
-      checked->setChecked(false);
-      buttons->setExclusive(true);
-    }
-  });
-  return box;
-}
-
-QCheckBox* TEngraveForm::AddCheckBox(QWidget* parent, StateField field, const QString& caption,
-                                     QRect place) {
-  const FieldInfo& info = InfoOf(field);
-  auto* box = new QCheckBox(caption, parent);
-  box->setObjectName(ToQt(info.name));
-  box->setGeometry(place);
-  box->setToolTip(FieldToolTip(field));
-  connect(box, &QCheckBox::toggled, this,
-          [this, field](bool checked) { FromUser([&] { m_model.SetState(field, checked); }); });
-  OnFieldChanged(info, box, [this, box, field] { box->setChecked(m_model.Settings().*field); });
-  return box;
-}
-
-void TEngraveForm::AddSpinner(QWidget* parent, TextField field, QLineEdit* edit, int minimum,
-                              int maximum) {
-  const FieldInfo& info = InfoOf(field);
-  auto* spinner = new UpDown(minimum, maximum, parent);
-  spinner->setObjectName(ToQt(info.name) + "Spinner");
-  spinner->setToolTip(FieldToolTip(field));
-  const QRect beside = edit->geometry();
-  spinner->setGeometry(beside.right() + 1, beside.top(), 16, beside.height());
-  spinner->Attach(edit);
-  spinner->OnMoved([this, field](int position) {
-    std::string text;
-    AppendInteger(text, position);
-    m_model.SetText(field, text);
-  });
-  // The arrows step from the value the box shows, typed or loaded, not from their last click.
-  auto follow = [this, spinner, field] {
-    const ScannedInteger shown = ScanInteger(m_model.Settings().*field);
-    if (shown.used > 0) spinner->SetPosition(shown.value);
-  };
-  follow();
-  FieldControl& control = m_fields[&info];
-  control.show = [show = std::move(control.show), follow] {
-    show();
-    follow();
-  };
-}
-
-QPushButton* TEngraveForm::AddButton(QWidget* parent, const char* name, const QString& caption,
-                                     const QString& toolTip, QRect place,
-                                     void (EngraveFormModel::*handler)()) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setGeometry(place);
-  button->setToolTip(toolTip);
-  connect(button, &QPushButton::clicked, this, [this, handler] { RunHandler(handler); });
-  return button;
-}
-
-void TEngraveForm::OnFieldChanged(const FieldInfo& field, QWidget* control,
-                                  std::function<void()> show) {
-  {
-    QScopedValueRollback<bool> showing(m_showingModel, true);
-    show();
-  }
-  m_fields[&field] = FieldControl{control, std::move(show)};
-}
-
-void TEngraveForm::FromUser(const std::function<void()>& change) {
-  if (!m_showingModel) change();
-}
-
-void TEngraveForm::RunHandler(void (EngraveFormModel::*handler)()) {
-  m_model.Run([this, handler] { (m_model.*handler)(); });
-}
-
 void TEngraveForm::Start(const QString& workingDirectory) {
   if (m_started) return;
   m_started = true;
@@ -897,25 +296,15 @@ void TEngraveForm::ShowPageLastUsed() {
   m_model.ShowPage(static_cast<Page>(index));
 }
 
-std::optional<FirstSetup> TEngraveForm::AskFirstSetup() {
-  FirstSetupDialog dialog(this);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.Chosen();
-}
-
-void TEngraveForm::OfferFirstSetup() {
-  QSettings settings;
-  const QString key = QStringLiteral("setup/offered");
-  if (settings.value(key).toBool()) return;
-  if (QFileInfo::exists(QDir(ToQt(m_model.WorkingDirectory())).filePath("default.mch"))) return;
-  settings.setValue(key, true);
-  const std::optional<FirstSetup> setup = AskFirstSetup();
-  if (!setup) return;
-  SetUnit(setup->unit == SetupUnit::Inches ? ProgramUnit::Inches : ProgramUnit::Millimetres);
-  m_model.Run([&] { m_model.SaveFirstSetup(*setup); });
-}
-
 void TEngraveForm::PlaceOnScreen() {
+  // A screen narrower than the form and the narrowest preview (below 1024 pixels) cannot show
+  // the form whole: there alone it may scroll sideways.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const int room = screen->availableGeometry().width() - kAssumedFrame.left() -
+                     kAssumedFrame.right() - m_splitter->handleWidth() -
+                     m_preview->minimumSizeHint().width();
+    m_scroll->setMinimumWidth(std::min(m_scroll->minimumWidth(), std::max(room, 200)));
+  }
   QSettings settings;
   if (restoreGeometry(settings.value(kGeometryKey).toByteArray())) {
     m_splitter->restoreState(settings.value(kSplitterKey).toByteArray());
@@ -959,143 +348,6 @@ void TEngraveForm::SetUnit(ProgramUnit unit) {
 void TEngraveForm::SetRapidRate(double perMin) {
   StoreRapidRate(perMin);
   m_preview->RapidRateChanged();
-}
-
-void TEngraveForm::ShowUnits() {
-  auto rotary = [this](TextField axis) {
-    return IsRotaryLetter(ReadLetter(m_model.Settings().*axis));
-  };
-  for (const UnitField& entry : kUnitFields) {
-    QString suffix;
-    switch (entry.quantity) {
-      case Quantity::Length: suffix = LengthSuffix(m_unit); break;
-      case Quantity::Feed: suffix = FeedSuffix(m_unit); break;
-      case Quantity::Angle: suffix = kDegreeSuffix; break;
-      case Quantity::Axis1Start:
-        suffix = rotary(&S::Axis1E) ? kDegreeSuffix : LengthSuffix(m_unit);
-        break;
-      case Quantity::Axis2Start:
-        suffix = rotary(&S::Axis2E) ? kDegreeSuffix : LengthSuffix(m_unit);
-        break;
-    }
-    const auto found = m_fields.find(&InfoOf(entry.field));
-    if (found == m_fields.end()) continue;
-    if (auto* edit = dynamic_cast<UnitEdit*>(found->second.control)) edit->SetSuffix(suffix);
-  }
-  m_widthUnit->setText(LengthSuffix(m_unit));
-  m_millimetres->setChecked(m_unit == ProgramUnit::Millimetres);
-  m_inches->setChecked(m_unit == ProgramUnit::Inches);
-  m_preview->SetUnit(m_unit);
-}
-
-std::optional<std::string> TEngraveForm::AskProgramFile(
-    const std::optional<std::string>& presetName) {
-  QFileDialog dialog(this);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters(kProgramFilters);
-  dialog.setDefaultSuffix("eia");
-  // A name typed without an extension gets the one of the chosen file type ("All Files": .eia).
-  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-    const qsizetype star = filter.indexOf("*.");
-    const QString suffix = star < 0 ? QString() : filter.mid(star + 2).section(')', 0, 0);
-    dialog.setDefaultSuffix(suffix.isEmpty() ? QStringLiteral("eia") : suffix);
-  });
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, !m_model.OverwriteQuestion());
-  dialog.setDirectory(DialogFolder("programSave", QDir::currentPath()));
-  if (presetName) m_programFileName = FromNativePath(*presetName);
-  if (!m_programFileName.isEmpty()) dialog.selectFile(m_programFileName);
-  std::optional<std::string> chosen = RunFileDialog(dialog);
-  if (chosen) {
-    m_programFileName = dialog.selectedFiles().constFirst();
-    RememberDialogFolder("programSave", m_programFileName);
-  }
-  return chosen;
-}
-
-void TEngraveForm::ClearProgramFileName() { m_programFileName.clear(); }
-
-void TEngraveForm::ShowMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, kTitle, ToQt(text), QMessageBox::Ok, this);
-  box.exec();
-}
-
-std::optional<std::string> TEngraveForm::AskFontFile(const std::string& initialDirectory) {
-  QFileDialog dialog(this, "Font File", DialogFolder("font", ToQt(initialDirectory)),
-                     "Font File (*.fnt *.lff *.cxf);;Stroke Font (*.fnt);;"
-                     "Single-Line Font (*.lff *.cxf);;All Files (*)");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setDefaultSuffix("fnt");
-  std::optional<std::string> chosen = RunFileDialog(dialog);
-  if (chosen) RememberDialogFolder("font", dialog.selectedFiles().constFirst());
-  return chosen;
-}
-
-std::optional<std::string> TEngraveForm::AskMachineFileToSave(const std::string& initialDirectory) {
-  QFileDialog dialog(this, QString(), DialogFolder("machineSave", ToQt(initialDirectory)),
-                     "Machine File (*.mch)");
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix("mch");
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  std::optional<std::string> chosen = RunFileDialog(dialog);
-  if (chosen) RememberDialogFolder("machineSave", dialog.selectedFiles().constFirst());
-  return chosen;
-}
-
-std::optional<std::string> TEngraveForm::AskMachineFileToOpen(const std::string& initialDirectory) {
-  QFileDialog dialog(this, QString(), DialogFolder("machineOpen", ToQt(initialDirectory)),
-                     "Machine File (*.mch)");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  std::optional<std::string> chosen = RunFileDialog(dialog);
-  if (chosen) RememberDialogFolder("machineOpen", dialog.selectedFiles().constFirst());
-  return chosen;
-}
-
-std::optional<std::string> TEngraveForm::AskDataFile(const std::string& initialDirectory) {
-  QFileDialog dialog(this, "Data File", DialogFolder("dataFile", ToQt(initialDirectory)),
-                     "Data File (*.csv *.tsv *.tab *.txt);;All Files (*)");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  std::optional<std::string> chosen = RunFileDialog(dialog);
-  if (chosen) RememberDialogFolder("dataFile", dialog.selectedFiles().constFirst());
-  return chosen;
-}
-
-std::optional<std::string> TEngraveForm::AskProgramToOpen() {
-  // Where the last program was opened, else where the last one was written.
-  QString start = m_openedProgram.isEmpty() ? m_programFileName : m_openedProgram;
-  start = start.isEmpty() ? DialogFolder("programOpen", ToQt(m_model.WorkingDirectory()))
-                          : QFileInfo(start).absolutePath();
-  QFileDialog dialog(this, "Open Program", start);
-  dialog.setNameFilters(QStringList{"Programs (*.eia *.txt *.nc *.ngc *.tap)"} + kProgramFilters);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  std::optional<std::string> chosen = RunFileDialog(dialog);
-  if (chosen) {
-    m_openedProgram = dialog.selectedFiles().constFirst();
-    RememberDialogFolder("programOpen", m_openedProgram);
-  }
-  return chosen;
-}
-
-QString TEngraveForm::DialogFolder(const char* dialog, const QString& fallback) const {
-  const QString folder = QSettings().value(QString("dialogs/") + dialog).toString();
-  return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : fallback;
-}
-
-void TEngraveForm::RememberDialogFolder(const char* dialog, const QString& chosenFile) {
-  QSettings().setValue(QString("dialogs/") + dialog, QFileInfo(chosenFile).absolutePath());
-}
-
-void TEngraveForm::OpenProgramFile() {
-  if (const std::optional<std::string> path = AskProgramToOpen()) {
-    m_preview->ShowProgramFile(*path);
-  }
-}
-
-void TEngraveForm::ShowError(const std::string& text) {
-  QMessageBox::critical(this, kTitle, ToQt(text));
 }
 
 // The status bar already says what the job wrote; the warning follows it.
@@ -1171,68 +423,16 @@ void TEngraveForm::ShowUserGuide() {
 
 void TEngraveForm::ShowAbout() { m_model.ShowPage(Page::About); }
 
-void TEngraveForm::FieldChanged(const FieldInfo& field) {
-  m_preview->SettingsChanged();
-  if (field.ref == FieldRef(&S::Axis1E) || field.ref == FieldRef(&S::Axis2E)) ShowUnits();
-  ShowSetupWarnings();
-  if (field.ref == FieldRef(&S::Files) || field.ref == FieldRef(&S::FilePrefix) ||
-      field.ref == FieldRef(&S::SeqPreGCodes) || field.ref == FieldRef(&S::SeqPostGCodes)) {
-    m_batchSequence->setText(ToQt(m_model.BatchSequenceLabel()));
+void TEngraveForm::ShowMissingGlyphs() {
+  // Said as the text is typed, not only after a job: the blank a missing glyph leaves is easy
+  // to miss in the preview.
+  const QString note = ToQt(m_model.MissingGlyphNote());
+  if (note == m_glyphNote) return;
+  if (!m_glyphNote.isEmpty() && statusBar()->currentMessage() == m_glyphNote) {
+    statusBar()->clearMessage();
   }
-  const auto found = m_fields.find(&field);
-  if (found == m_fields.end()) return;
-  QScopedValueRollback<bool> showing(m_showingModel, true);
-  found->second.show();
-}
-
-void TEngraveForm::ShowFieldRefusal(const FieldInfo& field, const std::string& text) {
-  ShowError(ToUtf8(FieldCaption(field)) + ": " + text);
-  const auto found = m_fields.find(&field);
-  if (found == m_fields.end()) return;
-  QWidget* control = found->second.control;
-  for (int page = 0; page < m_pages->count(); ++page) {
-    if (m_pages->widget(page)->isAncestorOf(control)) m_pages->setCurrentIndex(page);
-  }
-  control->setFocus(Qt::OtherFocusReason);
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
-  if (auto* combo = qobject_cast<QComboBox*>(control)) {
-    if (combo->lineEdit() != nullptr) combo->lineEdit()->selectAll();
-  }
-}
-
-void TEngraveForm::ShowFieldError(const FieldInfo& field, const std::string& text) {
-  MarkField(field, &text);
-}
-
-void TEngraveForm::FieldErrorChanged(const FieldInfo& field) {
-  MarkField(field, m_model.FieldError(field));
-}
-
-void TEngraveForm::MarkField(const FieldInfo& field, const std::string* error) {
-  const auto found = m_fields.find(&field);
-  if (found != m_fields.end()) {
-    QWidget* control = found->second.control;
-    control->setProperty("fieldError", error != nullptr ? ToQt(*error) : QString());
-    const bool warned = !control->property("setupWarning").toString().isEmpty();
-    control->setStyleSheet(error != nullptr ? kErrorOutline
-                                            : (warned ? kWarningOutline : QString()));
-  }
-  if (error != nullptr) {
-    m_statusField = &field;
-    statusBar()->showMessage(FieldCaption(field) + ": " + ToQt(*error));
-    return;
-  }
-  if (m_statusField != &field) return;
-  // The field is mended: its message goes, and another field still wrong takes its place.
-  m_statusField = nullptr;
-  statusBar()->clearMessage();
-  for (const FieldInfo& other : AllFields()) {
-    if (const std::string* otherError = m_model.FieldError(other)) {
-      m_statusField = &other;
-      statusBar()->showMessage(FieldCaption(other) + ": " + ToQt(*otherError));
-      return;
-    }
-  }
+  m_glyphNote = note;
+  if (!note.isEmpty() && m_statusField == nullptr) statusBar()->showMessage(note);
 }
 
 void TEngraveForm::ProgramsWritten(const std::vector<std::string>& files) {
@@ -1242,15 +442,7 @@ void TEngraveForm::ProgramsWritten(const std::vector<std::string>& files) {
   QString folder = QDir(ToQt(m_model.WorkingDirectory())).relativeFilePath(folderPath);
   if (folder.startsWith("..") || QFileInfo(folder).isAbsolute()) folder = folderPath;
   if (folder == ".") folder = QDir::toNativeSeparators(folderPath);
-  std::optional<ProgramStats> stats;
-  if (files.size() == 1) {
-    try {
-      stats = StatsOfProgram(ReadProgramFile(files.front()), files.front(),
-                             ReaderOptionsFrom(m_model.Settings()));
-    } catch (const Error&) {
-      // The program is written; only its count is missing from the message.
-    }
-  }
+  const std::optional<ProgramStats> stats = m_model.WrittenStats(files);
   m_statusField = nullptr;
   statusBar()->showMessage(
       WrittenMessage(names, folder + "/", stats ? &*stats : nullptr, m_unit, StoredRapidRate()));
@@ -1330,15 +522,6 @@ void TEngraveForm::FillRecentMenu() {
     action->setStatusTip(path);
   }
   m_recentMenu->setEnabled(!recent.isEmpty());
-}
-
-QMessageBox::StandardButton TEngraveForm::AskToSaveBlocks() {
-  QMessageBox box(QMessageBox::Question, kTitle,
-                  "The G-code blocks of the Machine page have changed since the machine file was "
-                  "last opened or saved. Save them before quitting?",
-                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-  box.setDefaultButton(QMessageBox::Save);
-  return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 void TEngraveForm::closeEvent(QCloseEvent* event) {

@@ -140,6 +140,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   void BuildMenus();
   /// Ctrl+Tab, Ctrl+PgDn and back switch pages from any box; Ctrl+Enter runs the page's job.
   void BuildPageKeys();
+  /// Builds every page and adds it to the page control, in the order of the model's pages.
+  void BuildPages();
   void BuildUpperArea();
   void BuildFreeFormPage(QWidget* page);
   void BuildCircleTextPage(QWidget* page);
@@ -186,6 +188,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   /// The model's setup warnings in the status bar, their boxes outlined, and "Axes X Y Z" while
   /// the axes hold lathe letters.
   void ShowSetupWarnings();
+  /// Names in the status bar the characters of the page's text the font lacks, while typed.
+  void ShowMissingGlyphs();
   void RememberRecentFile(const QString& path);
   void FillRecentMenu();
   void OpenProgramFile();
@@ -232,6 +236,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QPushButton* m_millAxes = nullptr;
   QPushButton* m_undoReset = nullptr;
   std::vector<SetupWarning> m_shownWarnings;
+  QString m_glyphNote;
   QMenu* m_recentMenu = nullptr;
   QAction* m_millimetres = nullptr;
   QAction* m_inches = nullptr;

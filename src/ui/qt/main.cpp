@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
@@ -16,9 +18,14 @@
 
 namespace {
 
+struct WindowOptions {
+  std::string screenshot;
+  QString machineFile;  // opened after start-up, as File > Open Machine does
+};
+
 /// The window's own options; QApplication has taken its own (-platform, -style, ...) by then.
 /// --help and --version print and end the program here.
-std::string ScreenshotOption(const QCoreApplication& app) {
+WindowOptions ReadOptions(const QCoreApplication& app) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Stylor: engrave text on CNC machines with stroke fonts.");
   parser.addHelpOption();
@@ -26,8 +33,11 @@ std::string ScreenshotOption(const QCoreApplication& app) {
   const QCommandLineOption screenshot(
       "screenshot", "Save a PNG picture of the window after start-up to FILE, then exit.", "FILE");
   parser.addOption(screenshot);
+  parser.addPositionalArgument("FILE.mch", "A machine file to open after start-up.",
+                               "[FILE.mch]");
   parser.process(app);
-  return parser.value(screenshot).toStdString();
+  const QStringList files = parser.positionalArguments();
+  return {parser.value(screenshot).toStdString(), files.isEmpty() ? QString() : files.first()};
 }
 
 void NameTheApplication() {
@@ -53,13 +63,14 @@ int main(int argc, char** argv) {
   if (AsksOnlyForText(argc, argv)) {
     QCoreApplication core(argc, argv);
     NameTheApplication();
-    ScreenshotOption(core);  // prints and ends the program
+    ReadOptions(core);  // prints and ends the program
     return 0;
   }
   QApplication app(argc, argv);
   NameTheApplication();
   QApplication::setApplicationDisplayName("Stylor");
-  const std::string screenshot = ScreenshotOption(app);
+  const WindowOptions options = ReadOptions(app);
+  const std::string& screenshot = options.screenshot;
   QGuiApplication::setDesktopFileName("org.stylor.Stylor");
   QApplication::setWindowIcon(QIcon(":/stylor.png"));
   stylor::ApplyAppearance(app);
@@ -73,7 +84,14 @@ int main(int argc, char** argv) {
     int status = 0;
     QTimer::singleShot(0, &EngraveForm, [&] {
       EngraveForm.Start(QDir::currentPath());
+      if (!options.machineFile.isEmpty()) {
+        const std::string path =
+            QFile::encodeName(QFileInfo(options.machineFile).absoluteFilePath()).toStdString();
+        EngraveForm.Model().Run([&] { EngraveForm.Model().OpenMachineFile(path); });
+      }
       if (screenshot.empty()) {
+        // A machine file named on the command line is the set-up: no first set-up is offered.
+        if (!options.machineFile.isEmpty()) return;
         EngraveForm.OfferFirstSetup();
         return;
       }

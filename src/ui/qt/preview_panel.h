@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -11,16 +13,20 @@
 
 class QLabel;
 class QPushButton;
+class QScrollArea;
+class QTabWidget;
 class QTimer;
 
 namespace stylor {
 
 class EngraveFormModel;
 class PreviewView;
+class ProgramTextView;
 
 /// The panel beside the form: the preview of the current page's job with the current settings,
-/// or of a program file the user opened, a legend of its marks, and the statistics of that
-/// program below it. The live preview is rebuilt once the event loop is idle after a change, so
+/// or of a program file the user opened, a legend of its marks, and below it the statistics of
+/// that program or, on the "Program" tab, its text with line numbers. A line pointed at in the
+/// text lights its strokes in the drawing, and a stroke pointed at lights its line. The live preview is rebuilt once the event loop is idle after a change, so
 /// that a keystroke, or a machine file that changes every field, costs one rebuild. The drawing
 /// takes whatever room the panel gets.
 class PreviewPanel final : public QWidget {
@@ -57,8 +63,23 @@ class PreviewPanel final : public QWidget {
   int Rebuilds() const { return m_rebuilds; }
   /// The drawing.
   PreviewView* View() const { return m_view; }
+  /// The program text of the "Program" tab (filled while that tab is shown).
+  ProgramTextView* ProgramText() const { return m_programText; }
+  /// The program line whose strokes are lit in the drawing, 0 for none.
+  std::int64_t LitLine() const { return m_litLine; }
+  /// The program line of the stroke nearest `pixel` of the drawing within a few pixels, 0 for
+  /// none.
+  std::int64_t LineAt(QPointF pixel) const;
+  /// Lights the strokes of program line `line` (0: none).
+  void LightStrokes(std::int64_t line);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool ProgramTextShown() const;
+  void ShowProgramText();
+  void PaintLitStrokes();
   void Rebuild();
   void Show(const PreviewScene& scene, const QString& title, const QString& toolTip);
   void ShowStats(const PreviewScene& scene);
@@ -70,6 +91,14 @@ class PreviewPanel final : public QWidget {
   QPushButton* m_live = nullptr;
   PreviewView* m_view = nullptr;
   QLabel* m_stats = nullptr;
+  QScrollArea* m_statsScroll = nullptr;
+  int m_statsColumns = 2;
+  QTabWidget* m_lower = nullptr;
+  ProgramTextView* m_programText = nullptr;
+  QLabel* m_programNote = nullptr;
+  QWidget* m_litStrokes = nullptr;
+  bool m_textShown = false;
+  std::int64_t m_litLine = 0;
   QPushButton* m_rapids = nullptr;
   ProgramUnit m_unit = ProgramUnit::Millimetres;
   bool m_showsFile = false;

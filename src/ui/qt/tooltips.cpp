@@ -1,5 +1,8 @@
 #include "ui/qt/tooltips.h"
 
+#include <string>
+#include <string_view>
+
 namespace stylor {
 namespace {
 
@@ -17,32 +20,36 @@ const ControlHint kControlHints[] = {
     {&S::SeqDigits, "; Up, Down, Page Up, Page Down and the wheel change it"},
 };
 
-struct FieldCaptionEntry {
-  TextField field;
-  const char* caption;
-};
-
-const FieldCaptionEntry kCaptions[] = {
-    {&S::TextHeightE, "Height"},           {&S::WidthRatioE, "Width Ratio"},
-    {&S::SpacingRatioE, "Spacing Ratio"},  {&S::LineSpacingE, "Line Spacing"},
-    {&S::Axis1StartE, "Axis 1 Start"},     {&S::TextAngleE, "Text Angle"},
-    {&S::Axis2StartE, "Axis 2 Start"},     {&S::PenDownE, "Plunge Axis Down"},
-    {&S::PenUpE, "Plunge Axis Up"},        {&S::EngraveFeedE, "Engrave Feed"},
-    {&S::PlungeFeedE, "Plunge Feed"},      {&S::RadiusE, "Radius"},
-    {&S::AEdit, "Major Axis"},             {&S::BEdit, "Minor Axis"},
-    {&S::SeqStart, "Start Number"},        {&S::SeqEnd, "End Number"},
-    {&S::SeqStep, "Step"},                 {&S::SeqDigits, "Digits"},
-    {&S::Axis1E, "Axis 1"},                {&S::Axis2E, "Axis 2"},
-    {&S::Axis3E, "Plunge Axis"},
-};
-
 }  // namespace
 
 QString FieldCaption(const FieldInfo& field) {
-  for (const FieldCaptionEntry& entry : kCaptions) {
-    if (FieldRef(entry.field) == field.ref) return entry.caption;
+  const std::string_view caption = field.caption.empty() ? field.name : field.caption;
+  return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
+}
+
+QString FieldMessage(const FieldInfo& field, const std::string& text) {
+  // The reading rules name the typed text in quotes, in a programmer's words: "'5x' is not a
+  // valid floating point value". The window says it as a machinist would, after the box's name.
+  struct Wording {
+    std::string_view tail;
+    const char* said;
+  };
+  static constexpr Wording kWordings[] = {
+      {"' is not a valid floating point value.", " is not a number"},
+      {"' is not a valid integer value.", " is not a whole number"},
+  };
+  QString shown = QString::fromStdString(text);
+  for (const Wording& wording : kWordings) {
+    if (text.size() > wording.tail.size() + 1 && text.front() == '\'' &&
+        text.ends_with(wording.tail)) {
+      const std::string typed = text.substr(1, text.size() - wording.tail.size() - 1);
+      shown = typed.empty() ? QString("is empty: type a number")
+                            : QString::fromStdString(typed) + wording.said;
+      break;
+    }
+    if (text == "'" + std::string(wording.tail)) shown = "is empty: type a number";
   }
-  return QString::fromUtf8(field.name.data(), static_cast<qsizetype>(field.name.size()));
+  return FieldCaption(field) + ": " + shown;
 }
 
 QString FieldToolTip(const FieldRef& field) {
