@@ -56,7 +56,6 @@ void AddProgramRead(PreviewScene& scene, const ReaderOptions& options, Read&& re
     }
   });
   scene.programStart = summary.start;
-  scene.program.assign(bytes);
   AddSummary(stats, summary);
   scene.stats = std::move(stats);
   if (summary.unreadLines > 0) {
@@ -73,6 +72,7 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
   AddProgramRead(scene, options, [&](const MoveVisitor& visit) {
     return ReadProgram(bytes, name, options, visit);
   });
+  scene.program.assign(bytes);
 }
 
 PreviewGuide ArcGuide(const EngraveSettings& settings, const PreparedJob& job) {
@@ -226,6 +226,7 @@ PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& op
       if (progress) progress(done, total);
     });
   });
+  scene.programFile = path;
   return scene;
 }
 

@@ -79,6 +79,7 @@ struct PreviewScene {
   std::string message;    // why nothing is drawn: a field that does not convert, a refusal
   std::optional<ProgramStats> stats;  // of the program the segments were read from
   std::string program;    // the text the segments were read from, as the program writes it
+  std::string programFile;  // a program read from a file: that file, whose text stays there
 };
 
 /// The rectangle that holds every segment, marker and guide of a scene.

@@ -240,9 +240,9 @@ const OptionsCase kBadOptions[] = {
     {"SameLetterTwice", With(ReaderOptions{}, Axes('X', 'x', 'Z')),
      "Axis 1 (Axis1E) and Axis 2 (Axis2E) are both 'x'"},
     {"RotaryOnRadiusZero", With(ReaderOptions{}, Axes('A', 'Y', 'Z'), Levels(1, 0)),
-     "pen down level must not be 0"},
+     "must be above 0 with a rotary axis"},
     {"G16OnRadiusZero", With(ReaderOptions{}, Axes('X', 'Y', 'Z'), Levels(1, 0), LatheMill(1)),
-     "pen down level must not be 0"},
+     "must be above 0 with a rotary axis"},
 };
 
 TEST(ProgramReaderTest, RefusesOptionsItCannotReadWith) {

@@ -46,7 +46,9 @@ TEST(EngraveSettings, EveryNumberHasItsRuleAndAPlaceOfItsOwnInTheReadingOrder) {
     else EXPECT_NO_THROW(ReadInteger(typed));
     EXPECT_GT(field.readStep, 0);
     steps.push_back(field.readStep);
-    if (field.startOf != nullptr) EXPECT_EQ(field.unit, "length");
+    if (field.startOf != nullptr) {
+      EXPECT_EQ(field.unit, "length");
+    }
   }
   std::sort(steps.begin(), steps.end());
   EXPECT_EQ(std::adjacent_find(steps.begin(), steps.end()), steps.end());

@@ -249,8 +249,7 @@ PreviewPanel::PreviewPanel(const EngraveFormModel& model, QWidget* parent)
                             "at a line to light its stroke, or at a stroke to find its line");
   connect(m_lower, &QTabWidget::currentChanged, this, [this] { ShowProgramText(); });
   connect(copy, &QPushButton::clicked, this, [this] {
-    QApplication::clipboard()->setText(
-        QString::fromStdString(m_view->Scene().program).remove(u'\r'));
+    QApplication::clipboard()->setText(QString::fromStdString(ShownProgram()).remove(u'\r'));
   });
   m_programText->OnLineHovered([this](std::int64_t line) { LightStrokes(line); });
 
@@ -348,6 +347,7 @@ constexpr int kProgressSteps = 1000;
 
 void PreviewPanel::ShowProgramFile(const std::string& path) {
   m_rebuildTimer->stop();
+  m_fileTextOf.clear();  // the file may have changed since it was last read
   const QString shownPath = QFile::decodeName(QByteArray::fromStdString(path));
   PreviewScene scene;
   // A large file is read behind a progress bar whose Cancel keeps the picture as it was.
@@ -381,6 +381,21 @@ void PreviewPanel::Show(const PreviewScene& scene, const QString& title, const Q
   ShowProgramText();
 }
 
+const std::string& PreviewPanel::ShownProgram() {
+  const PreviewScene& scene = m_view->Scene();
+  if (scene.programFile.empty()) return scene.program;
+  // An opened file is read again only when its text is looked at; the drawing did not keep it.
+  if (m_fileTextOf != scene.programFile) {
+    m_fileTextOf = scene.programFile;
+    try {
+      m_fileText = ReadProgramFile(scene.programFile);
+    } catch (const Error& error) {
+      m_fileText = "(" + std::string(error.what()) + ")";
+    }
+  }
+  return m_fileText;
+}
+
 bool PreviewPanel::ProgramTextShown() const { return m_lower->currentIndex() == 1; }
 
 void PreviewPanel::ShowProgramText() {
@@ -388,8 +403,8 @@ void PreviewPanel::ShowProgramText() {
   if (m_textShown || !ProgramTextShown()) return;
   m_textShown = true;
   const PreviewScene& scene = m_view->Scene();
-  m_programText->SetProgram(scene.program);
-  QString note = scene.program.empty() ? QString("No program to show.")
+  m_programText->SetProgram(ShownProgram());
+  QString note = ShownProgram().empty() ? QString("No program to show.")
                                        : QString("%1 lines").arg(m_programText->blockCount());
   if (!scene.note.empty()) note += "; " + QString::fromStdString(scene.note);
   m_programNote->setText(note);

@@ -78,6 +78,8 @@ class PreviewPanel final : public QWidget {
 
  private:
   bool ProgramTextShown() const;
+  /// The text of the program drawn: the job's, or that of the opened file.
+  const std::string& ShownProgram();
   void ShowProgramText();
   void PaintLitStrokes();
   void Rebuild();
@@ -102,6 +104,8 @@ class PreviewPanel final : public QWidget {
   QPushButton* m_rapids = nullptr;
   ProgramUnit m_unit = ProgramUnit::Millimetres;
   bool m_showsFile = false;
+  std::string m_fileText;    // the text of the opened program file, once it is looked at
+  std::string m_fileTextOf;  // the file it was read from
   bool m_refit = true;
   QString m_liveTitle;
   int m_rebuilds = 0;
