@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "settings/engrave_settings.h"
+#include "settings/marking/counters.h"
+#include "settings/marking/marking_codes.h"
+
+namespace stylor {
+
+/// Where the codes of a job come from: the shop's tables and files, and the instant.
+struct MarkingSetup {
+  std::vector<ShiftStart> shifts;
+  YearLetters yearLetters;
+  std::string counterPath = "stylor-counters.csv";  // the counter file
+  std::string logPath;                              // the production log; empty: none
+  bool utc = false;                                 // the clock read as UTC, not local time
+  std::optional<CivilTime> now;                     // a fixed instant (re-cutting a part)
+  friend bool operator==(const MarkingSetup&, const MarkingSetup&) = default;
+};
+
+/// The filling of one job. The instant is taken once on construction, so every line and file of
+/// the job carries the same one. TakeNumbers holds the counter file locked until Commit or the
+/// end of the run: numbers taken by a job that fails or is killed are never handed out, and a
+/// second job waits for the first.
+class MarkingRun {
+ public:
+  explicit MarkingRun(MarkingSetup setup);
+  ~MarkingRun();
+  MarkingRun(const MarkingRun&) = delete;
+  MarkingRun& operator=(const MarkingRun&) = delete;
+
+  /// Cuts a text into a template and checks its placeholders (a date format's codes, a shift
+  /// table for {Shift}); refusals name `where`. The counters it names are remembered.
+  Template Parse(std::string_view text, std::string_view where);
+  /// Locks the counter file and takes one value of every counter the parsed texts name, and
+  /// `extra` values of the counter `extraName` (the Sequence page's run). Throws Error for a
+  /// counter that is not defined or has no value left; nothing is taken then.
+  void TakeNumbers(const std::string& extraName = {}, std::size_t extra = 0);
+  /// The values taken for `name` by TakeNumbers (the first is the one {Counter:NAME} gives).
+  const std::vector<std::int64_t>& Taken(const std::string& name) const;
+  /// The counter as it stood when its values were taken.
+  const Counter& CounterOf(const std::string& name) const;
+  /// The text of a placeholder of a parsed template.
+  std::string Value(const Placeholder& placeholder) const;
+  /// A parsed template filled.
+  std::string Fill(const Template& parsed) const;
+  /// Hands the numbers out: the counter file is saved with every counter moved past its values,
+  /// and unlocked. Call once the programs are in place. Throws FileError.
+  void Commit();
+  /// What the job used, in the order first named: ("SN", "0042"), ("Date:yyMMdd", "261211"),
+  /// ("Shift", "B"). For the production log and the status bar.
+  const std::vector<std::pair<std::string, std::string>>& Used() const { return m_used; }
+  /// "SN 0042, LOT 7": the counter values taken, for the status bar; empty when none.
+  std::string NumbersTaken() const;
+  const CivilTime& Instant() const { return m_now; }
+  const MarkingSetup& Setup() const { return m_setup; }
+
+ private:
+  void Note(std::string key, std::string value);
+
+  MarkingSetup m_setup;
+  CivilTime m_now;
+  std::vector<std::string> m_counterNames;  // in the order first named
+  std::unique_ptr<CounterFile> m_file;
+  std::map<std::string, std::vector<std::int64_t>, std::less<>> m_taken;
+  std::map<std::string, Counter, std::less<>> m_before;
+  std::vector<std::pair<std::string, std::string>> m_used;
+};
+
+/// Fills every text and G-code block of `settings` in place: the free-form text, circle and
+/// ellipse texts, the sequence prefix and suffix, the four blocks and the lines before and after
+/// each sequence. Every text is parsed before any number is taken, so an unknown name is refused
+/// with nothing taken; a value filled into a G-code line that CharacterNotForGCode refuses is
+/// refused, naming the field, line and character. Calls run.TakeNumbers(extraName, extra).
+void FillMarkingCodes(EngraveSettings& settings, MarkingRun& run,
+                      const std::string& extraName = {}, std::size_t extra = 0);
+
+/// Appends one line per program to the production log of `run` (none when its path is empty):
+/// time, machine file, program file, each code used as name=value, and the engraved text, as
+/// CSV with CR LF. The lines are added whole or not at all and flushed. Throws FileError.
+struct LoggedProgram {
+  std::string programFile;
+  std::string text;                                          // the engraved text
+  std::vector<std::pair<std::string, std::string>> extra;    // codes of this program alone
+};
+void AppendProductionLog(const MarkingRun& run, const std::string& machineFile,
+                         const std::vector<LoggedProgram>& programs);
+
+}  // namespace stylor
