@@ -32,6 +32,22 @@ void AppendCsv(std::string& out, std::string_view value) {
 
 }  // namespace
 
+MarkingSetup MarkingSetupOf(const EngraveSettings& settings, const std::string& folder,
+                            std::optional<CivilTime> now) {
+  const auto inFolder = [&](const std::string& path) {
+    if (path.empty() || path.front() == '/' || folder.empty()) return path;
+    return folder.back() == '/' ? folder + path : folder + "/" + path;
+  };
+  MarkingSetup setup;
+  setup.shifts = ReadShiftTable({settings.ShiftTable});
+  setup.yearLetters = ReadYearLetters(settings.YearLetterTable);
+  setup.counterPath = inFolder(settings.CountersFile.empty() ? setup.counterPath : settings.CountersFile);
+  setup.logPath = inFolder(settings.ProductionLog);
+  setup.utc = settings.CodesInUtc;
+  setup.now = now;
+  return setup;
+}
+
 MarkingRun::MarkingRun(MarkingSetup setup)
     : m_setup(std::move(setup)), m_now(m_setup.now ? *m_setup.now : ClockNow(m_setup.utc)) {}
 
@@ -87,6 +103,10 @@ const std::vector<std::int64_t>& MarkingRun::Taken(const std::string& name) cons
   const auto it = m_taken.find(name);
   if (it == m_taken.end()) throw Error("No number was taken from the counter '" + name + "'");
   return it->second;
+}
+
+bool MarkingRun::NamedInTexts(const std::string& name) const {
+  return std::find(m_counterNames.begin(), m_counterNames.end(), name) != m_counterNames.end();
 }
 
 const Counter& MarkingRun::CounterOf(const std::string& name) const {
@@ -178,6 +198,34 @@ void FillMarkingCodes(EngraveSettings& settings, MarkingRun& run, const std::str
     }
     *slots[k].text = run.Fill(parsed[k]);
   }
+}
+
+std::int64_t NextCounterValue(const MarkingSetup& setup, const std::string& name) {
+  CounterFile file(setup.counterPath);
+  Counter counter = file.Require(name);
+  const CivilTime now = setup.now ? *setup.now : ClockNow(setup.utc);
+  return TakeValues(counter, 1, ResetPeriod(counter.reset, now, setup.shifts)).front();
+}
+
+void SetCounterValue(const MarkingSetup& setup, const std::string& name, std::int64_t value) {
+  CounterFile file(setup.counterPath);
+  Counter* counter = file.Find(name);
+  if (counter == nullptr) {
+    file.Counters().push_back(NewCounter(name, value));
+    counter = &file.Counters().back();
+  }
+  Counter changed = *counter;
+  changed.next = value;
+  const CivilTime now = setup.now ? *setup.now : ClockNow(setup.utc);
+  changed.period = ResetPeriod(changed.reset, now, setup.shifts);
+  CheckCounter(changed);
+  if (changed.end && (changed.step > 0 ? value > *changed.end : value < *changed.end)) {
+    std::string message = "The counter '" + name + "' ends at ";
+    AppendInteger(message, *changed.end);
+    throw Error(message + ": its next value cannot lie past it");
+  }
+  *counter = std::move(changed);
+  file.Save();
 }
 
 void AppendProductionLog(const MarkingRun& run, const std::string& machineFile,

@@ -27,6 +27,12 @@ struct MarkingSetup {
   friend bool operator==(const MarkingSetup&, const MarkingSetup&) = default;
 };
 
+/// The setup the settings name: their shift table, year letters, counter file and log (relative
+/// paths, and the default counter file stylor-counters.csv, taken in `folder`), their clock.
+/// Throws Error for a shift table or year letters that do not read.
+MarkingSetup MarkingSetupOf(const EngraveSettings& settings, const std::string& folder,
+                            std::optional<CivilTime> now = std::nullopt);
+
 /// The filling of one job. The instant is taken once on construction, so every line and file of
 /// the job carries the same one. TakeNumbers holds the counter file locked until Commit or the
 /// end of the run: numbers taken by a job that fails or is killed are never handed out, and a
@@ -47,6 +53,8 @@ class MarkingRun {
   void TakeNumbers(const std::string& extraName = {}, std::size_t extra = 0);
   /// The values taken for `name` by TakeNumbers (the first is the one {Counter:NAME} gives).
   const std::vector<std::int64_t>& Taken(const std::string& name) const;
+  /// Whether a parsed text names the counter (it takes the first of the counter's values).
+  bool NamedInTexts(const std::string& name) const;
   /// The counter as it stood when its values were taken.
   const Counter& CounterOf(const std::string& name) const;
   /// The text of a placeholder of a parsed template.
@@ -83,6 +91,16 @@ class MarkingRun {
 /// refused, naming the field, line and character. Calls run.TakeNumbers(extraName, extra).
 void FillMarkingCodes(EngraveSettings& settings, MarkingRun& run,
                       const std::string& extraName = {}, std::size_t extra = 0);
+
+/// The value the next job would take from the counter `name` (its reset rule applied at the
+/// setup's instant), read under the counter file's lock. Throws Error for a counter that is not
+/// defined or has no value left.
+std::int64_t NextCounterValue(const MarkingSetup& setup, const std::string& name);
+
+/// Sets the next value of the counter `name` under the lock, creating a counter that counts up
+/// by 1 from `value`, unpadded, when there is none. The value counts in the present period, so a
+/// reset rule does not undo it. Throws Error for a value the counter's rules refuse.
+void SetCounterValue(const MarkingSetup& setup, const std::string& name, std::int64_t value);
 
 /// Appends one line per program to the production log of `run` (none when its path is empty):
 /// time, machine file, program file, each code used as name=value, and the engraved text, as

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <climits>
 #include <filesystem>
 #include <span>
 #include <system_error>
@@ -168,6 +169,79 @@ std::string EngravedText(const EngraveSettings& settings, JobKind kind) {
     }
   }
   return {};
+}
+
+// Holds the settings as typed while a job runs on its filled copy, and puts them back.
+class TypedSettings {
+ public:
+  explicit TypedSettings(EngraveSettings& settings) : m_settings(settings), m_typed(settings) {}
+  ~TypedSettings() { m_settings = std::move(m_typed); }
+  TypedSettings(const TypedSettings&) = delete;
+  TypedSettings& operator=(const TypedSettings&) = delete;
+
+ private:
+  EngraveSettings& m_settings;
+  EngraveSettings m_typed;
+};
+
+// "Continue from counter": the run starts at the counter's next value and keeps its length;
+// the counter must count as the run does, so that the numbers cut are the numbers it hands out.
+void ContinueFromCounter(EngraveSettings& settings, const MarkingRun& marking) {
+  const Counter& counter = marking.CounterOf(settings.SeqCounter);
+  std::vector<std::int64_t> taken = marking.Taken(settings.SeqCounter);
+  // A text of the job that names the same counter took the first number.
+  if (marking.NamedInTexts(counter.name)) taken.erase(taken.begin());
+  if (taken.empty()) return;
+  const std::int32_t step = ReadInteger(settings.SeqStep);
+  for (std::size_t k = 1; k < taken.size(); ++k) {
+    if (taken[k] != taken[k - 1] + step) {
+      throw Error("The counter '" + counter.name + "' does not count as the run does (step " +
+                  settings.SeqStep + ", no wrap): its numbers would not be the ones cut");
+    }
+  }
+  const auto toText = [&](std::int64_t value) {
+    if (value > INT32_MAX) throw Error("The counter '" + counter.name + "' is past the numbers a run can cut");
+    std::string text;
+    AppendInteger(text, value);
+    return text;
+  };
+  settings.SeqStart = toText(taken.front());
+  settings.SeqEnd = toText(taken.back());
+}
+
+// The lines of the production log: one per program, one per number of a Many Files run.
+std::vector<LoggedProgram> LoggedPrograms(const EngraveSettings& settings, JobKind kind,
+                                          const std::vector<std::string>& files) {
+  std::vector<LoggedProgram> programs;
+  if (kind != JobKind::Sequence) {
+    std::string text;
+    if (kind == JobKind::FreeFormText) {
+      for (const std::string& line : settings.FreeFormTextE) text += (text.empty() ? "" : " / ") + line;
+    } else {
+      text = kind == JobKind::CircleText ? settings.ArcTextE : settings.EllipseTextE;
+    }
+    for (const std::string& file : files) programs.push_back({file, text, {}});
+    return programs;
+  }
+  const SequenceJob job = PrepareSequenceJob(settings);
+  const auto serial = [&](std::int64_t k) {
+    return FormatSerial(job.digits, job.Number(k), settings.SeqPrefix, settings.SeqPostfix);
+  };
+  const auto number = [&](std::int64_t k) {
+    std::string text;
+    AppendInteger(text, job.Number(k));
+    return text;
+  };
+  if (job.manyFiles) {
+    for (std::size_t k = 0; k < files.size(); ++k) {
+      programs.push_back({files[k], serial(static_cast<std::int64_t>(k)),
+                          {{"Seq", number(static_cast<std::int64_t>(k))}}});
+    }
+  } else if (!files.empty()) {
+    programs.push_back({files.front(), serial(0) + " to " + serial(job.Count() - 1),
+                        {{"Seq", number(0) + " to " + number(job.Count() - 1)}}});
+  }
+  return programs;
 }
 
 JobKind JobKindOf(BatchLayout layout) {
@@ -590,7 +664,8 @@ void EngraveFormModel::RequireFont() const {
 }
 
 template <typename EngravedTextOf, typename Job>
-void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job) {
+void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job,
+                              const std::function<void(const std::vector<std::string>&)>& written) {
   RequireFont();
   RecordingJobHost host(m_host);
   // What the writing of the files found (a hard link left with the old program, a series an
@@ -611,13 +686,46 @@ void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job) {
   warnOfFiles();
   if (host.Files().empty()) return;
   m_host.ProgramsWritten(host.Files());
+  if (written) written(host.Files());
   WarnOfMissingGlyphs(engravedText());
 }
 
 template <typename Job>
 void EngraveFormModel::RunJob(JobKind kind, Job&& job) {
-  RunJob([&] { return EngravedText(m_settings, kind); }, std::forward<Job>(job));
+  if (!m_settings.FillPlaceholders) {
+    RunJob([&] { return EngravedText(m_settings, kind); }, std::forward<Job>(job));
+    WarnOfSetup(kind, false);
+    return;
+  }
+  // The job reads the filled settings; the typed ones come back however it ends.
+  MarkingRun marking(Marking());
+  std::optional<std::size_t> serials;
+  const TypedSettings typed(m_settings);
+  if (kind == JobKind::Sequence && !m_settings.SeqCounter.empty()) {
+    serials = static_cast<std::size_t>(PrepareSequenceJob(m_settings).Count());
+  }
+  FillMarkingCodes(m_settings, marking, serials ? m_settings.SeqCounter : std::string(),
+                   serials.value_or(0));
+  if (serials) ContinueFromCounter(m_settings, marking);
+  m_numbersTaken.clear();
+  RunJob([&] { return EngravedText(m_settings, kind); }, std::forward<Job>(job),
+         [&](const std::vector<std::string>& files) {
+           // The programs are in place: now, and only now, the numbers are handed out.
+           try {
+             marking.Commit();
+           } catch (const Error& error) {
+             throw Error("The programs are written, but the counters could not be moved past "
+                         "the numbers they took (" + marking.NumbersTaken() + "): " + error.what());
+           }
+           m_numbersTaken = marking.NumbersTaken();
+           m_host.NumbersTaken(m_numbersTaken);
+           AppendProductionLog(marking, m_machineFile, LoggedPrograms(m_settings, kind, files));
+         });
   WarnOfSetup(kind, false);
+}
+
+MarkingSetup EngraveFormModel::Marking() const {
+  return MarkingSetupOf(m_settings, m_workingDirectory, m_markingInstant);
 }
 
 void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <set>
 #include <string>
@@ -13,6 +15,7 @@
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/machine_file.h"
+#include "settings/marking/marking_run.h"
 #include "ui/model/first_setup.h"
 #include "ui/model/form_host.h"
 #include "ui/model/setup_warnings.h"
@@ -106,6 +109,14 @@ class EngraveFormModel final : public SettingsEditor {
   void SetState(StateField field, bool value) override;
   void LoadFontFile() override;
   void ShowPage(Page page);
+  /// Fixes the instant the placeholders of every later job take (the command line's --now);
+  /// nothing: the clock at the start of each job.
+  void SetMarkingInstant(std::optional<CivilTime> now) { m_markingInstant = now; }
+  /// The counter numbers the last job handed out ("SN 0042"), for the status bar; empty when
+  /// it took none.
+  const std::string& NumbersTaken() const { return m_numbersTaken; }
+  /// The setup of the placeholders as the settings name it, files taken in the working folder.
+  MarkingSetup Marking() const;
   /// Reads the machine file `path` as "Open" does, without asking for it (recent files).
   void OpenMachineFile(const std::string& path);
 
@@ -171,7 +182,8 @@ class EngraveFormModel final : public SettingsEditor {
   /// Runs a job with the host, telling the host which program files it wrote and, when it
   /// wrote any, which characters of engravedText() the font lacks.
   template <typename EngravedTextOf, typename Job>
-  void RunJob(EngravedTextOf&& engravedText, Job&& job);
+  void RunJob(EngravedTextOf&& engravedText, Job&& job,
+              const std::function<void(const std::vector<std::string>&)>& written = {});
   /// The same for a job that engraves the text of `kind`'s fields.
   template <typename Job>
   void RunJob(JobKind kind, Job&& job);
@@ -211,6 +223,8 @@ class EngraveFormModel final : public SettingsEditor {
   std::shared_ptr<const DataTable> m_dataRows;
   std::size_t m_previewRow = 0;
   std::map<const FieldInfo*, std::string> m_fieldErrors;
+  std::optional<CivilTime> m_markingInstant;
+  std::string m_numbersTaken;
 };
 
 template <typename Handler>
