@@ -228,6 +228,25 @@ void SetCounterValue(const MarkingSetup& setup, const std::string& name, std::in
   file.Save();
 }
 
+std::vector<Counter> LoadCounters(const MarkingSetup& setup) {
+  CounterFile file(setup.counterPath);
+  return file.Counters();
+}
+
+void SaveCounters(const MarkingSetup& setup, const std::vector<Counter>& counters) {
+  for (std::size_t k = 0; k < counters.size(); ++k) {
+    CheckCounter(counters[k]);
+    for (std::size_t j = 0; j < k; ++j) {
+      if (counters[j].name == counters[k].name) {
+        throw Error("The counter '" + counters[k].name + "' is named twice");
+      }
+    }
+  }
+  CounterFile file(setup.counterPath);
+  file.Counters() = counters;
+  file.Save();
+}
+
 void AppendProductionLog(const MarkingRun& run, const std::string& machineFile,
                          const std::vector<LoggedProgram>& programs) {
   const std::string& path = run.Setup().logPath;

@@ -102,6 +102,14 @@ std::int64_t NextCounterValue(const MarkingSetup& setup, const std::string& name
 /// reset rule does not undo it. Throws Error for a value the counter's rules refuse.
 void SetCounterValue(const MarkingSetup& setup, const std::string& name, std::int64_t value);
 
+/// The counters of the setup's counter file, read under its lock (none when it is missing).
+std::vector<Counter> LoadCounters(const MarkingSetup& setup);
+
+/// Replaces the counters of the setup's counter file, under its lock, by `counters` (the Codes
+/// section's table). Throws Error naming the counter for rules CheckCounter refuses or a name
+/// given twice; nothing is written then.
+void SaveCounters(const MarkingSetup& setup, const std::vector<Counter>& counters);
+
 /// Appends one line per program to the production log of `run` (none when its path is empty):
 /// time, machine file, program file, each code used as name=value, and the engraved text, as
 /// CSV with CR LF. The lines are added whole or not at all and flushed. Throws FileError.
