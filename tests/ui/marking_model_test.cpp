@@ -131,6 +131,27 @@ TEST_F(MarkingModelTest, ARunContinuesFromItsCounterAndMovesItPastTheRun) {
   EXPECT_EQ(filled, Run(shifted, false));
 }
 
+TEST_F(MarkingModelTest, ThePreviewShowsTheFilledTextAndTakesNoNumber) {
+  SetCounter(42);
+  const auto segmentsOf = [&](const char* text, bool placeholders) {
+    test::FakeFormHost host;
+    EngraveFormModel model(host);
+    model.FormActivate(m_dir.Path().string());
+    model.SetMarkingInstant(ReadCivilTime("2026-12-11T14:05:00"));
+    model.ShowPage(Page::FreeForm);
+    model.SetState(&S::FillPlaceholders, placeholders);
+    model.SetLines(&S::FreeFormTextE, {text});
+    const PreviewScene scene = model.Preview();
+    std::vector<std::pair<double, double>> ends;
+    for (const PreviewSegment& segment : scene.segments) ends.emplace_back(segment.to.x, segment.to.y);
+    return ends;
+  };
+  const auto filled = segmentsOf("SN{Counter:SN}/{Date:yy}", true);
+  EXPECT_EQ(filled, segmentsOf("SN0042/26", false));
+  EXPECT_NE(filled, segmentsOf("SN{Counter:SN}/{Date:yy}", false));
+  EXPECT_EQ(Next(), 42);
+}
+
 TEST_F(MarkingModelTest, ACancelledOrRefusedJobHandsOutNothing) {
   SetCounter(7);
   test::FakeFormHost host(std::nullopt);  // the save dialog is cancelled

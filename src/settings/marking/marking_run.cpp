@@ -1,5 +1,7 @@
 #include "settings/marking/marking_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "settings/data_file.h"
@@ -74,7 +76,27 @@ Template MarkingRun::Parse(std::string_view text, std::string_view where) {
 
 void MarkingRun::TakeNumbers(const std::string& extraName, std::size_t extra) {
   if (m_counterNames.empty() && extraName.empty()) return;
-  if (!m_file) m_file = std::make_unique<CounterFile>(m_setup.counterPath);
+  std::vector<Counter> peeked;
+  if (m_peek) {
+    RefuseNonRegularFile(m_setup.counterPath, "Cannot read the counter file");
+    if (::access(m_setup.counterPath.c_str(), F_OK) == 0) {
+      peeked = ParseCounterFile(ReadWholeFile(m_setup.counterPath, kMaxCounterFileBytes,
+                                              "Cannot read the counter file"),
+                                m_setup.counterPath);
+    }
+  } else if (!m_file) {
+    m_file = std::make_unique<CounterFile>(m_setup.counterPath);
+  }
+  std::vector<Counter>& counters = m_peek ? peeked : m_file->Counters();
+  const auto find = [&](const std::string& name) -> Counter& {
+    for (Counter& counter : counters) {
+      if (counter.name == name) return counter;
+    }
+    // A mistyped name must not start a second series of serials at 1.
+    throw Error("There is no counter '" + name + "' in the counter file '" + m_setup.counterPath +
+                "': set its first value with \"counter " + name +
+                " VALUE\" or in the Codes section");
+  };
   std::vector<std::string> names = m_counterNames;
   if (!extraName.empty() && std::find(names.begin(), names.end(), extraName) == names.end()) {
     names.push_back(extraName);
@@ -83,16 +105,13 @@ void MarkingRun::TakeNumbers(const std::string& extraName, std::size_t extra) {
   std::vector<Counter> after;
   std::map<std::string, std::vector<std::int64_t>, std::less<>> taken;
   for (const std::string& name : names) {
-    Counter counter = m_file->Require(name);
+    Counter counter = find(name);
     m_before[name] = counter;
-    const std::size_t count = (name == extraName ? extra : 0) +
-                              (std::find(m_counterNames.begin(), m_counterNames.end(), name) !=
-                                       m_counterNames.end() ? 1 : 0);
-    taken[name] = TakeValues(counter, count,
-                             ResetPeriod(counter.reset, m_now, m_setup.shifts));
+    const std::size_t count = (name == extraName ? extra : 0) + (NamedInTexts(name) ? 1 : 0);
+    taken[name] = TakeValues(counter, count, ResetPeriod(counter.reset, m_now, m_setup.shifts));
     after.push_back(std::move(counter));
   }
-  for (Counter& counter : after) *m_file->Find(counter.name) = std::move(counter);
+  for (Counter& counter : after) find(counter.name) = std::move(counter);
   m_taken = std::move(taken);
   for (const std::string& name : m_counterNames) {
     Note(name, FormatCounterValue(m_before.at(name), m_taken.at(name).front()));

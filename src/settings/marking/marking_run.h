@@ -51,6 +51,9 @@ class MarkingRun {
   /// `extra` values of the counter `extraName` (the Sequence page's run). Throws Error for a
   /// counter that is not defined or has no value left; nothing is taken then.
   void TakeNumbers(const std::string& extraName = {}, std::size_t extra = 0);
+  /// Makes TakeNumbers read the counter file without its lock and Commit do nothing: the
+  /// values a job would take now, for a preview that must never wait for a job.
+  void PeekOnly() { m_peek = true; }
   /// The values taken for `name` by TakeNumbers (the first is the one {Counter:NAME} gives).
   const std::vector<std::int64_t>& Taken(const std::string& name) const;
   /// Whether a parsed text names the counter (it takes the first of the counter's values).
@@ -79,6 +82,7 @@ class MarkingRun {
   CivilTime m_now;
   std::vector<std::string> m_counterNames;  // in the order first named
   std::unique_ptr<CounterFile> m_file;
+  bool m_peek = false;
   std::map<std::string, std::vector<std::int64_t>, std::less<>> m_taken;
   std::map<std::string, Counter, std::less<>> m_before;
   std::vector<std::pair<std::string, std::string>> m_used;

@@ -15,6 +15,7 @@
 #include "settings/text8.h"
 #include "preview/svg.h"
 #include "settings/error.h"
+#include "settings/marking/marking_run.h"
 #include "settings/numbers.h"
 #include "ui/cli/actions.h"
 #include "ui/cli/manual.h"

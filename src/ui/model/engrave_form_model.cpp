@@ -18,6 +18,7 @@
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
 #include "engrave/program_store.h"
+#include "settings/marking/marking_run.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
 
@@ -841,6 +842,22 @@ std::string EngraveFormModel::BatchSequenceLabel() const {
 }
 
 PreviewScene EngraveFormModel::Preview() const {
+  if (m_currentPage != Page::Batch && m_settings.FillPlaceholders) {
+    // The preview shows the text the job would write now; the job itself says what is wrong.
+    EngraveSettings filled = m_settings;
+    try {
+      MarkingRun marking(Marking());
+      marking.PeekOnly();
+      const bool continues = CurrentJob() == JobKind::Sequence && !m_settings.SeqCounter.empty();
+      const std::size_t count =
+          continues ? static_cast<std::size_t>(PrepareSequenceJob(m_settings).Count()) : 0;
+      FillMarkingCodes(filled, marking, continues ? m_settings.SeqCounter : std::string(), count);
+      if (continues) ContinueFromCounter(filled, marking);
+    } catch (const Error&) {
+      filled = m_settings;
+    }
+    return BuildPreview(filled, *m_font, CurrentJob());
+  }
   if (m_currentPage != Page::Batch) return BuildPreview(m_settings, *m_font, CurrentJob());
   if (!m_dataRows) {
     PreviewScene scene;

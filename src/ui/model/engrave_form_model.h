@@ -15,12 +15,14 @@
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/machine_file.h"
-#include "settings/marking/marking_run.h"
+#include "settings/marking/marking_codes.h"
 #include "ui/model/first_setup.h"
 #include "ui/model/form_host.h"
 #include "ui/model/setup_warnings.h"
 
 namespace stylor {
+
+struct MarkingSetup;
 
 enum class MouseButton { Left, Right, Middle };
 
