@@ -257,13 +257,14 @@ TEST_F(MachineFileTest, CodesStandWhereAnOlderReaderDropsThem) {
   lines.insert(lines.begin() + 44, "G28");
   lines.push_back("M30");
   EXPECT_EQ(Bytes(Path("codes.mch")), WithCrLf(lines));
-  // The block reader of every version drops what stands before the first block header.
-  EngraveSettings blocksOnly;
-  PlainSettingsEditor editor(blocksOnly);
-  ReadOldMachineFile(Path("codes.mch"), editor);
-  EXPECT_EQ(blocksOnly.PreToolChange, Lines{"G28"});
-  EXPECT_EQ(blocksOnly.PostEngrave, Lines{"M30"});
-  EXPECT_EQ(blocksOnly.ShiftTable, "");
+  // The codes lie between the last pair and the first block header, where the readers before
+  // them drop every line: the blocks read back without them.
+  EngraveSettings blocks;
+  PlainSettingsEditor editor(blocks);
+  ReadMachineFile(Path("codes.mch"), editor);
+  EXPECT_EQ(blocks.PreToolChange, Lines{"G28"});
+  EXPECT_EQ(blocks.PostEngrave, Lines{"M30"});
+  EXPECT_EQ(blocks.ShiftTable, "A 06:00");
 
   // A file without codes gives every code its default.
   EngraveSettings loaded = settings;

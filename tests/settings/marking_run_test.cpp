@@ -122,10 +122,12 @@ TEST(MarkingRun, NumbersAreHandedOutOnlyOnCommit) {
     EXPECT_EQ(failed.Taken("SN"), (std::vector<std::int64_t>{100, 101, 102, 103, 104, 105}));
   }
   EXPECT_EQ(NextOf(setup.counterPath, "SN"), 100);
-  MarkingRun run(setup);
-  run.TakeNumbers("SN", 3);
-  run.Commit();
-  EXPECT_EQ(run.NumbersTaken(), "SN 100 to 102");
+  {
+    MarkingRun run(setup);
+    run.TakeNumbers("SN", 3);
+    run.Commit();
+    EXPECT_EQ(run.NumbersTaken(), "SN 100 to 102");
+  }
   EXPECT_EQ(NextOf(setup.counterPath, "SN"), 103);
 }
 

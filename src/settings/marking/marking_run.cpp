@@ -147,7 +147,6 @@ std::string MarkingRun::Fill(const Template& parsed) const {
 void MarkingRun::Commit() {
   if (!m_file) return;
   m_file->Save();
-  m_file.reset();
 }
 
 std::string MarkingRun::NumbersTaken() const {

@@ -64,8 +64,10 @@ class MarkingRun {
   std::string Value(const Placeholder& placeholder) const;
   /// A parsed template filled.
   std::string Fill(const Template& parsed) const;
-  /// Hands the numbers out: the counter file is saved with every counter moved past its values,
-  /// and unlocked. Call once the programs are in place. Throws FileError.
+  /// Hands the numbers out: the counter file is saved with every counter moved past its values.
+  /// Call once the programs are in place. The lock is held until the run is destroyed, so that
+  /// the production log's lines go in one after another, in the order of the numbers. Throws
+  /// FileError.
   void Commit();
   /// What the job used, in the order first named: ("SN", "0042"), ("Date:yyMMdd", "261211"),
   /// ("Shift", "B"). For the production log and the status bar.
