@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"

@@ -4,17 +4,15 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <climits>
 #include <filesystem>
 #include <span>
 #include <system_error>
 #include <unordered_set>
 
+#include "engrave/fonts/font_file.h"
 #include "engrave/framing.h"
-#include "engrave/layouts/arc.h"
-#include "engrave/layouts/batch.h"
-#include "engrave/layouts/ellipse.h"
+#include "engrave/job_plan.h"
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
 #include "engrave/program_store.h"
@@ -153,38 +151,6 @@ class RecordingJobHost final : public JobHost {
   RecordingStore m_store;
 };
 
-// The 8-bit characters a job engraves: for a run of serial numbers its prefix, suffix and every
-// digit, padding zero and sign of its numbers.
-std::string EngravedText(const EngraveSettings& settings, JobKind kind) {
-  switch (kind) {
-    case JobKind::FreeFormText: {
-      std::string text;
-      for (const std::string& line : settings.FreeFormTextE) text += To8Bit(line);
-      return text;
-    }
-    case JobKind::CircleText: return To8Bit(settings.ArcTextE);
-    case JobKind::EllipseText: return To8Bit(settings.EllipseTextE);
-    case JobKind::Sequence: {
-      return To8Bit(settings.SeqPrefix) + To8Bit(settings.SeqPostfix) +
-             SerialRunCharacters(PrepareSequenceJob(settings));
-    }
-  }
-  return {};
-}
-
-// Holds the settings as typed while a job runs on its filled copy, and puts them back.
-class TypedSettings {
- public:
-  explicit TypedSettings(EngraveSettings& settings) : m_settings(settings), m_typed(settings) {}
-  ~TypedSettings() { m_settings = std::move(m_typed); }
-  TypedSettings(const TypedSettings&) = delete;
-  TypedSettings& operator=(const TypedSettings&) = delete;
-
- private:
-  EngraveSettings& m_settings;
-  EngraveSettings m_typed;
-};
-
 // "Continue from counter": the run starts at the counter's next value and keeps its length;
 // the counter must count as the run does, so that the numbers cut are the numbers it hands out.
 void ContinueFromCounter(EngraveSettings& settings, const MarkingRun& marking) {
@@ -245,34 +211,6 @@ std::vector<LoggedProgram> LoggedPrograms(const EngraveSettings& settings, JobKi
   return programs;
 }
 
-JobKind JobKindOf(BatchLayout layout) {
-  switch (layout) {
-    case BatchLayout::CircleText: return JobKind::CircleText;
-    case BatchLayout::EllipseText: return JobKind::EllipseText;
-    case BatchLayout::FreeFormText: return JobKind::FreeFormText;
-  }
-  return JobKind::FreeFormText;
-}
-
-// Every character the rows of a batch engrave, each once, in the order they first appear.
-std::string BatchEngravedText(const EngraveSettings& settings, const DataTable& table,
-                              BatchLayout layout) {
-  const BatchJob job = PrepareBatchJob(settings, table, layout);
-  const JobKind kind = JobKindOf(layout);
-  EngraveSettings filled = job.settings;
-  std::bitset<256> seen;
-  std::string text;
-  for (std::size_t row = 0; row < table.Rows(); ++row) {
-    FillBatchRow(job, row, filled);
-    for (const char c : EngravedText(filled, kind)) {
-      const auto code = static_cast<unsigned char>(c);
-      if (seen[code]) continue;
-      seen.set(code);
-      text += c;
-    }
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -401,15 +339,7 @@ void EngraveFormModel::LoadFontFile() {
   Run([this] { LoadFontNamedByFontFile(); });
 }
 
-JobKind EngraveFormModel::CurrentJob() const {
-  switch (m_currentPage) {
-    case Page::CircleText: return JobKind::CircleText;
-    case Page::EllipseText: return JobKind::EllipseText;
-    case Page::Sequence: return JobKind::Sequence;
-    case Page::Batch: return JobKindOf(BatchLayoutOf(m_settings.BatchTextKind));
-    default: return JobKind::FreeFormText;
-  }
-}
+JobKind EngraveFormModel::CurrentJob() const { return JobOfPage(m_currentPage); }
 
 void EngraveFormModel::ShowPage(Page page) {
   if (m_currentPage == page) return;
@@ -664,9 +594,7 @@ void EngraveFormModel::RequireFont() const {
   }
 }
 
-template <typename EngravedTextOf, typename Job>
-void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job,
-                              const std::function<void(const std::vector<std::string>&)>& written) {
+bool EngraveFormModel::RunJob(JobKind kind) {
   RequireFont();
   RecordingJobHost host(m_host);
   // What the writing of the files found (a hard link left with the old program, a series an
@@ -676,8 +604,20 @@ void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job,
       m_host.ShowWarning("warning: " + warning);
     }
   };
+  // With Fill placeholders the job reads a filled copy; the settings keep the typed text. A
+  // batch fills its own columns.
+  std::optional<MarkingRun> marking;
+  EngraveSettings filled;
+  if (m_settings.FillPlaceholders && kind != JobKind::Batch) {
+    marking.emplace(Marking());
+    filled = FilledSettings(kind, *marking);
+    m_numbersTaken.clear();
+  }
+  const EngraveSettings& settings = marking ? filled : m_settings;
+  std::unique_ptr<JobPlan> plan;
   try {
-    job(host);
+    plan = MakePlan(kind, {settings, *m_font, m_dataRows.get()});
+    WritePlan(*plan, host);
   } catch (...) {
     warnOfFiles();
     // What a failed job wrote before it stopped is on disk all the same.
@@ -685,44 +625,35 @@ void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job,
     throw;
   }
   warnOfFiles();
-  if (host.Files().empty()) return;
-  m_host.ProgramsWritten(host.Files());
-  if (written) written(host.Files());
-  WarnOfMissingGlyphs(engravedText());
+  const bool written = !host.Files().empty();
+  if (written) {
+    m_host.ProgramsWritten(host.Files());
+    if (marking) {
+      // The programs are in place: now, and only now, the numbers are handed out.
+      try {
+        marking->Commit();
+      } catch (const Error& error) {
+        throw Error("The programs are written, but the counters could not be moved past the "
+                    "numbers they took (" + marking->NumbersTaken() + "): " + error.what());
+      }
+      m_numbersTaken = marking->NumbersTaken();
+      if (!m_numbersTaken.empty()) m_host.NumbersTaken(m_numbersTaken);
+      AppendProductionLog(*marking, m_machineFile, LoggedPrograms(settings, kind, host.Files()));
+    }
+    WarnOfMissingGlyphs(plan->EngravedText());
+  }
+  WarnOfSetup(kind);
+  return written;
 }
 
-template <typename Job>
-void EngraveFormModel::RunJob(JobKind kind, Job&& job) {
-  if (!m_settings.FillPlaceholders) {
-    RunJob([&] { return EngravedText(m_settings, kind); }, std::forward<Job>(job));
-    WarnOfSetup(kind, false);
-    return;
-  }
-  // The job reads the filled settings; the typed ones come back however it ends.
-  MarkingRun marking(Marking());
-  std::optional<std::size_t> serials;
-  const TypedSettings typed(m_settings);
-  if (kind == JobKind::Sequence && !m_settings.SeqCounter.empty()) {
-    serials = static_cast<std::size_t>(PrepareSequenceJob(m_settings).Count());
-  }
-  FillMarkingCodes(m_settings, marking, serials ? m_settings.SeqCounter : std::string(),
-                   serials.value_or(0));
-  if (serials) ContinueFromCounter(m_settings, marking);
-  m_numbersTaken.clear();
-  RunJob([&] { return EngravedText(m_settings, kind); }, std::forward<Job>(job),
-         [&](const std::vector<std::string>& files) {
-           // The programs are in place: now, and only now, the numbers are handed out.
-           try {
-             marking.Commit();
-           } catch (const Error& error) {
-             throw Error("The programs are written, but the counters could not be moved past "
-                         "the numbers they took (" + marking.NumbersTaken() + "): " + error.what());
-           }
-           m_numbersTaken = marking.NumbersTaken();
-           m_host.NumbersTaken(m_numbersTaken);
-           AppendProductionLog(marking, m_machineFile, LoggedPrograms(m_settings, kind, files));
-         });
-  WarnOfSetup(kind, false);
+EngraveSettings EngraveFormModel::FilledSettings(JobKind kind, MarkingRun& marking) const {
+  EngraveSettings filled = m_settings;
+  const bool continues = kind == JobKind::Sequence && !m_settings.SeqCounter.empty();
+  const std::size_t count =
+      continues ? static_cast<std::size_t>(PrepareSequenceJob(m_settings).Count()) : 0;
+  FillMarkingCodes(filled, marking, continues ? m_settings.SeqCounter : std::string(), count);
+  if (continues) ContinueFromCounter(filled, marking);
+  return filled;
 }
 
 MarkingSetup EngraveFormModel::Marking() const {
@@ -746,11 +677,9 @@ void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
   m_host.ShowWarning(warning);
 }
 
-void EngraveFormModel::EngraveTextClick() {
-  bool written = false;
-  RunJob(JobKind::FreeFormText,
-         [&](JobHost& host) { written = EngraveFreeFormText(m_settings, *m_font, host); });
-  if (!written) return;
+void EngraveFormModel::JobClick(JobKind kind) {
+  if (!RunJob(kind)) return;
+  if (kind != JobKind::FreeFormText) return;
   m_fontReport.assign(1, std::string());
   m_host.ViewChanged();
 }
@@ -768,9 +697,9 @@ void EngraveFormModel::FreeFormTextEChange() {
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::GenerateSequencesClick() {
-  RunJob(JobKind::Sequence, [&](JobHost& host) { GenerateSequences(m_settings, *m_font, host); });
-}
+void EngraveFormModel::EngraveTextClick() { JobClick(JobKind::FreeFormText); }
+
+void EngraveFormModel::GenerateSequencesClick() { JobClick(JobKind::Sequence); }
 
 void EngraveFormModel::FilesClick() {
   m_filePrefixVisible = ManyFilesOf(m_settings.Files);
@@ -782,13 +711,9 @@ void EngraveFormModel::SeqStartChange() {
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::CreateArcClick() {
-  RunJob(JobKind::CircleText, [&](JobHost& host) { CreateArc(m_settings, *m_font, host); });
-}
+void EngraveFormModel::CreateArcClick() { JobClick(JobKind::CircleText); }
 
-void EngraveFormModel::CreateEllipseClick() {
-  RunJob(JobKind::EllipseText, [&](JobHost& host) { CreateEllipse(m_settings, *m_font, host); });
-}
+void EngraveFormModel::CreateEllipseClick() { JobClick(JobKind::EllipseText); }
 
 std::string EngraveFormModel::DataRowsLabel() const {
   if (!m_dataRows) {
@@ -842,30 +767,25 @@ std::string EngraveFormModel::BatchSequenceLabel() const {
 }
 
 PreviewScene EngraveFormModel::Preview() const {
-  if (m_currentPage != Page::Batch && m_settings.FillPlaceholders) {
-    // The preview shows the text the job would write now; the job itself says what is wrong.
-    EngraveSettings filled = m_settings;
-    try {
-      MarkingRun marking(Marking());
-      marking.PeekOnly();
-      const bool continues = CurrentJob() == JobKind::Sequence && !m_settings.SeqCounter.empty();
-      const std::size_t count =
-          continues ? static_cast<std::size_t>(PrepareSequenceJob(m_settings).Count()) : 0;
-      FillMarkingCodes(filled, marking, continues ? m_settings.SeqCounter : std::string(), count);
-      if (continues) ContinueFromCounter(filled, marking);
-    } catch (const Error&) {
-      filled = m_settings;
-    }
-    return BuildPreview(filled, *m_font, CurrentJob());
-  }
-  if (m_currentPage != Page::Batch) return BuildPreview(m_settings, *m_font, CurrentJob());
-  if (!m_dataRows) {
+  if (CurrentJob() == JobKind::Batch && !m_dataRows) {
     PreviewScene scene;
     scene.message = DataRowsLabel() + ".";
     return scene;
   }
-  return BuildBatchPreview(m_settings, *m_dataRows, BatchLayoutOf(m_settings.BatchTextKind),
-                           *m_font, m_previewRow);
+  if (m_settings.FillPlaceholders && CurrentJob() != JobKind::Batch) {
+    // The preview shows the text the job would write now, taking no number; the job itself
+    // says what is wrong.
+    EngraveSettings filled;
+    try {
+      MarkingRun marking(Marking());
+      marking.PeekOnly();
+      filled = FilledSettings(CurrentJob(), marking);
+    } catch (const Error&) {
+      filled = m_settings;
+    }
+    return BuildPreview(filled, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow);
+  }
+  return BuildPreview(m_settings, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow);
 }
 
 void EngraveFormModel::SetPreviewRow(std::size_t row) {
@@ -886,15 +806,7 @@ void EngraveFormModel::ReadDataFileAt(const std::string& path) {
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::GenerateBatchClick() {
-  if (!m_dataRows) {
-    throw Error("No data file is chosen: pick one with \"Data File...\" before generating");
-  }
-  const BatchLayout layout = BatchLayoutOf(m_settings.BatchTextKind);
-  RunJob([&] { return BatchEngravedText(m_settings, *m_dataRows, layout); },
-         [&](JobHost& host) { GenerateBatch(m_settings, *m_dataRows, layout, *m_font, host); });
-  WarnOfSetup(JobKindOf(layout), true);
-}
+void EngraveFormModel::GenerateBatchClick() { JobClick(JobKind::Batch); }
 
 void EngraveFormModel::MillAxesClick() {
   SetText(&S::Axis1E, "X");
@@ -954,24 +866,24 @@ void EngraveFormModel::SaveFirstSetup(const FirstSetup& setup) {
   m_host.ViewChanged();
 }
 
-bool EngraveFormModel::RepeatsInOneFile(JobKind kind, bool batch) const {
+bool EngraveFormModel::RepeatsInOneFile(JobKind kind) const {
   if (ManyFilesOf(m_settings.Files)) return false;
-  if (batch) return m_dataRows && m_dataRows->Rows() > 1;
+  if (kind == JobKind::Batch) return m_dataRows && m_dataRows->Rows() > 1;
   if (kind != JobKind::Sequence) return false;
   const std::optional<std::int32_t> start = ReadWhole(m_settings.SeqStart);
   const std::optional<std::int32_t> end = ReadWhole(m_settings.SeqEnd);
   return !(start && end && *start == *end);
 }
 
-void EngraveFormModel::WarnOfSetup(JobKind kind, bool batch) {
-  for (const SetupWarning& warning : JobWarnings(m_settings, RepeatsInOneFile(kind, batch))) {
+void EngraveFormModel::WarnOfSetup(JobKind kind) {
+  for (const SetupWarning& warning : JobWarnings(m_settings, RepeatsInOneFile(kind))) {
     m_host.ShowSetupWarning(warning.text);
   }
 }
 
 std::vector<SetupWarning> EngraveFormModel::SetupWarnings() const {
   std::vector<SetupWarning> warnings =
-      JobWarnings(m_settings, RepeatsInOneFile(CurrentJob(), m_currentPage == Page::Batch));
+      JobWarnings(m_settings, RepeatsInOneFile(CurrentJob()));
   std::string note = StartBlockNote(m_settings);
   if (!note.empty()) warnings.push_back({std::move(note), {}});
   return warnings;

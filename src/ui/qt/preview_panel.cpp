@@ -106,15 +106,10 @@ QString StatsTable(const std::vector<StatRow>& rows) {
   return html + "</table>";
 }
 
+// The pages without a job of their own show the free-form text.
 QString JobTitle(Page page) {
-  switch (page) {
-    case Page::Batch: return "Batch";
-    case Page::CircleText: return "Circle Text";
-    case Page::EllipseText: return "Ellipse Text";
-    case Page::Sequence: return "Sequence";
-    // The pages without a job of their own show the free-form text.
-    default: return "Free Form Text";
-  }
+  const std::string_view caption = JobInfoOf(JobOfPage(page)).caption;
+  return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
 }
 
 }  // namespace
