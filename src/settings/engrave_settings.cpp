@@ -211,6 +211,32 @@ const FieldInfo kFields[] = {
      "Many Files of a batch: the column whose values name the files (empty: the row numbers); "
      "File Name Prefix comes first, .eia last",
      "File Name Column"},
+    {"FillPlaceholders", &S::FillPlaceholders, {}, {}, "",
+     "Fill {Date:FORMAT}, {Shift} and {Counter:NAME} in every text and G-code block when a job "
+     "is written ({{ and }} write a brace); 0: text is engraved exactly as typed",
+     "Fill placeholders"},
+    {"ShiftTable", &S::ShiftTable, {}, {}, "",
+     "The shifts for {Shift}: names and start times, as \"A 06:00, B 14:00, C 22:00\"; a shift "
+     "past midnight keeps the date it started on",
+     "Shifts"},
+    {"YearLetterTable", &S::YearLetterTable, {}, {}, "",
+     "The year letters of {Date:L}: first year, colon, letters (empty: "
+     "2008:ABCDEFGHJKLMNPRSTUVWXYZ)",
+     "Year letters"},
+    {"CountersFile", &S::CountersFile, {}, {}, "",
+     "The file of the counters of {Counter:NAME} (empty: stylor-counters.csv in the working "
+     "folder)",
+     "Counter file"},
+    {"ProductionLog", &S::ProductionLog, {}, {}, "",
+     "A CSV file that gets a line for every program written with Fill placeholders on: time, "
+     "machine file, program file, the codes used and the text (empty: no log)",
+     "Production log"},
+    {"CodesInUtc", &S::CodesInUtc, {}, {}, "",
+     "Dates and shifts of the placeholders in UTC (1) or local time (0)", "Dates in UTC"},
+    {"SeqCounter", &S::SeqCounter, {}, {}, "",
+     "Continue from counter: the counter whose next value starts a run, moved past the run when "
+     "it is written (empty: SeqStart as typed; needs Fill placeholders)",
+     "Continue from counter"},
     {"SymAngleE", &S::SymAngleE, {}, {}, "degrees", "For vertical text; no job reads it yet",
      "Symbol Rotation Angle"},
 };

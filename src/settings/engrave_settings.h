@@ -78,6 +78,15 @@ struct EngraveSettings {
   // files of Many Files (empty: row numbers).
   std::int32_t BatchTextKind = 0;
   std::string BatchNameColumn;
+  // Marking codes: placeholders filled when a job is written, and where their tables and files
+  // are. Off by default: then "{" is an ordinary character.
+  bool FillPlaceholders = false;
+  std::string ShiftTable;       // "A 06:00, B 14:00, C 22:00"
+  std::string YearLetterTable;  // "2008:ABCDEFGHJKLMNPRSTUVWXYZ"; empty: that table
+  std::string CountersFile;     // empty: stylor-counters.csv in the working folder
+  std::string ProductionLog;    // empty: no log
+  bool CodesInUtc = false;      // dates and shifts in UTC, not local time
+  std::string SeqCounter;       // the counter a run continues from; empty: SeqStart as typed
   // Advanced (never shown; no job reads it).
   std::string SymAngleE = "0";
 

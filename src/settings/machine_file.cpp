@@ -49,6 +49,20 @@ const MachineFileBlock kBlocks[] = {
     {"[SECTION -- Post Engrave]", &S::PostEngrave},
 };
 
+// The marking codes of the shop, between the pairs and the blocks, written only when one differs
+// from its default, so that other set-ups keep their bytes. An older reader drops every line
+// before the first block header, so it never takes one of these for a G-code line.
+struct CodePair {
+  std::string_view key;
+  FieldRef field;
+};
+const CodePair kCodePairs[] = {
+    {"ShiftTable", &S::ShiftTable},       {"YearLetterTable", &S::YearLetterTable},
+    {"CountersFile", &S::CountersFile},   {"ProductionLog", &S::ProductionLog},
+    {"CodesInUtc", &S::CodesInUtc},
+};
+constexpr std::string_view kCodesHeader = "[Codes]";
+
 constexpr std::string_view kTextParametersHeader = "[SECTION -- Text Parameters]";
 constexpr std::string_view kLineEnd = "\r\n";
 // Only seven characters mark a header: files in use are read that way, whatever follows.
@@ -306,13 +320,46 @@ struct MachineFileContent {
   // The memos of the block sections in file order: all four, none in the reduced file, or Pre
   // Tool Change alone for lines without any section header given to Open Old.
   std::vector<Lines> blocks;
+  // The marking codes: each code field's value, in kCodePairs order, when the file has blocks.
+  std::vector<std::string> codes;
 };
+
+// The "[Codes]" lines before the first block header: "Key=Value", unknown keys passed over (a
+// later version may add some); every code the file does not hold takes its default.
+std::vector<std::string> ReadCodes(const std::vector<std::string_view>& lines, const std::string& name) {
+  const EngraveSettings defaults;
+  std::vector<std::string> codes;
+  for (const CodePair& pair : kCodePairs) {
+    if (const auto* text = std::get_if<TextField>(&pair.field)) codes.push_back(defaults.**text);
+    else codes.emplace_back(defaults.*std::get<StateField>(pair.field) ? "1" : "0");
+  }
+  bool inCodes = false;
+  for (const std::string_view line : lines) {
+    if (line == kCodesHeader) {
+      inCodes = true;
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (!inCodes || equals == std::string_view::npos) continue;
+    for (std::size_t k = 0; k < std::size(kCodePairs); ++k) {
+      if (line.substr(0, equals) != kCodePairs[k].key) continue;
+      std::string value = From8Bit(line.substr(equals + 1));
+      if (std::holds_alternative<StateField>(kCodePairs[k].field) && value != "0" && value != "1") {
+        throw Error("The machine file '" + name + "', " + std::string(kCodePairs[k].key) +
+                    ": the value must be 0 or 1, not '" + value + "'");
+      }
+      codes[k] = std::move(value);
+    }
+  }
+  return codes;
+}
 
 // The block part: headers are counted, not named; the first four choose the memo that the
 // following lines fill, and a fifth or later one is passed over. Lines before the first header
 // are dropped. All four headers must be there, and the last line must have its line end: only
 // then is the file known to be whole.
-std::vector<Lines> ReadBlocks(LineReader& lines, const std::string& name) {
+std::vector<Lines> ReadBlocks(LineReader& lines, const std::string& name,
+                              std::vector<std::string_view>* before = nullptr) {
   std::vector<Lines> memos(std::size(kBlocks));
   std::size_t sections = 0;
   std::string_view line;
@@ -334,6 +381,8 @@ std::vector<Lines> ReadBlocks(LineReader& lines, const std::string& name) {
       if (sections < std::size(kBlocks)) ++sections;
     } else if (sections > 0) {
       memos[sections - 1].push_back(From8Bit(TrimBlanks(line)));
+    } else if (before != nullptr) {
+      before->push_back(line);
     }
   }
   if (sections < std::size(kBlocks)) {
@@ -387,7 +436,11 @@ MachineFileContent ReadCurrentLayout(std::string_view bytes, const std::string& 
     content.values.push_back(std::move(value));
   }
   // Nothing after the pairs is the reduced file of "Button1"; anything is a block part.
-  if (!lines.AtEnd()) content.blocks = ReadBlocks(lines, name);
+  if (!lines.AtEnd()) {
+    std::vector<std::string_view> before;
+    content.blocks = ReadBlocks(lines, name, &before);
+    content.codes = ReadCodes(before, name);
+  }
   return content;
 }
 
@@ -431,6 +484,18 @@ void ApplyContent(MachineFileContent& content, SettingsEditor& editor) {
   for (std::size_t at = 0; at < content.blocks.size(); ++at) {
     editorErrors.Run([&] { editor.SetLines(kBlocks[at].field, std::move(content.blocks[at])); });
   }
+  for (std::size_t at = 0; at < content.codes.size(); ++at) {
+    const FieldRef& field = kCodePairs[at].field;
+    // Only a code that changes arrives, so a file without codes reads as it always did.
+    if (const auto* text = std::get_if<TextField>(&field)) {
+      if (editor.Settings().**text == content.codes[at]) continue;
+      editorErrors.Run([&] { editor.SetText(*text, std::move(content.codes[at])); });
+    } else {
+      const bool state = content.codes[at] == "1";
+      if (editor.Settings().*std::get<StateField>(field) == state) continue;
+      editorErrors.Run([&] { editor.SetState(std::get<StateField>(field), state); });
+    }
+  }
   editorErrors.ThrowFirst();
 }
 
@@ -442,6 +507,24 @@ std::span<const MachineFileBlock> MachineFileBlocks() { return kBlocks; }
 
 std::string FormatMachineFile(const EngraveSettings& settings, const std::string& name) {
   std::string bytes = FormatTextParameters(settings, name);
+  const EngraveSettings defaults;
+  const bool anyCode = std::any_of(std::begin(kCodePairs), std::end(kCodePairs), [&](const CodePair& pair) {
+    if (const auto* text = std::get_if<TextField>(&pair.field)) return settings.**text != defaults.**text;
+    return settings.*std::get<StateField>(pair.field) != defaults.*std::get<StateField>(pair.field);
+  });
+  if (anyCode) {
+    bytes += kCodesHeader;
+    bytes += kLineEnd;
+    for (const CodePair& pair : kCodePairs) {
+      const std::string key = std::string(pair.key) + "=";
+      bytes += key;
+      if (const auto* text = std::get_if<TextField>(&pair.field)) {
+        AppendValueLine(bytes, name, pair.key, settings.**text);
+      } else {
+        AppendNumberLine(bytes, settings.*std::get<StateField>(pair.field) ? 1 : 0);
+      }
+    }
+  }
   for (const MachineFileBlock& block : kBlocks) {
     AppendBlock(bytes, name, block, settings.*block.field);
   }

@@ -226,6 +226,16 @@ TEST_F(MachineFileTest, EveryStoredFieldReadsBackAsHeld) {
       {"ValueAtTheLongestLine",
        [](EngraveSettings& s) { s.FontFile = std::string(kMaxMachineFileLine, 'p'); }},
       {"ValueEndingInCarriageReturn", [](EngraveSettings& s) { s.SpacingRatioE = "1\r"; }},
+      {"MarkingCodes",
+       [](EngraveSettings& s) {
+         s.ShiftTable = "A 06:00, B 14:00, C 22:00";
+         s.YearLetterTable = "2020:XYZ";
+         s.CountersFile = "/shop/counters=1.csv";
+         s.ProductionLog = "log.csv";
+         s.CodesInUtc = true;
+         s.PostEngrave = {"M30"};
+       }},
+      {"OneCodeAlone", [](EngraveSettings& s) { s.CodesInUtc = true; }},
   };
   for (const RoundTripCase& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -233,6 +243,36 @@ TEST_F(MachineFileTest, EveryStoredFieldReadsBackAsHeld) {
     c.change(settings);
     EXPECT_EQ(RoundTrip(settings), settings);
   }
+}
+
+TEST_F(MachineFileTest, CodesStandWhereAnOlderReaderDropsThem) {
+  EngraveSettings settings = DefaultsWithFont();
+  settings.ShiftTable = "A 06:00";
+  settings.PreToolChange = {"G28"};
+  settings.PostEngrave = {"M30"};
+  WriteMachineFile(Path("codes.mch"), settings);
+  std::vector<std::string> lines = DefaultLines();
+  lines.insert(lines.begin() + 37, {"[Codes]", "ShiftTable=A 06:00", "YearLetterTable=",
+                                    "CountersFile=", "ProductionLog=", "CodesInUtc=0"});
+  lines.insert(lines.begin() + 44, "G28");
+  lines.push_back("M30");
+  EXPECT_EQ(Bytes(Path("codes.mch")), WithCrLf(lines));
+  // The codes lie between the last pair and the first block header, where the readers before
+  // them drop every line: the blocks read back without them.
+  EngraveSettings blocks;
+  PlainSettingsEditor editor(blocks);
+  ReadMachineFile(Path("codes.mch"), editor);
+  EXPECT_EQ(blocks.PreToolChange, Lines{"G28"});
+  EXPECT_EQ(blocks.PostEngrave, Lines{"M30"});
+  EXPECT_EQ(blocks.ShiftTable, "A 06:00");
+
+  // A file without codes gives every code its default.
+  EngraveSettings loaded = settings;
+  PlainSettingsEditor reload(loaded);
+  ReadMachineFile(Path("codes.mch"), reload);
+  WriteMachineFile(Path("plain.mch"), DefaultsWithFont());
+  ReadMachineFile(Path("plain.mch"), reload);
+  EXPECT_EQ(loaded.ShiftTable, "");
 }
 
 TEST_F(MachineFileTest, MemoLinesWithALineBreakComeBackAsSeparateLines) {

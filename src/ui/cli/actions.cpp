@@ -25,6 +25,9 @@ constexpr ActionInfo kOtherActions[] = {
     {"stats", ActionKind::Stats, "FILE",
      "print lines, lengths, plunges, times (rapids at 5000 per min) and extents of the program "
      "FILE, read with the axes, pen levels and modes of the fields"},
+    {"counter", ActionKind::Counter, "NAME",
+     "print the next value of the counter NAME of {Counter:NAME}; \"counter NAME VALUE\" sets it "
+     "(a new counter counts up by 1 from VALUE, unpadded); the counters live in CountersFile"},
     {"preview", ActionKind::Preview, "FILE OUT",
      "draw the program FILE as the SVG picture OUT, read like stats"},
 };

@@ -23,6 +23,7 @@ enum class ActionKind {
   Show,
   Stats,
   Preview,
+  Counter,
 };
 
 /// One action of the command line: its name, its arguments and the line of help

@@ -1,6 +1,7 @@
 #include "ui/cli/command_line.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -14,6 +15,7 @@
 #include "settings/text8.h"
 #include "preview/svg.h"
 #include "settings/error.h"
+#include "settings/marking/marking_run.h"
 #include "settings/numbers.h"
 #include "ui/cli/actions.h"
 #include "ui/cli/manual.h"
@@ -96,12 +98,23 @@ void CheckSetValue(const FieldInfo& field, const std::string& value) {
   }
 }
 
+// The value of "counter NAME VALUE", or nothing when it is not a whole number of 0 or more.
+std::optional<std::int64_t> ReadCounterValue(const std::string& text) {
+  std::int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 struct Invocation {
   std::optional<std::string> directory;
   std::vector<Action> actions;
   bool help = false;
   const FieldInfo* helpField = nullptr;  // --help FIELD
   bool version = false;
+  std::optional<CivilTime> now;  // --now: the instant of every placeholder
 };
 
 Invocation Parse(const std::vector<std::string>& args) {
@@ -124,6 +137,15 @@ Invocation Parse(const std::vector<std::string>& args) {
   }
   // Setup warnings were once printed only with --warn; scripts may still pass it.
   if (pos < args.size() && args[pos] == "--warn") ++pos;
+  if (pos < args.size() && args[pos] == "--now") {
+    if (pos + 1 >= args.size()) throw UsageError("--now needs YYYY-MM-DDTHH:MM:SS");
+    try {
+      invocation.now = ReadCivilTime(args[pos + 1]);
+    } catch (const Error& error) {
+      throw UsageError(error.what());
+    }
+    pos += 2;
+  }
   for (; pos < args.size(); ++pos) {
     const ActionInfo* info = FindAction(args[pos]);
     if (info == nullptr) throw UsageError("unknown action '" + args[pos] + "'");
@@ -152,6 +174,13 @@ Invocation Parse(const std::vector<std::string>& args) {
       CheckSetValue(*action.field, action.value);
     } else if (info->kind == ActionKind::Show) {
       action.field = &RequireField(action.argument);
+    } else if (info->kind == ActionKind::Counter && pos + 1 < args.size() &&
+               FindAction(args[pos + 1]) == nullptr) {
+      action.value = args[++pos];  // counter NAME VALUE
+      if (!ReadCounterValue(action.value)) {
+        throw UsageError("counter takes a whole number of 0 or more as its value, not '" +
+                         action.value + "'");
+      }
     }
     invocation.actions.push_back(std::move(action));
   }
@@ -283,6 +312,13 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       out << FormatStats(StatsOfProgramFile(action.argument, options));
       break;
     }
+    case ActionKind::Counter:
+      if (action.value.empty()) {
+        out << NextCounterValue(model.Marking(), action.argument) << "\n";
+      } else {
+        SetCounterValue(model.Marking(), action.argument, *ReadCounterValue(action.value));
+      }
+      break;
     case ActionKind::Preview: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
       const PreviewScene scene = SceneOfProgramFile(action.argument, options);
@@ -320,6 +356,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   // A start-up error is shown and the run goes on, as the window stays usable; but a default.mch
   // that did not load leaves the factory set-up, and a program written with it would run on the
   // machine without the user's blocks and feeds.
+  model.SetMarkingInstant(invocation.now);
   model.Run([&] { model.FormActivate(directory); });
   if (model.DefaultMachineFileFailed()) return 1;
 

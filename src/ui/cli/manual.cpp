@@ -6,6 +6,7 @@
 #include <string_view>
 #include <variant>
 
+#include "settings/marking/marking_codes.h"
 #include "ui/cli/actions.h"
 
 namespace stylor {
@@ -74,7 +75,7 @@ Every button of the window is an action of \fBstylor\-cli\fR(1):
 constexpr std::string_view kCommandLineHead =
     R"(stylor\-cli \- write engraving G\-code programs from the command line
 .SH SYNOPSIS
-\fBstylor\-cli\fR [\fB\-\-dir\fR \fIDIR\fR] \fIACTION\fR...
+\fBstylor\-cli\fR [\fB\-\-dir\fR \fIDIR\fR] [\fB\-\-now\fR \fIYYYY\-MM\-DDTHH:MM:SS\fR] \fIACTION\fR...
 .br
 \fBstylor\-cli \-\-help\fR [\fIFIELD\fR]
 .br
@@ -98,6 +99,9 @@ constexpr Example kExamples[] = {
     {"One nameplate per row of plates.csv, each program named by the row's Tag:",
      "mkdir -p tags && stylor-cli --set FreeFormTextE={Name} --set Files=1 --set "
      "BatchNameColumn=Tag batch text plates.csv tags"},
+    {"Serial 0042 on, with today's date code and shift, the counter moved past it:",
+     "stylor-cli counter SN 42 && stylor-cli --set FillPlaceholders=1 --set \"ShiftTable=A 06:00, "
+     "B 14:00\" --set \"FreeFormTextE=PN-{Date:yyMMdd}-{Shift}-{Counter:SN}\" text part.eia"},
     {"Keep the machine's lines in default.mch, read at every start in this folder:",
      "stylor-cli --set $'PostEngrave=G00 Z0.5\\nM30' save-machine default.mch"},
     {"Check a program's extents and times, then draw it:",
@@ -292,6 +296,15 @@ The guide for machinists, also shown by the window's Help menu.
 )";
 }
 
+constexpr std::string_view kNowOption =
+    "--now YYYY-MM-DDTHH:MM:SS: the instant every placeholder of the run takes, in place of the "
+    "clock (tests, and re-cutting a part with its original date).";
+
+// The placeholders, as the help prints them and the pages show them unfilled.
+void WriteRoffPlaceholders(std::ostream& out) {
+  out << ".SH PLACEHOLDERS\n.nf\n" << Roff(PlaceholderHelp()) << ".fi\n";
+}
+
 constexpr std::string_view kWarnOption =
     "Warnings: after each job, a line \"Stylor: warning: ...\" on stderr for every setting that "
     "makes its program dangerous to run as it stands (the axes a lathe-with-mill mode left under "
@@ -302,12 +315,15 @@ constexpr std::string_view kWarnOption =
 }  // namespace
 
 void WriteCommandLineHelp(std::ostream& out) {
-  out << "Usage: stylor-cli [--dir DIR] ACTION...\n       stylor-cli --help [FIELD]\n"
+  out << "Usage: stylor-cli [--dir DIR] [--now YYYY-MM-DDTHH:MM:SS] ACTION...\n"
+         "       stylor-cli --help [FIELD]\n"
          "       stylor-cli --version\n\n";
   WriteWrapped(out, kDescription, 0, 0);
   out << "\n";
   WriteWrapped(out, kWarnOption, 0, 0);
-  out << "\nActions:\n";
+  out << "\n";
+  WriteWrapped(out, kNowOption, 0, 0);
+  out << "\nPlaceholders:\n" << PlaceholderHelp() << "\nActions:\n";
   for (const ActionInfo& action : AllActions()) {
     WriteEntry(out, ActionHead(action), kActionColumn, Capitalised(action.help) + ".");
   }
@@ -359,6 +375,7 @@ void WriteManualPage(std::ostream& out, ManualPage page) {
     out << kWindowHead;
     WriteRoffActions(out);
     WriteRoffFields(out);
+    WriteRoffPlaceholders(out);
     WriteRoffFiles(out);
     out << ".SH EXIT STATUS\n0 when the window is closed; 1 when the screenshot could not be "
            "written or the window could not start; another status, with a message, for an option "
@@ -368,9 +385,12 @@ void WriteManualPage(std::ostream& out, ManualPage page) {
   }
   out << kCommandLineHead << Roff(kDescription) << "\n.SH ACTIONS\n";
   WriteRoffActions(out);
+  out << ".TP\n\\fB\\-\\-now\\fR \\fIYYYY\\-MM\\-DDTHH:MM:SS\\fR\n" << Roff(Capitalised(kNowOption.substr(27)))
+      << "\n";
   out << ".TP\n\\fB\\-\\-help\\fR [\\fIFIELD\\fR]\nPrint the actions and fields, or everything "
          "about one field, and exit.\n.TP\n\\fB\\-\\-version\\fR\nPrint the version and exit.\n";
   WriteRoffFields(out);
+  WriteRoffPlaceholders(out);
   WriteRoffExamples(out);
   WriteRoffFiles(out);
   out << ".SH EXIT STATUS\n";

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <filesystem>
 #include <span>
 #include <system_error>
@@ -19,6 +20,7 @@
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
 #include "settings/machine_modes.h"
+#include "settings/marking/marking_run.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
 
@@ -130,6 +132,66 @@ class RecordingJobHost final : public JobHost {
   FormHost& m_host;
   RecordingStore m_store;
 };
+
+// "Continue from counter": the run starts at the counter's next value and keeps its length;
+// the counter must count as the run does, so that the numbers cut are the numbers it hands out.
+void ContinueFromCounter(EngraveSettings& settings, const MarkingRun& marking) {
+  const Counter& counter = marking.CounterOf(settings.SeqCounter);
+  std::vector<std::int64_t> taken = marking.Taken(settings.SeqCounter);
+  // A text of the job that names the same counter took the first number.
+  if (marking.NamedInTexts(counter.name)) taken.erase(taken.begin());
+  if (taken.empty()) return;
+  const std::int32_t step = ReadInteger(settings.SeqStep);
+  for (std::size_t k = 1; k < taken.size(); ++k) {
+    if (taken[k] != taken[k - 1] + step) {
+      throw Error("The counter '" + counter.name + "' does not count as the run does (step " +
+                  settings.SeqStep + ", no wrap): its numbers would not be the ones cut");
+    }
+  }
+  const auto toText = [&](std::int64_t value) {
+    if (value > INT32_MAX) throw Error("The counter '" + counter.name + "' is past the numbers a run can cut");
+    std::string text;
+    AppendInteger(text, value);
+    return text;
+  };
+  settings.SeqStart = toText(taken.front());
+  settings.SeqEnd = toText(taken.back());
+}
+
+// The lines of the production log: one per program, one per number of a Many Files run.
+std::vector<LoggedProgram> LoggedPrograms(const EngraveSettings& settings, JobKind kind,
+                                          const std::vector<std::string>& files) {
+  std::vector<LoggedProgram> programs;
+  if (kind != JobKind::Sequence) {
+    std::string text;
+    if (kind == JobKind::FreeFormText) {
+      for (const std::string& line : settings.FreeFormTextE) text += (text.empty() ? "" : " / ") + line;
+    } else {
+      text = kind == JobKind::CircleText ? settings.ArcTextE : settings.EllipseTextE;
+    }
+    for (const std::string& file : files) programs.push_back({file, text, {}});
+    return programs;
+  }
+  const SequenceJob job = PrepareSequenceJob(settings);
+  const auto serial = [&](std::int64_t k) {
+    return FormatSerial(job.digits, job.Number(k), settings.SeqPrefix, settings.SeqPostfix);
+  };
+  const auto number = [&](std::int64_t k) {
+    std::string text;
+    AppendInteger(text, job.Number(k));
+    return text;
+  };
+  if (job.manyFiles) {
+    for (std::size_t k = 0; k < files.size(); ++k) {
+      programs.push_back({files[k], serial(static_cast<std::int64_t>(k)),
+                          {{"Seq", number(static_cast<std::int64_t>(k))}}});
+    }
+  } else if (!files.empty()) {
+    programs.push_back({files.front(), serial(0) + " to " + serial(job.Count() - 1),
+                        {{"Seq", number(0) + " to " + number(job.Count() - 1)}}});
+  }
+  return programs;
+}
 
 
 }  // namespace
@@ -525,9 +587,19 @@ bool EngraveFormModel::RunJob(JobKind kind) {
       m_host.ShowWarning("warning: " + warning);
     }
   };
+  // With Fill placeholders the job reads a filled copy; the settings keep the typed text. A
+  // batch fills its own columns.
+  std::optional<MarkingRun> marking;
+  EngraveSettings filled;
+  if (m_settings.FillPlaceholders && kind != JobKind::Batch) {
+    marking.emplace(Marking());
+    filled = FilledSettings(kind, *marking);
+    m_numbersTaken.clear();
+  }
+  const EngraveSettings& settings = marking ? filled : m_settings;
   std::unique_ptr<JobPlan> plan;
   try {
-    plan = MakePlan(kind, {m_settings, *m_font, m_dataRows.get()});
+    plan = MakePlan(kind, {settings, *m_font, m_dataRows.get()});
     WritePlan(*plan, host);
   } catch (...) {
     warnOfFiles();
@@ -539,10 +611,36 @@ bool EngraveFormModel::RunJob(JobKind kind) {
   const bool written = !host.Files().empty();
   if (written) {
     m_host.ProgramsWritten(host.Files());
+    if (marking) {
+      // The programs are in place: now, and only now, the numbers are handed out.
+      try {
+        marking->Commit();
+      } catch (const Error& error) {
+        throw Error("The programs are written, but the counters could not be moved past the "
+                    "numbers they took (" + marking->NumbersTaken() + "): " + error.what());
+      }
+      m_numbersTaken = marking->NumbersTaken();
+      if (!m_numbersTaken.empty()) m_host.NumbersTaken(m_numbersTaken);
+      AppendProductionLog(*marking, m_machineFile, LoggedPrograms(settings, kind, host.Files()));
+    }
     WarnOfMissingGlyphs(plan->EngravedText());
   }
   WarnOfSetup(kind);
   return written;
+}
+
+EngraveSettings EngraveFormModel::FilledSettings(JobKind kind, MarkingRun& marking) const {
+  EngraveSettings filled = m_settings;
+  const bool continues = kind == JobKind::Sequence && !m_settings.SeqCounter.empty();
+  const std::size_t count =
+      continues ? static_cast<std::size_t>(PrepareSequenceJob(m_settings).Count()) : 0;
+  FillMarkingCodes(filled, marking, continues ? m_settings.SeqCounter : std::string(), count);
+  if (continues) ContinueFromCounter(filled, marking);
+  return filled;
+}
+
+MarkingSetup EngraveFormModel::Marking() const {
+  return MarkingSetupOf(m_settings, m_workingDirectory, m_markingInstant);
 }
 
 void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
@@ -671,6 +769,19 @@ PreviewScene EngraveFormModel::Preview() const {
     PreviewScene scene;
     scene.message = DataRowsLabel() + ".";
     return scene;
+  }
+  if (m_settings.FillPlaceholders && CurrentJob() != JobKind::Batch) {
+    // The preview shows the text the job would write now, taking no number; the job itself
+    // says what is wrong.
+    EngraveSettings filled;
+    try {
+      MarkingRun marking(Marking());
+      marking.PeekOnly();
+      filled = FilledSettings(CurrentJob(), marking);
+    } catch (const Error&) {
+      filled = m_settings;
+    }
+    return BuildPreview(filled, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow);
   }
   return BuildPreview(m_settings, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow);
 }

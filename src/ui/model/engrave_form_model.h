@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -14,12 +16,16 @@
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/machine_file.h"
+#include "settings/marking/marking_codes.h"
 #include "ui/model/first_setup.h"
 #include "ui/model/form_host.h"
 #include "ui/model/pages.h"
 #include "ui/model/setup_warnings.h"
 
 namespace stylor {
+
+struct MarkingSetup;
+class MarkingRun;
 
 enum class MouseButton { Left, Right, Middle };
 
@@ -115,6 +121,14 @@ class EngraveFormModel final : public SettingsEditor {
   void SetState(StateField field, bool value) override;
   void LoadFontFile() override;
   void ShowPage(Page page);
+  /// Fixes the instant the placeholders of every later job take (the command line's --now);
+  /// nothing: the clock at the start of each job.
+  void SetMarkingInstant(std::optional<CivilTime> now) { m_markingInstant = now; }
+  /// The counter numbers the last job handed out ("SN 0042"), for the status bar; empty when
+  /// it took none.
+  const std::string& NumbersTaken() const { return m_numbersTaken; }
+  /// The setup of the placeholders as the settings name it, files taken in the working folder.
+  MarkingSetup Marking() const;
   /// Reads the machine file `path` as "Open" does, without asking for it (recent files).
   void OpenMachineFile(const std::string& path);
 
@@ -183,6 +197,9 @@ class EngraveFormModel final : public SettingsEditor {
   /// when it wrote any, which characters it engraves the font lacks, and what of the set-up it
   /// should warn of. Returns whether it wrote anything.
   bool RunJob(JobKind kind);
+  /// The settings a job of `kind` reads with its placeholders filled by `marking` (its numbers
+  /// taken), for the preview too.
+  EngraveSettings FilledSettings(JobKind kind, MarkingRun& marking) const;
   void WarnOfMissingGlyphs(std::string_view text);
   /// "No glyph in FONT for: ..." of the characters of `text` the font lacks; empty when none.
   std::string MissingGlyphsOf(std::string_view text) const;
@@ -222,6 +239,8 @@ class EngraveFormModel final : public SettingsEditor {
   std::shared_ptr<const DataTable> m_dataRows;
   std::size_t m_previewRow = 0;
   std::map<const FieldInfo*, std::string> m_fieldErrors;
+  std::optional<CivilTime> m_markingInstant;
+  std::string m_numbersTaken;
 };
 
 template <typename Handler>

@@ -48,6 +48,8 @@ class FormHost : public JobHost {
   virtual void FieldErrorChanged(const FieldInfo& /*field*/) {}
   /// A handler wrote these program files (native paths, in the order first written).
   virtual void ProgramsWritten(const std::vector<std::string>& /*files*/) {}
+  /// A job handed out counter numbers ("SN 0042, LOT 7"): the window's status bar names them.
+  virtual void NumbersTaken(const std::string& /*numbers*/) {}
   /// A label, the font report, a visibility or the current page changed.
   virtual void ViewChanged() {}
 };

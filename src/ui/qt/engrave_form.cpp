@@ -46,6 +46,7 @@
 #include "settings/text8.h"
 #include "settings/numbers.h"
 #include "ui/qt/first_setup_dialog.h"
+#include "ui/qt/codes_section.h"
 #include "ui/qt/form_widgets.h"
 #include "ui/qt/tooltips.h"
 #include "ui/qt/user_guide.h"
@@ -189,6 +190,7 @@ void TEngraveForm::BuildMenus() {
   units->setToolTip("The unit of your machine programs: it names lengths and feeds, and changes "
                     "no number that is written");
 
+  AddCodesMenu(menuBar(), m_model, this);
   QMenu* help = menuBar()->addMenu("&Help");
   QAction* guide = help->addAction("&User Guide", this, [this] { ShowUserGuide(); });
   guide->setObjectName("UserGuideAction");

@@ -129,6 +129,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   void FieldErrorChanged(const FieldInfo& field) override;
   /// Says in the status bar what the job wrote.
   void ProgramsWritten(const std::vector<std::string>& files) override;
+  /// Adds the counter numbers the job handed out to the status bar.
+  void NumbersTaken(const std::string& numbers) override { ShowWarning("Numbers taken: " + numbers); }
   /// Shows the labels, the font report, the visibilities, the page and the machine file.
   void ViewChanged() override;
 
