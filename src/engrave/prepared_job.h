@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "engrave/cutting/cutting.h"
 #include "engrave/geometry.h"
 #include "settings/engrave_settings.h"
 #include "settings/machine_modes.h"
@@ -35,6 +36,7 @@ struct PreparedJob {
   DegreesAxis g16AxisMarker = DegreesAxis::None;
   const LatheMillMode* mode = &kLatheMillModes[0];
   FeedRate feedRate = FeedRate::PerMinute;
+  CuttingOptions cutting;  // all off: one plunge, one cut and one lift per stroke
   friend bool operator==(const PreparedJob&, const PreparedJob&) = default;
 };
 
