@@ -90,6 +90,15 @@ ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings) {
   options.feedRate = FeedRateOf(settings.FeedMode);
   options.mode = &LatheMillModeOf(settings.IntegrexMode);
   options.g16AxisMarker = G16DegreesAxis(settings);
+  const auto nonZero = [](const std::string& text) {
+    try {
+      return ReadReal(text) != 0;
+    } catch (const Error&) {
+      return false;
+    }
+  };
+  options.cutsBelowPenUp = nonZero(settings.DepthPerPassE) || nonZero(settings.RampLengthE);
+  options.laserMode = settings.LaserMode == 1 || settings.LaserMode == 2 ? settings.LaserMode : 0;
   return options;
 }
 
@@ -169,6 +178,9 @@ double ProgramReader::Unrolled(char letter, double written) const {
 }
 
 bool ProgramReader::IsDown(double level) const {
+  if (m_options.cutsBelowPenUp) {
+    return m_options.penDown <= m_options.penUp ? level < m_options.penUp : level > m_options.penUp;
+  }
   const double middle = m_options.penUp / 2 + m_options.penDown / 2;
   return m_options.penDown <= m_options.penUp ? level <= middle : level >= middle;
 }
@@ -238,8 +250,28 @@ std::vector<Point2> MovePoints(const ProgramMove& move) {
   return points;
 }
 
+// The beam of a laser program: on from M3 or M4 with an S above 0, off at M5 or S0.
+void ProgramReader::TrackBeam(std::string_view line) {
+  std::optional<double> power;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '(' || c == ';') break;
+    if (c != 'M' && c != 'm' && c != 'S' && c != 's') continue;
+    std::size_t end = i + 1;
+    while (end < line.size() && IsNumberChar(line[end])) ++end;
+    const ScannedReal scanned = ScanReal(line.substr(i + 1, end - i - 1));
+    if (c == 'S' || c == 's') power = scanned.value;
+    else if (scanned.value == 3 || scanned.value == 4) m_spindleOn = true;
+    else if (scanned.value == 5) m_spindleOn = false;
+    i = end - 1;
+  }
+  if (power) m_power = *power;
+  m_beamOn = m_spindleOn && m_power > 0;
+}
+
 std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   ++m_lines;
+  if (m_options.laserMode != 0) TrackBeam(line);
   const char jobLetters[3] = {m_options.axis1, m_options.axis2, m_options.plungeAxis};
 
   std::array<std::optional<double>, kSlotCount> words{};
@@ -366,7 +398,7 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   move.to = to;
   move.toLevel = plunge.known ? plunge.value : 0;
   move.fromLevel = levelKnownBefore ? levelBefore : move.toLevel;
-  const bool down = plunge.known && IsDown(move.toLevel);
+  const bool down = m_options.laserMode != 0 ? m_beamOn : plunge.known && IsDown(move.toLevel);
   const bool planeWords = words[kAxis1Slot] || words[kAxis2Slot];
   if (!planeWords && !arc) move.kind = down ? MoveKind::Plunge : MoveKind::Lift;
   else if (!move.fed) move.kind = MoveKind::Rapid;

@@ -146,6 +146,10 @@ std::vector<double> PassLevels(double penUp, double penDown, double depthPerPass
   return levels;
 }
 
+namespace {
+void Reorder(std::vector<CutPath>& paths, Point2 from, double joinTolerance);
+}  // namespace
+
 double TravelLength(const std::vector<CutPath>& paths, Point2 from) {
   double length = 0;
   for (const CutPath& path : paths) {
@@ -158,6 +162,17 @@ double TravelLength(const std::vector<CutPath>& paths, Point2 from) {
 
 void OrderPaths(std::vector<CutPath>& paths, Point2 from, double joinTolerance) {
   std::erase_if(paths, [](const CutPath& path) { return path.empty(); });
+  const std::vector<CutPath> given = paths;
+  Reorder(paths, from, joinTolerance);
+  // Nearest neighbour and 2-opt may miss an order the font already has right.
+  if (TravelLength(paths, from) >= TravelLength(given, from) && paths.size() == given.size()) {
+    paths = given;
+  }
+}
+
+namespace {
+
+void Reorder(std::vector<CutPath>& paths, Point2 from, double joinTolerance) {
   const auto closed = [](const CutPath& path) {
     return path.size() > 2 && path.front().x == path.back().x && path.front().y == path.back().y;
   };
@@ -239,6 +254,8 @@ void OrderPaths(std::vector<CutPath>& paths, Point2 from, double joinTolerance) 
   }
   paths = std::move(ordered);
 }
+
+}  // namespace
 
 std::vector<RampPoint> RampAlong(const CutPath& path, double fromLevel, double toLevel,
                                  double length) {
