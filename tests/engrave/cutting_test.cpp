@@ -246,6 +246,8 @@ TEST(CuttingOptions, RefusesWhatCannotBeCutNamingTheFieldOrMode) {
        "steps down from the work surface at 0"},
       {{{"IntegrexMode", "3"}, {"DotPitchE", "1"}, {"DotStyle", "1"}},
        "The lathe-mill mode Mazak G12.1 Standard cannot take a canned drilling cycle"},
+      {{{"Axis1E", "A"}, {"PenDownE", "5"}, {"DotPitchE", "1"}, {"DotStyle", "1"}},
+       "A canned drilling cycle (DotStyle 1) cannot position the rotary axis A"},
       {{{"IntegrexMode", "2"}, {"RampLengthE", "1"}},
        "The lathe-mill mode Mazak G07.1 (C, Z, X) cannot take a ramped entry (RampLengthE)"},
   };

@@ -118,6 +118,14 @@ CuttingOptions ReadCuttingOptions(const EngraveSettings& settings, double penUp,
   }
   if (dots && options.dotStyle == 2) ReadDotCodes(settings.DotCodesE, options);
 
+  if (dots && options.dotStyle == 1) {
+    for (const std::string* axis : {&settings.Axis1E, &settings.Axis2E}) {
+      if (IsRotaryLetter(ReadLetter(*axis))) {
+        Refuse("A canned drilling cycle (DotStyle 1) cannot position the rotary axis " + *axis +
+               ": use DotStyle 0");
+      }
+    }
+  }
   const LatheMillMode& mode = LatheMillModeOf(settings.IntegrexMode);
   if (&mode != &kLatheMillModes[0]) {
     const std::string named = "The lathe-mill mode " + std::string(mode.caption) + " cannot take ";
