@@ -184,6 +184,13 @@ class MoveWriter {
     line.EndInto(Out());
   }
 
+  /// Moves on to another text of the same job, held back with the ones before.
+  void Place(Point2 start, double angleRad) {
+    m_origin = start;
+    m_cos = std::cos(angleRad);
+    m_sin = std::sin(angleRad);
+  }
+
   /// Writes what the cutting options held back for a whole text (TravelOrder 2 and 3).
   void Finish() {
     if (m_pending.empty()) return;
@@ -495,6 +502,30 @@ void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, 
     MoveWriter writer(out, job, start, angleRad);
     writer.OpeningMove();
     for (char c : text) WriteCharacter(writer, c, font);
+    writer.Finish();
+  } catch (...) {
+    out.resize(keep);
+    throw;
+  }
+}
+
+void AppendEngraveGroup(std::string& out, const PreparedJob& job,
+                        std::span<const TextPlacement> texts, const StrokeFont& font) {
+  if (job.cutting.travelOrder != 3 || texts.empty()) {
+    for (const TextPlacement& placed : texts) {
+      AppendEngraveMoves(out, job, placed.start, placed.angleRad, placed.text, font);
+    }
+    return;
+  }
+  CheckEmitterValues(job);
+  const std::size_t keep = out.size();
+  try {
+    MoveWriter writer(out, job, texts.front().start, texts.front().angleRad);
+    writer.OpeningMove();
+    for (const TextPlacement& placed : texts) {
+      writer.Place(placed.start, placed.angleRad);
+      for (char c : placed.text) WriteCharacter(writer, c, font);
+    }
     writer.Finish();
   } catch (...) {
     out.resize(keep);

@@ -229,6 +229,31 @@ TEST(CuttingProgram, TravelOrderShortensTheRapidsOfALine) {
   EXPECT_EQ(Program({{"TravelOrder", "1"}}, "O"), Program({}, "O"));
 }
 
+TEST(CuttingProgram, TheWholeJobIsOrderedAcrossItsTexts) {
+  EngraveSettings settings;
+  settings.PenUpE = "1";
+  settings.PenDownE = "-0.3";
+  settings.TextHeightE = "1";
+  settings.TravelOrder = 3;
+  PreparedJob job = PrepareJob(settings);
+  auto font = FontFromText(kFont);
+  // Two lines of L: the second line starts under the first.
+  const TextPlacement lines[] = {{{0, 0}, 0, "LLL"}, {{0, -2}, 0, "LLL"}};
+  const auto travel = [](const std::string& program) {
+    return static_cast<long>(std::count(program.begin(), program.end(), '\n'));
+  };
+  std::string whole;
+  AppendEngraveGroup(whole, job, lines, *font);
+  // One opening rapid, and the second line taken from the end where the first one stops.
+  EXPECT_EQ(std::count(whole.begin(), whole.end(), 'Z') - 1, 6 * 2);
+  EXPECT_THAT(whole, testing::Not(HasSubstr("G00 X0.0000 Y-2.0000 Z1.0000")));
+  job.cutting.travelOrder = 2;
+  std::string each;
+  AppendEngraveGroup(each, job, lines, *font);
+  EXPECT_THAT(each, HasSubstr("G00 X0.0000 Y-2.0000 Z1.0000"));
+  EXPECT_LE(travel(whole), travel(each));
+}
+
 TEST(CuttingOptions, RefusesWhatCannotBeCutNamingTheFieldOrMode) {
   const struct {
     std::vector<std::pair<std::string, std::string>> set;

@@ -16,9 +16,15 @@ namespace {
 constexpr double kMaxPasses = 1000;
 // 2-opt stops after this many comparisons of two paths, so that a long job stays fast and the
 // order never depends on the clock.
-constexpr long long kTwoOptBudget = 20'000'000;
+constexpr long long kTwoOptBudget = 200'000;
+// Paths ordered together at most; see OrderPaths.
+constexpr std::size_t kChunk = 200;
 
-double Distance(Point2 a, Point2 b) { return std::hypot(a.x - b.x, a.y - b.y); }
+double Distance(Point2 a, Point2 b) {
+  const double dx = a.x - b.x;
+  const double dy = a.y - b.y;
+  return std::sqrt(dx * dx + dy * dy);
+}
 
 double ReadField(const std::string& text, const char* field) {
   try {
@@ -171,7 +177,25 @@ double TravelLength(const std::vector<CutPath>& paths, Point2 from) {
 void OrderPaths(std::vector<CutPath>& paths, Point2 from, double joinTolerance) {
   std::erase_if(paths, [](const CutPath& path) { return path.empty(); });
   const std::vector<CutPath> given = paths;
-  Reorder(paths, from, joinTolerance);
+  if (paths.size() <= kChunk) {
+    Reorder(paths, from, joinTolerance);
+  } else {
+    // A long job is ordered a run of paths at a time, each run from where the one before ends:
+    // the font's order keeps a run together on the work, and the time grows with the paths
+    // rather than with their square.
+    std::vector<CutPath> ordered;
+    ordered.reserve(paths.size());
+    Point2 at = from;
+    for (std::size_t first = 0; first < paths.size(); first += kChunk) {
+      const std::size_t last = std::min(paths.size(), first + kChunk);
+      std::vector<CutPath> run(std::make_move_iterator(paths.begin() + static_cast<std::ptrdiff_t>(first)),
+                               std::make_move_iterator(paths.begin() + static_cast<std::ptrdiff_t>(last)));
+      Reorder(run, at, joinTolerance);
+      if (!run.empty()) at = run.back().back();
+      for (CutPath& path : run) ordered.push_back(std::move(path));
+    }
+    paths = std::move(ordered);
+  }
   // Nearest neighbour and 2-opt may miss an order the font already has right.
   if (TravelLength(paths, from) >= TravelLength(given, from) && paths.size() == given.size()) {
     paths = given;
