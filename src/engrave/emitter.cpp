@@ -180,12 +180,33 @@ class MoveWriter {
     line.G(0);
     line.Word(m_job->axis1, OpeningValue(m_job->axis1, m_plane.x));
     line.Word(m_job->axis2, OpeningValue(m_job->axis2, m_plane.y));
-    line.Word(m_job->plungeAxis, m_job->penUp);
+    if (m_job->cutting.laserMode == 0) line.Word(m_job->plungeAxis, m_job->penUp);
     line.EndInto(Out());
+  }
+
+  /// Moves on to another text of the same job, held back with the ones before.
+  void Place(Point2 start, double angleRad) {
+    m_origin = start;
+    m_cos = std::cos(angleRad);
+    m_sin = std::sin(angleRad);
+  }
+
+  /// Writes what the cutting options held back for a whole text (TravelOrder 2 and 3).
+  void Finish() {
+    if (m_pending.empty()) return;
+    OrderPaths(m_pending, m_plane, kJoinTolerance);
+    CutTarget target(*this);
+    CutPaths(m_pending, m_job->cutting, m_job->penUp, m_job->penDown, target);
+    m_pending.clear();
   }
 
   /// Cuts a glyph and moves the pen past it: its width and the font's letter gap, in glyph units.
   void Glyph(std::span<const GlyphMove> moves, double width, double letterGap) {
+    if (m_job->cutting.Active()) {
+      CutGlyph(moves);
+      Advance(width, letterGap);
+      return;
+    }
     for (const GlyphMove& move : moves) {
       if (move.zDirection != 0) PlungeMove(move);
       else PlaneMove(move);
@@ -208,7 +229,10 @@ class MoveWriter {
   }
 
   void PlungeMove(const GlyphMove& move) {
-    const double level = move.zDirection < 0 ? m_job->penDown : m_job->penUp;
+    LevelMove(move.zDirection < 0 ? m_job->penDown : m_job->penUp, move.g);
+  }
+
+  void LevelMove(double level, int g) {
     const double travel = std::abs(level - m_plungeLevel);
     if (m_job->feedRate == FeedRate::InverseTime) {
       if (travel == 0) {
@@ -221,19 +245,27 @@ class MoveWriter {
       m_feed = m_job->plungeFeed;
     }
     ProgramLine line;
-    line.G(move.g);
+    line.G(g);
     line.Word(m_job->plungeAxis, level);
-    if (move.g != 0) line.Feed(FeedText());
+    if (g != 0) line.Feed(FeedText());
     line.EndInto(Out());
     m_plungeLevel = level;
     Remember(m_feed);
   }
 
-  void PlaneMove(const GlyphMove& move) {
+  Point2 GlyphPoint(const GlyphMove& move) const {
     const double sx = move.x * m_xScale;
     const double sy = move.y * m_yScale;
-    const double p1 = sx * m_cos - sy * m_sin + m_origin.x;
-    const double p2 = sx * m_sin + sy * m_cos + m_origin.y;
+    return {sx * m_cos - sy * m_sin + m_origin.x, sx * m_sin + sy * m_cos + m_origin.y};
+  }
+
+  void PlaneMove(const GlyphMove& move) {
+    const Point2 p = GlyphPoint(move);
+    PlaneTo(p.x, p.y, move.g, nullptr);
+  }
+
+  // A move in the plane; with `level`, a ramp that moves the plunge axis too.
+  void PlaneTo(double p1, double p2, int moveG, const double* level) {
     const double d1 = m_plane.x - p1;
     const double d2 = m_plane.y - p2;
     const ShownPosition shown1(p1);
@@ -253,7 +285,8 @@ class MoveWriter {
       const double turns = std::trunc(before.x / m_circumference);
       if (turns > 0) out1 = p1 - turns * m_circumference;
     }
-    if (!changes1 && !changes2) return;
+    const bool changesLevel = level != nullptr && *level != m_plungeLevel;
+    if (!changes1 && !changes2 && !changesLevel) return;
 
     if (m_job->mode->rotaryInDegrees) {
       if (IsRotaryLetter(m_job->axis1)) {
@@ -267,7 +300,7 @@ class MoveWriter {
     }
 
     const double distance = std::sqrt(d1 * d1 + d2 * d2);
-    int g = move.g;
+    int g = moveG;
     if (g != 0) FeedForPlaneMove(d1, d2, distance, changes1, changes2);
     if (m_job->mode->planeRapidFeed != 0 && g == 0) {
       // No rapid in the plane: a positioning move becomes a slow feed move.
@@ -283,6 +316,10 @@ class MoveWriter {
     line.G(g);
     if (changes1) line.Word(m_job->axis1, out1);
     if (changes2) line.Word(m_job->axis2, out2);
+    if (changesLevel) {
+      line.Word(m_job->plungeAxis, *level);
+      m_plungeLevel = *level;
+    }
     if (g != 0 && (!m_hasRememberedFeed || m_feed != m_rememberedFeed ||
                    m_job->feedRate == FeedRate::InverseTime)) {
       line.Feed(FeedText());
@@ -332,6 +369,75 @@ class MoveWriter {
     return m_direction;
   }
 
+  // The cutting options' moves, written with the primitives of the plain path.
+  class CutTarget final : public stylor::CutTarget {
+   public:
+    explicit CutTarget(MoveWriter& writer) : m_writer(writer) {}
+    Point2 At() const override { return m_writer.m_plane; }
+    void Rapid(Point2 to) override { m_writer.PlaneTo(to.x, to.y, 0, nullptr); }
+    void Level(double level, bool fed) override {
+      if (level != m_writer.m_plungeLevel) m_writer.LevelMove(level, fed ? 1 : 0);
+    }
+    void Cut(Point2 to, const double* level) override { m_writer.PlaneTo(to.x, to.y, 1, level); }
+    void Line(std::string_view words) override {
+      std::string& out = m_writer.Out();
+      out += words;
+      out += '\n';
+    }
+    void Cycle(Point2 at, double retract, double depth, double dwell) override {
+      // The cycle leaves the tool over the dot at the retract level.
+      const MoveWriter& w = m_writer;
+      std::string line = dwell > 0 ? "G82" : "G81";
+      const auto word = [&line](char letter, double value) {
+        line += ' ';
+        line += letter;
+        AppendMachineNumber(line, value, 4);
+      };
+      word(w.m_job->axis1, at.x);
+      word(w.m_job->axis2, at.y);
+      word(w.m_job->plungeAxis, depth);
+      word('R', retract);
+      if (dwell > 0) word('P', dwell);
+      line += " F";
+      AppendMachineNumber(line, w.m_job->plungeFeed, 2);
+      Line(line);
+      m_writer.m_plane = at;
+      m_writer.m_shown[0] = ShownPosition(at.x);
+      m_writer.m_shown[1] = ShownPosition(at.y);
+      m_writer.m_plungeLevel = retract;
+      m_writer.m_hasRememberedFeed = false;
+    }
+
+   private:
+    MoveWriter& m_writer;
+  };
+
+  // Paths meeting within half of the last written digit are joined.
+  static constexpr double kJoinTolerance = 0.00005;
+
+  // The tool-down runs of a glyph, in machine plane lengths.
+  void CutGlyph(std::span<const GlyphMove> moves) {
+    std::vector<CutPath> paths;
+    bool down = false;
+    Point2 at = m_plane;
+    for (const GlyphMove& move : moves) {
+      if (move.zDirection != 0) {
+        down = move.zDirection < 0;
+        if (down) paths.push_back({at});
+        continue;
+      }
+      at = GlyphPoint(move);
+      if (down && move.g != 0) paths.back().push_back(at);
+    }
+    if (m_job->cutting.travelOrder >= 2) {
+      for (CutPath& path : paths) m_pending.push_back(std::move(path));
+      return;
+    }
+    if (m_job->cutting.travelOrder == 1) OrderPaths(paths, m_plane, kJoinTolerance);
+    CutTarget target(*this);
+    CutPaths(paths, m_job->cutting, m_job->penUp, m_job->penDown, target);
+  }
+
   std::string* m_out;
   const PreparedJob* m_job;
   double m_cos;
@@ -350,6 +456,7 @@ class MoveWriter {
   DegreesAxis m_degreesAxis;
   int m_direction = 0;
   int m_lastDirection = 0;
+  std::vector<CutPath> m_pending;  // TravelOrder 2 and 3: the paths of the whole text
 };
 
 
@@ -390,6 +497,31 @@ void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, 
     MoveWriter writer(out, job, start, angleRad);
     writer.OpeningMove();
     for (char c : text) WriteCharacter(writer, c, font);
+    writer.Finish();
+  } catch (...) {
+    out.resize(keep);
+    throw;
+  }
+}
+
+void AppendEngraveGroup(std::string& out, const PreparedJob& job,
+                        std::span<const TextPlacement> texts, const StrokeFont& font) {
+  if (job.cutting.travelOrder != 3 || texts.empty()) {
+    for (const TextPlacement& placed : texts) {
+      AppendEngraveMoves(out, job, placed.start, placed.angleRad, placed.text, font);
+    }
+    return;
+  }
+  CheckEmitterValues(job);
+  const std::size_t keep = out.size();
+  try {
+    MoveWriter writer(out, job, texts.front().start, texts.front().angleRad);
+    writer.OpeningMove();
+    for (const TextPlacement& placed : texts) {
+      writer.Place(placed.start, placed.angleRad);
+      for (char c : placed.text) WriteCharacter(writer, c, font);
+    }
+    writer.Finish();
   } catch (...) {
     out.resize(keep);
     throw;
@@ -409,6 +541,13 @@ const std::string& SerialEngraver::Engrave(Point2 start, double angleRad,
                          std::bit_cast<std::uint64_t>(start.x) == std::bit_cast<std::uint64_t>(m_start.x) &&
                          std::bit_cast<std::uint64_t>(start.y) == std::bit_cast<std::uint64_t>(m_start.y) &&
                          std::bit_cast<std::uint64_t>(angleRad) == std::bit_cast<std::uint64_t>(m_angleRad);
+  if (m_job.cutting.travelOrder >= 2) {
+    // The order of the whole text changes with any character: nothing can be reused.
+    m_states.clear();
+    m_moves.clear();
+    AppendEngraveMoves(m_moves, m_job, start, angleRad, text, m_font);
+    return m_moves;
+  }
   std::size_t kept = 0;
   if (samePlace) {
     while (kept < text.size() && kept < m_text.size() && text[kept] == m_text[kept]) ++kept;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,19 @@ void CheckEmitterValues(const PreparedJob& job);
 /// Throws Error (and appends nothing) when a value cannot be written as a machine number.
 void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
                         std::string_view text, const StrokeFont& font);
+
+/// One text of a job and where it stands.
+struct TextPlacement {
+  Point2 start;
+  double angleRad = 0;
+  std::string_view text;
+};
+
+/// Appends the moves of several texts of one job. Under TravelOrder 3 (the whole job) the stroke
+/// paths of all of them are put in one travel order, after one opening rapid to the first
+/// text's start; otherwise each text is appended as AppendEngraveMoves does.
+void AppendEngraveGroup(std::string& out, const PreparedJob& job,
+                        std::span<const TextPlacement> texts, const StrokeFont& font);
 
 class MoveWriter;
 

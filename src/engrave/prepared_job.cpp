@@ -212,6 +212,7 @@ PreparedJob PrepareJob(const EngraveSettings& settings) {
     RequireWrittenFeed(job.plungeFeed, "plunge feed", "PlungeFeedE");
   }
   RequireGlyphSize(job);
+  job.cutting = ReadCuttingOptions(settings, job.penUp, job.penDown);
   return job;
 }
 

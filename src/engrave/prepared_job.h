@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "engrave/cutting/cutting.h"
 #include "engrave/geometry.h"
 #include "settings/engrave_settings.h"
 #include "settings/machine_modes.h"
@@ -27,6 +28,9 @@ struct MachineAxes {
   FeedRate feedRate = FeedRate::PerMinute;
   const LatheMillMode* mode = &kLatheMillModes[0];
   DegreesAxis g16AxisMarker = DegreesAxis::None;  // Mazak G16: F in degrees per minute
+  // How a program read back tells a cut (the job's CuttingOptions decide it):
+  bool cutsBelowPenUp = false;  // depth passes and ramps: any level past pen up cuts
+  int laserMode = 0;            // 1 M3, 2 M4: the beam, not the plunge axis, tells a cut
   friend bool operator==(const MachineAxes&, const MachineAxes&) = default;
 };
 
@@ -62,6 +66,7 @@ struct PreparedJob : MachineAxes {
   double plungeFeed = 25;
   double engraveFeed = 50;
   double textAngleRad = 0;
+  CuttingOptions cutting;  // all off: one plunge, one cut and one lift per stroke
   friend bool operator==(const PreparedJob&, const PreparedJob&) = default;
 };
 

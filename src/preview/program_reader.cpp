@@ -63,7 +63,17 @@ double Turn(double a, double b, bool ccw) {
 }  // namespace
 
 ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings) {
-  return ReadMachineAxes(settings);
+  ReaderOptions options = ReadMachineAxes(settings);
+  const auto nonZero = [](const std::string& text) {
+    try {
+      return ReadReal(text) != 0;
+    } catch (const Error&) {
+      return false;
+    }
+  };
+  options.cutsBelowPenUp = nonZero(settings.DepthPerPassE) || nonZero(settings.RampLengthE);
+  options.laserMode = settings.LaserMode == 1 || settings.LaserMode == 2 ? settings.LaserMode : 0;
+  return options;
 }
 
 bool UnrollsDegrees(const ReaderOptions& options, char letter) {
@@ -125,6 +135,9 @@ double ProgramReader::Unrolled(bool unrolls, double written) const {
 }
 
 bool ProgramReader::IsDown(double level) const {
+  if (m_options.cutsBelowPenUp) {
+    return m_options.penDown <= m_options.penUp ? level < m_options.penUp : level > m_options.penUp;
+  }
   const double middle = m_options.penUp / 2 + m_options.penDown / 2;
   return m_options.penDown <= m_options.penUp ? level <= middle : level >= middle;
 }
@@ -196,6 +209,25 @@ std::vector<Point2> MovePoints(const ProgramMove& move) {
   }
   points.push_back(move.to);
   return points;
+}
+
+// The beam of a laser program: on from M3 or M4 with an S above 0, off at M5 or S0.
+void ProgramReader::TrackBeam(std::string_view line) {
+  std::optional<double> power;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '(' || c == ';') break;
+    if (c != 'M' && c != 'm' && c != 'S' && c != 's') continue;
+    std::size_t end = i + 1;
+    while (end < line.size() && IsNumberChar(line[end])) ++end;
+    const ScannedReal scanned = ScanReal(line.substr(i + 1, end - i - 1));
+    if (c == 'S' || c == 's') power = scanned.value;
+    else if (scanned.value == 3 || scanned.value == 4) m_spindleOn = true;
+    else if (scanned.value == 5) m_spindleOn = false;
+    i = end - 1;
+  }
+  if (power) m_power = *power;
+  m_beamOn = m_spindleOn && m_power > 0;
 }
 
 // The words of one line as they are read, before they change the modal state.
@@ -290,6 +322,7 @@ bool ProgramReader::ReadWords(std::string_view line, LineWords& words) const {
 
 std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   ++m_lines;
+  if (m_options.laserMode != 0) TrackBeam(line);
   LineWords words;
   if (!ReadWords(line, words)) {
     ++m_unreadLines;
@@ -404,7 +437,7 @@ std::optional<ProgramMove> ProgramReader::MoveOf(const LineWords& words) {
   move.to = to;
   move.toLevel = plunge.known ? plunge.value : 0;
   move.fromLevel = levelKnownBefore ? levelBefore : move.toLevel;
-  const bool down = plunge.known && IsDown(move.toLevel);
+  const bool down = m_options.laserMode != 0 ? m_beamOn : plunge.known && IsDown(move.toLevel);
   const bool planeWords = words.Given(kAxis1Slot) || words.Given(kAxis2Slot);
   if (!planeWords && !arc) move.kind = down ? MoveKind::Plunge : MoveKind::Lift;
   else if (!move.fed) move.kind = MoveKind::Rapid;

@@ -138,6 +138,7 @@ class ProgramReader {
 
   double Unrolled(bool unrolls, double written) const;
   bool IsDown(double level) const;
+  void TrackBeam(std::string_view line);
   void Record(unsigned char letter, double value);
   std::optional<double> Minutes(bool lineHasFeed, double length, double turnedLength) const;
 
@@ -154,6 +155,9 @@ class ProgramReader {
   bool m_leftHanded = false; // Axis 1, Axis 2 turn the other way than X, Y (Y, X or X, Z)
   std::array<char, 2> m_offsetLetters{};  // I, J or K along Axis 1 and Axis 2
   bool m_incremental = false;
+  bool m_beamOn = false;     // laser mode: M3/M4 with S above 0, until M5 or S0
+  double m_power = 0;        // laser mode: the last S word
+  bool m_spindleOn = false;  // laser mode: M3 or M4 given since the last M5
   std::optional<double> m_feed;
   std::int64_t m_lines = 0;
   std::int64_t m_unreadLines = 0;

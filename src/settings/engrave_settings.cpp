@@ -63,6 +63,24 @@ constexpr std::array<std::string_view, 3> kBatchTextMeanings = {
     "Each row fills the lines of the Free Form Text page",
     "Each row fills the text of the Circle Text page, engraved around its circle",
     "Each row fills the text of the Ellipse Text page, engraved around its ellipse"};
+constexpr std::array<std::string_view, 4> kTravelOrderItems = {
+    "Font's Order", "Each Character", "Each Line", "Whole Job"};
+constexpr std::array<std::string_view, 4> kTravelOrderMeanings = {
+    "Strokes are cut in the order the font draws them",
+    "The strokes of each character are put in the shortest travel order",
+    "The strokes of each line of text are put in the shortest travel order",
+    "The strokes of each text the job engraves in one piece are put in the shortest travel order"};
+constexpr std::array<std::string_view, 3> kLaserModeItems = {"Off", "M3", "M4"};
+constexpr std::array<std::string_view, 3> kLaserModeMeanings = {
+    "The plunge axis moves the tool between the pen levels",
+    "No Z moves: M03 S<power> switches the beam on for each stroke, M05 off",
+    "No Z moves: M04 S<power> switches the beam on for each stroke, S0 off"};
+constexpr std::array<std::string_view, 3> kDotStyleItems = {"Plunge and Dwell", "Canned Cycle",
+                                                           "M-Code Pair"};
+constexpr std::array<std::string_view, 3> kDotStyleMeanings = {
+    "Each dot: a rapid over it, a plunge to the pen down level, a dwell of DotDwellE, a lift",
+    "Each dot is a G81 (G82 with a dwell) cycle from R at the pen up level to Z at pen down",
+    "Each dot: a rapid over it, the first M code of DotCodesE, a dwell, the second M code"};
 
 // Units: a length is in the program's unit (inch or millimetre; nothing converts), a feed in
 // that unit per minute, or degrees per minute on a rotary axis.
@@ -239,6 +257,34 @@ const FieldInfo kFields[] = {
      "Continue from counter"},
     {"SymAngleE", &S::SymAngleE, {}, {}, "degrees", "For vertical text; no job reads it yet",
      "Symbol Rotation Angle"},
+    {"DepthPerPassE", &S::DepthPerPassE, {}, {}, "length",
+     "Cut each character in passes this deep, from the work surface at 0 down to the pen down "
+     "level, one pass after the other (0: one pass)",
+     "Depth per Pass", Reading::Real, 19},
+    {"SpringPass", &S::SpringPass, {}, {}, "",
+     "Cut every stroke once more at full depth after the last pass", "Spring Pass"},
+    {"RampLengthE", &S::RampLengthE, {}, {}, "length",
+     "Enter each stroke path on a ramp this long along its first stroke, back and forth when the "
+     "stroke is shorter, instead of a vertical plunge (0: plunge)",
+     "Ramp Length", Reading::Real, 20},
+    {"TravelOrder", &S::TravelOrder, kTravelOrderItems, kTravelOrderMeanings, "",
+     "Reorder and reverse the stroke paths, and join those that meet, for the shortest travel",
+     "Travel Order"},
+    {"LaserMode", &S::LaserMode, kLaserModeItems, kLaserModeMeanings, "",
+     "Switch a laser beam instead of moving the plunge axis", "Laser"},
+    {"LaserPowerE", &S::LaserPowerE, {}, {}, "", "The S word of the beam while it burns",
+     "Laser Power", Reading::Real, 21},
+    {"DotPitchE", &S::DotPitchE, {}, {}, "length",
+     "Mark strokes as dots no farther apart than this, on every corner and evenly between "
+     "(0: cut strokes)",
+     "Dot Pitch", Reading::Real, 22},
+    {"DotStyle", &S::DotStyle, kDotStyleItems, kDotStyleMeanings, "", "How each dot is made",
+     "Dot Style"},
+    {"DotDwellE", &S::DotDwellE, {}, {}, "", "Seconds the tool or pin stays on each dot",
+     "Dot Dwell", Reading::Real, 23},
+    {"DotCodesE", &S::DotCodesE, {}, {}, "",
+     "The M codes that fire and release the marker pin of DotStyle 2, as \"M10 M11\"",
+     "Dot M Codes"},
 };
 
 }  // namespace

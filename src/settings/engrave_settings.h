@@ -89,6 +89,17 @@ struct EngraveSettings {
   std::string SeqCounter;       // the counter a run continues from; empty: SeqStart as typed
   // Advanced (never shown; no job reads it).
   std::string SymAngleE = "0";
+  // How strokes are cut: depth in passes, ramped entry, travel order, laser, dots.
+  std::string DepthPerPassE = "0";
+  bool SpringPass = false;
+  std::string RampLengthE = "0";
+  std::int32_t TravelOrder = 0;
+  std::int32_t LaserMode = 0;
+  std::string LaserPowerE = "0";
+  std::string DotPitchE = "0";
+  std::int32_t DotStyle = 0;
+  std::string DotDwellE = "0";
+  std::string DotCodesE;
 
   friend bool operator==(const EngraveSettings&, const EngraveSettings&) = default;
 };

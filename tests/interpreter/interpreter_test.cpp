@@ -80,6 +80,13 @@ struct Case {
   const char* job;                    // the action
   bool manyFiles = false;
   const char* dataFile = nullptr;     // the rows of a batch ("batch text <file>")
+  // The cutting options: the deepest level the plunge axis must reach, whether it may move at
+  // all (laser), whether strokes are dots (no cut length) and whether the program holds canned
+  // cycles, which Stylor's reader passes over.
+  double deepest = 0;
+  bool noZ = false;
+  bool dots = false;
+  bool cycles = false;
 };
 
 const std::vector<std::string> kLinear = {"PenDownE=-0.2", "PenUpE=2", "EngraveFeedE=300"};
@@ -139,6 +146,48 @@ const Case kCases[] = {
      Join(kLinear, {"FreeFormTextE={Name}", "TextHeightE=5", "SeqPreGCodes=(SERIAL {Serial})",
                     "PreToolChange=(BATCH {Rows} {Serial})"}),
      "batch", false, "Name,Serial\nPLATE,1-A/7 #2 \"X\" *\nPUMP,G00 Z-5.\n"},
+    // How it cuts: depth in passes, ramps, travel order, laser, dots.
+    {"DepthPassesLinear",
+     Join(kLinear, {"FreeFormTextE=DEEP\nO8", "TextHeightE=5", "DepthPerPassE=0.07",
+                    "SpringPass=1"}),
+     "text", false, nullptr, -0.2},
+    {"RampedArcLinear",
+     Join(kLinear, {"ArcTextE=RAMPED O", "TextHeightE=4", "RadiusE=15", "RampLengthE=1.5",
+                    "DepthPerPassE=0.1"}),
+     "arc", false, nullptr, -0.2},
+    {"RampedRotaryA", Join(kRotaryA, {"FreeFormTextE=RAMP 0", "TextHeightE=3", "RampLengthE=1"}),
+     "text", false, nullptr, 10},
+    {"TravelOrderEllipse",
+     Join(kLinear, {"EllipseTextE=SHORTEST", "TextHeightE=6", "AEdit=80", "BEdit=50",
+                    "TravelOrder=3"}),
+     "ellipse", false, nullptr, -0.2},
+    {"TravelOrderSequenceOneFile",
+     Join(kLinear, {"SeqStart=8", "SeqEnd=12", "TextHeightE=3", "TravelOrder=1"}), "sequence",
+     false, nullptr, -0.2},
+    {"TravelOrderBatch", Join(kLinear, {"FreeFormTextE={Name}", "TextHeightE=5", "TravelOrder=2"}),
+     "batch", false, "Name\nPLATE\nPUMP\n", -0.2},
+    {"LaserM3Linear",
+     Join(kLinear, {"FreeFormTextE=LASER 42\nBEAM", "TextHeightE=5", "LaserMode=1",
+                    "LaserPowerE=800", "TravelOrder=2"}),
+     "text", false, nullptr, 0, true},
+    {"LaserM4RotaryA",
+     Join(kRotaryA, {"SeqStart=98", "SeqEnd=101", "TextHeightE=3", "LaserMode=2",
+                     "LaserPowerE=0.6"}),
+     "sequence", false, nullptr, 0, true},
+    {"DotsPlungeLinear",
+     Join(kLinear, {"FreeFormTextE=DOT 7", "TextHeightE=5", "DotPitchE=0.8", "DotDwellE=0.1"}),
+     "text", false, nullptr, -0.2, false, true},
+    {"DotsPinLinear",
+     Join(kLinear, {"FreeFormTextE=PIN", "TextHeightE=5", "DotPitchE=0.8", "DotStyle=2",
+                    "DotCodesE=M7 M9", "DotDwellE=0.05"}),
+     "text", false, nullptr, 0, false, true},
+    {"DotsCycleLinear",
+     Join(kLinear, {"FreeFormTextE=G82", "TextHeightE=5", "DotPitchE=0.8", "DotStyle=1",
+                    "DotDwellE=0.2"}),
+     "text", false, nullptr, -0.2, false, true, true},
+    {"DotsPlungeRotaryA",
+     Join(kRotaryA, {"FreeFormTextE=81", "TextHeightE=3", "DotPitchE=0.5"}), "text", false,
+     nullptr, 10, false, true},
 };
 
 class InterpreterTest : public testing::TestWithParam<Case> {
@@ -188,7 +237,28 @@ class InterpreterTest : public testing::TestWithParam<Case> {
     const Canon canon = Interpret(program);
     ASSERT_FALSE(canon.moves.empty());
 
+    // The plunge axis: in laser mode it never moves after the program's own first lines; with
+    // depth passes and dots it reaches the pen down level and goes no deeper.
+    if (c.noZ || c.deepest != 0) {
+      double deepest = INFINITY;
+      bool zMoves = false;
+      for (std::size_t k = 0; k < canon.moves.size(); ++k) {
+        const double z = canon.moves[k].second[2];
+        // rs274's last move is the end block's "G00 Z30".
+        if (k + 1 < canon.moves.size()) deepest = std::min(deepest, z);
+        if (k > 0 && k + 1 < canon.moves.size() && z != canon.moves[k - 1].second[2]) zMoves = true;
+      }
+      if (c.noZ) {
+        EXPECT_FALSE(zMoves) << "a laser program moves Z";
+      } else {
+        EXPECT_NEAR(deepest, c.deepest, 1e-9) << "deepest level";
+      }
+    }
+    if (c.cycles) return;  // Stylor's reader does not follow canned cycles
+
     for (const auto& [letter, extent] : stats.extents) {
+      // A laser program writes Z in its end block only; rs274 starts from Z0.
+      if (c.noZ && letter == 'Z') continue;
       const int column = AxisColumn(letter);
       ASSERT_GE(column, 0) << letter;
       double min = canon.moves.front().second[column], max = min;
@@ -215,7 +285,7 @@ class InterpreterTest : public testing::TestWithParam<Case> {
       if (feed && (d1 != 0 || d2 != 0)) cut += std::sqrt(d1 * d1 + d2 * d2 + d3 * d3);
       at = position;
     }
-    EXPECT_GT(cut, 0);
+    if (!c.dots) EXPECT_GT(cut, 0);
     EXPECT_NEAR(cut, stats.cutLength, 1e-4);
   }
 

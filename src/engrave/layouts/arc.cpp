@@ -88,8 +88,21 @@ std::vector<ArcPlacement> PlaceArcCharacters(const PreparedJob& job, Point2 cent
 void AppendArcMoves(std::string& out, const PreparedJob& job, Point2 centre,
                     double startAngleRad, std::string_view text, const ArcLayout& layout,
                     TextAlignment alignment, const StrokeFont& font) {
-  for (const ArcPlacement& placement :
-       PlaceArcCharacters(job, centre, startAngleRad, text, layout, alignment, font)) {
+  const std::vector<ArcPlacement> placements =
+      PlaceArcCharacters(job, centre, startAngleRad, text, layout, alignment, font);
+  if (job.cutting.travelOrder >= 2) {
+    // Each character is placed on its own; the travel order takes the whole text.
+    std::vector<TextPlacement> texts;
+    for (const ArcPlacement& placement : placements) {
+      texts.push_back({placement.start, placement.baselineAngleRad,
+                       std::string_view(&placement.character, 1)});
+    }
+    PreparedJob whole = job;
+    whole.cutting.travelOrder = 3;
+    AppendEngraveGroup(out, whole, texts, font);
+    return;
+  }
+  for (const ArcPlacement& placement : placements) {
     AppendEngraveMoves(out, job, placement.start, placement.baselineAngleRad,
                        std::string_view(&placement.character, 1), font);
   }

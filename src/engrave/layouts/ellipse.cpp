@@ -214,6 +214,19 @@ EllipseJob PrepareEllipseJob(const EngraveSettings& settings, const StrokeFont& 
 
 void WriteEllipseBody(const EllipseJob& ellipse, const StrokeFont& font, ProgramSink& body) {
   ProgramText text(body);
+  if (ellipse.job.cutting.travelOrder >= 2) {
+    // Each character is placed on its own; the travel order takes the whole text.
+    const auto placements = PlaceEllipseText(ellipse.text, ellipse.layout, ellipse.job, font);
+    std::vector<TextPlacement> texts;
+    for (const EllipsePlacement& placed : placements) {
+      texts.push_back({placed.start, placed.angleRad, std::string_view(&placed.character, 1)});
+    }
+    PreparedJob whole = ellipse.job;
+    whole.cutting.travelOrder = 3;
+    AppendEngraveGroup(text.Out(), whole, texts, font);
+    text.Flush();
+    return;
+  }
   for (const EllipsePlacement& placed :
        PlaceEllipseText(ellipse.text, ellipse.layout, ellipse.job, font)) {
     AppendEngraveMoves(text.Out(), ellipse.job, placed.start, placed.angleRad,

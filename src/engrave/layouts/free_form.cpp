@@ -23,6 +23,9 @@ void WriteFreeFormBody(const FreeFormJob& prepared, const StrokeFont& font, Prog
   const PreparedJob& job = prepared.job;
   const double theta = job.textAngleRad;
   ProgramText text(body);
+  // Travel ordered over the whole job: every line's paths together.
+  const bool grouped = job.cutting.travelOrder == 3;
+  std::vector<TextPlacement> placements;
   for (std::size_t k = 0; k < prepared.lines.size(); ++k) {
     const std::string& line = prepared.lines[k];
     const double offset = job.textHeight * job.lineSpacing * static_cast<double>(k) * (-1);
@@ -31,9 +34,14 @@ void WriteFreeFormBody(const FreeFormJob& prepared, const StrokeFont& font, Prog
       const double width = TextWidth(font, line, job.textHeight, job.widthRatio, job.spacingRatio);
       point = RotatePoint(AlignmentShift(prepared.alignment, width), 0, theta, point.x, point.y);
     }
+    if (grouped) {
+      placements.push_back({point, theta, line});
+      continue;
+    }
     AppendEngraveMoves(text.Out(), job, point, theta, line, font);
     text.FlushIfLarge();
   }
+  if (grouped) AppendEngraveGroup(text.Out(), job, placements, font);
   text.Flush();
 }
 
