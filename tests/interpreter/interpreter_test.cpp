@@ -285,7 +285,9 @@ class InterpreterTest : public testing::TestWithParam<Case> {
       if (feed && (d1 != 0 || d2 != 0)) cut += std::sqrt(d1 * d1 + d2 * d2 + d3 * d3);
       at = position;
     }
-    if (!c.dots) EXPECT_GT(cut, 0);
+    if (!c.dots) {
+      EXPECT_GT(cut, 0);
+    }
     EXPECT_NEAR(cut, stats.cutLength, 1e-4);
   }
 
