@@ -216,6 +216,14 @@ class SvgWriter {
 
   // Writes the point as the picture shows it, "x y", and returns its length.
   std::size_t WritePoint(char* out, Point2 p) const {
+    // Most points take the short route; the others, far away or next to a rounding tie, the
+    // general one.
+    if (char* end = WriteShortFixed2(out, X(p.x)); end != nullptr) {
+      *end++ = ' ';
+      if (char* last = WriteShortFixed2(end, Y(p.y)); last != nullptr) {
+        return static_cast<std::size_t>(last - out);
+      }
+    }
     std::string& text = m_pointText;
     text.clear();
     Number(text, X(p.x));

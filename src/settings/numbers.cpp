@@ -152,6 +152,7 @@ bool AppendFixedFast(std::string& out, double value) {
 }  // namespace
 
 char* WriteShortFixed4(char* out, double value) { return WriteFixedFast<4>(out, value); }
+char* WriteShortFixed2(char* out, double value) { return WriteFixedFast<2>(out, value); }
 
 void AppendFixed(std::string& out, double value, int decimals) {
   if (decimals == 4 && AppendFixedFast<4>(out, value)) return;

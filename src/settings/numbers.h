@@ -16,7 +16,7 @@ void AppendFixed(std::string& out, double value, int decimals);
 /// `value` as printf("%1.<decimals>lf") would write it, whatever the locale.
 std::string FormatFixed(double value, int decimals);
 
-/// Room WriteShortFixed4 needs.
+/// Room WriteShortFixed4 and WriteShortFixed2 need.
 constexpr std::size_t kShortFixedRoom = 24;
 
 /// Writes `value` with four decimals, byte for byte as AppendFixed, to `out` (kShortFixedRoom
@@ -24,6 +24,9 @@ constexpr std::size_t kShortFixedRoom = 24;
 /// useful, for a value that only AppendFixed writes exactly (4e5 or more in size, or next to
 /// a rounding tie).
 char* WriteShortFixed4(char* out, double value);
+
+/// The same with two decimals, byte for byte as AppendFixed(out, value, 2).
+char* WriteShortFixed2(char* out, double value);
 
 /// The size of `value` in units of the last written decimal (ten-thousandths for 4), rounded as
 /// the fixed-point text rounds it; nothing for a value of 4e9 units or more, or one so close to
