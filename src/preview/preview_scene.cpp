@@ -25,46 +25,43 @@ std::string ModeCaption(const LatheMillMode& mode) {
   return &mode == &kLatheMillModes[0] ? std::string() : std::string(mode.caption);
 }
 
-// Reads a program with `read` (its bytes or its file) into the scene's segments and statistics.
-template <typename Read>
-void AddProgramRead(PreviewScene& scene, const ReaderOptions& options, Read&& read) {
+// The note of lines the reader skipped, joined to what the scene notes already.
+void AddUnreadNote(PreviewScene& scene, std::int64_t unreadLines) {
+  if (unreadLines <= 0) return;
+  std::string note;
+  AppendInteger(note, unreadLines);
+  note += unreadLines == 1 ? " line" : " lines";
+  note += " not read (macro lines or numbers that do not read)";
+  scene.note = scene.note.empty() ? note : scene.note + "; " + note;
+}
+
+// Reads a program with `read` (its bytes or its file), handing the segments of each move to
+// `segment` and, with `stats`, adding the move to them; the scene gets the plane letters, the
+// caption, the start and the note.
+template <typename Read, typename Segment>
+ProgramSummary ReadSegments(PreviewScene& scene, const ReaderOptions& options, Read&& read,
+                            ProgramStats* stats, Segment&& segment) {
   scene.axis1 = options.axis1;
   scene.axis2 = options.axis2;
   scene.caption = ModeCaption(*options.mode);
-  ProgramStats stats;
   const ProgramSummary summary = read([&](const ProgramMove& move) {
-    AddMove(stats, move);
-    switch (move.kind) {
-      case MoveKind::Cut:
-      case MoveKind::Rapid:
-      case MoveKind::Travel: {
-        const SegmentKind kind = move.kind == MoveKind::Cut ? SegmentKind::Cut : SegmentKind::Rapid;
-        if (move.arc) {
-          const std::vector<Point2> points = MovePoints(move);
-          for (std::size_t k = 1; k < points.size(); ++k) {
-            scene.segments.push_back({kind, points[k - 1], points[k], move.line});
-          }
-        } else if (!(move.from == move.to)) {
-          scene.segments.push_back({kind, move.from, move.to, move.line});
-        }
-        break;
-      }
-      case MoveKind::Plunge:
-        scene.segments.push_back({SegmentKind::Plunge, move.to, move.to, move.line});
-        break;
-      case MoveKind::Lift: break;
-    }
+    if (stats != nullptr) AddMove(*stats, move);
+    SegmentsOfMove(move, segment);
   });
   scene.programStart = summary.start;
+  AddUnreadNote(scene, summary.unreadLines);
+  return summary;
+}
+
+// Reads a program with `read` (its bytes or its file) into the scene's segments and statistics.
+template <typename Read>
+void AddProgramRead(PreviewScene& scene, const ReaderOptions& options, Read&& read) {
+  ProgramStats stats;
+  const ProgramSummary summary =
+      ReadSegments(scene, options, std::forward<Read>(read), &stats,
+                   [&](const PreviewSegment& segment) { scene.segments.push_back(segment); });
   AddSummary(stats, summary);
   scene.stats = std::move(stats);
-  if (summary.unreadLines > 0) {
-    std::string note;
-    AppendInteger(note, summary.unreadLines);
-    note += summary.unreadLines == 1 ? " line" : " lines";
-    note += " not read (macro lines or numbers that do not read)";
-    scene.note = scene.note.empty() ? note : scene.note + "; " + note;
-  }
 }
 
 void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& name,
@@ -213,6 +210,8 @@ PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
   return scene;
 }
 
+void IncludeInBounds(PreviewBounds& bounds, Point2 point) { Include(bounds, point); }
+
 PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& options,
                                 const ReadProgress& progress) {
   PreviewScene scene;
@@ -244,6 +243,16 @@ PreviewScene BuildBatchPreview(const EngraveSettings& settings, const DataTable&
     const std::unique_ptr<JobPlan> plan = PlanBatch(settings, table, layout, font);
     AddPlan(scene, *plan, settings, row);
   });
+}
+
+PreviewScene ReadProgramFileSegments(const std::string& path, const ReaderOptions& options,
+                                     const SegmentVisitor& segment) {
+  PreviewScene scene;
+  ReadSegments(
+      scene, options,
+      [&](const MoveVisitor& visit) { return ReadProgramFile(path, options, visit); }, nullptr,
+      segment);
+  return scene;
 }
 
 }  // namespace stylor

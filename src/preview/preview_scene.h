@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,6 +93,38 @@ struct PreviewBounds {
 /// The bounds of `scene`; empty when it has nothing to draw.
 PreviewBounds BoundsOf(const PreviewScene& scene);
 
+/// Widens `bounds` to hold `point`.
+void IncludeInBounds(PreviewBounds& bounds, Point2 point);
+
+/// Hands `segment` the segments a move is drawn with, in order: the chords of an arc, a straight
+/// move that goes somewhere, a plunge as its point; a lift draws nothing.
+template <typename Segment>
+void SegmentsOfMove(const ProgramMove& move, Segment&& segment) {
+  switch (move.kind) {
+    case MoveKind::Cut:
+    case MoveKind::Rapid:
+    case MoveKind::Travel: {
+      const SegmentKind kind = move.kind == MoveKind::Cut ? SegmentKind::Cut : SegmentKind::Rapid;
+      if (move.arc) {
+        const std::vector<Point2> points = MovePoints(move);
+        for (std::size_t k = 1; k < points.size(); ++k) {
+          segment(PreviewSegment{kind, points[k - 1], points[k], move.line});
+        }
+      } else if (!(move.from == move.to)) {
+        segment(PreviewSegment{kind, move.from, move.to, move.line});
+      }
+      break;
+    }
+    case MoveKind::Plunge:
+      segment(PreviewSegment{SegmentKind::Plunge, move.to, move.to, move.line});
+      break;
+    case MoveKind::Lift: break;
+  }
+}
+
+/// Receives the segments of a program one by one.
+using SegmentVisitor = std::function<void(const PreviewSegment&)>;
+
 /// The scene of a program text: its moves as segments, its first point as the start marker, the
 /// options' plane letters and mode caption, and the program's statistics. Throws what ReadProgram
 /// throws.
@@ -102,6 +135,12 @@ PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
 /// named by its path. Throws what ReadProgramFile throws.
 PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& options,
                                 const ReadProgress& progress = {});
+
+/// Reads the program file at `path` as SceneOfProgramFile does, handing each segment to
+/// `segment` instead of keeping it: the scene comes back without segments and statistics, with
+/// the start, the plane letters, the caption and the note. Throws what ReadProgramFile throws.
+PreviewScene ReadProgramFileSegments(const std::string& path, const ReaderOptions& options,
+                                     const SegmentVisitor& segment);
 
 /// Runs the plan of `job` in memory and reads its program back into a scene with the start
 /// point or centre marker and the arc's circle or the ellipse as a guide. A job that repeats

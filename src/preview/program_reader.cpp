@@ -52,6 +52,18 @@ char OffsetLetter(char axis) {
   }
 }
 
+// The length of (d1, d2, d3), the square root of the sum of the squares. Most moves go along one
+// axis: the square root of the square of a number is the number itself, exactly, as long as the
+// square neither overflows nor underflows, so those moves are spared the square root.
+double Length(double d1, double d2, double d3) {
+  const int zeros = (d1 == 0) + (d2 == 0) + (d3 == 0);
+  if (zeros >= 2) {
+    const double d = std::abs(d1 + d2 + d3);
+    if (d == 0 || (d > 1e-150 && d < 1e150)) return d;
+  }
+  return std::sqrt(d1 * d1 + d2 * d2 + d3 * d3);
+}
+
 // The angle from a to b turned counter-clockwise (ccw) or clockwise, in (0, 2 pi].
 double Turn(double a, double b, bool ccw) {
   double turn = ccw ? b - a : a - b;
@@ -232,7 +244,7 @@ void ProgramReader::TrackBeam(std::string_view line) {
 
 // The words of one line as they are read, before they change the modal state.
 struct ProgramReader::LineWords {
-  std::array<double, kSlotCount> axis{};  // by slot, as written
+  std::array<double, kSlotCount> axis;    // by slot, as written; only given slots are set
   unsigned axisGiven = 0;                 // one bit a slot
   int motion = -1;                        // G00 to G03 on this line
   int incremental = -1;                   // G90 0, G91 1
@@ -430,7 +442,9 @@ std::optional<ProgramMove> ProgramReader::MoveOf(const LineWords& words) {
     return std::nullopt;
   }
 
-  ProgramMove move;
+  // Built in place: the move is handed back without a copy.
+  std::optional<ProgramMove> made(std::in_place);
+  ProgramMove& move = *made;
   move.line = m_lines;
   move.fed = m_motion != 0;
   move.from = from;
@@ -446,7 +460,7 @@ std::optional<ProgramMove> ProgramReader::MoveOf(const LineWords& words) {
   const double d1 = to.x - from.x;
   const double d2 = to.y - from.y;
   const double d3 = move.toLevel - move.fromLevel;
-  move.length = std::sqrt(d1 * d1 + d2 * d2 + d3 * d3);
+  move.length = Length(d1, d2, d3);
   if (arc) MakeArc(words, move);
   if (move.fed) {
     double turned = 0;
@@ -454,7 +468,7 @@ std::optional<ProgramMove> ProgramReader::MoveOf(const LineWords& words) {
     if (m_degreesAxis == DegreesAxis::Axis2 && words.Given(kAxis2Slot)) turned = std::abs(d2);
     move.minutes = Minutes(words.feed.has_value(), move.length, turned);
   }
-  return move;
+  return made;
 }
 
 ProgramSummary ProgramReader::Summary() const {
@@ -495,6 +509,8 @@ std::size_t ReadLines(ProgramReader& reader, std::string_view bytes, bool last,
                       const MoveVisitor& visit) {
   std::size_t pos = 0;
   std::size_t lf = bytes.find('\n');  // the next LF at or after pos, or npos
+  // Lines are searched for a zero byte only when the bytes hold one.
+  const bool zero = std::memchr(bytes.data(), '\0', bytes.size()) != nullptr;
   while (pos < bytes.size()) {
     // A line ends at LF, CR LF or a CR alone. The next LF is looked for again only once it lies
     // behind, so that a program with CR line ends only is read in one pass too.
@@ -514,7 +530,7 @@ std::size_t ReadLines(ProgramReader& reader, std::string_view bytes, bool last,
     }
     ++lineNumber;
     if (line.size() > kMaxProgramLine) RefuseLongLine(name, lineNumber);
-    if (std::memchr(line.data(), '\0', line.size()) != nullptr) {
+    if (zero && std::memchr(line.data(), '\0', line.size()) != nullptr) {
       std::string message = "The program '" + name + "' holds binary data (a zero byte on line ";
       AppendInteger(message, lineNumber);
       throw Error(message + "): it is not a G-code program");

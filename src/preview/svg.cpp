@@ -33,6 +33,10 @@ const std::string kMessageColour = HexColour(palette::kMessage);
 
 void Number(std::string& out, double value) { AppendFixed(out, value, 2); }
 
+// Room for a point as written, two numbers of up to 312 characters (a finite double in fixed
+// notation with two decimals) and a space.
+constexpr std::size_t kPointRoom = 640;
+
 // Text for an XML text node: the markup characters escaped, control characters and broken UTF-8
 // (a letter or a file name given as raw bytes) shown as '?'.
 std::string XmlText(std::string_view text) {
@@ -65,9 +69,60 @@ std::string XmlText(std::string_view text) {
   return out;
 }
 
+// One path of a kind of segment, written as the segments come: a segment that starts where the
+// previous one ended continues it. Points are compared as written, to the drawing's resolution:
+// a segment that ends where it starts draws nothing and is left out, and one that starts within
+// it of the pen continues the line.
+class PathWriter {
+ public:
+  explicit PathWriter(std::string& out) : m_out(out) {}
+
+  bool Any() const { return m_any; }
+
+  // The points `from` and `to` as written.
+  void Add(const char* from, std::size_t fromSize, const char* to, std::size_t toSize,
+           const char* head) {
+    if (!m_penDown || std::string_view(from, fromSize) != Pen()) {
+      std::copy(from, from + fromSize, m_pen);
+      m_penSize = fromSize;
+      m_penDown = false;
+    }
+    if (std::string_view(to, toSize) == Pen()) return;
+    if (!m_any) m_out += head;
+    if (!m_penDown) {
+      if (m_any) m_out += ' ';
+      m_out += 'M';
+      m_out.append(m_pen, m_penSize);
+    }
+    m_any = true;
+    m_out += " L";
+    m_out.append(to, toSize);
+    std::copy(to, to + toSize, m_pen);
+    m_penSize = toSize;
+    m_penDown = true;
+  }
+
+ private:
+  std::string_view Pen() const { return {m_pen, m_penSize}; }
+
+  std::string& m_out;
+  bool m_any = false;
+  bool m_penDown = false;  // the pen's point is written: a segment from it needs no M
+  char m_pen[kPointRoom];  // the pen's point as written
+  std::size_t m_penSize = 0;
+};
+
+// Writes the picture in order: the head and the guide as soon as the bounds are known, then the
+// segments one by one (rapids straight into the picture, cuts and plunges aside, as they come
+// after the rapids), then the rest.
 class SvgWriter {
  public:
-  explicit SvgWriter(const PreviewScene& scene) : m_scene(scene), m_bounds(BoundsOf(scene)) {
+  // `bounds` holds every segment that will be added and the scene's start, marker and guide;
+  // `anySegments` tells whether one will be.
+  // The counts of segments a kind, when known, spare the copies of growing texts.
+  SvgWriter(const PreviewScene& scene, const PreviewBounds& bounds, bool anySegments,
+            std::size_t rapids = 0, std::size_t cuts = 0, std::size_t plunges = 0)
+      : m_scene(scene), m_bounds(bounds), m_anySegments(anySegments) {
     const double spanX = m_bounds.empty ? 0 : m_bounds.max.x - m_bounds.min.x;
     const double spanY = m_bounds.empty ? 0 : m_bounds.max.y - m_bounds.min.y;
     m_span = std::max(spanX, spanY);
@@ -79,10 +134,56 @@ class SvgWriter {
     m_left = (m_width - drawWidth) / 2;
     m_drawBottom = kMargin + drawHeight;
     m_height = m_drawBottom + kMargin + kBand;
+    m_out.reserve(1024 + rapids * 16);
+    m_cutText.reserve(cuts * 16);
+    m_plungeText.reserve(plunges * 48);
+    Head();
   }
 
-  std::string Draw() {
-    m_out.reserve(256 + m_scene.segments.size() * 28);
+  void Add(const PreviewSegment& segment) {
+    if (segment.kind == SegmentKind::Plunge) {
+      Plunge(segment);
+      return;
+    }
+    char from[kPointRoom];
+    char to[kPointRoom];
+    const std::size_t fromSize = WritePoint(from, segment.from);
+    const std::size_t toSize = WritePoint(to, segment.to);
+    if (segment.kind == SegmentKind::Rapid) {
+      m_rapid.Add(from, fromSize, to, toSize, "<path class=\"rapid\" d=\"");
+    } else {
+      m_cut.Add(from, fromSize, to, toSize, "<path class=\"cut\" d=\"");
+    }
+  }
+
+  // Hands `write` the picture's text in pieces, in order.
+  template <typename Write>
+  void Finish(Write&& write) {
+    EndPath(m_out, m_rapid, std::string("fill=\"none\" stroke=\"") + kRapidColour +
+                                "\" stroke-width=\"0.75\" stroke-dasharray=\"4 3\"");
+    write(std::string_view(m_out));
+    write(std::string_view(m_cutText));
+    m_out.clear();
+    EndPath(m_out, m_cut, std::string("fill=\"none\" stroke=\"") + kCutColour +
+                              "\" stroke-width=\"1.5\" stroke-linecap=\"round\" "
+                              "stroke-linejoin=\"round\"");
+    if (!m_plungeText.empty()) {
+      m_out += "<g class=\"plunge\" fill=\"";
+      m_out += kPlungeColour;
+      m_out += "\">\n";
+      write(std::string_view(m_out));
+      write(std::string_view(m_plungeText));
+      m_out.clear();
+      m_out += "</g>\n";
+    }
+    Markers();
+    Band();
+    m_out += "</svg>\n";
+    write(std::string_view(m_out));
+  }
+
+ private:
+  void Head() {
     m_out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"";
     Number(m_out, m_width);
     m_out += "\" height=\"";
@@ -95,19 +196,44 @@ class SvgWriter {
     m_out += "<rect width=\"100%\" height=\"100%\" fill=\"" + HexColour(palette::kGround) +
              "\"/>\n";
     Guide();
-    Paths(SegmentKind::Rapid, std::string("fill=\"none\" stroke=\"") + kRapidColour +
-                                  "\" stroke-width=\"0.75\" stroke-dasharray=\"4 3\"");
-    Paths(SegmentKind::Cut, std::string("fill=\"none\" stroke=\"") + kCutColour +
-                                "\" stroke-width=\"1.5\" stroke-linecap=\"round\" "
-                                "stroke-linejoin=\"round\"");
-    Plunges();
-    Markers();
-    Band();
-    m_out += "</svg>\n";
-    return std::move(m_out);
   }
 
- private:
+  static void EndPath(std::string& out, const PathWriter& path, const std::string& style) {
+    if (!path.Any()) return;
+    out += "\" ";
+    out += style;
+    out += "/>\n";
+  }
+
+  void Plunge(const PreviewSegment& segment) {
+    std::string& out = m_plungeText;
+    out += "<circle cx=\"";
+    Number(out, X(segment.to.x));
+    out += "\" cy=\"";
+    Number(out, Y(segment.to.y));
+    out += "\" r=\"1.6\"/>\n";
+  }
+
+  // Writes the point as the picture shows it, "x y", and returns its length.
+  std::size_t WritePoint(char* out, Point2 p) const {
+    // Most points take the short route; the others, far away or next to a rounding tie, the
+    // general one.
+    if (char* end = WriteShortFixed2(out, X(p.x)); end != nullptr) {
+      *end++ = ' ';
+      if (char* last = WriteShortFixed2(end, Y(p.y)); last != nullptr) {
+        return static_cast<std::size_t>(last - out);
+      }
+    }
+    std::string& text = m_pointText;
+    text.clear();
+    Number(text, X(p.x));
+    text += ' ';
+    Number(text, Y(p.y));
+    const std::size_t size = std::min(text.size(), kPointRoom);
+    std::copy(text.data(), text.data() + size, out);
+    return size;
+  }
+
   double X(double x) const { return m_left + (x - m_bounds.min.x) * m_scale; }
   double Y(double y) const { return kMargin + (m_bounds.max.y - y) * m_scale; }
 
@@ -146,66 +272,6 @@ class SvgWriter {
     m_out += " fill=\"none\" stroke=\"";
     m_out += kGuideColour;
     m_out += "\" stroke-width=\"1\" stroke-dasharray=\"2 2\"/>\n";
-  }
-
-  // One path per kind; a segment that starts where the previous one ended continues it. Points
-  // are compared as written, to the drawing's resolution: a segment that ends where it starts
-  // draws nothing and is left out, and one that starts within it of the pen continues the line.
-  void Paths(SegmentKind kind, const std::string& style) {
-    bool any = false;
-    bool penDown = false;  // the pen's point is written: a segment from it needs no M
-    std::string pen;       // the pen's point as written
-    std::string from;
-    std::string to;
-    for (const PreviewSegment& segment : m_scene.segments) {
-      if (segment.kind != kind) continue;
-      from.clear();
-      PointTo(from, segment.from);
-      if (!penDown || from != pen) {
-        pen.swap(from);
-        penDown = false;
-      }
-      to.clear();
-      PointTo(to, segment.to);
-      if (to == pen) continue;
-      if (!any) {
-        m_out += "<path class=\"";
-        m_out += kind == SegmentKind::Cut ? "cut" : "rapid";
-        m_out += "\" d=\"";
-      }
-      if (!penDown) {
-        if (any) m_out += ' ';
-        m_out += 'M';
-        m_out += pen;
-      }
-      any = true;
-      m_out += " L";
-      m_out += to;
-      pen.swap(to);
-      penDown = true;
-    }
-    if (!any) return;
-    m_out += "\" ";
-    m_out += style;
-    m_out += "/>\n";
-  }
-
-  void Plunges() {
-    bool any = false;
-    for (const PreviewSegment& segment : m_scene.segments) {
-      if (segment.kind != SegmentKind::Plunge) continue;
-      if (!any) {
-        m_out += "<g class=\"plunge\" fill=\"";
-        m_out += kPlungeColour;
-        m_out += "\">\n";
-        any = true;
-      }
-      m_out += "<circle";
-      Attribute("cx", X(segment.to.x));
-      Attribute("cy", Y(segment.to.y));
-      m_out += " r=\"1.6\"/>\n";
-    }
-    if (any) m_out += "</g>\n";
   }
 
   void Line(double x1, double y1, double x2, double y2, std::string_view colour,
@@ -295,7 +361,7 @@ class SvgWriter {
     line(m_scene.caption, kCutColour);
     line(m_scene.note, kNoteColour);
     line(m_scene.message, kMessageColour);
-    if (m_scene.segments.empty() && m_scene.message.empty()) line("No moves to draw", kNoteColour);
+    if (!m_anySegments && m_scene.message.empty()) line("No moves to draw", kNoteColour);
 
     if (m_span > 0) {
       const double length = ScaleBarLength(m_span);
@@ -320,6 +386,7 @@ class SvgWriter {
 
   const PreviewScene& m_scene;
   PreviewBounds m_bounds;
+  bool m_anySegments = false;
   double m_span = 0;
   double m_scale = 1;
   double m_width = 0;
@@ -327,6 +394,11 @@ class SvgWriter {
   double m_left = 0;
   double m_drawBottom = 0;
   std::string m_out;
+  std::string m_cutText;
+  std::string m_plungeText;
+  mutable std::string m_pointText;
+  PathWriter m_rapid{m_out};
+  PathWriter m_cut{m_cutText};
 };
 
 }  // namespace
@@ -338,7 +410,54 @@ double ScaleBarLength(double span) {
   return (factor >= 5 ? 5 : factor >= 2 ? 2 : 1) * base;
 }
 
-std::string DrawSvg(const PreviewScene& scene) { return SvgWriter(scene).Draw(); }
+std::string DrawSvg(const PreviewScene& scene) {
+  SvgWriter writer(scene, BoundsOf(scene), !scene.segments.empty());
+  for (const PreviewSegment& segment : scene.segments) writer.Add(segment);
+  std::string svg;
+  writer.Finish([&](std::string_view piece) { svg += piece; });
+  return svg;
+}
+
+namespace {
+
+// Draws the program file at `path`, handing the picture to `write` in pieces. The head needs the
+// bounds of the drawing before its first point: one reading for them, one for the picture,
+// rather than a list of every segment between the two.
+template <typename Write>
+void DrawProgramFile(const std::string& path, const ReaderOptions& options, Write&& write) {
+  PreviewBounds bounds;
+  std::size_t counts[3] = {};
+  PreviewScene scene = ReadProgramFileSegments(path, options, [&](const PreviewSegment& segment) {
+    IncludeInBounds(bounds, segment.from);
+    IncludeInBounds(bounds, segment.to);
+    ++counts[static_cast<int>(segment.kind)];
+  });
+  if (scene.programStart) IncludeInBounds(bounds, *scene.programStart);
+  const std::size_t cuts = counts[static_cast<int>(SegmentKind::Cut)];
+  const std::size_t rapids = counts[static_cast<int>(SegmentKind::Rapid)];
+  const std::size_t plunges = counts[static_cast<int>(SegmentKind::Plunge)];
+  SvgWriter writer(scene, bounds, cuts + rapids + plunges > 0, rapids, cuts, plunges);
+  ReadProgramFileSegments(path, options, [&](const PreviewSegment& segment) { writer.Add(segment); });
+  writer.Finish(write);
+}
+
+}  // namespace
+
+std::string DrawProgramFileSvg(const std::string& path, const ReaderOptions& options) {
+  std::string svg;
+  DrawProgramFile(path, options, [&](std::string_view piece) { svg += piece; });
+  return svg;
+}
+
+void SaveProgramFileSvg(const std::string& path, const ReaderOptions& options,
+                        const std::string& svgPath) {
+  std::optional<ReplacingFile> file;
+  DrawProgramFile(path, options, [&](std::string_view piece) {
+    if (!file) file.emplace(svgPath, "Cannot write the file");
+    file->Write(piece);
+  });
+  file->Commit();
+}
 
 void SaveTextFile(const std::string& path, std::string_view text) {
   ReplaceFile(path, text, "Cannot write the file");

@@ -152,6 +152,7 @@ bool AppendFixedFast(std::string& out, double value) {
 }  // namespace
 
 char* WriteShortFixed4(char* out, double value) { return WriteFixedFast<4>(out, value); }
+char* WriteShortFixed2(char* out, double value) { return WriteFixedFast<2>(out, value); }
 
 void AppendFixed(std::string& out, double value, int decimals) {
   if (decimals == 4 && AppendFixedFast<4>(out, value)) return;
@@ -215,49 +216,6 @@ std::int32_t ReadInteger(std::string_view text) {
     throw Error("'" + std::string(text) + "' is not a valid integer value");
   }
   return static_cast<std::int32_t>(value);
-}
-
-namespace {
-
-// Powers of ten that a double holds exactly.
-constexpr std::array<double, 23> kExactPowersOfTen = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-
-}  // namespace
-
-// Their digits make an integer that a double holds exactly, and so does the power of ten, so one
-// correctly rounded division gives the correctly rounded value, the one from_chars gives.
-bool ScanPlainReal(std::string_view text, std::size_t pos, ScannedReal& scanned) {
-  // At most 15 significant digits: the digits after any leading zeros stay below 10^15.
-  constexpr std::uint64_t kMantissaLimit = 1'000'000'000'000'000;
-  const char* at = text.data() + pos;
-  const char* const end = text.data() + text.size();
-  const bool negative = at < end && *at == '-';
-  if (at < end && (*at == '+' || *at == '-')) ++at;
-  const char* const digitsStart = at;
-  std::uint64_t mantissa = 0;
-  for (; at < end && IsDigit(*at); ++at) {
-    mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
-    if (mantissa >= kMantissaLimit) return false;
-  }
-  std::size_t digits = static_cast<std::size_t>(at - digitsStart);
-  std::size_t fraction = 0;
-  if (at < end && *at == '.') {
-    const char* const fractionStart = ++at;
-    for (; at < end && IsDigit(*at); ++at) {
-      mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
-      if (mantissa >= kMantissaLimit) return false;
-    }
-    fraction = static_cast<std::size_t>(at - fractionStart);
-    digits += fraction;
-  }
-  if (digits == 0 || fraction >= kExactPowersOfTen.size()) return false;
-  if (at < end && (*at == 'e' || *at == 'E')) return false;
-  const double magnitude = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
-  scanned = {negative ? -magnitude : magnitude, static_cast<std::size_t>(at - text.data())};
-  return true;
 }
 
 ScannedReal ScanReal(std::string_view text) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,7 +16,7 @@ void AppendFixed(std::string& out, double value, int decimals);
 /// `value` as printf("%1.<decimals>lf") would write it, whatever the locale.
 std::string FormatFixed(double value, int decimals);
 
-/// Room WriteShortFixed4 needs.
+/// Room WriteShortFixed4 and WriteShortFixed2 need.
 constexpr std::size_t kShortFixedRoom = 24;
 
 /// Writes `value` with four decimals, byte for byte as AppendFixed, to `out` (kShortFixedRoom
@@ -23,6 +24,9 @@ constexpr std::size_t kShortFixedRoom = 24;
 /// useful, for a value that only AppendFixed writes exactly (4e5 or more in size, or next to
 /// a rounding tie).
 char* WriteShortFixed4(char* out, double value);
+
+/// The same with two decimals, byte for byte as AppendFixed(out, value, 2).
+char* WriteShortFixed2(char* out, double value);
 
 /// The size of `value` in units of the last written decimal (ten-thousandths for 4), rounded as
 /// the fixed-point text rounds it; nothing for a value of 4e9 units or more, or one so close to
@@ -72,7 +76,7 @@ ScannedReal ScanReal(std::string_view text);
 /// with no blanks first: at most 15 significant digits and no exponent. `scanned.used` is where
 /// the number ends in `text`. The value is the one ScanReal gives; false, with `scanned` as it
 /// was, for any other number, which ScanReal reads by its general route.
-bool ScanPlainReal(std::string_view text, std::size_t pos, ScannedReal& scanned);
+inline bool ScanPlainReal(std::string_view text, std::size_t pos, ScannedReal& scanned);
 
 /// A decimal integer read from the front of a text the way C's "%d" takes it; values beyond
 /// 32 bits count as no number (`used` 0).
@@ -81,5 +85,49 @@ struct ScannedInteger {
   std::size_t used = 0;
 };
 ScannedInteger ScanInteger(std::string_view text);
+
+namespace numbers_detail {
+
+// Powers of ten that a double holds exactly.
+inline constexpr double kExactPowersOfTen[23] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+}  // namespace numbers_detail
+
+// Inline, as the readers of programs and fonts call it for every word. Its digits make an
+// integer that a double holds exactly, and so does the power of ten, so one correctly rounded
+// division gives the correctly rounded value, the one from_chars gives.
+inline bool ScanPlainReal(std::string_view text, std::size_t pos, ScannedReal& scanned) {
+  // At most 15 significant digits: the digits after any leading zeros stay below 10^15.
+  constexpr std::uint64_t kMantissaLimit = 1'000'000'000'000'000;
+  const char* at = text.data() + pos;
+  const char* const end = text.data() + text.size();
+  const bool negative = at < end && *at == '-';
+  if (at < end && (*at == '+' || *at == '-')) ++at;
+  const char* const digitsStart = at;
+  std::uint64_t mantissa = 0;
+  for (; at < end && static_cast<unsigned>(*at - '0') < 10; ++at) {
+    mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+    if (mantissa >= kMantissaLimit) return false;
+  }
+  std::size_t digits = static_cast<std::size_t>(at - digitsStart);
+  std::size_t fraction = 0;
+  if (at < end && *at == '.') {
+    const char* const fractionStart = ++at;
+    for (; at < end && static_cast<unsigned>(*at - '0') < 10; ++at) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+      if (mantissa >= kMantissaLimit) return false;
+    }
+    fraction = static_cast<std::size_t>(at - fractionStart);
+    digits += fraction;
+  }
+  if (digits == 0 || fraction >= std::size(numbers_detail::kExactPowersOfTen)) return false;
+  if (at < end && (*at == 'e' || *at == 'E')) return false;
+  const double magnitude =
+      static_cast<double>(mantissa) / numbers_detail::kExactPowersOfTen[fraction];
+  scanned = {negative ? -magnitude : magnitude, static_cast<std::size_t>(at - text.data())};
+  return true;
+}
 
 }  // namespace stylor

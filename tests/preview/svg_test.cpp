@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "preview/preview_scene.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {
@@ -49,6 +50,31 @@ TEST(SvgTest, OneGlyphProgram) {
   EXPECT_EQ(Count(svg, "<path class="), 2u);
   EXPECT_EQ(Count(svg, "<circle"), 2u);
   EXPECT_THAT(svg, testing::EndsWith("</svg>\n"));
+}
+
+// The command line draws a program file as it reads it, without the scene's list of segments:
+// the picture must be the scene's, byte for byte, whatever the moves (rapids, cuts, arcs,
+// plunges, lifts, moves below the resolution, unread lines, no moves at all).
+TEST(SvgTest, ProgramFileDrawnAsItIsReadIsTheScenesPicture) {
+  ReaderOptions options;
+  options.penUp = 0.1;
+  options.penDown = -0.01;
+  const std::string programs[] = {
+      ReadData("l.eia"),
+      ReadData("ll.eia"),
+      "G00 X1 Y0 Z0.1\r\nG01 Z-0.01 F10\r\nG03 X0 Y1 I-1 J0\r\nG01 X0 Y0\r\nX0.0001 Y0\r\n"
+      "G00 Z0.1\r\nG00 X2 Y2\r\nG01 Z-0.01\r\nG02 X3 Y2 R0.5\r\n#1=2\r\nG00 Z0.1\r\nM30\r\n",
+      "G00 Z0.1\r\nM30\r\n",
+      "",
+  };
+  test::TempFolder folder{"stylor-svg"};
+  for (const std::string& program : programs) {
+    const std::string path = folder.Write("p.eia", program);
+    const std::string expected = DrawSvg(SceneOfProgramFile(path, options));
+    EXPECT_EQ(DrawProgramFileSvg(path, options), expected) << program;
+    SaveProgramFileSvg(path, options, folder.File("p.svg"));
+    EXPECT_EQ(test::ReadBytes(folder.File("p.svg")), expected) << program;
+  }
 }
 
 TEST(SvgTest, TextsAreEscapedAndGuidesTurnTheOtherWay) {

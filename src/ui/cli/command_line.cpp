@@ -321,8 +321,7 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       break;
     case ActionKind::Preview: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
-      const PreviewScene scene = SceneOfProgramFile(action.argument, options);
-      SaveTextFile(action.value, DrawSvg(scene));
+      SaveProgramFileSvg(action.argument, options, action.value);
       break;
     }
   }
