@@ -38,30 +38,22 @@ void Chunk(std::string& out, std::string_view type, std::string_view data) {
 
 }  // namespace
 
-BitImage BlankImage(int width, int height) {
-  BitImage image;
+GreyImage WhiteImage(int width, int height) {
+  GreyImage image;
   image.width = width;
   image.height = height;
-  image.black.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  image.grey.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 255);
   return image;
 }
 
-std::string EncodePng(const BitImage& image) {
-  // The rows, each after its filter byte (0: none), packed eight pixels a byte, white as 1.
-  const std::size_t rowBytes = (static_cast<std::size_t>(image.width) + 7) / 8;
+std::string EncodePng(const GreyImage& image) {
+  // The rows, each after its filter byte (0: none).
+  const auto rowBytes = static_cast<std::size_t>(image.width);
   std::string raw;
   raw.reserve((rowBytes + 1) * static_cast<std::size_t>(image.height));
-  for (int y = 0; y < image.height; ++y) {
+  for (std::size_t y = 0; y < static_cast<std::size_t>(image.height); ++y) {
     raw += '\0';
-    for (std::size_t b = 0; b < rowBytes; ++b) {
-      unsigned byte = 0;
-      for (int bit = 0; bit < 8; ++bit) {
-        const int x = static_cast<int>(b * 8) + bit;
-        const bool white = x >= image.width || !image.At(x, y);
-        if (white) byte |= 0x80u >> bit;
-      }
-      raw += static_cast<char>(byte);
-    }
+    raw.append(reinterpret_cast<const char*>(image.grey.data()) + y * rowBytes, rowBytes);
   }
   // A zlib stream of stored blocks, with its Adler-32 check.
   std::string zlib = "\x78\x01";
@@ -89,7 +81,7 @@ std::string EncodePng(const BitImage& image) {
   std::string header;
   Put32(header, static_cast<std::uint32_t>(image.width));
   Put32(header, static_cast<std::uint32_t>(image.height));
-  header += std::string_view("\x01\x00\x00\x00\x00", 5);  // 1 bit, greyscale, no interlace
+  header += std::string_view("\x08\x00\x00\x00\x00", 5);  // 8 bits, greyscale, no interlace
   Chunk(png, "IHDR", header);
   Chunk(png, "IDAT", zlib);
   Chunk(png, "IEND", {});

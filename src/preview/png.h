@@ -6,26 +6,22 @@
 
 namespace stylor {
 
-/// A black-and-white picture, row 0 at the top; a pixel is 1 for black.
-struct BitImage {
+/// A greyscale picture, row 0 at the top; a pixel is 0 for black to 255 for white.
+struct GreyImage {
   int width = 0;
   int height = 0;
-  std::vector<std::uint8_t> black;  // width x height
-  void Set(int x, int y) {
-    black[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-          static_cast<std::size_t>(x)] = 1;
-  }
-  bool At(int x, int y) const {
-    return black[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                 static_cast<std::size_t>(x)] != 0;
+  std::vector<std::uint8_t> grey;  // width x height
+  std::uint8_t& At(int x, int y) {
+    return grey[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                static_cast<std::size_t>(x)];
   }
 };
 
-/// A blank (white) picture of that size.
-BitImage BlankImage(int width, int height);
+/// A white picture of that size.
+GreyImage WhiteImage(int width, int height);
 
-/// The picture as a PNG file: one bit a pixel (0 black, 1 white), stored without compression,
-/// which every reader takes.
-std::string EncodePng(const BitImage& image);
+/// The picture as a PNG file, 8-bit greyscale, stored without compression, which every reader
+/// takes.
+std::string EncodePng(const GreyImage& image);
 
 }  // namespace stylor

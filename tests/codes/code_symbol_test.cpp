@@ -16,13 +16,13 @@ using testing::HasSubstr;
 // The symbol drawn square by square, 6 pixels a module, inside its quiet zone.
 std::string MatrixPng(const ModuleMatrix& matrix, int quiet) {
   constexpr int kPixels = 6;
-  BitImage image = BlankImage((matrix.columns + 2 * quiet) * kPixels, (matrix.rows + 2 * quiet) * kPixels);
+  GreyImage image = WhiteImage((matrix.columns + 2 * quiet) * kPixels, (matrix.rows + 2 * quiet) * kPixels);
   for (int row = 0; row < matrix.rows; ++row) {
     for (int column = 0; column < matrix.columns; ++column) {
       if (!matrix.Dark(row, column)) continue;
       for (int y = 0; y < kPixels; ++y) {
         for (int x = 0; x < kPixels; ++x) {
-          image.Set((column + quiet) * kPixels + x, (row + quiet) * kPixels + y);
+          image.At((column + quiet) * kPixels + x, (row + quiet) * kPixels + y) = 0;
         }
       }
     }

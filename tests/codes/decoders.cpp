@@ -21,13 +21,14 @@ std::string RunCommand(const std::string& command, int* status) {
   return out;
 }
 
-std::string DecodePicture(CodeSymbology symbology, const std::string& pngPath) {
+std::string DecodePicture(CodeSymbology symbology, const std::string& pngPath, int shrink) {
   std::string out;
   if (symbology == CodeSymbology::DataMatrix) {
     // -U: bytes above 127 as UTF-8; -G29: FNC1 as the group separator; -N1: the first symbol.
-    out = RunCommand("timeout 20 dmtxread -U -N1 -G29 -m 15000 '" + pngPath + "' 2>/dev/null");
+    out = RunCommand("timeout 20 dmtxread -U -N1 -G29 -m 15000 -S " + std::to_string(shrink) +
+                     " '" + pngPath + "' 2>/dev/null");
   } else {
-    out = RunCommand("timeout 20 zbarimg -q --raw -Sdisable -Sqrcode.enable '" + pngPath +
+    out = RunCommand("timeout 20 zbarimg --nodbus -q --raw -Sdisable -Sqrcode.enable '" + pngPath +
                      "' 2>/dev/null");
     if (!out.empty() && out.back() == '\n') out.pop_back();
   }
