@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "preview/png.h"
+#include "preview/svg.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
 
@@ -186,6 +187,26 @@ std::string RenderCutsPng(const CutDrawing& drawing) {
     }
   }
   return EncodePng(image);
+}
+
+void RenderProgramFile(const EngraveSettings& settings, const std::string& program,
+                       const std::string& out) {
+  const auto endsWith = [&](std::string_view tail) {
+    if (out.size() < tail.size()) return false;
+    for (std::size_t k = 0; k < tail.size(); ++k) {
+      const char c = out[out.size() - tail.size() + k];
+      if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != tail[k]) return false;
+    }
+    return true;
+  };
+  const bool png = endsWith(".png");
+  if (!png && !endsWith(".svg")) {
+    throw Error("render draws a .png or .svg picture, and '" + out + "' is neither");
+  }
+  const double tool = ReadReal(settings.ToolDiameterE);
+  const CutDrawing drawing =
+      CutDrawingOf(ReadProgramFile(program), program, ReaderOptionsFrom(settings), tool);
+  SaveTextFile(out, png ? RenderCutsPng(drawing) : RenderCutsSvg(drawing));
 }
 
 }  // namespace stylor

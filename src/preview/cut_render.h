@@ -34,6 +34,13 @@ std::string RenderCutsSvg(const CutDrawing& drawing);
 /// its edges smoothed as an SVG renderer smooths them.
 std::string RenderCutsPng(const CutDrawing& drawing);
 
+/// Draws what the tool removes in the program file `program`, read with the settings' axes,
+/// pen levels and modes, at ToolDiameterE, into the picture `out`: PNG or SVG by its extension.
+/// Throws Error for another extension, a diameter that does not convert or is not above 0, and
+/// what reading the program or writing the picture throws.
+void RenderProgramFile(const EngraveSettings& settings, const std::string& program,
+                       const std::string& out);
+
 /// Pixels along the longer side of the drawing.
 constexpr double kRenderSide = 800;
 

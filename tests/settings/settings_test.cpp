@@ -9,7 +9,7 @@ namespace {
 
 TEST(EngraveSettings, EveryFieldHasItsNameInTheTable) {
   const EngraveSettings defaults;
-  EXPECT_EQ(AllFields().size(), 51u);
+  EXPECT_EQ(AllFields().size(), 66u);
   for (const FieldInfo& field : AllFields()) {
     SCOPED_TRACE(field.name);
     EXPECT_EQ(FindField(field.name), &field);

@@ -1,5 +1,6 @@
 #include "engrave/codes/code_symbol.h"
 
+#include <dlfcn.h>
 #include <zint.h>
 
 #include <array>
@@ -107,8 +108,39 @@ std::string SizeName(const CodeRequest& request, int sizeOption) {
   return request.size;
 }
 
+// libzint is opened when the first code is encoded, not linked: the command line is linked
+// statically for a fast start, and Debian ships libzint as a shared library only.
+struct ZintApi {
+  zint_symbol* (*create)() = nullptr;
+  int (*encode)(zint_symbol*, const unsigned char*, int) = nullptr;
+  void (*remove)(zint_symbol*) = nullptr;
+};
+
+const ZintApi& Zint() {
+  static const ZintApi api = [] {
+    ZintApi loaded;
+    void* library = nullptr;
+    for (const char* name : {STYLOR_ZINT_SONAME, "libzint.so"}) {
+      library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+      if (library != nullptr) break;
+    }
+    if (library == nullptr) return loaded;
+    loaded.create = reinterpret_cast<zint_symbol* (*)()>(dlsym(library, "ZBarcode_Create"));
+    loaded.encode = reinterpret_cast<int (*)(zint_symbol*, const unsigned char*, int)>(
+        dlsym(library, "ZBarcode_Encode"));
+    loaded.remove = reinterpret_cast<void (*)(zint_symbol*)>(dlsym(library, "ZBarcode_Delete"));
+    if (!loaded.create || !loaded.encode || !loaded.remove) return ZintApi{};
+    return loaded;
+  }();
+  if (api.create == nullptr) {
+    throw Error(std::string("Cannot encode the code: the library libzint (") + STYLOR_ZINT_SONAME +
+                ", package libzint2.11) cannot be loaded");
+  }
+  return api;
+}
+
 struct SymbolDeleter {
-  void operator()(zint_symbol* symbol) const { ZBarcode_Delete(symbol); }
+  void operator()(zint_symbol* symbol) const { Zint().remove(symbol); }
 };
 
 }  // namespace
@@ -131,7 +163,7 @@ ModuleMatrix EncodeWithZint(const CodeRequest& request, int sizeOption) {
     throw Error("The code text (CodeText) is empty: a " + std::string(info.caption) +
                 " code needs something to hold");
   }
-  const std::unique_ptr<zint_symbol, SymbolDeleter> symbol(ZBarcode_Create());
+  const std::unique_ptr<zint_symbol, SymbolDeleter> symbol(Zint().create());
   if (!symbol) throw Error("Not enough memory to encode the code");
   symbol->warn_level = 0;
   if (request.symbology == CodeSymbology::DataMatrix) {
@@ -161,7 +193,7 @@ ModuleMatrix EncodeWithZint(const CodeRequest& request, int sizeOption) {
     symbol->input_mode = UNICODE_MODE;
     if (request.symbology == CodeSymbology::Qr && !AllAscii(request.content)) symbol->eci = 26;
   }
-  const int result = ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char*>(utf8.data()),
+  const int result = Zint().encode(symbol.get(), reinterpret_cast<const unsigned char*>(utf8.data()),
                                      static_cast<int>(utf8.size()));
   if (result >= ZINT_ERROR || result == ZINT_WARN_INVALID_OPTION) {
     std::string why = EncoderReason(*symbol);

@@ -12,9 +12,10 @@
 namespace stylor {
 
 FreeFormJob PrepareFreeFormJob(const EngraveSettings& settings) {
-  FreeFormJob prepared{PrepareJob(settings), AlignmentOf(settings.Justification), {}};
+  FreeFormJob prepared{PrepareJob(settings), AlignmentOf(settings.Justification), {}, {}};
   prepared.lines.reserve(settings.FreeFormTextE.size());
   for (const std::string& line : settings.FreeFormTextE) prepared.lines.push_back(To8Bit(line));
+  prepared.code = PrepareCodeJob(settings, prepared.job);
   return prepared;
 }
 
@@ -33,13 +34,14 @@ void WriteFreeFormBody(const FreeFormJob& prepared, const StrokeFont& font, Prog
     AppendEngraveMoves(text.Out(), job, point, theta, line, font);
     text.FlushIfLarge();
   }
+  if (prepared.code) AppendCodeMoves(text.Out(), *prepared.code, job, prepared.code->request.content);
   text.Flush();
 }
 
 bool EngraveFreeFormText(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
   const FreeFormJob job = PrepareFreeFormJob(settings);
   const ProgramFrame frame = FrameOf(settings);
-  if (job.lines.empty()) RequireSomethingToWrite(frame, kNoText);
+  if (job.lines.empty() && !job.code) RequireSomethingToWrite(frame, kNoText);
   return WriteFramedProgram(host, frame,
                             [&](ProgramSink& body) { WriteFreeFormBody(job, font, body); });
 }

@@ -34,6 +34,9 @@ constexpr ActionInfo kActions[] = {
      "FILE, read with the axes, pen levels and modes of the fields"},
     {"preview", ActionKind::Preview, "FILE OUT",
      "draw the program FILE as the SVG picture OUT, read like stats"},
+    {"render", ActionKind::Render, "FILE OUT",
+     "draw only what the tool removes in the program FILE, black on white: cuts as wide as "
+     "ToolDiameterE and dots of that diameter, into OUT (.png or .svg), read like stats"},
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
 #include "settings/text8.h"
+#include "preview/cut_render.h"
 #include "preview/svg.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
@@ -275,6 +276,7 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       SaveTextFile(action.value, DrawSvg(scene));
       break;
     }
+    case ActionKind::Render: RenderProgramFile(model.Settings(), action.argument, action.value); break;
   }
 }
 
