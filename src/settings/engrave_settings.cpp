@@ -203,7 +203,7 @@ const FieldInfo kFields[] = {
      "and the width render draws cuts at"},
     {"CodeSizeE", &S::CodeSizeE, {}, {}, "",
      "Size of the code: empty for the smallest that holds the text; Data Matrix rows x columns "
-     "(10x10 to 144x144, 8x18 to 16x48), QR a version 1 to 40"},
+     "(10x10 to 132x132, 8x18 to 16x48), QR a version 1 to 40"},
     {"CodeRectangular", &S::CodeRectangular, {}, {}, "",
      "Data Matrix of automatic size: the smallest rectangular symbol (8x18 to 16x48), for a "
      "narrow face"},
