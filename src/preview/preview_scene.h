@@ -73,6 +73,7 @@ struct PreviewScene {
   std::string note;       // what the picture leaves out or joins (sequences), else ""
   std::string message;    // why nothing is drawn: a field that does not convert, a refusal
   std::optional<ProgramStats> stats;  // of the program the segments were read from
+  double cutWidth = 0;    // with a code: ToolDiameterE, the width cuts and dots are drawn at
 };
 
 /// The rectangle that holds every segment, marker and guide of a scene.

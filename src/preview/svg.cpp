@@ -97,8 +97,11 @@ class SvgWriter {
     Guide();
     Paths(SegmentKind::Rapid, std::string("fill=\"none\" stroke=\"") + kRapidColour +
                                   "\" stroke-width=\"0.75\" stroke-dasharray=\"4 3\"");
+    // With a code the cuts are as wide as the tool, so that the picture shows the modules.
+    std::string cutWidth = "1.5";
+    if (m_scene.cutWidth * m_scale > 1.5) cutWidth = FormatFixed(m_scene.cutWidth * m_scale, 2);
     Paths(SegmentKind::Cut, std::string("fill=\"none\" stroke=\"") + kCutColour +
-                                "\" stroke-width=\"1.5\" stroke-linecap=\"round\" "
+                                "\" stroke-width=\"" + cutWidth + "\" stroke-linecap=\"round\" "
                                 "stroke-linejoin=\"round\"");
     Plunges();
     Markers();
@@ -186,7 +189,10 @@ class SvgWriter {
       m_out += "<circle";
       Attribute("cx", X(segment.to.x));
       Attribute("cy", Y(segment.to.y));
-      m_out += " r=\"1.6\"/>\n";
+      m_out += " r=\"";
+      m_out += m_scene.cutWidth * m_scale / 2 > 1.6 ? FormatFixed(m_scene.cutWidth * m_scale / 2, 2)
+                                                    : std::string("1.6");
+      m_out += "\"/>\n";
     }
     if (any) m_out += "</g>\n";
   }
