@@ -62,6 +62,8 @@ void TEngraveForm::BuildCodeSection(QWidget* page) {
   AddCheckBox(section, &S::CodeLightOnDark, "Light on dark (cut shows light)",
               {384, 204, 240, 20});
   auto* close = new QPushButton("Close", section);
+  close->setObjectName("CodeClose");
+  close->setToolTip("Close the code's fields; the code stays as set");
   close->setGeometry(544, 230, 80, 25);
   connect(close, &QPushButton::clicked, section, &QDialog::hide);
 
