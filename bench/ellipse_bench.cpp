@@ -8,11 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "engrave/fonts/font_file.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/job_host.h"
 #include "engrave/layouts/ellipse.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 
 #ifndef STYLOR_SOURCE_DIR

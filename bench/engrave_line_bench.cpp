@@ -10,8 +10,9 @@
 #include <string>
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/font_file.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 
 namespace stylor {
 namespace {

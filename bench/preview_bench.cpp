@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "engrave/stroke_font.h"
+#include "engrave/fonts/font_file.h"
+#include "engrave/fonts/stroke_font.h"
 #include "preview/preview_scene.h"
 #include "preview/svg.h"
 #include "settings/engrave_settings.h"

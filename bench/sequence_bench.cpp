@@ -12,10 +12,11 @@
 #include <optional>
 #include <string>
 
+#include "engrave/fonts/font_file.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/job_host.h"
 #include "engrave/layouts/sequence.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 
 #ifndef STYLOR_SOURCE_DIR

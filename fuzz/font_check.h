@@ -13,8 +13,8 @@
 #include <string>
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/prepared_job.h"
-#include "engrave/stroke_font.h"
 #include "program_check.h"
 #include "settings/error.h"
 

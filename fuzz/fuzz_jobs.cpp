@@ -15,8 +15,9 @@
 #include <string>
 #include <variant>
 
+#include "engrave/fonts/font_file.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "program_check.h"
 #include "settings/error.h"
 #include "settings/numbers.h"

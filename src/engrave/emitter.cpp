@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
@@ -372,12 +372,7 @@ void AppendMachineNumber(std::string& out, double value, int decimals) {
 }
 
 void CheckEmitterValues(const PreparedJob& job) {
-  const bool rotary = IsRotaryLetter(job.axis1) || IsRotaryLetter(job.axis2);
-  const bool usesCylinder = (rotary && job.mode->rotaryInDegrees) || job.mode->cylinderTurns;
-  if (job.penDown == 0 && usesCylinder) {
-    throw Error("The pen down level must not be 0 with a rotary axis or in the Mazak G16 mode: "
-                "it is the radius of the engraved cylinder");
-  }
+  CheckPenDown(job);
   if (job.feedRate == FeedRate::InverseTime && job.penUp == job.penDown) {
     throw Error("Inverse Time Feed needs different pen up and pen down levels: a plunge that "
                 "does not move cannot be timed");

@@ -18,9 +18,6 @@ class ProgramSink;
 /// when a value cannot be written; the program file is then left as it was.
 using BodyWriter = std::function<void(ProgramSink&)>;
 
-/// The jobs that write program files, one per page of the window that has one.
-enum class JobKind { FreeFormText, CircleText, EllipseText, Sequence };
-
 /// The reason RequireSomethingToWrite gives for a job whose text is empty.
 constexpr std::string_view kNoText = "the text is empty and no start or end block is written";
 

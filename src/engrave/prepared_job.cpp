@@ -64,7 +64,7 @@ bool IsModeWordLetter(char upper, const LatheMillMode& mode) {
 
 // A control reads words whatever their case, so "s" is the spindle speed as "S" is, and an axis
 // given twice puts two words of one letter on a line.
-void RequireAxisWord(const PreparedJob& job) {
+void RequireAxisWord(const MachineAxes& job) {
   const struct {
     char letter;
     const char* name;
@@ -146,15 +146,41 @@ DegreesAxis G16DegreesAxis(const EngraveSettings& settings) {
   return DegreesAxis::None;
 }
 
+MachineAxes ReadMachineAxes(const EngraveSettings& settings) {
+  MachineAxes axes;
+  axes.penUp = ReadReal(settings.PenUpE);
+  axes.penDown = ReadReal(settings.PenDownE);
+  axes.axis1 = ReadLetter(settings.Axis1E);
+  axes.axis2 = ReadLetter(settings.Axis2E);
+  axes.plungeAxis = ReadLetter(settings.Axis3E);
+  axes.mode = &LatheMillModeOf(settings.IntegrexMode);
+  axes.feedRate = FeedRateOf(settings.FeedMode);
+  axes.g16AxisMarker = G16DegreesAxis(settings);
+  return axes;
+}
+
+void CheckPenDown(const MachineAxes& axes) {
+  const bool rotary = IsRotaryLetter(axes.axis1) || IsRotaryLetter(axes.axis2);
+  const bool usesCylinder = (rotary && axes.mode->rotaryInDegrees) || axes.mode->cylinderTurns;
+  if (axes.penDown == 0 && usesCylinder) {
+    throw Error("The pen down level must not be 0 with a rotary axis or in the Mazak G16 mode: "
+                "it is the radius of the engraved cylinder");
+  }
+}
+
+void CheckMachineAxes(const MachineAxes& axes) {
+  RequireLetter(axes.axis1, "Axis 1");
+  RequireLetter(axes.axis2, "Axis 2");
+  RequireLetter(axes.plungeAxis, "the plunge axis");
+  CheckPenDown(axes);
+  RequireAxisWord(axes);
+}
+
 PreparedJob PrepareJob(const EngraveSettings& settings) {
   PreparedJob job;
   job.start.x = ReadReal(settings.Axis1StartE);
   job.start.y = ReadReal(settings.Axis2StartE);
-  job.penUp = ReadReal(settings.PenUpE);
-  job.penDown = ReadReal(settings.PenDownE);
-  job.axis1 = ReadLetter(settings.Axis1E);
-  job.axis2 = ReadLetter(settings.Axis2E);
-  job.plungeAxis = ReadLetter(settings.Axis3E);
+  static_cast<MachineAxes&>(job) = ReadMachineAxes(settings);
   job.textHeight = ReadReal(settings.TextHeightE);
   job.widthRatio = ReadReal(settings.WidthRatioE);
   job.spacingRatio = ReadReal(settings.SpacingRatioE);
@@ -167,15 +193,8 @@ PreparedJob PrepareJob(const EngraveSettings& settings) {
   if (IsRotaryLetter(job.axis1)) job.start.x = DegreesToLength(job.start.x, job.penDown);
   if (IsRotaryLetter(job.axis2)) job.start.y = DegreesToLength(job.start.y, job.penDown);
 
-  job.mode = &LatheMillModeOf(settings.IntegrexMode);
-  job.feedRate = FeedRateOf(settings.FeedMode);
-  job.g16AxisMarker = G16DegreesAxis(settings);
-
-  RequireLetter(job.axis1, "Axis 1");
-  RequireLetter(job.axis2, "Axis 2");
-  RequireLetter(job.plungeAxis, "the plunge axis");
+  CheckMachineAxes(job);
   CheckEmitterValues(job);
-  RequireAxisWord(job);
   if (job.feedRate == FeedRate::InverseTime) {
     RequireTimedFeed(job.engraveFeed, "engrave feed", "EngraveFeedE");
     RequireTimedFeed(job.plungeFeed, "plunge feed", "PlungeFeedE");

@@ -6,12 +6,9 @@
 #include <utility>
 
 #include "engrave/framing.h"
-#include "engrave/job_writer.h"
+#include "engrave/job_plan.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/batch.h"
-#include "engrave/layouts/ellipse.h"
-#include "engrave/layouts/free_form.h"
-#include "engrave/layouts/sequence.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
 #include "settings/engrave_settings.h"
@@ -28,13 +25,14 @@ std::string ModeCaption(const LatheMillMode& mode) {
   return &mode == &kLatheMillModes[0] ? std::string() : std::string(mode.caption);
 }
 
-void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& name,
-                const ReaderOptions& options) {
+// Reads a program with `read` (its bytes or its file) into the scene's segments and statistics.
+template <typename Read>
+void AddProgramRead(PreviewScene& scene, const ReaderOptions& options, Read&& read) {
   scene.axis1 = options.axis1;
   scene.axis2 = options.axis2;
   scene.caption = ModeCaption(*options.mode);
   ProgramStats stats;
-  const ProgramSummary summary = ReadProgram(bytes, name, options, [&](const ProgramMove& move) {
+  const ProgramSummary summary = read([&](const ProgramMove& move) {
     AddMove(stats, move);
     switch (move.kind) {
       case MoveKind::Cut:
@@ -69,6 +67,13 @@ void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& 
   }
 }
 
+void AddProgram(PreviewScene& scene, std::string_view bytes, const std::string& name,
+                const ReaderOptions& options) {
+  AddProgramRead(scene, options, [&](const MoveVisitor& visit) {
+    return ReadProgram(bytes, name, options, visit);
+  });
+}
+
 PreviewGuide ArcGuide(const EngraveSettings& settings, const PreparedJob& job) {
   double radius = ReadReal(settings.RadiusE);
   // Counter-clockwise baselines sit one text height further out.
@@ -88,114 +93,62 @@ std::string FramedProgram(const ProgramFrame& frame, Body&& body) {
   return std::move(program.Bytes());
 }
 
-// The statistics of a whole sequence run: one program, or one per number added up.
-ProgramStats SequenceRunStats(const SequenceJob& run, const ProgramFrame& frame,
-                              const StrokeFont& font, const ReaderOptions& options) {
-  const std::int64_t count = run.Count();
-  SequenceWriter writer(run, font);
-  if (!run.manyFiles) {
+// The statistics of every program of a plan, added up.
+ProgramStats PlanStats(JobPlan& plan, const ReaderOptions& options) {
+  const auto programStats = [&](std::size_t k) {
+    const ProgramFrame frame = plan.Frame(k);
     StatsSink sink(options, kPreviewFile);
     sink.Write(frame.startBlock);
-    for (std::int64_t k = 0; k < count; ++k) writer.WriteNumber(k, sink);
+    plan.WriteBody(k, sink);
     sink.Write(frame.endBlock);
     return sink.Finish();
-  }
+  };
+  if (plan.Programs() == 1) return programStats(0);
   ProgramStats total;
-  for (std::int64_t k = 0; k < count; ++k) {
-    StatsSink sink(options, kPreviewFile);
-    sink.Write(frame.startBlock);
-    writer.WriteNumber(k, sink);
-    sink.Write(frame.endBlock);
-    AddProgramStats(total, sink.Finish());
-  }
+  for (std::size_t k = 0; k < plan.Programs(); ++k) AddProgramStats(total, programStats(k));
   return total;
-}
-
-std::string SequenceNote(const SequenceJob& run) {
-  std::string note = "1 of ";
-  AppendInteger(note, run.Count());
-  note += run.manyFiles ? " program" : " number";
-  if (run.Count() != 1) note += 's';
-  return note;
 }
 
 // The start point or centre marker of the job, and its circle or ellipse as a guide. The job
 // has read these fields already, so they convert.
-void AddGuide(PreviewScene& scene, const EngraveSettings& settings, JobKind job) {
+void AddGuide(PreviewScene& scene, const EngraveSettings& settings, TextShape shape) {
   const PreparedJob prepared = PrepareJob(settings);
-  const bool onCircle =
-      job == JobKind::CircleText || (job == JobKind::Sequence && settings.UseArcSettings);
-  if (onCircle) {
-    scene.guide = ArcGuide(settings, prepared);
-    scene.marker = PreviewMarker{MarkerKind::Centre, prepared.start};
-  } else if (job == JobKind::EllipseText) {
-    const double a = ReadReal(settings.AEdit) * 0.5;
-    const double b = ReadReal(settings.BEdit) * 0.5;
-    scene.guide = {GuideKind::Ellipse, prepared.start, std::abs(a), std::abs(b),
-                   prepared.textAngleRad};
-    scene.marker = PreviewMarker{MarkerKind::Centre, prepared.start};
-  } else {
-    scene.marker = PreviewMarker{MarkerKind::StartPoint, prepared.start};
+  switch (shape) {
+    case TextShape::Circle:
+      scene.guide = ArcGuide(settings, prepared);
+      scene.marker = PreviewMarker{MarkerKind::Centre, prepared.start};
+      return;
+    case TextShape::Ellipse: {
+      const double a = ReadReal(settings.AEdit) * 0.5;
+      const double b = ReadReal(settings.BEdit) * 0.5;
+      scene.guide = {GuideKind::Ellipse, prepared.start, std::abs(a), std::abs(b),
+                     prepared.textAngleRad};
+      scene.marker = PreviewMarker{MarkerKind::Centre, prepared.start};
+      return;
+    }
+    case TextShape::Line:
+      scene.marker = PreviewMarker{MarkerKind::StartPoint, prepared.start};
+      return;
   }
 }
 
-// Runs the job's layout in memory and reads its program into the scene; a plain refusal of the
-// job becomes the scene's message, with the job's guide still drawn.
-void RunJob(PreviewScene& scene, const EngraveSettings& settings, const StrokeFont& font,
-            JobKind job) {
-  std::string program;
-  std::optional<std::string> refusal;
-  std::optional<SequenceJob> run;
-  std::optional<ProgramFrame> runFrame;
-  switch (job) {
-    case JobKind::FreeFormText: {
-      const FreeFormJob prepared = PrepareFreeFormJob(settings);
-      const ProgramFrame frame = FrameOf(settings);
-      if (prepared.lines.empty()) RequireSomethingToWrite(frame, kNoText);
-      program = FramedProgram(frame, [&](ProgramSink& body) {
-        WriteFreeFormBody(prepared, font, body);
-      });
-      break;
-    }
-    case JobKind::CircleText: {
-      const ArcJob prepared = PrepareArcTextJob(settings);
-      const ProgramFrame frame = FrameOf(settings);
-      if (prepared.text.empty()) RequireSomethingToWrite(frame, kNoText);
-      program = FramedProgram(frame,
-                              [&](ProgramSink& body) { WriteArcBody(prepared, font, body); });
-      break;
-    }
-    case JobKind::EllipseText: {
-      const EllipseJob prepared = PrepareEllipseJob(settings, font);
-      refusal = prepared.refusal;
-      if (refusal) break;
-      const ProgramFrame frame = FrameOf(settings);
-      if (prepared.text.empty()) RequireSomethingToWrite(frame, kNoText);
-      program = FramedProgram(frame, [&](ProgramSink& body) {
-        WriteEllipseBody(prepared, font, body);
-      });
-      break;
-    }
-    case JobKind::Sequence: {
-      run = PrepareSequenceJob(settings);
-      runFrame = FrameOf(settings);
-      RequireNumbers(*run);
-      program = FramedProgram(*runFrame, [&](ProgramSink& body) {
-        SequenceWriter(*run, font).WriteNumber(0, body);
-      });
-      scene.note = SequenceNote(*run);
-      break;
-    }
-  }
-
-  AddGuide(scene, settings, job);
-  if (refusal) {
+// Draws item `item` of the plan (the last, past the end) framed as its program file would be,
+// with the job's guide and the item's note; the statistics are those of every program of the
+// plan. A refused plan gives its message, with the guide still drawn.
+void AddPlan(PreviewScene& scene, JobPlan& plan, const EngraveSettings& settings,
+             std::size_t item) {
+  AddGuide(scene, settings, plan.Shape());
+  if (const std::optional<std::string> refusal = plan.Refusal()) {
     scene.message = WithFullStop(*refusal);
     return;
   }
+  if (plan.Items() > 0) item = std::min(item, plan.Items() - 1);
+  scene.note = plan.ItemNote(item);
+  const std::string program = FramedProgram(plan.Frame(plan.ProgramOfItem(item)),
+                                            [&](ProgramSink& body) { plan.WriteItem(item, body); });
   const ReaderOptions options = ReaderOptionsFrom(settings);
   AddProgram(scene, program, kPreviewFile, options);
-  if (run) scene.stats = SequenceRunStats(*run, *runFrame, font, options);
+  scene.stats = PlanStats(plan, options);
 }
 
 void Include(PreviewBounds& bounds, Point2 p) {
@@ -231,12 +184,6 @@ PreviewScene GuardedScene(const EngraveSettings& settings, Fill&& fill) {
   return scene;
 }
 
-JobKind JobKindOf(BatchLayout layout) {
-  if (layout == BatchLayout::CircleText) return JobKind::CircleText;
-  if (layout == BatchLayout::EllipseText) return JobKind::EllipseText;
-  return JobKind::FreeFormText;
-}
-
 }  // namespace
 
 PreviewBounds BoundsOf(const PreviewScene& scene) {
@@ -266,41 +213,35 @@ PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
   return scene;
 }
 
-PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font,
-                          JobKind job) {
-  return GuardedScene(settings, [&](PreviewScene& scene) { RunJob(scene, settings, font, job); });
+PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& options,
+                                const ReadProgress& progress) {
+  PreviewScene scene;
+  bool reserved = false;
+  AddProgramRead(scene, options, [&](const MoveVisitor& visit) {
+    return ReadProgramFile(path, options, visit, [&](std::size_t done, std::size_t total) {
+      // A move takes 10 bytes of program or more: room for them all at once spares the copies
+      // of a growing list, and the pages of what is not used are never touched.
+      if (!reserved) scene.segments.reserve(std::min(total, kMaxProgramBytes) / 10 + 16);
+      reserved = true;
+      if (progress) progress(done, total);
+    });
+  });
+  return scene;
+}
+
+PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, JobKind job,
+                          const DataTable* rows, std::size_t item) {
+  return GuardedScene(settings, [&](PreviewScene& scene) {
+    const std::unique_ptr<JobPlan> plan = MakePlan(job, {settings, font, rows});
+    AddPlan(scene, *plan, settings, item);
+  });
 }
 
 PreviewScene BuildBatchPreview(const EngraveSettings& settings, const DataTable& table,
                                BatchLayout layout, const StrokeFont& font, std::size_t row) {
   return GuardedScene(settings, [&](PreviewScene& scene) {
-    const BatchJob batch = PrepareBatchJob(settings, table, layout);
-    BatchWriter writer(batch, font);
-    if (table.Rows() > 0) row = std::min(row, table.Rows() - 1);
-    // One File frames every row in the blocks of its one program; Many Files frames each row
-    // in its own.
-    const std::size_t framed = writer.Programs() > 1 ? row : 0;
-    const std::string program = FramedProgram(writer.Frame(framed), [&](ProgramSink& body) {
-      writer.WriteRow(row, body);
-    });
-    AddGuide(scene, settings, JobKindOf(layout));
-    const ReaderOptions options = ReaderOptionsFrom(settings);
-    AddProgram(scene, program, kPreviewFile, options);
-    std::string note = "row ";
-    AppendInteger(note, static_cast<long long>(row + 1));
-    note += " of ";
-    AppendInteger(note, static_cast<long long>(table.Rows()));
-    scene.note = scene.note.empty() ? note : note + "; " + scene.note;
-    ProgramStats total;
-    for (std::size_t k = 0; k < writer.Programs(); ++k) {
-      const ProgramFrame frame = writer.Frame(k);
-      StatsSink sink(options, kPreviewFile);
-      sink.Write(frame.startBlock);
-      writer.WriteBody(k, sink);
-      sink.Write(frame.endBlock);
-      AddProgramStats(total, sink.Finish());
-    }
-    scene.stats = total;
+    const std::unique_ptr<JobPlan> plan = PlanBatch(settings, table, layout, font);
+    AddPlan(scene, *plan, settings, row);
   });
 }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engrave/geometry.h"
-#include "engrave/job_writer.h"
+#include "engrave/jobs.h"
 #include "engrave/layouts/batch.h"
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
@@ -92,18 +92,24 @@ PreviewBounds BoundsOf(const PreviewScene& scene);
 PreviewScene SceneOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options);
 
-/// Runs the layout of `job` in memory and reads its program back into a scene with the start
-/// point or centre marker and the arc's circle or the ellipse as a guide. A sequence draws its
-/// first number, framed as its program file would be, with the note "1 of N"; its statistics
-/// are those of the whole run as it will be written, every number and every file. Never touches
-/// a file and never throws: a field that does not convert, or the job's refusal, comes back as
-/// the scene's message (full stop included, as a message box shows it) with no segments.
-PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, JobKind job);
+/// The scene of the program file at `path`, read piece by piece (ReadProgramFile), the file
+/// named by its path. Throws what ReadProgramFile throws.
+PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& options,
+                                const ReadProgress& progress = {});
 
-/// The preview of a batch: the program of row `row` (counted from 0; past the last row, the
-/// last), framed as its file would be, with the guide of its layout and the note "row K of N";
-/// the statistics are those of the whole run, every row and every file. Never throws, as
-/// BuildPreview.
+/// Runs the plan of `job` in memory and reads its program back into a scene with the start
+/// point or centre marker and the arc's circle or the ellipse as a guide. A job that repeats
+/// an item (a number of a run, a row of a batch of `rows`) draws item `item` (past the last,
+/// the last), framed as its program file would be, with the note "1 of N numbers" or "row K of
+/// N"; the statistics are those of the whole job as it will be written, every item and every
+/// file. Never touches a file and never throws: a field that does not convert, or the job's
+/// refusal, comes back as the scene's message (full stop included, as a message box shows it)
+/// with no segments.
+PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, JobKind job,
+                          const DataTable* rows = nullptr, std::size_t item = 0);
+
+/// The preview of a batch of `layout` (whatever BatchTextKind holds): row `row`, as BuildPreview
+/// draws an item.
 PreviewScene BuildBatchPreview(const EngraveSettings& settings, const DataTable& table,
                                BatchLayout layout, const StrokeFont& font, std::size_t row = 0);
 

@@ -1,7 +1,9 @@
 #include "preview/program_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
@@ -23,29 +25,9 @@ constexpr std::string_view kOtherAxisLetters = "XYZABCUVW";
 constexpr double kModalOnly[] = {17, 18, 19, 20, 21, 40, 41, 42, 43, 49, 54, 55, 56,
                                  57, 58, 59, 61, 64, 80, 93, 94, 95, 98, 99};
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-'; }
-
-std::string Quoted(char letter) {
-  if (letter == '\0') return "nothing";
-  return std::string("'") + letter + "'";
-}
-
-void CheckLetter(char letter, const char* axisName) {
-  if (letter == '\0') throw Error(std::string("The axis letter of ") + axisName + " is empty");
-  if (!IsAsciiLetter(letter)) {
-    throw Error(std::string("The axis letter of ") + axisName + " is " + Quoted(letter) +
-                ": a program can only be read back with letters A to Z");
-  }
-  const char upper = Upper(letter);
-  if (upper == 'G' || upper == 'M' || upper == 'N' || upper == 'F') {
-    throw Error(std::string("The axis letter of ") + axisName + " is " + Quoted(letter) +
-                ": G, M, N and F words are the program's own and cannot be read as an axis");
-  }
-}
 
 // Slots of the words of one line: the three job axes first, then the other axis letters.
 constexpr int kAxis1Slot = 0;
@@ -81,45 +63,17 @@ double Turn(double a, double b, bool ccw) {
 }  // namespace
 
 ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings) {
-  ReaderOptions options;
-  options.penUp = ReadReal(settings.PenUpE);
-  options.penDown = ReadReal(settings.PenDownE);
-  options.axis1 = ReadLetter(settings.Axis1E);
-  options.axis2 = ReadLetter(settings.Axis2E);
-  options.plungeAxis = ReadLetter(settings.Axis3E);
-  options.feedRate = FeedRateOf(settings.FeedMode);
-  options.mode = &LatheMillModeOf(settings.IntegrexMode);
-  options.g16AxisMarker = G16DegreesAxis(settings);
-  return options;
+  return ReadMachineAxes(settings);
 }
 
 bool UnrollsDegrees(const ReaderOptions& options, char letter) {
   return IsRotaryLetter(letter) && options.mode->rotaryInDegrees;
 }
 
-void CheckReaderOptions(const ReaderOptions& options) {
-  CheckLetter(options.axis1, "Axis 1");
-  CheckLetter(options.axis2, "Axis 2");
-  CheckLetter(options.plungeAxis, "the plunge axis");
-  const char letters[3] = {options.axis1, options.axis2, options.plungeAxis};
-  const char* names[3] = {"Axis 1", "Axis 2", "the plunge axis"};
-  for (int a = 0; a < 3; ++a) {
-    for (int b = a + 1; b < 3; ++b) {
-      if (Upper(letters[a]) == Upper(letters[b])) {
-        throw Error(std::string(names[a]) + " and " + names[b] + " both have the letter " +
-                    Quoted(letters[b]) + ": their words cannot be told apart in the program");
-      }
-    }
-  }
-  if (options.penDown == 0 &&
-      (UnrollsDegrees(options, options.axis1) || UnrollsDegrees(options, options.axis2))) {
-    throw Error("The pen down level must not be 0 with a rotary axis: it is the radius of the "
-                "cylinder on which the degrees of the program are unrolled");
-  }
-}
+void CheckReaderOptions(const ReaderOptions& options) { CheckMachineAxes(options); }
 
-ProgramReader::ProgramReader(const ReaderOptions& options)
-    : m_options(options), m_circumference(2 * options.penDown * kPi) {
+ProgramReader::ProgramReader(const ReaderOptions& options, std::string name)
+    : m_options(options), m_name(std::move(name)), m_circumference(2 * options.penDown * kPi) {
   CheckReaderOptions(options);
   // What each letter of a word stands for, either case: the job's axes first, then the others.
   m_roleOf.fill(static_cast<std::int8_t>(kNoRole));
@@ -150,6 +104,8 @@ ProgramReader::ProgramReader(const ReaderOptions& options)
     const int a2 = offset2 - 'I';
     m_leftHanded = (a1 + 1) % 3 != a2;
   }
+  m_unrolls1 = UnrollsDegrees(options, options.axis1);
+  m_unrolls2 = UnrollsDegrees(options, options.axis2);
   // The axis whose F is written in degrees per minute, as the moves were written: Axis 2 wins
   // over Axis 1 when both are rotary; G07.1 and G138 never write degrees per minute.
   m_degreesAxis = options.g16AxisMarker;
@@ -162,9 +118,9 @@ ProgramReader::ProgramReader(const ReaderOptions& options)
   }
 }
 
-double ProgramReader::Unrolled(char letter, double written) const {
+double ProgramReader::Unrolled(bool unrolls, double written) const {
   // Rotary words are degrees on a cylinder whose radius is the cutting level.
-  if (UnrollsDegrees(m_options, letter)) return written / 360 * m_circumference;
+  if (unrolls) return written / 360 * m_circumference;
   return written;
 }
 
@@ -203,20 +159,24 @@ std::optional<double> ProgramReader::Minutes(bool lineHasFeed, double length,
   return minutes;
 }
 
+std::string ProgramReader::LinePlace() const {
+  std::string place = "Line ";
+  AppendInteger(place, m_lines);
+  if (!m_name.empty()) place += " of the program '" + m_name + "'";
+  return place;
+}
+
 void ProgramReader::RefuseRepeatedWord(char letter) const {
   // "G01 X1 X2" or two F words: a control refuses the line rather than guess which one counts,
   // and so does this reader, so that the picture never shows a move the machine would not make.
-  std::string message = "Line ";
-  AppendInteger(message, m_lines);
+  std::string message = LinePlace();
   message += " holds two ";
   message += letter;
   throw Error(message + " words: a control refuses a line that gives one address twice");
 }
 
 void ProgramReader::RefuseArc(const char* why) const {
-  std::string message = "Line ";
-  AppendInteger(message, m_lines);
-  throw Error(message + " holds an arc that cannot be: " + why);
+  throw Error(LinePlace() + " holds an arc that cannot be: " + why);
 }
 
 std::vector<Point2> MovePoints(const ProgramMove& move) {
@@ -238,121 +198,199 @@ std::vector<Point2> MovePoints(const ProgramMove& move) {
   return points;
 }
 
-std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
-  ++m_lines;
-  const char jobLetters[3] = {m_options.axis1, m_options.axis2, m_options.plungeAxis};
-
-  std::array<std::optional<double>, kSlotCount> words{};
-  std::optional<int> motion;
-  std::optional<bool> incremental;
+// The words of one line as they are read, before they change the modal state.
+struct ProgramReader::LineWords {
+  std::array<double, kSlotCount> axis{};  // by slot, as written
+  unsigned axisGiven = 0;                 // one bit a slot
+  int motion = -1;                        // G00 to G03 on this line
+  int incremental = -1;                   // G90 0, G91 1
   std::optional<double> feed;
   std::optional<double> radius;
   std::array<std::optional<double>, 3> offsets{};  // I, J, K
-  bool parameterLine = false;
-  bool unread = false;
+  bool parameterLine = false;  // a G code that takes the axis words as its parameters
 
-  std::size_t i = 0;
-  while (i < line.size()) {
-    const char c = line[i];
+  bool Given(int slot) const { return (axisGiven >> slot) & 1u; }
+};
+
+void ProgramReader::ReadAxisWord(LineWords& words, int slot, char letter, double value) const {
+  if (words.Given(slot)) RefuseRepeatedWord(letter);
+  words.axisGiven |= 1u << slot;
+  words.axis[static_cast<std::size_t>(slot)] = value;
+}
+
+void ProgramReader::ReadAddressWord(std::optional<double>& word, char letter,
+                                    double value) const {
+  if (word) RefuseRepeatedWord(letter);
+  word = value;
+}
+
+void ProgramReader::ReadGWord(LineWords& words, double value) {
+  if (value == 0 || value == 1 || value == 2 || value == 3) {
+    words.motion = static_cast<int>(value);
+  } else if (value == 90 || value == 91) {
+    words.incremental = value == 91 ? 1 : 0;
+  } else {
+    bool modal = false;
+    for (const double g : kModalOnly) modal = modal || value == g;
+    if (!modal) words.parameterLine = true;
+  }
+}
+
+bool ProgramReader::ReadWords(std::string_view line, LineWords& words) const {
+  const char* const end = line.data() + line.size();
+  const char* at = line.data();
+  while (at < end) {
+    const char c = *at;
     if (c == '(') {
-      const std::size_t close = line.find(')', i);
-      if (close == std::string_view::npos) break;
-      i = close + 1;
+      const void* close = std::memchr(at, ')', static_cast<std::size_t>(end - at));
+      if (close == nullptr) break;
+      at = static_cast<const char*>(close) + 1;
       continue;
     }
     if (c == ';') break;
-    if (c == '#' || c == '[') {
-      // Macro variables and expressions: their values are only known on the machine.
-      unread = true;
-      break;
-    }
-    ++i;
+    // Macro variables and expressions: their values are only known on the machine.
+    if (c == '#' || c == '[') return false;
+    ++at;
     // Words such as M15, N1000, S or T move nothing; their digits are passed over one by one.
-    const int slot = m_roleOf[static_cast<unsigned char>(c)];
-    if (slot == kNoRole) continue;
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    std::size_t end = i;
-    while (end < line.size() && IsNumberChar(line[end])) ++end;
-    const std::string_view number = line.substr(i, end - i);
-    i = end;
-    // A letter without a number is an address of the control ("G17UH").
-    if (number.empty()) continue;
-    const ScannedReal scanned = ScanReal(number);
-    if (scanned.used != number.size() || !(std::abs(scanned.value) < kMaxWordValue)) {
-      unread = true;
-      break;
-    }
-    const double value = scanned.value;
-    if (slot >= 0) {
-      if (words[slot]) RefuseRepeatedWord(c);
-      words[slot] = value;
-    } else if (slot == kFeedRole) {
-      if (feed) RefuseRepeatedWord(c);
-      feed = value;
-    } else if (slot == kRadiusRole) {
-      if (radius) RefuseRepeatedWord(c);
-      radius = value;
-    } else if (slot <= kOffsetRole) {
-      std::optional<double>& offset = offsets[static_cast<std::size_t>(kOffsetRole - slot)];
-      if (offset) RefuseRepeatedWord(c);
-      offset = value;
-    } else if (value == 0 || value == 1 || value == 2 || value == 3) {
-      motion = static_cast<int>(value);
-    } else if (value == 90 || value == 91) {
-      incremental = value == 91;
+    const int role = m_roleOf[static_cast<unsigned char>(c)];
+    if (role == kNoRole) continue;
+    while (at < end && (*at == ' ' || *at == '\t')) ++at;
+    const std::string_view rest(at, static_cast<std::size_t>(end - at));
+    ScannedReal scanned;
+    if (ScanPlainReal(rest, 0, scanned) &&
+        (scanned.used == rest.size() || !IsNumberChar(rest[scanned.used]))) {
+      // The usual word: a plain number up to the next letter or blank.
+      at += scanned.used;
     } else {
-      bool modal = false;
-      for (const double g : kModalOnly) modal = modal || value == g;
-      if (!modal) parameterLine = true;
+      const char* numberEnd = at;
+      while (numberEnd < end && IsNumberChar(*numberEnd)) ++numberEnd;
+      const std::string_view number(at, static_cast<std::size_t>(numberEnd - at));
+      at = numberEnd;
+      // A letter without a number is an address of the control ("G17UH").
+      if (number.empty()) continue;
+      scanned = ScanReal(number);
+      if (scanned.used != number.size()) return false;
+    }
+    if (!(std::abs(scanned.value) < kMaxWordValue)) return false;
+    const double value = scanned.value;
+    if (role >= 0) {
+      ReadAxisWord(words, role, c, value);
+    } else if (role == kFeedRole) {
+      ReadAddressWord(words.feed, c, value);
+    } else if (role == kRadiusRole) {
+      ReadAddressWord(words.radius, c, value);
+    } else if (role <= kOffsetRole) {
+      ReadAddressWord(words.offsets[static_cast<std::size_t>(kOffsetRole - role)], c, value);
+    } else {
+      ReadGWord(words, value);
     }
   }
-  if (unread) {
+  return true;
+}
+
+std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
+  ++m_lines;
+  LineWords words;
+  if (!ReadWords(line, words)) {
     ++m_unreadLines;
     return std::nullopt;
   }
-  if (motion) m_motion = *motion;
-  if (incremental) m_incremental = *incremental;
-  if (parameterLine) return std::nullopt;
-  if (feed) m_feed = feed;
+  if (words.motion >= 0) m_motion = words.motion;
+  if (words.incremental >= 0) m_incremental = words.incremental == 1;
+  if (words.parameterLine) return std::nullopt;
+  if (words.feed) m_feed = words.feed;
+  return MoveOf(words);
+}
 
-  const Axis& axis1 = m_axes[static_cast<unsigned char>(m_options.axis1)];
-  const Axis& axis2 = m_axes[static_cast<unsigned char>(m_options.axis2)];
-  const Axis& plunge = m_axes[static_cast<unsigned char>(m_options.plungeAxis)];
-  const bool planeKnownBefore = axis1.known && axis2.known;
-  const Point2 from{Unrolled(m_options.axis1, axis1.value), Unrolled(m_options.axis2, axis2.value)};
-  const bool levelKnownBefore = plunge.known;
-  const double levelBefore = plunge.value;
-
+bool ProgramReader::MoveAxes(const LineWords& words) {
+  const char jobLetters[3] = {m_options.axis1, m_options.axis2, m_options.plungeAxis};
   bool moves = false;
-  for (int s = 0; s < kSlotCount; ++s) {
-    if (!words[s]) continue;
-    const char letter = s < 3 ? jobLetters[s] : kOtherAxisLetters[s - 3];
+  for (unsigned given = words.axisGiven; given != 0; given &= given - 1) {
+    const int s = std::countr_zero(given);
+    const char letter = s < 3 ? jobLetters[s] : kOtherAxisLetters[static_cast<std::size_t>(s - 3)];
     Axis& axis = m_axes[static_cast<unsigned char>(letter)];
+    const double word = words.axis[static_cast<std::size_t>(s)];
     if (m_incremental) {
-      if (axis.known) axis.value = axis.value + *words[s];
+      if (axis.known) axis.value = axis.value + word;
     } else {
-      axis.value = *words[s];
+      axis.value = word;
       axis.known = true;
     }
     if (axis.known) Record(static_cast<unsigned char>(letter), axis.value);
     if (s < 3) moves = true;
   }
-  const bool arc = m_arcPlane && (m_motion == 2 || m_motion == 3);
-  std::optional<double> offset1;
-  std::optional<double> offset2;
-  if (arc) {
-    offset1 = offsets[static_cast<std::size_t>(m_offsetLetters[0] - 'I')];
-    offset2 = offsets[static_cast<std::size_t>(m_offsetLetters[1] - 'I')];
+  return moves;
+}
+
+Point2 ProgramReader::ArcCentre(const LineWords& words, Point2 from, Point2 to, bool ccw) const {
+  const double d1 = to.x - from.x;
+  const double d2 = to.y - from.y;
+  if (!words.radius) {
+    return {from.x + words.offsets[static_cast<std::size_t>(m_offsetLetters[0] - 'I')].value_or(0),
+            from.y + words.offsets[static_cast<std::size_t>(m_offsetLetters[1] - 'I')].value_or(0)};
   }
+  // The centre lies on the chord's perpendicular bisector, left of the chord for a
+  // counter-clockwise arc of positive R (at most a half turn), right for a negative R.
+  const double chord = std::hypot(d1, d2);
+  const double half = chord / 2;
+  const double r = std::abs(*words.radius);
+  if (chord <= kArcTolerance) RefuseArc("an R arc must end away from its start");
+  if (r < half - kArcTolerance - 1e-4 * half) {
+    RefuseArc("R is shorter than half the distance from its start to its end");
+  }
+  const double rise = r > half ? std::sqrt(r * r - half * half) : 0.0;
+  const double side = (ccw == (*words.radius > 0)) ? 1.0 : -1.0;
+  return {(from.x + to.x) / 2 - side * rise * d2 / chord,
+          (from.y + to.y) / 2 + side * rise * d1 / chord};
+}
+
+void ProgramReader::MakeArc(const LineWords& words, ProgramMove& move) const {
+  const bool ccw = (m_motion == 3) != m_leftHanded;
+  const Point2 from = move.from;
+  const Point2 to = move.to;
+  const Point2 centre = ArcCentre(words, from, to, ccw);
+  const double chord = std::hypot(to.x - from.x, to.y - from.y);
+  const double r0 = std::hypot(from.x - centre.x, from.y - centre.y);
+  const double r1 = std::hypot(to.x - centre.x, to.y - centre.y);
+  if (r0 <= kArcTolerance) RefuseArc("its centre is its start");
+  if (std::abs(r1 - r0) > kArcTolerance + 1e-3 * r0) {
+    RefuseArc("its end is not as far from the centre as its start");
+  }
+  // An arc whose end is its start is a whole turn.
+  const double turn = chord <= kArcTolerance
+                          ? 2 * kPi
+                          : Turn(std::atan2(from.y - centre.y, from.x - centre.x),
+                                 std::atan2(to.y - centre.y, to.x - centre.x), ccw);
+  move.arc = true;
+  move.centre = centre;
+  move.sweep = ccw ? turn : -turn;
+  const double along = r0 * turn;
+  const double d3 = move.toLevel - move.fromLevel;
+  move.length = std::sqrt(along * along + d3 * d3);
+}
+
+std::optional<ProgramMove> ProgramReader::MoveOf(const LineWords& words) {
+  const Axis& axis1 = m_axes[static_cast<unsigned char>(m_options.axis1)];
+  const Axis& axis2 = m_axes[static_cast<unsigned char>(m_options.axis2)];
+  const Axis& plunge = m_axes[static_cast<unsigned char>(m_options.plungeAxis)];
+  const bool planeKnownBefore = axis1.known && axis2.known;
+  const Point2 from{Unrolled(m_unrolls1, axis1.value), Unrolled(m_unrolls2, axis2.value)};
+  const bool levelKnownBefore = plunge.known;
+  const double levelBefore = plunge.value;
+
+  const bool moves = MoveAxes(words);
+  const bool arc = m_arcPlane && (m_motion == 2 || m_motion == 3);
+  const bool centreGiven =
+      arc && (words.offsets[static_cast<std::size_t>(m_offsetLetters[0] - 'I')] ||
+              words.offsets[static_cast<std::size_t>(m_offsetLetters[1] - 'I')]);
   // "G02 I5" alone is a whole turn back to where it starts.
-  if (!moves && !offset1 && !offset2) return std::nullopt;
+  if (!moves && !centreGiven) return std::nullopt;
   if (arc) {
-    const bool centreGiven = offset1 || offset2;
-    if (radius && centreGiven) RefuseArc("it gives both R and centre offsets");
-    if (!radius && !centreGiven) RefuseArc("it gives neither R nor centre offsets");
+    if (words.radius && centreGiven) RefuseArc("it gives both R and centre offsets");
+    if (!words.radius && !centreGiven) RefuseArc("it gives neither R nor centre offsets");
   }
 
-  const Point2 to{Unrolled(m_options.axis1, axis1.value), Unrolled(m_options.axis2, axis2.value)};
+  const Point2 to{Unrolled(m_unrolls1, axis1.value), Unrolled(m_unrolls2, axis2.value)};
   if (!planeKnownBefore) {
     // Where the machine stood before is unknown: this move only tells where the program starts.
     if (axis1.known && axis2.known && !m_start) m_start = to;
@@ -367,7 +405,7 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   move.toLevel = plunge.known ? plunge.value : 0;
   move.fromLevel = levelKnownBefore ? levelBefore : move.toLevel;
   const bool down = plunge.known && IsDown(move.toLevel);
-  const bool planeWords = words[kAxis1Slot] || words[kAxis2Slot];
+  const bool planeWords = words.Given(kAxis1Slot) || words.Given(kAxis2Slot);
   if (!planeWords && !arc) move.kind = down ? MoveKind::Plunge : MoveKind::Lift;
   else if (!move.fed) move.kind = MoveKind::Rapid;
   else move.kind = down ? MoveKind::Cut : MoveKind::Travel;
@@ -376,48 +414,12 @@ std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   const double d2 = to.y - from.y;
   const double d3 = move.toLevel - move.fromLevel;
   move.length = std::sqrt(d1 * d1 + d2 * d2 + d3 * d3);
-  if (arc) {
-    const bool ccw = (m_motion == 3) != m_leftHanded;
-    const double chord = std::hypot(d1, d2);
-    Point2 centre;
-    if (radius) {
-      // The centre lies on the chord's perpendicular bisector, left of the chord for a
-      // counter-clockwise arc of positive R (at most a half turn), right for a negative R.
-      const double half = chord / 2;
-      const double r = std::abs(*radius);
-      if (chord <= kArcTolerance) RefuseArc("an R arc must end away from its start");
-      if (r < half - kArcTolerance - 1e-4 * half) {
-        RefuseArc("R is shorter than half the distance from its start to its end");
-      }
-      const double rise = r > half ? std::sqrt(r * r - half * half) : 0.0;
-      const double side = (ccw == (*radius > 0)) ? 1.0 : -1.0;
-      centre = {(from.x + to.x) / 2 - side * rise * d2 / chord,
-                (from.y + to.y) / 2 + side * rise * d1 / chord};
-    } else {
-      centre = {from.x + offset1.value_or(0), from.y + offset2.value_or(0)};
-    }
-    const double r0 = std::hypot(from.x - centre.x, from.y - centre.y);
-    const double r1 = std::hypot(to.x - centre.x, to.y - centre.y);
-    if (r0 <= kArcTolerance) RefuseArc("its centre is its start");
-    if (std::abs(r1 - r0) > kArcTolerance + 1e-3 * r0) {
-      RefuseArc("its end is not as far from the centre as its start");
-    }
-    // An arc whose end is its start is a whole turn.
-    const double turn = chord <= kArcTolerance
-                            ? 2 * kPi
-                            : Turn(std::atan2(from.y - centre.y, from.x - centre.x),
-                                   std::atan2(to.y - centre.y, to.x - centre.x), ccw);
-    move.arc = true;
-    move.centre = centre;
-    move.sweep = ccw ? turn : -turn;
-    const double along = r0 * turn;
-    move.length = std::sqrt(along * along + d3 * d3);
-  }
+  if (arc) MakeArc(words, move);
   if (move.fed) {
     double turned = 0;
-    if (m_degreesAxis == DegreesAxis::Axis1 && words[kAxis1Slot]) turned = std::abs(d1);
-    if (m_degreesAxis == DegreesAxis::Axis2 && words[kAxis2Slot]) turned = std::abs(d2);
-    move.minutes = Minutes(feed.has_value(), move.length, turned);
+    if (m_degreesAxis == DegreesAxis::Axis1 && words.Given(kAxis1Slot)) turned = std::abs(d1);
+    if (m_degreesAxis == DegreesAxis::Axis2 && words.Given(kAxis2Slot)) turned = std::abs(d2);
+    move.minutes = Minutes(words.feed.has_value(), move.length, turned);
   }
   return move;
 }
@@ -442,10 +444,22 @@ ProgramSummary ProgramReader::Summary() const {
   return summary;
 }
 
-ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
-                           const ReaderOptions& options, const MoveVisitor& visit) {
-  ProgramReader reader(options);
-  std::int64_t lineNumber = 0;
+namespace {
+
+[[noreturn]] void RefuseLongLine(const std::string& name, std::int64_t lineNumber) {
+  std::string message = "Line ";
+  AppendInteger(message, lineNumber);
+  message += " of the program '" + name + "' is longer than ";
+  AppendInteger(message, static_cast<long long>(kMaxProgramLine));
+  throw Error(message + " characters: it is not a G-code program");
+}
+
+// Reads the whole lines at the front of `bytes` and returns how many bytes they took. With
+// `last` the bytes end the program and every byte is taken; otherwise a line that may go on in
+// the bytes to come is left, unless it is already too long.
+std::size_t ReadLines(ProgramReader& reader, std::string_view bytes, bool last,
+                      std::int64_t& lineNumber, const std::string& name,
+                      const MoveVisitor& visit) {
   std::size_t pos = 0;
   std::size_t lf = bytes.find('\n');  // the next LF at or after pos, or npos
   while (pos < bytes.size()) {
@@ -454,25 +468,68 @@ ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
     if (lf != std::string_view::npos && lf < pos) lf = bytes.find('\n', pos);
     std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
     std::string_view line = bytes.substr(pos, end - pos);
-    if (const std::size_t cr = line.find('\r'); cr != std::string_view::npos) {
-      if (cr + 1 < line.size()) end = pos + cr;  // a CR alone ends the line
+    const std::size_t cr = line.find('\r');
+    if (cr != std::string_view::npos && cr + 1 < line.size()) {
+      end = pos + cr;  // a CR alone ends the line
+      line = line.substr(0, cr);
+    } else if (lf == std::string_view::npos && !last) {
+      // The line, or the LF after its CR, may come with the next bytes.
+      if (line.size() > kMaxProgramLine + 1) RefuseLongLine(name, lineNumber + 1);
+      break;
+    } else if (cr != std::string_view::npos) {
       line = line.substr(0, cr);
     }
     ++lineNumber;
-    if (line.size() > kMaxProgramLine) {
-      std::string message = "Line ";
-      AppendInteger(message, lineNumber);
-      message += " of the program '" + name + "' is longer than ";
-      AppendInteger(message, static_cast<long long>(kMaxProgramLine));
-      throw Error(message + " characters: it is not a G-code program");
-    }
-    if (line.find('\0') != std::string_view::npos) {
+    if (line.size() > kMaxProgramLine) RefuseLongLine(name, lineNumber);
+    if (std::memchr(line.data(), '\0', line.size()) != nullptr) {
       std::string message = "The program '" + name + "' holds binary data (a zero byte on line ";
       AppendInteger(message, lineNumber);
       throw Error(message + "): it is not a G-code program");
     }
     if (const std::optional<ProgramMove> move = reader.ReadLine(line); move && visit) visit(*move);
     pos = end == bytes.size() ? end : end + 1;
+  }
+  return pos;
+}
+
+}  // namespace
+
+ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
+                           const ReaderOptions& options, const MoveVisitor& visit) {
+  ProgramReader reader(options, name);
+  std::int64_t lineNumber = 0;
+  ReadLines(reader, bytes, true, lineNumber, name, visit);
+  return reader.Summary();
+}
+
+ProgramSummary ReadProgramFile(const std::string& path, const ReaderOptions& options,
+                               const MoveVisitor& visit, const ReadProgress& progress) {
+  ProgramReader reader(options, path);
+  try {
+    FileReader file(path, kMaxProgramBytes, "Cannot read the program file");
+    // Pieces small enough to stay in the cache, behind the unfinished line of the piece before.
+    constexpr std::size_t kPiece = std::size_t{1} << 18;
+    std::string buffer(kPiece + kMaxProgramLine + 2, '\0');
+    std::size_t kept = 0;
+    std::size_t done = 0;
+    std::int64_t lineNumber = 0;
+    if (progress) progress(0, file.Size());
+    for (;;) {
+      const std::size_t got = file.Read(buffer.data() + kept, buffer.size() - kept);
+      done += got;
+      const std::string_view bytes(buffer.data(), kept + got);
+      if (got == 0) {
+        ReadLines(reader, bytes, true, lineNumber, path, visit);
+        break;
+      }
+      const std::size_t used = ReadLines(reader, bytes, false, lineNumber, path, visit);
+      kept = bytes.size() - used;
+      std::memmove(buffer.data(), buffer.data() + used, kept);
+      if (progress) progress(done, std::max(done, file.Size()));
+    }
+  } catch (const FileTooLarge&) {
+    throw Error("The program file '" + path +
+                "' is larger than 64 MiB: too large for a program to preview");
   }
   return reader.Summary();
 }

@@ -22,27 +22,16 @@ constexpr std::size_t kMaxProgramLine = 4096;
 /// Largest program file the reader takes (64 MiB, some two and a half million moves).
 constexpr std::size_t kMaxProgramBytes = std::size_t{64} << 20;
 
-/// What the numbers of a program mean: which letters span the text plane and which one plunges,
-/// the pen levels, and the modes the program was written in.
-struct ReaderOptions {
-  char axis1 = 'X';
-  char axis2 = 'Y';
-  char plungeAxis = 'Z';
-  double penUp = 0.001;    // travel level of the plunge axis
-  double penDown = -0.001; // cutting level; on a rotary axis the radius of the engraved cylinder
-  FeedRate feedRate = FeedRate::PerMinute;
-  const LatheMillMode* mode = &kLatheMillModes[0];
-  DegreesAxis g16AxisMarker = DegreesAxis::None;  // Mazak G16: F in degrees per minute
-  friend bool operator==(const ReaderOptions&, const ReaderOptions&) = default;
-};
+/// What the numbers of a program mean, as for writing a job: axis letters, pen levels, modes.
+using ReaderOptions = MachineAxes;
 
-/// The options of the settings' axis letters, pen levels, feed mode and lathe-mill mode. Throws
-/// the conversion message when PenUpE or PenDownE does not convert.
+/// The options of the settings' axis letters, pen levels, feed mode and lathe-mill mode (as
+/// ReadMachineAxes reads them). Throws the conversion message when PenUpE or PenDownE does not
+/// convert.
 ReaderOptions ReaderOptionsFrom(const EngraveSettings& settings);
 
-/// Throws Error when the options cannot read a program back: an axis letter that is empty, not a
-/// letter, one of the program's own words G, M, N, F, or the same as another axis letter; a pen
-/// down level of 0 where rotary words in degrees must be unrolled on it.
+/// Throws what CheckMachineAxes throws: the options cannot read a program back that a job could
+/// not write.
 void CheckReaderOptions(const ReaderOptions& options);
 
 /// True when the options' plane letter is a rotary axis written in degrees (A, B, C outside the
@@ -109,8 +98,9 @@ using MoveVisitor = std::function<void(const ProgramMove&)>;
 /// the user's block lines) are counted and skipped.
 class ProgramReader {
  public:
-  /// Throws what CheckReaderOptions throws.
-  explicit ProgramReader(const ReaderOptions& options);
+  /// Throws what CheckReaderOptions throws. `name` names the program in the messages of
+  /// ReadLine ("Line 2 of the program 'p.eia' ..."); without one they name the line alone.
+  explicit ProgramReader(const ReaderOptions& options, std::string name = {});
 
   /// Reads one line (line end removed, at most kMaxProgramLine characters) and returns the move
   /// it makes from a known place in the plane, if any. Throws Error naming the line when it gives
@@ -122,6 +112,20 @@ class ProgramReader {
   ProgramSummary Summary() const;
 
  private:
+  struct LineWords;
+  // One reader a kind of word: an axis, an address given once a line (F, R, I, J, K), a G code.
+  void ReadAxisWord(LineWords& words, int slot, char letter, double value) const;
+  void ReadAddressWord(std::optional<double>& word, char letter, double value) const;
+  static void ReadGWord(LineWords& words, double value);
+  // The words of a line; false for a line whose numbers are only known on the machine.
+  bool ReadWords(std::string_view line, LineWords& words) const;
+  // The axes' new places; true when one of the job's three axes was given.
+  bool MoveAxes(const LineWords& words);
+  std::optional<ProgramMove> MoveOf(const LineWords& words);
+  Point2 ArcCentre(const LineWords& words, Point2 from, Point2 to, bool ccw) const;
+  void MakeArc(const LineWords& words, ProgramMove& move) const;
+
+  std::string LinePlace() const;
   [[noreturn]] void RefuseRepeatedWord(char letter) const;
   [[noreturn]] void RefuseArc(const char* why) const;
   struct Axis {
@@ -132,13 +136,16 @@ class ProgramReader {
     double max = 0;
   };
 
-  double Unrolled(char letter, double written) const;
+  double Unrolled(bool unrolls, double written) const;
   bool IsDown(double level) const;
   void Record(unsigned char letter, double value);
   std::optional<double> Minutes(bool lineHasFeed, double length, double turnedLength) const;
 
   ReaderOptions m_options;
+  std::string m_name;
   double m_circumference;
+  bool m_unrolls1 = false;  // Axis 1 and Axis 2 words are degrees unrolled on the cylinder
+  bool m_unrolls2 = false;
   DegreesAxis m_degreesAxis;
   std::array<std::int8_t, 256> m_roleOf{};  // slot of an axis letter, or G, F, nothing
   std::array<Axis, 256> m_axes{};
@@ -158,6 +165,16 @@ class ProgramReader {
 /// longer than kMaxProgramLine, and what ProgramReader throws.
 ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
                            const ReaderOptions& options, const MoveVisitor& visit);
+
+/// Told how many bytes of how many are read so far, after each piece of a file; may throw to
+/// stop the reading.
+using ReadProgress = std::function<void(std::size_t done, std::size_t total)>;
+
+/// Reads the program file at `path` as ReadProgram reads its bytes, piece by piece without
+/// holding the file whole, naming it by its path. Throws what ReadProgramFile(path) and
+/// ReadProgram throw, and what `progress` throws.
+ProgramSummary ReadProgramFile(const std::string& path, const ReaderOptions& options,
+                               const MoveVisitor& visit, const ReadProgress& progress = {});
 
 /// The bytes of a program file; throws Error naming it when it cannot be read or is larger than
 /// kMaxProgramBytes.

@@ -42,6 +42,14 @@ ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
   return stats;
 }
 
+ProgramStats StatsOfProgramFile(const std::string& path, const ReaderOptions& options) {
+  ProgramStats stats;
+  const ProgramSummary summary = ReadProgramFile(
+      path, options, [&](const ProgramMove& move) { AddMove(stats, move); });
+  AddSummary(stats, summary);
+  return stats;
+}
+
 void AddProgramStats(ProgramStats& total, const ProgramStats& other) {
   total.lines += other.lines;
   total.moves += other.moves;
@@ -66,7 +74,7 @@ void AddProgramStats(ProgramStats& total, const ProgramStats& other) {
 }
 
 StatsSink::StatsSink(const ReaderOptions& options, std::string name)
-    : m_reader(options), m_name(std::move(name)) {}
+    : m_reader(options, name), m_name(std::move(name)) {}
 
 void StatsSink::Write(std::string_view text) {
   while (!text.empty()) {

@@ -40,6 +40,10 @@ void AddSummary(ProgramStats& stats, const ProgramSummary& summary);
 ProgramStats StatsOfProgram(std::string_view bytes, const std::string& name,
                             const ReaderOptions& options);
 
+/// The statistics of the program file at `path`, read piece by piece; throws what
+/// ReadProgramFile throws.
+ProgramStats StatsOfProgramFile(const std::string& path, const ReaderOptions& options);
+
 /// Adds the statistics of another program file of the same job (Many Files) to `total`: counts,
 /// lengths and times add up, extents widen.
 void AddProgramStats(ProgramStats& total, const ProgramStats& other);

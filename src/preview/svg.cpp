@@ -114,10 +114,12 @@ class SvgWriter {
   double X(double x) const { return m_left + (x - m_bounds.min.x) * m_scale; }
   double Y(double y) const { return kMargin + (m_bounds.max.y - y) * m_scale; }
 
-  void Point(Point2 p) {
-    Number(m_out, X(p.x));
-    m_out += ' ';
-    Number(m_out, Y(p.y));
+  void Point(Point2 p) { PointTo(m_out, p); }
+
+  void PointTo(std::string& out, Point2 p) const {
+    Number(out, X(p.x));
+    out += ' ';
+    Number(out, Y(p.y));
   }
 
   void Attribute(const char* name, double value) {
@@ -149,26 +151,41 @@ class SvgWriter {
     m_out += "\" stroke-width=\"1\" stroke-dasharray=\"2 2\"/>\n";
   }
 
-  // One path per kind; a segment that starts where the previous one ended continues it.
+  // One path per kind; a segment that starts where the previous one ended continues it. Points
+  // are compared as written, to the drawing's resolution: a segment that ends where it starts
+  // draws nothing and is left out, and one that starts within it of the pen continues the line.
   void Paths(SegmentKind kind, const std::string& style) {
     bool any = false;
-    std::optional<Point2> end;
+    bool penDown = false;  // the pen's point is written: a segment from it needs no M
+    std::string pen;       // the pen's point as written
+    std::string from;
+    std::string to;
     for (const PreviewSegment& segment : m_scene.segments) {
       if (segment.kind != kind) continue;
+      from.clear();
+      PointTo(from, segment.from);
+      if (!penDown || from != pen) {
+        pen.swap(from);
+        penDown = false;
+      }
+      to.clear();
+      PointTo(to, segment.to);
+      if (to == pen) continue;
       if (!any) {
         m_out += "<path class=\"";
         m_out += kind == SegmentKind::Cut ? "cut" : "rapid";
         m_out += "\" d=\"";
-        any = true;
       }
-      if (!end || !(*end == segment.from)) {
-        if (end) m_out += ' ';
+      if (!penDown) {
+        if (any) m_out += ' ';
         m_out += 'M';
-        Point(segment.from);
+        m_out += pen;
       }
+      any = true;
       m_out += " L";
-      Point(segment.to);
-      end = segment.to;
+      m_out += to;
+      pen.swap(to);
+      penDown = true;
     }
     if (!any) return;
     m_out += "\" ";

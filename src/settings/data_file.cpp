@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "settings/error.h"
+#include "settings/text8.h"
 #include "settings/files.h"
 #include "settings/numbers.h"
 
@@ -22,36 +23,6 @@ std::string Count(std::size_t value) {
   std::string text;
   AppendInteger(text, static_cast<long long>(value));
   return text;
-}
-
-// The length of the UTF-8 sequence at `pos`, or 0 when it is not one (overlong forms, surrogates
-// and code points past U+10FFFF included).
-std::size_t Utf8Length(std::string_view bytes, std::size_t pos) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[pos + k]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (pos + length > bytes.size()) return 0;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
-  }
-  return length;
 }
 
 // Refuses a NUL or a byte that is not UTF-8, naming its line, before any value is taken.

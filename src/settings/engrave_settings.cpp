@@ -28,8 +28,7 @@ constexpr std::array<std::string_view, 4> kAppendModes = {
 constexpr std::array<std::string_view, 2> kDirectionItems = {"Clock Wise", "Counter Clock Wise"};
 constexpr std::array<std::string_view, 4> kJustifyPointItems = {"A", "B", "C", "D"};
 constexpr std::array<std::string_view, 2> kFilesItems = {"One File", "Many Files"};
-constexpr std::array<std::string_view, 3> kBatchTextItems = {"Free Form Text", "Circle Text",
-                                                             "Ellipse Text"};
+constexpr std::array<std::string_view, 3> kBatchTextItems = kBatchLayoutCaptions;
 
 // What choosing each item writes or does, index by index.
 constexpr std::array<std::string_view, 3> kJustificationMeanings = {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -155,6 +156,10 @@ FeedRate FeedRateOf(std::int32_t feedMode);
 /// The text job a batch repeats for every row of its data file (BatchTextKind: "Free Form
 /// Text", "Circle Text", "Ellipse Text").
 enum class BatchLayout { FreeFormText, CircleText, EllipseText };
+/// The caption of each BatchLayout, in its order: the item of BatchTextKind and the caption of
+/// that job's page.
+inline constexpr std::array<std::string_view, 3> kBatchLayoutCaptions = {
+    "Free Form Text", "Circle Text", "Ellipse Text"};
 /// 1 circle text, 2 ellipse text; any other index free-form text.
 BatchLayout BatchLayoutOf(std::int32_t batchTextKind);
 

@@ -479,6 +479,50 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes,
   return bytes;
 }
 
+FileReader::FileReader(const std::string& path, std::size_t maxBytes, std::string_view failure)
+    : m_path(path), m_maxBytes(maxBytes), m_failure(failure) {
+  struct stat before {};
+  if (::stat(path.c_str(), &before) != 0) throw FileError(failure, path, std::strerror(errno));
+  RequireRegularIfPresent(before, failure, path);
+  if (static_cast<unsigned long long>(before.st_size) > maxBytes) {
+    throw FileTooLarge(failure, path, maxBytes);
+  }
+  // Non-blocking, and checked again once open: the name may have been given to a pipe between
+  // the two looks.
+  m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (m_fd < 0) throw FileError(failure, path, std::strerror(errno));
+  try {
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) throw FileError(failure, path, std::strerror(errno));
+    RequireRegularIfPresent(info, failure, path);
+    if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
+      throw FileTooLarge(failure, path, maxBytes);
+    }
+    m_size = static_cast<std::size_t>(info.st_size);
+  } catch (...) {
+    ::close(m_fd);
+    throw;
+  }
+}
+
+FileReader::~FileReader() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+std::size_t FileReader::Read(char* into, std::size_t count) {
+  // The size may change while reading: read to the end, but never past the cap.
+  for (;;) {
+    const ssize_t got = ::read(m_fd, into, count);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(m_failure, m_path, std::strerror(errno));
+    }
+    m_read += static_cast<std::size_t>(got);
+    if (m_read > m_maxBytes) throw FileTooLarge(m_failure, m_path, m_maxBytes);
+    return static_cast<std::size_t>(got);
+  }
+}
+
 ReplacingFile::ReplacingFile(const std::string& path, std::string_view failure,
                              Durability durability, Links links)
     : m_path(path),

@@ -39,6 +39,30 @@ std::string SizeText(std::size_t bytes);
 /// with `failure` ("Cannot read the machine file").
 std::string ReadWholeFile(const std::string& path, std::size_t maxBytes, std::string_view failure);
 
+/// The regular file `path` opened for reading piece by piece, with the checks of ReadWholeFile:
+/// a folder, pipe or device is refused before it is opened, a file larger than `maxBytes`
+/// throws FileTooLarge, now or once reading goes past the cap. Throws FileError starting with
+/// `failure`.
+class FileReader {
+ public:
+  FileReader(const std::string& path, std::size_t maxBytes, std::string_view failure);
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  /// The size the file had when it was opened.
+  std::size_t Size() const { return m_size; }
+  /// Reads at most `count` bytes into `into`; 0 at the end of the file.
+  std::size_t Read(char* into, std::size_t count);
+
+ private:
+  std::string m_path;
+  std::size_t m_maxBytes;
+  std::string m_failure;
+  int m_fd = -1;
+  std::size_t m_size = 0;
+  std::size_t m_read = 0;
+};
+
 /// Whether the file is flushed to the disk before it takes the old one's place: worth it for a
 /// set-up saved now and then, too slow for thousands of program files.
 enum class Durability { Flushed, Renamed };

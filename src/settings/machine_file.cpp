@@ -12,6 +12,7 @@
 #include "settings/files.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
+#include "settings/text_lines.h"
 
 namespace stylor {
 namespace {
@@ -66,10 +67,8 @@ std::optional<std::string_view> UnstorableCharacter(std::string_view text,
                                                     std::string_view bytes) {
   if (From8Bit(bytes) == text) return std::nullopt;
   for (std::size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length =
-        std::min<std::size_t>(lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4,
-                              text.size() - at);
+    // A broken sequence is looked at byte by byte.
+    const std::size_t length = std::max<std::size_t>(Utf8Length(text, at), 1);
     const std::string_view character = text.substr(at, length);
     if (From8Bit(To8Bit(character)) != character) return character;
     at += length;
@@ -216,14 +215,6 @@ void CheckMachineFileBytes(std::string_view bytes, const std::string& name) {
       RefuseRead(name, LineText(lines.Number()) + " is longer than " + SizeText(kMaxMachineFileLine));
     }
   }
-}
-
-// An editor that saves as UTF-8 may put a byte order mark in front of the first header; it is no
-// part of the set-up.
-std::string_view WithoutByteOrderMark(std::string_view bytes) {
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
-  return bytes;
 }
 
 // A file cut short (a copy that stopped, a full disk, an editor that lost its end) must not load

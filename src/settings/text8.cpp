@@ -35,8 +35,9 @@ void AppendUtf8(std::string& out, char32_t code) {
   }
 }
 
-// The character that starts at `pos`: its length in bytes, or 0 for broken UTF-8.
-std::size_t DecodeOne(std::string_view utf8, std::size_t pos, char32_t& code) {
+}  // namespace
+
+std::size_t DecodeUtf8(std::string_view utf8, std::size_t pos, char32_t& code) {
   const auto lead = static_cast<unsigned char>(utf8[pos]);
   const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
                              : (lead >> 3) == 0x1E ? 4 : 0;
@@ -56,7 +57,10 @@ std::size_t DecodeOne(std::string_view utf8, std::size_t pos, char32_t& code) {
   return valid ? length : 0;
 }
 
-}  // namespace
+std::size_t Utf8Length(std::string_view bytes, std::size_t pos) {
+  char32_t code = 0;
+  return DecodeUtf8(bytes, pos, code);
+}
 
 std::string To8Bit(std::string_view utf8) {
   std::string out;
@@ -64,7 +68,7 @@ std::string To8Bit(std::string_view utf8) {
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     char32_t code = 0;
-    const std::size_t length = DecodeOne(utf8, pos, code);
+    const std::size_t length = DecodeUtf8(utf8, pos, code);
     if (length == 0) {
       out += '?';
       ++pos;
@@ -84,7 +88,7 @@ int Windows1252Of(char32_t codePoint) {
 
 std::optional<char32_t> SingleCodePoint(std::string_view utf8) {
   char32_t code = 0;
-  if (utf8.empty() || DecodeOne(utf8, 0, code) != utf8.size()) return std::nullopt;
+  if (utf8.empty() || DecodeUtf8(utf8, 0, code) != utf8.size()) return std::nullopt;
   return code;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,15 @@ namespace stylor {
 // written into a program or machine file is 8-bit, one byte a character, in Windows-1252: ASCII
 // letters, digits and punctuation are unchanged, and the Western European accents, the degree
 // sign and the like keep their usual single-byte codes.
+
+/// The one UTF-8 decoder of every reader: the code point of the character that starts at `pos`
+/// of `utf8` into `code`, and its length in bytes; 0 for broken UTF-8 (a stray or missing
+/// continuation byte, an overlong form, a surrogate or a code beyond U+10FFFF), which would
+/// otherwise slip a NUL or a path separator into a text.
+std::size_t DecodeUtf8(std::string_view utf8, std::size_t pos, char32_t& code);
+
+/// The length of the UTF-8 character at `pos`, or 0 when it is broken (see DecodeUtf8).
+std::size_t Utf8Length(std::string_view bytes, std::size_t pos);
 
 /// The UTF-8 text in Windows-1252; a character it cannot hold, or a broken UTF-8 sequence,
 /// becomes '?'.

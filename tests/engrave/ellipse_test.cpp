@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/prepared_job.h"
-#include "engrave/stroke_font.h"
-#include "support/font_text.h"
-#include "support/temp_folder.h"
-#include "support/job_host_double.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
+#include "support/font_text.h"
+#include "support/job_host_double.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {

@@ -1,4 +1,6 @@
-#include "engrave/stroke_font.h"
+#include "engrave/fonts/fnt_reader.h"
+#include "engrave/fonts/font_file.h"
+#include "engrave/fonts/stroke_font.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,10 +8,10 @@
 
 #include <algorithm>
 
-#include "support/font_text.h"
-#include "support/temp_folder.h"
 #include "settings/error.h"
 #include "settings/text8.h"
+#include "support/font_text.h"
+#include "support/temp_folder.h"
 
 namespace stylor {
 namespace {

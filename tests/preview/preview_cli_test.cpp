@@ -74,7 +74,7 @@ TEST_F(PreviewCommandLineTest, DrawsThePictureAndReportsFailures) {
   EXPECT_EQ(Run({"preview", ll, dir + "/no/such/folder.svg"}), 1);
   EXPECT_THAT(err.str(), HasSubstr("Cannot write the file '" + dir + "/no/such/folder.svg'"));
   EXPECT_EQ(Run({"--set", "Axis1E=1", "stats", ll}), 1);
-  EXPECT_THAT(err.str(), HasSubstr("The axis letter of Axis 1 is '1'"));
+  EXPECT_THAT(err.str(), HasSubstr("The axis letter of Axis 1 must be a letter, not '1'"));
   EXPECT_EQ(Run({"preview", ll}), 2);
   EXPECT_THAT(err.str(), HasSubstr("preview needs FILE OUT"));
 }

@@ -8,10 +8,11 @@
 #include <functional>
 #include <memory>
 
-#include "engrave/stroke_font.h"
+#include "engrave/fonts/font_file.h"
+#include "engrave/fonts/stroke_font.h"
+#include "engrave/layouts/sequence.h"
 #include "settings/engrave_settings.h"
 #include "support/job_host_double.h"
-#include "engrave/layouts/sequence.h"
 
 namespace stylor {
 namespace {

@@ -14,6 +14,7 @@
 #include "preview/program_stats.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
+#include "settings/numbers.h"
 #include "support/temp_folder.h"
 
 namespace stylor {
@@ -231,11 +232,16 @@ struct OptionsCase {
 };
 const OptionsCase kBadOptions[] = {
     {"EmptyLetter", With(ReaderOptions{}, Axes('\0', 'Y', 'Z')), "The axis letter of Axis 1 is empty"},
-    {"Digit", With(ReaderOptions{}, Axes('X', '1', 'Z')), "Axis 2 is '1'"},
-    {"FeedLetter", With(ReaderOptions{}, Axes('X', 'Y', 'f')), "G, M, N and F words"},
+    {"Digit", With(ReaderOptions{}, Axes('X', '1', 'Z')),
+     "The axis letter of Axis 2 must be a letter, not '1'"},
+    {"FeedLetter", With(ReaderOptions{}, Axes('X', 'Y', 'f')),
+     "The axis letter of the plunge axis (Axis3E) must not be 'f': every program uses F"},
+    {"SpindleLetter", With(ReaderOptions{}, Axes('s', 'Y', 'Z')), "every program uses S"},
     {"SameLetterTwice", With(ReaderOptions{}, Axes('X', 'x', 'Z')),
-     "Axis 1 and Axis 2 both have the letter 'x'"},
+     "Axis 1 (Axis1E) and Axis 2 (Axis2E) are both 'x'"},
     {"RotaryOnRadiusZero", With(ReaderOptions{}, Axes('A', 'Y', 'Z'), Levels(1, 0)),
+     "pen down level must not be 0"},
+    {"G16OnRadiusZero", With(ReaderOptions{}, Axes('X', 'Y', 'Z'), Levels(1, 0), LatheMill(1)),
      "pen down level must not be 0"},
 };
 
@@ -263,6 +269,9 @@ TEST(ProgramReaderTest, OptionsFromTheSettings) {
   EXPECT_EQ(ReaderOptionsFrom(settings),
             (ReaderOptions{'Y', 'Z', 'X', 2.1, 2, FeedRate::DegreesPerMinute, &LatheMillModeOf(1),
                            DegreesAxis::Axis1}));
+  // A job written with these settings reads back with the same axes.
+  settings.IntegrexMode = 0;
+  EXPECT_EQ(static_cast<const MachineAxes&>(PrepareJob(settings)), ReaderOptionsFrom(settings));
   settings.PenDownE = "x";
   EXPECT_THAT([&] { ReaderOptionsFrom(settings); },
               testing::ThrowsMessage<Error>("'x' is not a valid floating point value"));
@@ -360,26 +369,26 @@ TEST(ProgramReaderTest, RefusesTextThatIsNoProgram) {
        "Line 2 of the program 'p.eia' is longer than 4096 characters"},
       {"ZeroByte", std::string("G00 X0\nG01\0X1\n", 14), "binary data (a zero byte on line 2)"},
       {"AxisTwice", "G00 X0 Y0\nG01 X1 Y1 x2\n",
-       "Line 2 holds two x words: a control refuses a line that gives one address twice"},
-      {"PlungeAxisTwice", "G00 Z1\nG00 Z1 Z-1\n", "Line 2 holds two Z words"},
-      {"FeedTwice", "G01 X1 F10 F20\n", "Line 1 holds two F words"},
-      {"OtherAxisTwice", "G00 A1 A2\n", "Line 1 holds two A words"},
-      {"RadiusTwice", "G00 X0 Y0\nG02 X1 Y1 R1 R2\n", "Line 2 holds two R words"},
+       "Line 2 of the program \'p.eia\' holds two x words: a control refuses a line that gives one address twice"},
+      {"PlungeAxisTwice", "G00 Z1\nG00 Z1 Z-1\n", "Line 2 of the program \'p.eia\' holds two Z words"},
+      {"FeedTwice", "G01 X1 F10 F20\n", "Line 1 of the program \'p.eia\' holds two F words"},
+      {"OtherAxisTwice", "G00 A1 A2\n", "Line 1 of the program \'p.eia\' holds two A words"},
+      {"RadiusTwice", "G00 X0 Y0\nG02 X1 Y1 R1 R2\n", "Line 2 of the program \'p.eia\' holds two R words"},
       {"ArcRadiusShort", "G00 X0 Y0\nG02 X3 Y0 R1\n",
-       "Line 2 holds an arc that cannot be: R is shorter than half the distance from its start "
+       "Line 2 of the program \'p.eia\' holds an arc that cannot be: R is shorter than half the distance from its start "
        "to its end"},
       {"ArcRadiusAndCentre", "G00 X0 Y0\nG03 X1 Y1 R1 I1\n",
-       "Line 2 holds an arc that cannot be: it gives both R and centre offsets"},
+       "Line 2 of the program \'p.eia\' holds an arc that cannot be: it gives both R and centre offsets"},
       {"ArcWithoutCentre", "G00 X0 Y0\nG02 X1 Y1 F10\n",
-       "Line 2 holds an arc that cannot be: it gives neither R nor centre offsets"},
+       "Line 2 of the program \'p.eia\' holds an arc that cannot be: it gives neither R nor centre offsets"},
       {"ArcModalWithoutCentre", "G00 X0 Y0\nG02 X1 Y1 I1\nX2 Y2\n",
-       "Line 3 holds an arc that cannot be: it gives neither"},
+       "Line 3 of the program \'p.eia\' holds an arc that cannot be: it gives neither"},
       {"ArcEndsOffItsCircle", "G00 X0 Y0\nG02 X2 Y0 I3\n",
-       "Line 2 holds an arc that cannot be: its end is not as far from the centre as its start"},
+       "Line 2 of the program \'p.eia\' holds an arc that cannot be: its end is not as far from the centre as its start"},
       {"ArcRadiusBackToStart", "G00 X0 Y0\nG02 X0 Y0 R1\n",
-       "Line 2 holds an arc that cannot be: an R arc must end away from its start"},
+       "Line 2 of the program \'p.eia\' holds an arc that cannot be: an R arc must end away from its start"},
       {"ArcCentreAtStart", "G00 X0 Y0\nG02 X0 Y0 I0 J0\n",
-       "Line 2 holds an arc that cannot be: its centre is its start"},
+       "Line 2 of the program \'p.eia\' holds an arc that cannot be: its centre is its start"},
   };
   for (const BadProgramCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -433,6 +442,80 @@ TEST_F(ProgramFileTest, ReadsTheBytesAndRefusesWhatItCannotRead) {
   fs::resize_file(large, kMaxProgramBytes + 1);  // sparse: nothing is really written
   EXPECT_THAT([&] { ReadProgramFile(large); },
               testing::ThrowsMessage<Error>(HasSubstr("is larger than 64 MiB")));
+}
+
+// A file is read in pieces of some 256 KiB: lines, CR LF pairs and refusals that straddle the
+// pieces read as they do from the whole bytes, the file named by its path.
+TEST_F(ProgramFileTest, ReadsAFileInPiecesAsItsWholeBytes) {
+  std::mt19937 random(7);
+  std::string bytes;
+  const char* const ends[] = {"\n", "\r\n", "\r"};
+  for (int k = 0; bytes.size() < 700'000; ++k) {
+    bytes += k % 5 == 0 ? "G00 X" : "G01 X";
+    AppendInteger(bytes, static_cast<long long>(random() % 1000));
+    bytes += " Y";
+    AppendInteger(bytes, static_cast<long long>(random() % 1000));
+    bytes += k % 5 == 0 ? " Z1" : " Z-1 F10";
+    bytes += std::string(random() % 40, ' ');
+    bytes += ends[random() % 3];
+  }
+  const auto read = [&](const std::string& program, bool fromFile) {
+    std::vector<std::int64_t> lines;
+    const auto visit = [&](const ProgramMove& move) { lines.push_back(move.line); };
+    const std::string path = dir + "/p.eia";
+    if (!fromFile) return std::pair(ReadProgram(program, path, ReaderOptions{}, visit).lines, lines);
+    std::ofstream(path, std::ios::binary) << program;
+    return std::pair(ReadProgramFile(path, ReaderOptions{}, visit).lines, lines);
+  };
+  for (const std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{262'143},
+                                std::size_t{266'241}, std::size_t{266'242}}) {
+    SCOPED_TRACE(cut);
+    const std::string program = bytes.substr(cut);
+    EXPECT_EQ(read(program, true), read(program, false));
+  }
+  // A CR at the end of the first piece whose LF comes with the second is one line end.
+  std::string crlf(266'241, ' ');
+  crlf[266'240] = '\r';
+  for (std::size_t at = 100; at < 266'000; at += 100) crlf[at] = '\n';
+  crlf += "\nG00 X1 Y1\r\nG01 X2 F10\r\n";
+  EXPECT_EQ(read(crlf, true), read(crlf, false));
+
+  const std::string path = dir + "/p.eia";
+  const auto refusal = [&](const std::string& program) {
+    std::ofstream(path, std::ios::binary) << program;
+    try {
+      ReadProgramFile(path, ReaderOptions{}, nullptr);
+    } catch (const Error& error) {
+      return std::string(error.what());
+    }
+    return std::string();
+  };
+  const std::string front(270'000, '\n');
+  EXPECT_EQ(refusal(front + std::string(5000, '1')),
+            "Line 270001 of the program '" + path + "' is longer than 4096 characters: it is not "
+            "a G-code program");
+  EXPECT_EQ(refusal(std::string(262'000, '\n') + std::string(5000, '1') + "\n"),
+            "Line 262001 of the program '" + path + "' is longer than 4096 characters: it is not "
+            "a G-code program");
+  EXPECT_THAT(refusal(front + std::string("G01\0X1\n", 7)),
+              HasSubstr("The program '" + path + "' holds binary data (a zero byte on line 270001)"));
+  EXPECT_EQ(refusal(front + "G01 X1 X2\n"),
+            "Line 270001 of the program '" + path + "' holds two X words: a control refuses a line "
+            "that gives one address twice");
+  // Told how far it is, it can be stopped.
+  std::vector<std::size_t> told;
+  struct Stop {};
+  std::ofstream(path, std::ios::binary) << bytes;
+  EXPECT_THROW(ReadProgramFile(path, ReaderOptions{}, nullptr,
+                               [&](std::size_t done, std::size_t total) {
+                                 EXPECT_EQ(total, bytes.size());
+                                 told.push_back(done);
+                                 if (done > 300'000) throw Stop{};
+                               }),
+               Stop);
+  EXPECT_EQ(told.front(), 0u);
+  EXPECT_GT(told.back(), 300'000u);
+  EXPECT_LT(told.back(), bytes.size());
 }
 
 }  // namespace

@@ -67,6 +67,22 @@ TEST(SvgTest, TextsAreEscapedAndGuidesTurnTheOtherWay) {
   EXPECT_THAT(svg, testing::Not(HasSubstr("No moves to draw")));
 }
 
+// Points are written to a hundredth of a pixel: a cut that ends where it starts as written draws
+// nothing and is left out, and one that starts where the pen stands as written goes on from it.
+// The statistics keep every move.
+TEST(SvgTest, MovesBelowTheResolutionAreLeftOut) {
+  // 1 unit is 960 px: 0.000001 is far below a hundredth of a pixel.
+  const std::string program =
+      "G00 X0 Y0 Z1\nG01 Z-1 F10\nG01 X1\nG01 X1.000001\nG00 Z1\nG00 X1.000002 Y0.000001\n"
+      "G01 Z-1\nG01 Y1\n";
+  const PreviewScene scene = SceneOfProgram(program, "p.eia", ReaderOptions{});
+  const std::string svg = DrawSvg(scene);
+  EXPECT_THAT(svg, HasSubstr("<path class=\"cut\" d=\"M24.00 984.00 L984.00 984.00 L984.00 24.00\""));
+  EXPECT_THAT(svg, testing::Not(HasSubstr("<path class=\"rapid\"")));
+  EXPECT_EQ(scene.stats->moves, 7);
+  EXPECT_NEAR(scene.stats->cutLength, 2, 1e-12);
+}
+
 TEST(SvgTest, EmptySceneStillDraws) {
   const std::string svg = DrawSvg(PreviewScene{});
   EXPECT_THAT(svg, HasSubstr("No moves to draw"));

@@ -1,5 +1,7 @@
 #include "support/font_text.h"
 
+#include "engrave/fonts/fnt_reader.h"
+
 namespace stylor::test {
 
 std::unique_ptr<StrokeFont> FontFromText(const std::string& text, FontReport* report) {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "engrave/stroke_font.h"
+#include "engrave/fonts/stroke_font.h"
 
 namespace stylor::test {
 

@@ -229,6 +229,7 @@ TEST(EngraveFormModel, EachPageNamesTheJobItPreviews) {
       {Page::CircleText, JobKind::CircleText}, {Page::EllipseText, JobKind::EllipseText},
       {Page::Sequence, JobKind::Sequence},     {Page::Machine, JobKind::FreeFormText},
       {Page::About, JobKind::FreeFormText},    {Page::FreeForm, JobKind::FreeFormText},
+      {Page::Batch, JobKind::Batch},
   };
   for (const auto& [page, job] : kPages) {
     model.ShowPage(page);
@@ -578,8 +579,9 @@ TEST_F(BatchModelTest, DataFileListsItsRowsAndTheBatchPagePreviewsRowOne) {
   EXPECT_EQ(scene.note, "row 1 of 120");
   ASSERT_TRUE(scene.stats);
   EXPECT_EQ(scene.stats->plunges, 180);
+  EXPECT_EQ(model.CurrentJob(), JobKind::Batch);
   model.SetIndex(&EngraveSettings::BatchTextKind, 1);
-  EXPECT_EQ(model.CurrentJob(), JobKind::CircleText);
+  EXPECT_EQ(model.Preview().guide.kind, GuideKind::Circle);
 }
 
 TEST_F(BatchModelTest, TheChosenRowIsPreviewedUntilANewFileIsRead) {

@@ -4,11 +4,12 @@
 #include <optional>
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/framing.h"
+#include "engrave/job_plan.h"
 #include "engrave/job_writer.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
@@ -111,11 +112,34 @@ void WriteArcBody(const ArcJob& arc, const StrokeFont& font, ProgramSink& body) 
   text.Flush();
 }
 
+namespace {
+
+class ArcPlan final : public JobPlan {
+ public:
+  ArcPlan(const EngraveSettings& settings, const StrokeFont& font)
+      : m_arc(PrepareArcTextJob(settings)), m_frame(FrameOf(settings)), m_font(font) {
+    if (m_arc.text.empty()) RequireSomethingToWrite(m_frame, kNoText);
+  }
+  std::size_t Programs() const override { return 1; }
+  ProgramFrame Frame(std::size_t) override { return m_frame; }
+  void WriteBody(std::size_t, ProgramSink& body) override { WriteArcBody(m_arc, m_font, body); }
+  std::string EngravedText() const override { return m_arc.text; }
+  TextShape Shape() const override { return TextShape::Circle; }
+
+ private:
+  ArcJob m_arc;
+  ProgramFrame m_frame;
+  const StrokeFont& m_font;
+};
+
+}  // namespace
+
+std::unique_ptr<JobPlan> PlanCircleText(const EngraveSettings& settings, const StrokeFont& font) {
+  return std::make_unique<ArcPlan>(settings, font);
+}
+
 void CreateArc(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
-  const ArcJob arc = PrepareArcTextJob(settings);
-  const ProgramFrame frame = FrameOf(settings);
-  if (arc.text.empty()) RequireSomethingToWrite(frame, kNoText);
-  WriteFramedProgram(host, frame, [&](ProgramSink& body) { WriteArcBody(arc, font, body); });
+  WritePlan(*PlanCircleText(settings, font), host);
 }
 
 }  // namespace stylor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@ struct EngraveSettings;
 struct PreparedJob;
 struct StrokeFont;
 class JobHost;
+class JobPlan;
 class ProgramSink;
 
 /// How a text goes around its circle: radius of the character baselines, direction sign
@@ -47,6 +49,10 @@ ArcJob PrepareArcTextJob(const EngraveSettings& settings);
 
 /// Writes the moves of every character of the arc job around its circle.
 void WriteArcBody(const ArcJob& job, const StrokeFont& font, ProgramSink& body);
+
+/// The "Create Arc" job's plan: one program of the text around its circle. Throws Error when a
+/// field does not convert, the radius gives no angular step or there is nothing to engrave.
+std::unique_ptr<JobPlan> PlanCircleText(const EngraveSettings& settings, const StrokeFont& font);
 
 /// The "Create Arc" job: ArcTextE around the circle of RadiusE about the start point, justified
 /// at the text angle. Throws Error; writes nothing when a field does not convert, the radius

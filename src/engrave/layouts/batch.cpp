@@ -1,10 +1,12 @@
 #include "engrave/layouts/batch.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <unordered_map>
 
 #include "engrave/job_host.h"
+#include "engrave/job_plan.h"
 #include "engrave/job_writer.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/ellipse.h"
@@ -179,12 +181,7 @@ std::string FoldCase(std::string_view name) {
 }  // namespace
 
 std::string_view BatchLayoutCaption(BatchLayout layout) {
-  switch (layout) {
-    case BatchLayout::FreeFormText: return "Free Form Text";
-    case BatchLayout::CircleText: return "Circle Text";
-    case BatchLayout::EllipseText: return "Ellipse Text";
-  }
-  return "Free Form Text";
+  return kBatchLayoutCaptions[static_cast<std::size_t>(layout)];
 }
 
 BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table,
@@ -360,27 +357,72 @@ void BatchWriter::WriteBody(std::size_t k, ProgramSink& sink) {
   for (std::size_t row = 0; row < m_job.table->Rows(); ++row) WriteRow(row, sink);
 }
 
-void GenerateBatch(const EngraveSettings& settings, const DataTable& table, BatchLayout layout,
-                   const StrokeFont& font, JobHost& host) {
-  const BatchJob job = PrepareBatchJob(settings, table, layout);
-  BatchWriter writer(job, font);
-  // The first row is made once before the save dialog, so that a field that does not convert
-  // is refused before the user is asked for a file, as by the plain jobs.
-  const ProgramFrame firstFrame = writer.Frame(0);
+namespace {
+
+// The 8-bit characters of a row's text, its settings filled.
+std::string RowText(BatchLayout layout, const EngraveSettings& filled) {
+  if (const TextField field = OneLineText(layout)) return To8Bit(filled.*field);
+  std::string text;
+  for (const std::string& line : filled.FreeFormTextE) text += To8Bit(line);
+  return text;
+}
+
+class BatchPlan final : public JobPlan {
+ public:
+  BatchPlan(const EngraveSettings& settings, const DataTable& table, BatchLayout layout,
+            const StrokeFont& font)
+      : m_job(PrepareBatchJob(settings, table, layout)), m_writer(m_job, font) {}
+
+  std::size_t Programs() const override { return m_writer.Programs(); }
+  ProgramFrame Frame(std::size_t k) override { return m_writer.Frame(k); }
+  void WriteBody(std::size_t k, ProgramSink& body) override { m_writer.WriteBody(k, body); }
+  std::optional<SeriesNames> Series() const override {
+    if (!m_job.manyFiles) return std::nullopt;
+    SeriesNames names{{}, BatchFileNames(m_job)};
+    names.presetName = names.fileNames.front();
+    return names;
+  }
+  std::optional<SizeEstimate> Size() override;
+  std::string EngravedText() const override;
+
+  std::size_t Items() const override { return m_job.table->Rows(); }
+  std::size_t ProgramOfItem(std::size_t row) const override { return m_job.manyFiles ? row : 0; }
+  void WriteItem(std::size_t row, ProgramSink& body) override { m_writer.WriteRow(row, body); }
+  std::string ItemNote(std::size_t row) const override {
+    std::string note = "row ";
+    AppendInteger(note, static_cast<long long>(row + 1));
+    note += " of ";
+    AppendInteger(note, static_cast<long long>(m_job.table->Rows()));
+    return note;
+  }
+  TextShape Shape() const override {
+    if (m_job.layout == BatchLayout::CircleText) return TextShape::Circle;
+    if (m_job.layout == BatchLayout::EllipseText) return TextShape::Ellipse;
+    return TextShape::Line;
+  }
+
+ private:
+  BatchJob m_job;
+  BatchWriter m_writer;
+};
+
+// The size of a whole batch: the first row's program bytes per engraved character, times the
+// characters of every row (each Many Files program as the whole disk blocks it takes). Making
+// the first row refuses a field that does not convert before the user is asked for a file, as
+// the plain jobs do.
+std::optional<SizeEstimate> BatchPlan::Size() {
+  const ProgramFrame firstFrame = m_writer.Frame(0);
   MemorySink firstRow;
-  writer.WriteRow(0, firstRow);
-  // The size of a whole batch, for the free space of its folder: the first row's program bytes
-  // per engraved character, times the characters of every row (each Many Files program as the
-  // whole disk blocks it takes).
+  m_writer.WriteRow(0, firstRow);
   const double framing = static_cast<double>(ToCrLf(firstFrame.startBlock).size() +
                                              ToCrLf(firstFrame.endBlock).size());
-  const std::vector<std::size_t> characters = EngravedLengths(job);
+  const std::vector<std::size_t> characters = EngravedLengths(m_job);
   const double perCharacter = static_cast<double>(firstRow.Bytes().size()) /
                               static_cast<double>(std::max<std::size_t>(characters.front(), 1));
   double estimate = framing;
   for (const std::size_t length : characters) {
     const double rowBytes = perCharacter * static_cast<double>(std::max<std::size_t>(length, 1));
-    if (job.manyFiles) {
+    if (m_job.manyFiles) {
       constexpr double kDiskBlock = 4096;
       estimate += std::ceil((rowBytes + framing) / kDiskBlock) * kDiskBlock;
     } else {
@@ -388,28 +430,38 @@ void GenerateBatch(const EngraveSettings& settings, const DataTable& table, Batc
     }
   }
   std::string how = "estimated from the bytes of its first row per character, ";
-  AppendInteger(how, static_cast<long long>(table.Rows()));
-  how += job.manyFiles ? " files" : " rows";
-  ChoiceKeepingHost chosen(host);
-  const auto requireRoom = [&] {
-    RequireRoomFor(static_cast<std::uint64_t>(estimate), how, chosen.Chosen().value_or(""));
-  };
-  if (!job.manyFiles) {
-    WriteFramedProgram(chosen, firstFrame, [&](ProgramSink& body) {
-      requireRoom();
-      writer.WriteBody(0, body);
-    });
-    return;
+  AppendInteger(how, static_cast<long long>(m_job.table->Rows()));
+  how += m_job.manyFiles ? " files" : " rows";
+  return SizeEstimate{static_cast<std::uint64_t>(estimate), std::move(how)};
+}
+
+// Every character the rows engrave, each once, in the order they first appear.
+std::string BatchPlan::EngravedText() const {
+  EngraveSettings filled = m_job.settings;
+  std::bitset<256> seen;
+  std::string text;
+  for (std::size_t row = 0; row < m_job.table->Rows(); ++row) {
+    FillBatchRow(m_job, row, filled);
+    for (const char c : RowText(m_job.layout, filled)) {
+      const auto code = static_cast<unsigned char>(c);
+      if (seen[code]) continue;
+      seen.set(code);
+      text += c;
+    }
   }
-  ProgramSeries series;
-  series.fileNames = BatchFileNames(job);
-  series.presetName = series.fileNames.front();
-  series.frameOf = [&](std::size_t k) { return writer.Frame(k); };
-  series.body = [&](std::size_t k, ProgramSink& body) {
-    if (k == 0) requireRoom();
-    writer.WriteBody(k, body);
-  };
-  WriteProgramSeries(chosen, firstFrame, series);
+  return text;
+}
+
+}  // namespace
+
+std::unique_ptr<JobPlan> PlanBatch(const EngraveSettings& settings, const DataTable& table,
+                                   BatchLayout layout, const StrokeFont& font) {
+  return std::make_unique<BatchPlan>(settings, table, layout, font);
+}
+
+void GenerateBatch(const EngraveSettings& settings, const DataTable& table, BatchLayout layout,
+                   const StrokeFont& font, JobHost& host) {
+  WritePlan(*PlanBatch(settings, table, layout, font), host);
 }
 
 }  // namespace stylor

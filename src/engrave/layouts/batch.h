@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ namespace stylor {
 
 struct StrokeFont;
 class JobHost;
+class JobPlan;
 class ProgramSink;
 
 /// A batch, checked: the settings as typed (texts holding placeholders such as {Name}, {Row},
@@ -79,6 +81,11 @@ class BatchWriter {
   EngraveSettings m_filled;
   std::size_t m_filledRow = static_cast<std::size_t>(-1);  // none yet
 };
+
+/// The batch job's plan: the rows as BatchWriter writes them, one item per row. Throws what
+/// PrepareBatchJob throws. The table must outlive the plan.
+std::unique_ptr<JobPlan> PlanBatch(const EngraveSettings& settings, const DataTable& table,
+                                   BatchLayout layout, const StrokeFont& font);
 
 /// The batch job: One File writes the start block of the first row, then for each row its filled
 /// SeqPreGCodes lines, its moves and its filled SeqPostGCodes lines, then the end block of the

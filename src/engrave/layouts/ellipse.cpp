@@ -6,12 +6,13 @@
 #include <string>
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/framing.h"
 #include "engrave/job_host.h"
+#include "engrave/job_plan.h"
 #include "engrave/job_writer.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
@@ -222,16 +223,40 @@ void WriteEllipseBody(const EllipseJob& ellipse, const StrokeFont& font, Program
   text.Flush();
 }
 
-void CreateEllipse(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
-  const EllipseJob ellipse = PrepareEllipseJob(settings, font);
-  if (ellipse.refusal) {
-    host.ShowMessage(*ellipse.refusal);
-    return;
+namespace {
+
+class EllipsePlan final : public JobPlan {
+ public:
+  EllipsePlan(const EngraveSettings& settings, const StrokeFont& font)
+      : m_ellipse(PrepareEllipseJob(settings, font)), m_font(font) {
+    // A refused ellipse is said in a plain message box; its frame is never read.
+    if (m_ellipse.refusal) return;
+    m_frame = FrameOf(settings);
+    if (m_ellipse.text.empty()) RequireSomethingToWrite(m_frame, kNoText);
   }
-  const ProgramFrame frame = FrameOf(settings);
-  if (ellipse.text.empty()) RequireSomethingToWrite(frame, kNoText);
-  WriteFramedProgram(host, frame,
-                     [&](ProgramSink& body) { WriteEllipseBody(ellipse, font, body); });
+  std::size_t Programs() const override { return 1; }
+  ProgramFrame Frame(std::size_t) override { return m_frame; }
+  void WriteBody(std::size_t, ProgramSink& body) override {
+    WriteEllipseBody(m_ellipse, m_font, body);
+  }
+  std::optional<std::string> Refusal() const override { return m_ellipse.refusal; }
+  std::string EngravedText() const override { return m_ellipse.text; }
+  TextShape Shape() const override { return TextShape::Ellipse; }
+
+ private:
+  EllipseJob m_ellipse;
+  ProgramFrame m_frame;
+  const StrokeFont& m_font;
+};
+
+}  // namespace
+
+std::unique_ptr<JobPlan> PlanEllipseText(const EngraveSettings& settings, const StrokeFont& font) {
+  return std::make_unique<EllipsePlan>(settings, font);
+}
+
+void CreateEllipse(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
+  WritePlan(*PlanEllipseText(settings, font), host);
 }
 
 }  // namespace stylor

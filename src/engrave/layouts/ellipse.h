@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@ struct EngraveSettings;
 struct PreparedJob;
 struct StrokeFont;
 class JobHost;
+class JobPlan;
 class ProgramSink;
 
 /// The ellipse of one job as entered and how its text sits on it.
@@ -70,6 +72,10 @@ EllipseJob PrepareEllipseJob(const EngraveSettings& settings, const StrokeFont& 
 
 /// Writes the moves of every character placed on the ellipse.
 void WriteEllipseBody(const EllipseJob& job, const StrokeFont& font, ProgramSink& body);
+
+/// The "Create Ellipse" job's plan: one program of the text placed on its ellipse, or the plain
+/// refusal. Throws Error when a field does not convert or the ellipse cannot be engraved at all.
+std::unique_ptr<JobPlan> PlanEllipseText(const EngraveSettings& settings, const StrokeFont& font);
 
 /// The "Create Ellipse" job: EllipseTextE around the ellipse of AEdit by BEdit about the start
 /// point, justified at JustifyPoint, turned by the text angle. The two refusals ("Major Axis Must

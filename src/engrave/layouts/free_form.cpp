@@ -1,10 +1,11 @@
 #include "engrave/layouts/free_form.h"
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/framing.h"
+#include "engrave/job_plan.h"
 #include "engrave/job_writer.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/engrave_settings.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
@@ -38,12 +39,37 @@ void WriteFreeFormBody(const FreeFormJob& prepared, const StrokeFont& font, Prog
   text.Flush();
 }
 
+namespace {
+
+class FreeFormPlan final : public JobPlan {
+ public:
+  FreeFormPlan(const EngraveSettings& settings, const StrokeFont& font)
+      : m_job(PrepareFreeFormJob(settings)), m_frame(FrameOf(settings)), m_font(font) {
+    if (m_job.lines.empty() && !m_job.code) RequireSomethingToWrite(m_frame, kNoText);
+  }
+  std::size_t Programs() const override { return 1; }
+  ProgramFrame Frame(std::size_t) override { return m_frame; }
+  void WriteBody(std::size_t, ProgramSink& body) override { WriteFreeFormBody(m_job, m_font, body); }
+  std::string EngravedText() const override {
+    std::string text;
+    for (const std::string& line : m_job.lines) text += line;
+    return text;
+  }
+
+ private:
+  FreeFormJob m_job;
+  ProgramFrame m_frame;
+  const StrokeFont& m_font;
+};
+
+}  // namespace
+
+std::unique_ptr<JobPlan> PlanFreeFormText(const EngraveSettings& settings, const StrokeFont& font) {
+  return std::make_unique<FreeFormPlan>(settings, font);
+}
+
 bool EngraveFreeFormText(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
-  const FreeFormJob job = PrepareFreeFormJob(settings);
-  const ProgramFrame frame = FrameOf(settings);
-  if (job.lines.empty() && !job.code) RequireSomethingToWrite(frame, kNoText);
-  return WriteFramedProgram(host, frame,
-                            [&](ProgramSink& body) { WriteFreeFormBody(job, font, body); });
+  return WritePlan(*PlanFreeFormText(settings, font), host);
 }
 
 std::string FreeFormWidthLabel(const EngraveSettings& settings, const StrokeFont& font) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ namespace stylor {
 struct EngraveSettings;
 struct StrokeFont;
 class JobHost;
+class JobPlan;
 class ProgramSink;
 
 /// The free-form text job, converted: every line of FreeFormTextE in 8 bits, and how the lines
@@ -30,6 +32,10 @@ FreeFormJob PrepareFreeFormJob(const EngraveSettings& settings);
 /// spacing, justified about the start point and turned by the text angle. Throws Error when a
 /// move would carry a value out of a machine's range.
 void WriteFreeFormBody(const FreeFormJob& job, const StrokeFont& font, ProgramSink& body);
+
+/// The free-form text job's plan: one program, the start and end blocks about the moves of every
+/// line. Throws Error when a field does not convert or there is nothing to engrave.
+std::unique_ptr<JobPlan> PlanFreeFormText(const EngraveSettings& settings, const StrokeFont& font);
 
 /// The free-form text job framed by the start and end blocks. Throws Error, and asks for no
 /// file, when a field does not convert or there is nothing to engrave; a value out of a

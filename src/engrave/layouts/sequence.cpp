@@ -6,15 +6,16 @@
 #include <optional>
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/stroke_font.h"
 #include "engrave/framing.h"
 #include "engrave/geometry.h"
 #include "engrave/job_host.h"
+#include "engrave/job_plan.h"
 #include "engrave/job_writer.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/program_size.h"
 #include "engrave/prepared_job.h"
 #include "engrave/program_store.h"
-#include "engrave/stroke_font.h"
 #include "settings/data_file.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
@@ -257,32 +258,79 @@ std::string SequenceFileName(const SequenceJob& run, std::int64_t k) {
   return name;
 }
 
-void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
-  const SequenceJob run = PrepareSequenceJob(settings);
-  const ProgramFrame frame = FrameOf(settings);
-  RequireNumbers(run);
-  const std::int64_t count = run.Count();
-  SequenceWriter writer(run, font);
-  const std::uint64_t estimate = EstimateRunBytes(run, writer, frame);
-  const std::string how = "estimated from its first and last number, " + Count(count) +
-                          (run.manyFiles ? " files" : " numbers");
-  ChoiceKeepingHost chosen(host);
-  if (!run.manyFiles) {
-    WriteFramedProgram(chosen, frame, [&](ProgramSink& body) {
-      RequireRoomFor(estimate, how, chosen.Chosen().value_or(""));
-      for (std::int64_t k = 0; k < count; ++k) writer.WriteNumber(k, body);
-    });
-    return;
+namespace {
+
+class SequencePlan final : public JobPlan {
+ public:
+  SequencePlan(const EngraveSettings& settings, const StrokeFont& font)
+      : m_run(PrepareSequenceJob(settings)),
+        m_frame(FrameOf(settings)),
+        m_engraved(To8Bit(settings.SeqPrefix) + To8Bit(settings.SeqPostfix)),
+        // A field of the frame that does not convert is named before an empty run is.
+        m_writer((RequireNumbers(m_run), m_run), font) {}
+
+  std::size_t Programs() const override {
+    return m_run.manyFiles ? static_cast<std::size_t>(m_run.Count()) : 1;
   }
-  ProgramSeries series;
-  series.presetName = run.filePrefix + run.typedStart + ".eia";
-  series.fileNames.reserve(static_cast<std::size_t>(count));
-  for (std::int64_t k = 0; k < count; ++k) series.fileNames.push_back(SequenceFileName(run, k));
-  series.body = [&](std::size_t k, ProgramSink& body) {
-    if (k == 0) RequireRoomFor(estimate, how, chosen.Chosen().value_or(""));
-    writer.WriteNumber(static_cast<std::int64_t>(k), body);
-  };
-  WriteProgramSeries(chosen, frame, series);
+  ProgramFrame Frame(std::size_t) override { return m_frame; }
+  void WriteBody(std::size_t k, ProgramSink& body) override {
+    if (m_run.manyFiles) {
+      m_writer.WriteNumber(static_cast<std::int64_t>(k), body);
+      return;
+    }
+    for (std::int64_t number = 0; number < m_run.Count(); ++number) {
+      m_writer.WriteNumber(number, body);
+    }
+  }
+  std::optional<SeriesNames> Series() const override {
+    if (!m_run.manyFiles) return std::nullopt;
+    SeriesNames names{m_run.filePrefix + m_run.typedStart + ".eia", {}};
+    names.fileNames.reserve(static_cast<std::size_t>(m_run.Count()));
+    for (std::int64_t k = 0; k < m_run.Count(); ++k) {
+      names.fileNames.push_back(SequenceFileName(m_run, k));
+    }
+    return names;
+  }
+  std::optional<SizeEstimate> Size() override {
+    return SizeEstimate{EstimateRunBytes(m_run, m_writer, m_frame),
+                        "estimated from its first and last number, " + Count(m_run.Count()) +
+                            (m_run.manyFiles ? " files" : " numbers")};
+  }
+  std::string EngravedText() const override { return m_engraved + SerialRunCharacters(m_run); }
+
+  std::size_t Items() const override { return static_cast<std::size_t>(m_run.Count()); }
+  std::size_t ProgramOfItem(std::size_t item) const override {
+    return m_run.manyFiles ? item : 0;
+  }
+  void WriteItem(std::size_t item, ProgramSink& body) override {
+    m_writer.WriteNumber(static_cast<std::int64_t>(item), body);
+  }
+  std::string ItemNote(std::size_t item) const override {
+    std::string note;
+    AppendInteger(note, static_cast<long long>(item + 1));
+    note += " of ";
+    AppendInteger(note, m_run.Count());
+    note += m_run.manyFiles ? " program" : " number";
+    if (m_run.Count() != 1) note += 's';
+    return note;
+  }
+  TextShape Shape() const override { return m_run.arc ? TextShape::Circle : TextShape::Line; }
+
+ private:
+  SequenceJob m_run;
+  ProgramFrame m_frame;
+  std::string m_engraved;  // prefix and suffix
+  SequenceWriter m_writer;
+};
+
+}  // namespace
+
+std::unique_ptr<JobPlan> PlanSequence(const EngraveSettings& settings, const StrokeFont& font) {
+  return std::make_unique<SequencePlan>(settings, font);
+}
+
+void GenerateSequences(const EngraveSettings& settings, const StrokeFont& font, JobHost& host) {
+  WritePlan(*PlanSequence(settings, font), host);
 }
 
 }  // namespace stylor

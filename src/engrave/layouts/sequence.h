@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <optional>
 #include <string_view>
@@ -15,6 +16,7 @@ namespace stylor {
 struct EngraveSettings;
 struct StrokeFont;
 class JobHost;
+class JobPlan;
 class ProgramSink;
 
 /// prefix, the number in decimal padded with leading zeros to `digits` characters (0: no
@@ -81,6 +83,10 @@ std::string SerialRunCharacters(const SequenceJob& run);
 
 /// The name of the program file of the k-th number (Many Files): prefix, number, ".eia".
 std::string SequenceFileName(const SequenceJob& job, std::int64_t k);
+
+/// The "Generate Sequences" job's plan: one program of every number, or one program per number
+/// (Many Files). Throws Error as PrepareSequenceJob and RequireNumbers do.
+std::unique_ptr<JobPlan> PlanSequence(const EngraveSettings& settings, const StrokeFont& font);
 
 /// The "Generate Sequences" job: one block per number ("N" line, the lines before, the engraved
 /// serial text, the lines after) into one program file or one file per number. Throws Error;

@@ -1,25 +1,18 @@
 #include "ui/cli/actions.h"
 
+#include <vector>
+
 namespace stylor {
 namespace {
 
-constexpr ActionInfo kActions[] = {
+constexpr ActionInfo kSettingActions[] = {
     {"--set", ActionKind::Set, "FIELD=VALUE",
      "set one field as the window holds it (see the fields)"},
     {"--font", ActionKind::Font, "FILE",
      "\"Pick Font\": load FILE as the font (a .fnt stroke font, or a single-line .lff or .cxf)"},
-    {"text", ActionKind::Text, "FILE",
-     "\"EngraveText\": free-form text into the program FILE (not a folder)"},
-    {"arc", ActionKind::Arc, "FILE", "\"Create Arc\": circle text into FILE"},
-    {"ellipse", ActionKind::Ellipse, "FILE", "\"Create Ellipse\": ellipse text into FILE"},
-    {"sequence", ActionKind::Sequence, "FILE",
-     "\"Generate Sequences\" into FILE (Many Files: into the folder of FILE, or FILE itself "
-     "when it is a folder)"},
-    {"batch", ActionKind::Batch, "JOB ROWS OUT",
-     "\"Generate from Data\": the job text, arc or ellipse once per row of the data file ROWS "
-     "(values separated by commas, tabs or semicolons, as its first line shows), into the "
-     "program OUT (One File) or the folder OUT (Many Files); {Column}, {Row} and {Rows} in the "
-     "texts and G-code blocks take each row's values"},
+};
+
+constexpr ActionInfo kOtherActions[] = {
     {"save-machine", ActionKind::SaveMachine, "FILE", "\"Save\": write the machine file FILE"},
     {"open-machine", ActionKind::OpenMachine, "FILE", "\"Open\": read the machine file FILE"},
     {"open-old", ActionKind::OpenOld, "FILE",
@@ -39,12 +32,24 @@ constexpr ActionInfo kActions[] = {
      "ToolDiameterE and dots of that diameter, into OUT (.png or .svg), read like stats"},
 };
 
+std::vector<ActionInfo> ListActions() {
+  std::vector<ActionInfo> actions(std::begin(kSettingActions), std::end(kSettingActions));
+  for (const JobInfo& job : AllJobs()) {
+    actions.push_back({job.action, ActionKind::Job, job.actionArgument, job.actionHelp, job.kind});
+  }
+  actions.insert(actions.end(), std::begin(kOtherActions), std::end(kOtherActions));
+  return actions;
+}
+
 }  // namespace
 
-std::span<const ActionInfo> AllActions() { return kActions; }
+std::span<const ActionInfo> AllActions() {
+  static const std::vector<ActionInfo> actions = ListActions();
+  return actions;
+}
 
 const ActionInfo* FindAction(std::string_view name) {
-  for (const ActionInfo& info : kActions) {
+  for (const ActionInfo& info : AllActions()) {
     if (info.name == name) return &info;
   }
   return nullptr;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string_view>
+
+#include "engrave/jobs.h"
 
 namespace stylor {
 
@@ -9,10 +12,7 @@ namespace stylor {
 enum class ActionKind {
   Set,
   Font,
-  Text,
-  Arc,
-  Ellipse,
-  Sequence,
+  Job,  // runs the job of the action, as its button does (a batch reads its rows first)
   SaveMachine,
   OpenMachine,
   OpenOld,
@@ -23,7 +23,6 @@ enum class ActionKind {
   Show,
   Stats,
   Preview,
-  Batch,
   Render,
 };
 
@@ -34,9 +33,11 @@ struct ActionInfo {
   ActionKind kind;
   std::string_view argument;  // empty: the action takes none; else one operand per word
   std::string_view help;
+  std::optional<JobKind> job = std::nullopt;  // the job of a Job action
 };
 
-/// Every action, in the order the help lists them.
+/// Every action, in the order the help lists them: the settings, then one action per job (from
+/// the job table), then the machine files and the readers.
 std::span<const ActionInfo> AllActions();
 
 /// The action of that exact name, or nothing.

@@ -33,8 +33,27 @@ struct Action {
   std::string output;                // batch: the program file or folder
 };
 
-// The jobs a batch repeats, as the command line names them, in BatchTextKind order.
-constexpr std::string_view kBatchJobs[] = {"text", "arc", "ellipse"};
+// The job a batch repeats, by its action's name; nothing for a job no batch repeats.
+const JobInfo* BatchJobNamed(std::string_view name) {
+  for (const JobInfo& job : AllJobs()) {
+    if (job.batchLayout && job.action == name) return &job;
+  }
+  return nullptr;
+}
+
+// "text, arc or ellipse": the jobs a batch can repeat.
+std::string BatchJobNames() {
+  std::vector<std::string_view> names;
+  for (const JobInfo& job : AllJobs()) {
+    if (job.batchLayout) names.push_back(job.action);
+  }
+  std::string listed;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (k > 0) listed += k + 1 == names.size() ? " or " : ", ";
+    listed += names[k];
+  }
+  return listed;
+}
 
 class UsageError : public std::runtime_error {
  public:
@@ -125,10 +144,9 @@ Invocation Parse(const std::vector<std::string>& args) {
       if (words > 1) action.value = args[++pos];
       if (words > 2) action.output = args[++pos];
     }
-    if (info->kind == ActionKind::Batch &&
-        std::find(std::begin(kBatchJobs), std::end(kBatchJobs), action.argument) ==
-            std::end(kBatchJobs)) {
-      throw UsageError("batch takes the job text, arc or ellipse, not '" + action.argument + "'");
+    if (info->job == JobKind::Batch && BatchJobNamed(action.argument) == nullptr) {
+      throw UsageError("batch takes the job " + BatchJobNames() + ", not '" + action.argument +
+                       "'");
     }
     if (info->kind == ActionKind::Set) {
       const std::size_t equals = action.argument.find('=');
@@ -223,16 +241,34 @@ std::string AbsolutePath(const std::string& path) {
   return error ? path : absolute.string();
 }
 
+// "batch JOB ROWS OUT": the rows of ROWS, each through the job JOB, into OUT.
+void RunBatch(EngraveFormModel& model, CommandLineHost& host, const Action& action) {
+  const BatchLayout layout = *BatchJobNamed(action.argument)->batchLayout;
+  model.SetIndex(&EngraveSettings::BatchTextKind, static_cast<std::int32_t>(layout));
+  model.ReadDataFileAt(action.value);
+  std::error_code error;
+  // Many Files names its files itself: OUT must be the folder that takes them.
+  if (ManyFilesOf(model.Settings().Files) && !fs::is_directory(action.output, error)) {
+    throw Error("Many Files writes its programs into a folder, and '" + action.output +
+                "' is not one");
+  }
+  host.Answer(action.output);
+  model.JobClick(JobKind::Batch);
+}
+
 void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& action,
                std::ostream& out) {
   host.Answer(action.argument);
   switch (action.info->kind) {
     case ActionKind::Set: ApplySet(model, *action.field, action.value); break;
     case ActionKind::Font: model.PickFont(action.argument); break;
-    case ActionKind::Text: model.EngraveTextClick(); break;
-    case ActionKind::Arc: model.CreateArcClick(); break;
-    case ActionKind::Ellipse: model.CreateEllipseClick(); break;
-    case ActionKind::Sequence: model.GenerateSequencesClick(); break;
+    case ActionKind::Job:
+      if (action.info->job == JobKind::Batch) {
+        RunBatch(model, host, action);
+      } else {
+        model.JobClick(*action.info->job);
+      }
+      break;
     case ActionKind::SaveMachine: model.SaveClick(); break;
     case ActionKind::OpenMachine: model.OpenClick(); break;
     case ActionKind::OpenOld: model.OpenOldClick(); break;
@@ -251,28 +287,12 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
     case ActionKind::Show: PrintField(model.Settings(), *action.field, out); break;
     case ActionKind::Stats: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
-      out << FormatStats(StatsOfProgram(ReadProgramFile(action.argument), action.argument, options));
-      break;
-    }
-    case ActionKind::Batch: {
-      const auto job = std::find(std::begin(kBatchJobs), std::end(kBatchJobs), action.argument);
-      model.SetIndex(&EngraveSettings::BatchTextKind,
-                     static_cast<std::int32_t>(job - std::begin(kBatchJobs)));
-      model.ReadDataFileAt(action.value);
-      std::error_code error;
-      // Many Files names its files itself: OUT must be the folder that takes them.
-      if (ManyFilesOf(model.Settings().Files) && !fs::is_directory(action.output, error)) {
-        throw Error("Many Files writes its programs into a folder, and '" + action.output +
-                    "' is not one");
-      }
-      host.Answer(action.output);
-      model.GenerateBatchClick();
+      out << FormatStats(StatsOfProgramFile(action.argument, options));
       break;
     }
     case ActionKind::Preview: {
       const ReaderOptions options = ReaderOptionsFrom(model.Settings());
-      const PreviewScene scene =
-          SceneOfProgram(ReadProgramFile(action.argument), action.argument, options);
+      const PreviewScene scene = SceneOfProgramFile(action.argument, options);
       SaveTextFile(action.value, DrawSvg(scene));
       break;
     }

@@ -4,16 +4,14 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <filesystem>
 #include <span>
 #include <system_error>
 #include <unordered_set>
 
+#include "engrave/fonts/font_file.h"
 #include "engrave/framing.h"
-#include "engrave/layouts/arc.h"
-#include "engrave/layouts/batch.h"
-#include "engrave/layouts/ellipse.h"
+#include "engrave/job_plan.h"
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
 #include "engrave/program_store.h"
@@ -151,53 +149,6 @@ class RecordingJobHost final : public JobHost {
   RecordingStore m_store;
 };
 
-// The 8-bit characters a job engraves: for a run of serial numbers its prefix, suffix and every
-// digit, padding zero and sign of its numbers.
-std::string EngravedText(const EngraveSettings& settings, JobKind kind) {
-  switch (kind) {
-    case JobKind::FreeFormText: {
-      std::string text;
-      for (const std::string& line : settings.FreeFormTextE) text += To8Bit(line);
-      return text;
-    }
-    case JobKind::CircleText: return To8Bit(settings.ArcTextE);
-    case JobKind::EllipseText: return To8Bit(settings.EllipseTextE);
-    case JobKind::Sequence: {
-      return To8Bit(settings.SeqPrefix) + To8Bit(settings.SeqPostfix) +
-             SerialRunCharacters(PrepareSequenceJob(settings));
-    }
-  }
-  return {};
-}
-
-JobKind JobKindOf(BatchLayout layout) {
-  switch (layout) {
-    case BatchLayout::CircleText: return JobKind::CircleText;
-    case BatchLayout::EllipseText: return JobKind::EllipseText;
-    case BatchLayout::FreeFormText: return JobKind::FreeFormText;
-  }
-  return JobKind::FreeFormText;
-}
-
-// Every character the rows of a batch engrave, each once, in the order they first appear.
-std::string BatchEngravedText(const EngraveSettings& settings, const DataTable& table,
-                              BatchLayout layout) {
-  const BatchJob job = PrepareBatchJob(settings, table, layout);
-  const JobKind kind = JobKindOf(layout);
-  EngraveSettings filled = job.settings;
-  std::bitset<256> seen;
-  std::string text;
-  for (std::size_t row = 0; row < table.Rows(); ++row) {
-    FillBatchRow(job, row, filled);
-    for (const char c : EngravedText(filled, kind)) {
-      const auto code = static_cast<unsigned char>(c);
-      if (seen[code]) continue;
-      seen.set(code);
-      text += c;
-    }
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -326,15 +277,7 @@ void EngraveFormModel::LoadFontFile() {
   Run([this] { LoadFontNamedByFontFile(); });
 }
 
-JobKind EngraveFormModel::CurrentJob() const {
-  switch (m_currentPage) {
-    case Page::CircleText: return JobKind::CircleText;
-    case Page::EllipseText: return JobKind::EllipseText;
-    case Page::Sequence: return JobKind::Sequence;
-    case Page::Batch: return JobKindOf(BatchLayoutOf(m_settings.BatchTextKind));
-    default: return JobKind::FreeFormText;
-  }
-}
+JobKind EngraveFormModel::CurrentJob() const { return JobOfPage(m_currentPage); }
 
 void EngraveFormModel::ShowPage(Page page) {
   if (m_currentPage == page) return;
@@ -589,8 +532,7 @@ void EngraveFormModel::RequireFont() const {
   }
 }
 
-template <typename EngravedTextOf, typename Job>
-void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job) {
+bool EngraveFormModel::RunJob(JobKind kind) {
   RequireFont();
   RecordingJobHost host(m_host);
   // What the writing of the files found (a hard link left with the old program, a series an
@@ -600,8 +542,10 @@ void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job) {
       m_host.ShowWarning("warning: " + warning);
     }
   };
+  std::unique_ptr<JobPlan> plan;
   try {
-    job(host);
+    plan = MakePlan(kind, {m_settings, *m_font, m_dataRows.get()});
+    WritePlan(*plan, host);
   } catch (...) {
     warnOfFiles();
     // What a failed job wrote before it stopped is on disk all the same.
@@ -609,15 +553,13 @@ void EngraveFormModel::RunJob(EngravedTextOf&& engravedText, Job&& job) {
     throw;
   }
   warnOfFiles();
-  if (host.Files().empty()) return;
-  m_host.ProgramsWritten(host.Files());
-  WarnOfMissingGlyphs(engravedText());
-}
-
-template <typename Job>
-void EngraveFormModel::RunJob(JobKind kind, Job&& job) {
-  RunJob([&] { return EngravedText(m_settings, kind); }, std::forward<Job>(job));
-  WarnOfSetup(kind, false);
+  const bool written = !host.Files().empty();
+  if (written) {
+    m_host.ProgramsWritten(host.Files());
+    WarnOfMissingGlyphs(plan->EngravedText());
+  }
+  WarnOfSetup(kind);
+  return written;
 }
 
 void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
@@ -637,11 +579,9 @@ void EngraveFormModel::WarnOfMissingGlyphs(std::string_view text) {
   m_host.ShowWarning(warning);
 }
 
-void EngraveFormModel::EngraveTextClick() {
-  bool written = false;
-  RunJob(JobKind::FreeFormText,
-         [&](JobHost& host) { written = EngraveFreeFormText(m_settings, *m_font, host); });
-  if (!written) return;
+void EngraveFormModel::JobClick(JobKind kind) {
+  if (!RunJob(kind)) return;
+  if (kind != JobKind::FreeFormText) return;
   m_fontReport.assign(1, std::string());
   m_host.ViewChanged();
 }
@@ -659,9 +599,9 @@ void EngraveFormModel::FreeFormTextEChange() {
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::GenerateSequencesClick() {
-  RunJob(JobKind::Sequence, [&](JobHost& host) { GenerateSequences(m_settings, *m_font, host); });
-}
+void EngraveFormModel::EngraveTextClick() { JobClick(JobKind::FreeFormText); }
+
+void EngraveFormModel::GenerateSequencesClick() { JobClick(JobKind::Sequence); }
 
 void EngraveFormModel::FilesClick() {
   m_filePrefixVisible = ManyFilesOf(m_settings.Files);
@@ -673,13 +613,9 @@ void EngraveFormModel::SeqStartChange() {
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::CreateArcClick() {
-  RunJob(JobKind::CircleText, [&](JobHost& host) { CreateArc(m_settings, *m_font, host); });
-}
+void EngraveFormModel::CreateArcClick() { JobClick(JobKind::CircleText); }
 
-void EngraveFormModel::CreateEllipseClick() {
-  RunJob(JobKind::EllipseText, [&](JobHost& host) { CreateEllipse(m_settings, *m_font, host); });
-}
+void EngraveFormModel::CreateEllipseClick() { JobClick(JobKind::EllipseText); }
 
 std::string EngraveFormModel::DataRowsLabel() const {
   if (!m_dataRows) {
@@ -733,14 +669,12 @@ std::string EngraveFormModel::BatchSequenceLabel() const {
 }
 
 PreviewScene EngraveFormModel::Preview() const {
-  if (m_currentPage != Page::Batch) return BuildPreview(m_settings, *m_font, CurrentJob());
-  if (!m_dataRows) {
+  if (CurrentJob() == JobKind::Batch && !m_dataRows) {
     PreviewScene scene;
     scene.message = DataRowsLabel() + ".";
     return scene;
   }
-  return BuildBatchPreview(m_settings, *m_dataRows, BatchLayoutOf(m_settings.BatchTextKind),
-                           *m_font, m_previewRow);
+  return BuildPreview(m_settings, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow);
 }
 
 void EngraveFormModel::SetPreviewRow(std::size_t row) {
@@ -761,15 +695,7 @@ void EngraveFormModel::ReadDataFileAt(const std::string& path) {
   m_host.ViewChanged();
 }
 
-void EngraveFormModel::GenerateBatchClick() {
-  if (!m_dataRows) {
-    throw Error("No data file is chosen: pick one with \"Data File...\" before generating");
-  }
-  const BatchLayout layout = BatchLayoutOf(m_settings.BatchTextKind);
-  RunJob([&] { return BatchEngravedText(m_settings, *m_dataRows, layout); },
-         [&](JobHost& host) { GenerateBatch(m_settings, *m_dataRows, layout, *m_font, host); });
-  WarnOfSetup(JobKindOf(layout), true);
-}
+void EngraveFormModel::GenerateBatchClick() { JobClick(JobKind::Batch); }
 
 void EngraveFormModel::MillAxesClick() {
   SetText(&S::Axis1E, "X");
@@ -829,24 +755,24 @@ void EngraveFormModel::SaveFirstSetup(const FirstSetup& setup) {
   m_host.ViewChanged();
 }
 
-bool EngraveFormModel::RepeatsInOneFile(JobKind kind, bool batch) const {
+bool EngraveFormModel::RepeatsInOneFile(JobKind kind) const {
   if (ManyFilesOf(m_settings.Files)) return false;
-  if (batch) return m_dataRows && m_dataRows->Rows() > 1;
+  if (kind == JobKind::Batch) return m_dataRows && m_dataRows->Rows() > 1;
   if (kind != JobKind::Sequence) return false;
   const std::optional<std::int32_t> start = ReadWhole(m_settings.SeqStart);
   const std::optional<std::int32_t> end = ReadWhole(m_settings.SeqEnd);
   return !(start && end && *start == *end);
 }
 
-void EngraveFormModel::WarnOfSetup(JobKind kind, bool batch) {
-  for (const SetupWarning& warning : JobWarnings(m_settings, RepeatsInOneFile(kind, batch))) {
+void EngraveFormModel::WarnOfSetup(JobKind kind) {
+  for (const SetupWarning& warning : JobWarnings(m_settings, RepeatsInOneFile(kind))) {
     m_host.ShowSetupWarning(warning.text);
   }
 }
 
 std::vector<SetupWarning> EngraveFormModel::SetupWarnings() const {
   std::vector<SetupWarning> warnings =
-      JobWarnings(m_settings, RepeatsInOneFile(CurrentJob(), m_currentPage == Page::Batch));
+      JobWarnings(m_settings, RepeatsInOneFile(CurrentJob()));
   std::string note = StartBlockNote(m_settings);
   if (!note.empty()) warnings.push_back({std::move(note), {}});
   return warnings;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engrave/job_writer.h"
-#include "engrave/stroke_font.h"
+#include "engrave/fonts/stroke_font.h"
+#include "engrave/jobs.h"
 #include "preview/preview_scene.h"
 #include "settings/data_file.h"
 #include "settings/engrave_settings.h"
@@ -15,16 +15,12 @@
 #include "settings/machine_file.h"
 #include "ui/model/first_setup.h"
 #include "ui/model/form_host.h"
+#include "ui/model/pages.h"
 #include "ui/model/setup_warnings.h"
 
 namespace stylor {
 
 enum class MouseButton { Left, Right, Middle };
-
-/// Pages of the lower part of the window, in their order.
-enum class Page {
-  FreeForm = 0, CircleText, EllipseText, Sequence, Batch, Machine, Advanced, About
-};
 
 /// How many rows of the data file the Batch page lists.
 constexpr std::size_t kListedDataRows = 100;
@@ -131,6 +127,8 @@ class EngraveFormModel final : public SettingsEditor {
   void EngraveTextClick();
   void FreeFormTextEChange();
   void GenerateSequencesClick();
+  /// The click on the button of job `kind` (EngraveText, Create Arc, ...).
+  void JobClick(JobKind kind);
   void FilesClick();
   void SeqStartChange();
   void CreateArcClick();
@@ -168,22 +166,19 @@ class EngraveFormModel final : public SettingsEditor {
   void ReportError(const std::string& message);
   void LoadFontNamedByFontFile();
   void RequireFont() const;
-  /// Runs a job with the host, telling the host which program files it wrote and, when it
-  /// wrote any, which characters of engravedText() the font lacks.
-  template <typename EngravedTextOf, typename Job>
-  void RunJob(EngravedTextOf&& engravedText, Job&& job);
-  /// The same for a job that engraves the text of `kind`'s fields.
-  template <typename Job>
-  void RunJob(JobKind kind, Job&& job);
+  /// Runs the job of `kind` with the host, telling the host which program files it wrote and,
+  /// when it wrote any, which characters it engraves the font lacks, and what of the set-up it
+  /// should warn of. Returns whether it wrote anything.
+  bool RunJob(JobKind kind);
   void WarnOfMissingGlyphs(std::string_view text);
   /// Warns of each value the machine file `path` gave that a job cannot read as a number.
   void WarnOfUnreadableValues(const std::string& path);
   /// "machine file '<path>', [Key]: ", naming where the value of `field` came from.
   static std::string MachineFileValueContext(const std::string& path, const FieldRef& field);
-  /// Whether the job of `kind` (the Batch page's when `batch`) repeats its body in one program.
-  bool RepeatsInOneFile(JobKind kind, bool batch) const;
+  /// Whether the job of `kind` repeats its body in one program.
+  bool RepeatsInOneFile(JobKind kind) const;
   /// Tells the host every JobWarnings of a job that has run.
-  void WarnOfSetup(JobKind kind, bool batch);
+  void WarnOfSetup(JobKind kind);
   MachineBlocks HeldBlocks() const;
 
   FormHost& m_host;

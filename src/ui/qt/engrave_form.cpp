@@ -210,26 +210,21 @@ TEngraveForm::TEngraveForm(QWidget* parent)
   m_pages->setObjectName("PageControl");
   m_pages->setGeometry(0, 0, kSurfaceWidth, kPanelHeight);
 
-  struct PageEntry {
-    const char* name;
-    const char* caption;
-    void (TEngraveForm::*build)(QWidget*);
-  };
-  const PageEntry pages[] = {
-      {"FreeForm", "Free Form Text", &TEngraveForm::BuildFreeFormPage},
-      {"CircleTextPage", "Circle Text", &TEngraveForm::BuildCircleTextPage},
-      {"EllipseText", "Ellipse Text", &TEngraveForm::BuildEllipseTextPage},
-      {"Sequence", "Sequence", &TEngraveForm::BuildSequencePage},
-      {"Batch", "Batch", &TEngraveForm::BuildBatchPage},
-      {"TabSheet2", "Machine", &TEngraveForm::BuildMachinePage},
-      {"Advanced", "Advanced Settings", &TEngraveForm::BuildAdvancedPage},
-      {"About", "About", &TEngraveForm::BuildAboutPage},
-  };
-  for (const PageEntry& entry : pages) {
+  // The controls of each page, in Page order; the names and captions come from the page list.
+  using PageBuilder = void (TEngraveForm::*)(QWidget*);
+  constexpr PageBuilder kBuilders[] = {
+      &TEngraveForm::BuildFreeFormPage, &TEngraveForm::BuildCircleTextPage,
+      &TEngraveForm::BuildEllipseTextPage, &TEngraveForm::BuildSequencePage,
+      &TEngraveForm::BuildBatchPage, &TEngraveForm::BuildMachinePage,
+      &TEngraveForm::BuildAdvancedPage, &TEngraveForm::BuildAboutPage};
+  static_assert(std::size(kBuilders) == static_cast<std::size_t>(Page::About) + 1);
+  for (const PageInfo& info : AllPages()) {
     auto* page = new QWidget;
-    page->setObjectName(entry.name);
-    (this->*entry.build)(page);
-    m_pages->addTab(page, entry.caption);
+    page->setObjectName(QString::fromUtf8(info.objectName.data(),
+                                          static_cast<qsizetype>(info.objectName.size())));
+    (this->*kBuilders[static_cast<std::size_t>(info.page)])(page);
+    const std::string_view caption = PageCaption(info.page);
+    m_pages->addTab(page, QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
   }
   // The advanced page keeps its place in the page order but is never offered.
   const int advanced = static_cast<int>(Page::Advanced);
@@ -351,19 +346,22 @@ void TEngraveForm::BuildPageKeys() {
   run->setObjectName("RunJobAction");
   run->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
   run->setShortcutContext(Qt::WindowShortcut);
-  connect(run, &QAction::triggered, this, [this] {
-    static constexpr const char* kJobButtons[] = {"EngraveText", "CreateArc", "CreateEllipse",
-                                                  "GenerateSequences", "GenerateBatch"};
+  const auto buttonName = [](JobKind job) {
+    const std::string_view name = JobInfoOf(job).button;
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  };
+  connect(run, &QAction::triggered, this, [this, buttonName] {
     const int page = m_pages->currentIndex();
-    if (page < 0 || page >= static_cast<int>(std::size(kJobButtons))) return;
-    if (auto* button = m_pages->widget(page)->findChild<QPushButton*>(kJobButtons[page])) {
+    if (page < 0) return;
+    const std::optional<JobKind> job = PageInfoOf(static_cast<Page>(page)).job;
+    if (!job) return;
+    if (auto* button = m_pages->widget(page)->findChild<QPushButton*>(buttonName(*job))) {
       button->click();
     }
   });
   addAction(run);
-  for (const char* name : {"EngraveText", "CreateArc", "CreateEllipse", "GenerateSequences",
-                           "GenerateBatch"}) {
-    if (auto* button = m_surface->findChild<QPushButton*>(name)) {
+  for (const JobInfo& job : AllJobs()) {
+    if (auto* button = m_surface->findChild<QPushButton*>(buttonName(job.kind))) {
       button->setToolTip(button->toolTip() + "  Ctrl+Enter");
     }
   }

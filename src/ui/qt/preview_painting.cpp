@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "preview/palette.h"
@@ -146,17 +147,36 @@ void PaintSegments(QPainter& painter, const QRectF& box, const PreviewScene& sce
   std::vector<QLineF> rapids;
   std::vector<QLineF> cuts;
   std::vector<QPointF> plunges;
-  cuts.reserve(scene.segments.size());
+  // A level of detail: of the segments shorter than a pixel, one a pixel and kind is drawn, so
+  // that a program of a million moves seen whole costs what its picture holds, not its moves.
+  const int columns = std::max(1, static_cast<int>(std::ceil(box.width())) + 1);
+  const int rows = std::max(1, static_cast<int>(std::ceil(box.height())) + 1);
+  std::vector<std::uint8_t> covered(static_cast<std::size_t>(columns) * rows, 0);
+  const auto firstInPixel = [&](QPointF p, std::uint8_t kind) {
+    const int column = std::clamp(static_cast<int>(p.x() - box.left()), 0, columns - 1);
+    const int row = std::clamp(static_cast<int>(p.y() - box.top()), 0, rows - 1);
+    std::uint8_t& cell = covered[static_cast<std::size_t>(row) * columns + column];
+    if (cell & kind) return false;
+    cell |= kind;
+    return true;
+  };
+  std::size_t plungesShown = 0;
   for (const PreviewSegment& segment : scene.segments) {
     QPointF p = viewport.ToPixel(segment.from);
     if (segment.kind == SegmentKind::Plunge) {
-      if (Finite(p) && box.contains(p)) plunges.push_back(p);
+      if (!Finite(p) || !box.contains(p)) continue;
+      ++plungesShown;
+      if (firstInPixel(p, 4)) plunges.push_back(p);
       continue;
     }
     if (segment.kind == SegmentKind::Rapid && !rapidsShown) continue;
     QPointF q = viewport.ToPixel(segment.to);
     if (!ClipLine(box, p, q)) continue;
-    (segment.kind == SegmentKind::Cut ? cuts : rapids).emplace_back(p, q);
+    const bool cut = segment.kind == SegmentKind::Cut;
+    if (std::abs(q.x() - p.x()) < 1 && std::abs(q.y() - p.y()) < 1 && !firstInPixel(p, cut ? 1 : 2)) {
+      continue;
+    }
+    (cut ? cuts : rapids).emplace_back(p, q);
   }
 
   QPen rapidPen(kRapid, 1, Qt::CustomDashLine);
@@ -181,7 +201,7 @@ void PaintSegments(QPainter& painter, const QRectF& box, const PreviewScene& sce
     for (const QPointF& at : plunges) painter.drawEllipse(at, toolWidth / 2, toolWidth / 2);
     return;
   }
-  const QImage dot = PlungeDot(PlungeDotRadius(plunges.size(), box.width() * box.height()));
+  const QImage dot = PlungeDot(PlungeDotRadius(plungesShown, box.width() * box.height()));
   const QPointF centre(kDotImage / 2.0, kDotImage / 2.0);
   for (const QPointF& at : plunges) painter.drawImage((at - centre).toPoint(), dot);
 }

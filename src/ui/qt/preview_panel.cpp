@@ -6,6 +6,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QCoreApplication>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -106,15 +108,10 @@ QString StatsTable(const std::vector<StatRow>& rows) {
   return html + "</table>";
 }
 
+// The pages without a job of their own show the free-form text.
 QString JobTitle(Page page) {
-  switch (page) {
-    case Page::Batch: return "Batch";
-    case Page::CircleText: return "Circle Text";
-    case Page::EllipseText: return "Ellipse Text";
-    case Page::Sequence: return "Sequence";
-    // The pages without a job of their own show the free-form text.
-    default: return "Free Form Text";
-  }
+  const std::string_view caption = JobInfoOf(JobOfPage(page)).caption;
+  return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
 }
 
 }  // namespace
@@ -247,13 +244,28 @@ void PreviewPanel::Rebuild() {
   Show(m_view->Scene(), "Preview of " + title, QString());
 }
 
+// Steps of the progress bar of a program being read.
+constexpr int kProgressSteps = 1000;
+
 void PreviewPanel::ShowProgramFile(const std::string& path) {
   m_rebuildTimer->stop();
   const QString shownPath = QFile::decodeName(QByteArray::fromStdString(path));
   PreviewScene scene;
+  // A large file is read behind a progress bar whose Cancel keeps the picture as it was.
+  QProgressDialog progress("Reading " + QFileInfo(shownPath).fileName() + " ...", "Cancel", 0,
+                           kProgressSteps, this);
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(300);
+  struct Cancelled {};
   try {
     const ReaderOptions options = ReaderOptionsFrom(m_model.Settings());
-    scene = SceneOfProgram(ReadProgramFile(path), path, options);
+    scene = SceneOfProgramFile(path, options, [&](std::size_t done, std::size_t total) {
+      if (total > 0) progress.setValue(static_cast<int>(kProgressSteps * (double(done) / total)));
+      QCoreApplication::processEvents();
+      if (progress.wasCanceled()) throw Cancelled{};
+    });
+  } catch (const Cancelled&) {
+    return;
   } catch (const Error& error) {
     scene = PreviewScene{};
     scene.message = WithFullStop(error.what());

@@ -11,9 +11,23 @@
 #include <string_view>
 #include <vector>
 
-#include "engrave/stroke_font.h"
+#include "engrave/fonts/stroke_font.h"
 
 namespace stylor {
+
+/// Most moves a glyph converted from an LFF or CXF font may have. Arcs are flattened within a
+/// chord tolerance of 1/500 of the capital height, and an ornate glyph can need far more than
+/// the 200 lines of a .fnt section; the table stores each glyph's moves at their own length,
+/// so the limit only bounds what a hostile file can ask for.
+constexpr int kMaxConvertedMoves = 4000;
+
+/// Most moves all glyphs of a converted font may have together: far more than the ornate fonts
+/// need, and a table of at most 14 MB. A glyph that would go beyond it is left out, with a report
+/// line that says why.
+constexpr std::size_t kMaxFontMoves = 256 * 1024;
+
+/// Longest line an LFF or CXF file may hold (the longest of the usual fonts is under 10,000).
+constexpr std::size_t kMaxLineFontLineBytes = 65536;
 
 /// A corner of a stroke in font units. `bulge` shapes the way from the corner before to this
 /// one: 0 a straight line, otherwise an arc of 4 x atan(bulge) radians, counter-clockwise when
@@ -88,16 +102,16 @@ using GlyphLineReader =
 LineFont ReadLineFont(std::string_view bytes, const std::string& name,
                       const GlyphLineReader& readLine);
 
-/// Takes the next line of `rest` off its front, without its line end: LF, CR LF or a CR alone
-/// (a file saved with the line ends of old Macs). False when `rest` is empty.
-bool TakeLine(std::string_view& rest, std::string_view& line);
-
-/// `bytes` without a leading UTF-8 byte order mark.
-std::string_view WithoutByteOrderMark(std::string_view bytes);
-
 /// Reads the number at the front of `text` (leading blanks allowed) and removes it; throws Error
 /// with a reason naming `what` when there is none or it is beyond `limit`.
 double TakeNumber(std::string_view& text, std::string_view what, double limit);
+
+/// Removes the character `c` from the front of `text`; throws Error "'c' expected <where>" when
+/// it is not there.
+void ExpectCharacter(std::string_view& text, char c, std::string_view where);
+
+/// Throws Error naming what follows when `text` holds more than blanks.
+void ExpectLineEnd(std::string_view text);
 
 /// Fills the table from a font read by ReadLineFont, see ParseLffFont. A glyph that does not
 /// read, refers to itself or to a glyph the font lacks, or is over kMaxConvertedMoves is left

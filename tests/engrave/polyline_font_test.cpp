@@ -1,4 +1,8 @@
-#include "engrave/single_line_font.h"
+#include "engrave/fonts/cxf_reader.h"
+#include "engrave/fonts/font_file.h"
+#include "engrave/fonts/lff_reader.h"
+#include "engrave/fonts/polyline_font.h"
+#include "engrave/fonts/stroke_font.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "engrave/line_font.h"
+#include "engrave/fonts/polyline_font.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,11 +6,12 @@
 #include <optional>
 #include <unordered_map>
 
-#include "engrave/single_line_font.h"
+#include "engrave/fonts/font_file.h"
 #include "engrave/geometry.h"
 #include "settings/error.h"
 #include "settings/numbers.h"
 #include "settings/text8.h"
+#include "settings/text_lines.h"
 
 namespace stylor {
 namespace {
@@ -462,24 +463,17 @@ void MoveBuilder::Finish() {
 
 }  // namespace
 
-bool TakeLine(std::string_view& rest, std::string_view& line) {
-  if (rest.empty()) return false;
-  // One pass for either end: looking for an LF first would scan to the end of a file without
-  // any for every one of its lines.
-  std::size_t length = 0;
-  while (length < rest.size() && rest[length] != '\n' && rest[length] != '\r') ++length;
-  line = rest.substr(0, length);
-  std::size_t lineEnd = 0;
-  if (length < rest.size()) {
-    lineEnd = rest[length] == '\r' && length + 1 < rest.size() && rest[length + 1] == '\n' ? 2 : 1;
+void ExpectCharacter(std::string_view& text, char c, std::string_view where) {
+  if (text.empty() || text.front() != c) {
+    throw Error("'" + std::string(1, c) + "' expected " + std::string(where));
   }
-  rest.remove_prefix(length + lineEnd);
-  return true;
+  text.remove_prefix(1);
 }
 
-std::string_view WithoutByteOrderMark(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  return bytes;
+void ExpectLineEnd(std::string_view text) {
+  if (text.find_first_not_of(" \t") != std::string_view::npos) {
+    throw Error("unexpected '" + std::string(text.substr(0, 20)) + "'");
+  }
 }
 
 double TakeNumber(std::string_view& text, std::string_view what, double limit) {

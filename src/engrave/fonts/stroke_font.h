@@ -143,26 +143,6 @@ double GlyphWidth(const StrokeFont& font, char c);
 /// their order; the blank is never one (a font without it still leaves a blank).
 std::string MissingGlyphs(const StrokeFont& font, std::string_view text);
 
-/// Largest font file that is read: far more than a table of 256 full glyphs takes, and room for
-/// the large single-line fonts with thousands of glyphs of which only some fit the table.
-constexpr std::size_t kMaxFontFileBytes = std::size_t{16} << 20;
-
-/// Reads the bytes of a .fnt stroke font file into `font` in place and writes one report line per
-/// glyph section; `name` names the file in messages. Throws Error naming it when the bytes hold
-/// binary data, define no character, or give one character more than 200 moves; the table then
-/// has every move count 0 and the report is empty.
-void ParseFont(std::string_view bytes, const std::string& name, StrokeFont& font,
-               FontReport& report);
-
-/// The message of a font file that does not load: "Cannot load the font file 'name': reason".
-std::string FontLoadFailure(const std::string& name, const std::string& reason);
-
-/// Loads the font file `fileName` (a regular file of at most kMaxFontFileBytes): a .fnt stroke
-/// font, or a single-line font in LFF or CXF, told apart by content before extension. Throws
-/// Error naming the file when it cannot be read, and what the reader of its format throws; the
-/// table then has every move count 0 and the report is empty.
-void LoadFont(const std::string& fileName, StrokeFont& font, FontReport& report);
-
 /// Engraved width of `text` in machine units: each character's advance
 /// (width + letter gap) x height x widthRatio x spacingRatio, less the gap after the last one.
 double TextWidth(const StrokeFont& font, std::string_view text, double textHeight,
