@@ -582,6 +582,60 @@ const std::string& SerialEngraver::Engrave(Point2 start, double angleRad,
   return m_moves;
 }
 
+void AppendCutMoves(std::string& out, const PreparedJob& job,
+                    const std::vector<std::vector<Point2>>& strokes,
+                    const std::vector<Point2>& dots, double dwellSeconds) {
+  CheckEmitterValues(job);
+  Point2 first;
+  if (!strokes.empty() && !strokes.front().empty()) first = strokes.front().front();
+  else if (!dots.empty()) first = dots.front();
+  else return;
+  // Paths are lengths already: the writer's glyph scale is one, its glyph origin the first point.
+  PreparedJob unscaled = job;
+  unscaled.textHeight = 1;
+  unscaled.widthRatio = 1;
+  const auto at = [&](int g, Point2 p) {
+    GlyphMove move;
+    move.g = g;
+    move.x = p.x - first.x;
+    move.y = p.y - first.y;
+    return move;
+  };
+  GlyphMove plunge;
+  plunge.g = 1;
+  plunge.zDirection = -1;
+  GlyphMove lift;
+  lift.zDirection = 1;
+  const std::size_t keep = out.size();
+  try {
+    MoveWriter writer(out, unscaled, first, 0);
+    writer.OpeningMove();
+    std::vector<GlyphMove> moves;
+    for (const std::vector<Point2>& stroke : strokes) {
+      if (stroke.empty()) continue;
+      moves.clear();
+      moves.push_back(at(0, stroke.front()));
+      moves.push_back(plunge);
+      for (std::size_t k = 1; k < stroke.size(); ++k) moves.push_back(at(1, stroke[k]));
+      moves.push_back(lift);
+      writer.Glyph(moves, 0, 0);
+    }
+    for (const Point2& dot : dots) {
+      const GlyphMove down[] = {at(0, dot), plunge};
+      writer.Glyph(down, 0, 0);
+      if (dwellSeconds > 0) {
+        out += "G04 P";
+        AppendMachineNumber(out, dwellSeconds, 2);
+        out += '\n';
+      }
+      writer.Glyph(std::span<const GlyphMove>(&lift, 1), 0, 0);
+    }
+  } catch (...) {
+    out.resize(keep);
+    throw;
+  }
+}
+
 void EngraveLine(ProgramSink& sink, const PreparedJob& job, Point2 start, double angleRad,
                  std::string_view text, const StrokeFont& font) {
   std::string moves;

@@ -73,6 +73,15 @@ class SerialEngraver {
   std::vector<MoveWriter> m_states;  // [k]: the writer after its first k characters
 };
 
+/// Appends to `out` the moves that cut `strokes` and make `dots` (points in the text plane,
+/// machine lengths), in the words the text's moves use: for each stroke a rapid to its first
+/// point, a plunge, feed moves along it and a lift; for each dot a rapid, a plunge, a dwell
+/// (G04 P, seconds; none when 0) and a lift. Opens with a rapid at the pen up level, as a text
+/// does. Throws as AppendEngraveMoves (and appends nothing).
+void AppendCutMoves(std::string& out, const PreparedJob& job,
+                    const std::vector<std::vector<Point2>>& strokes,
+                    const std::vector<Point2>& dots, double dwellSeconds);
+
 /// Writes the moves of one string of text to `sink` in one write.
 void EngraveLine(ProgramSink& sink, const PreparedJob& job, Point2 start, double angleRad,
                  std::string_view text, const StrokeFont& font);

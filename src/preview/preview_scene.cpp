@@ -169,6 +169,7 @@ PreviewScene GuardedScene(const EngraveSettings& settings, Fill&& fill) {
   scene.axis2 = ReadLetter(settings.Axis2E);
   scene.caption = ModeCaption(LatheMillModeOf(settings.IntegrexMode));
   try {
+    if (settings.CodeKind != 0) scene.cutWidth = ReadReal(settings.ToolDiameterE);
     fill(scene);
   } catch (const Error& error) {
     PreviewScene failed;

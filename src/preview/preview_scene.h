@@ -81,6 +81,7 @@ struct PreviewScene {
   std::optional<ProgramStats> stats;  // of the program the segments were read from
   std::string program;    // the text the segments were read from, as the program writes it
   std::string programFile;  // a program read from a file: that file, whose text stays there
+  double cutWidth = 0;    // with a code: ToolDiameterE, the width cuts and dots are drawn at
 };
 
 /// The rectangle that holds every segment, marker and guide of a scene.

@@ -164,8 +164,11 @@ class SvgWriter {
     write(std::string_view(m_out));
     write(std::string_view(m_cutText));
     m_out.clear();
+    // With a code the cuts are as wide as the tool, so that the picture shows the modules.
+    std::string cutWidth = "1.5";
+    if (m_scene.cutWidth * m_scale > 1.5) cutWidth = FormatFixed(m_scene.cutWidth * m_scale, 2);
     EndPath(m_out, m_cut, std::string("fill=\"none\" stroke=\"") + kCutColour +
-                              "\" stroke-width=\"1.5\" stroke-linecap=\"round\" "
+                              "\" stroke-width=\"" + cutWidth + "\" stroke-linecap=\"round\" "
                               "stroke-linejoin=\"round\"");
     if (!m_plungeText.empty()) {
       m_out += "<g class=\"plunge\" fill=\"";
@@ -211,7 +214,10 @@ class SvgWriter {
     Number(out, X(segment.to.x));
     out += "\" cy=\"";
     Number(out, Y(segment.to.y));
-    out += "\" r=\"1.6\"/>\n";
+    out += "\" r=\"";
+    out += m_scene.cutWidth * m_scale / 2 > 1.6 ? FormatFixed(m_scene.cutWidth * m_scale / 2, 2)
+                                               : std::string("1.6");
+    out += "\"/>\n";
   }
 
   // Writes the point as the picture shows it, "x y", and returns its length.

@@ -82,6 +82,22 @@ constexpr std::array<std::string_view, 3> kDotStyleMeanings = {
     "Each dot is a G81 (G82 with a dwell) cycle from R at the pen up level to Z at pen down",
     "Each dot: a rapid over it, the first M code of DotCodesE, a dwell, the second M code"};
 
+constexpr std::array<std::string_view, 3> kCodeKindItems = {"None", "Data Matrix", "QR"};
+constexpr std::array<std::string_view, 3> kCodeKindMeanings = {
+    "No code is cut", "A Data Matrix (ECC 200) code, as parts are marked",
+    "A QR code, as a phone reads it"};
+constexpr std::array<std::string_view, 3> kCodeStyleItems = {"Dots", "Filled Squares",
+                                                             "Outlines"};
+constexpr std::array<std::string_view, 3> kCodeStyleMeanings = {
+    "One plunge with a dwell at the centre of each module, as a drill or scribe marks it",
+    "The runs of modules along each row, cut in passes a step-over apart, so neighbouring "
+    "modules join",
+    "The border of each region of modules, the edge of the cut on the border"};
+constexpr std::array<std::string_view, 4> kCodeLevelItems = {"L", "M", "Q", "H"};
+constexpr std::array<std::string_view, 4> kCodeLevelMeanings = {
+    "About 7% may be lost", "About 15% may be lost", "About 25% may be lost",
+    "About 30% may be lost"};
+
 // Units: a length is in the program's unit (inch or millimetre; nothing converts), a feed in
 // that unit per minute, or degrees per minute on a rotary axis.
 const FieldInfo kFields[] = {
@@ -285,6 +301,60 @@ const FieldInfo kFields[] = {
     {"DotCodesE", &S::DotCodesE, {}, {}, "",
      "The M codes that fire and release the marker pin of DotStyle 2, as \"M10 M11\"",
      "Dot M Codes"},
+    {"CodeKind", &S::CodeKind, kCodeKindItems, kCodeKindMeanings, "",
+     "The code cut after the free-form text, and after each number or row of a sequence or "
+     "batch",
+     "Code"},
+    {"CodeText", &S::CodeText, {}, {}, "",
+     "What the code holds. {Serial} takes each number of a sequence as engraved, a batch's "
+     "placeholders each row's values",
+     "Code Text"},
+    {"CodeModuleE", &S::CodeModuleE, {}, {}, "length",
+     "Side of one module (cell) of the code; not smaller than the tool diameter",
+     "Module Size", Reading::Real, 24},
+    {"CodeStyle", &S::CodeStyle, kCodeStyleItems, kCodeStyleMeanings, "",
+     "How the tool makes each module of the code",
+     "Module Style"},
+    {"CodeXE", &S::CodeXE, {}, {}, "length",
+     "Axis 1 position of the code's lower-left corner; its quiet zone lies outside (degrees on a "
+     "rotary axis)",
+     "Code Axis 1", Reading::Real, 25, &S::Axis1E},
+    {"CodeYE", &S::CodeYE, {}, {}, "length",
+     "Axis 2 position of the code's lower-left corner (degrees on a rotary axis)",
+     "Code Axis 2", Reading::Real, 26, &S::Axis2E},
+    {"CodeAngleE", &S::CodeAngleE, {}, {}, "degrees",
+     "Turn of the code about its lower-left corner, counter-clockwise from Axis 1",
+     "Code Angle", Reading::Real, 27},
+    {"ToolDiameterE", &S::ToolDiameterE, {}, {}, "length",
+     "Width of the cut at the cutting depth: the step-over of filled modules, the size of a dot, "
+     "and the width render draws cuts at",
+     "Tool Diameter", Reading::Real, 28},
+    {"CodeSizeE", &S::CodeSizeE, {}, {}, "",
+     "Size of the code: empty for the smallest that holds the text; Data Matrix rows x columns "
+     "(10x10 to 132x132, 8x18 to 16x48), QR a version 1 to 40",
+     "Code Size"},
+    {"CodeRectangular", &S::CodeRectangular, {}, {}, "",
+     "Data Matrix of automatic size: the smallest rectangular symbol (8x18 to 16x48), for a "
+     "narrow face",
+     "Rectangular"},
+    {"CodeLevel", &S::CodeLevel, kCodeLevelItems, kCodeLevelMeanings, "",
+     "Error correction of a QR code: the share of the symbol that may be lost and still read",
+     "Error Correction"},
+    {"CodeGS1", &S::CodeGS1, {}, {}, "",
+     "The code text is GS1 element strings, such as (01)09506000134352(21)A12; the code says "
+     "so with FNC1",
+     "GS1"},
+    {"CodeLightOnDark", &S::CodeLightOnDark, {}, {}, "",
+     "The cut shows light on a dark surface (anodised, painted): the light modules and the quiet "
+     "zone are cut, so the code reads as dark on light",
+     "Light on Dark"},
+    {"CodeQuietE", &S::CodeQuietE, {}, {}, "",
+     "Quiet zone around the code, in modules: empty for the standard's (Data Matrix 1, QR 4), "
+     "never less",
+     "Quiet Zone"},
+    {"CodeDwellE", &S::CodeDwellE, {}, {}, "",
+     "Seconds the tool stays down in each dot (G04 P); 0 writes no dwell",
+     "Code Dot Dwell", Reading::Real, 29},
 };
 
 }  // namespace

@@ -100,6 +100,22 @@ struct EngraveSettings {
   std::int32_t DotStyle = 0;
   std::string DotDwellE = "0";
   std::string DotCodesE;
+  // A Data Matrix or QR code cut after the text (CodeKind 0: none).
+  std::int32_t CodeKind = 0;
+  std::string CodeText;
+  std::string CodeModuleE = ".02";
+  std::int32_t CodeStyle = 1;
+  std::string CodeXE = "0";
+  std::string CodeYE = "0";
+  std::string CodeAngleE = "0";
+  std::string ToolDiameterE = ".015";
+  std::string CodeSizeE;
+  bool CodeRectangular = false;
+  std::int32_t CodeLevel = 1;
+  bool CodeGS1 = false;
+  bool CodeLightOnDark = false;
+  std::string CodeQuietE;
+  std::string CodeDwellE = "0.1";
 
   friend bool operator==(const EngraveSettings&, const EngraveSettings&) = default;
 };

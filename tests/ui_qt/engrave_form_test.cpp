@@ -1315,5 +1315,22 @@ TEST_F(EngraveFormTest, BatchPagePreviewsTheClickedRowAndSaysWhatItTakesFromSequ
               testing::StartsWith("Takes from Sequence: Many Files, prefix 'SNV-'"));
 }
 
+TEST_F(EngraveFormTest, CodeButtonOpensTheCodeFieldsAndThePreviewDrawsTheCode) {
+  ShowPage(Page::FreeForm);
+  Click(Find<QPushButton>("CodeButton"));
+  EXPECT_TRUE(Find<QWidget>("CodeSection")->isVisible());
+  Idle();
+  const int before = m_form.Preview()->Rebuilds();
+  Find<QLineEdit>("CodeText")->setText("SN 7");
+  Click(Item("CodeKind", "Data Matrix"));
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    return m_form.Preview()->Rebuilds() > before && Shown().cutWidth > 0;
+  }, 5000));
+  EXPECT_EQ(Shown().message, "");
+  Find<QLineEdit>("ToolDiameterE")->setText("1");  // wider than the module
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Shown().message.empty(); }, 5000));
+  EXPECT_THAT(Shown().message.c_str(), testing::HasSubstr("smaller than the tool can make"));
+}
+
 }  // namespace
 }  // namespace stylor

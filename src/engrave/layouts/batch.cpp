@@ -241,6 +241,7 @@ void FillBatchRow(const BatchJob& job, std::size_t row, EngraveSettings& filled)
     filled.*field = Fill(job, typed.*field, row, InfoOf(field).name, false);
   } else {
     FillLines(job, typed.FreeFormTextE, row, "FreeFormTextE", false, filled.FreeFormTextE);
+    filled.CodeText = Fill(job, typed.CodeText, row, "CodeText", false);
   }
   for (const LinesField field : kBlocks) {
     FillLines(job, typed.*field, row, InfoOf(field).name, true, filled.*field);

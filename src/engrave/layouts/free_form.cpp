@@ -13,9 +13,10 @@
 namespace stylor {
 
 FreeFormJob PrepareFreeFormJob(const EngraveSettings& settings) {
-  FreeFormJob prepared{PrepareJob(settings), AlignmentOf(settings.Justification), {}};
+  FreeFormJob prepared{PrepareJob(settings), AlignmentOf(settings.Justification), {}, {}};
   prepared.lines.reserve(settings.FreeFormTextE.size());
   for (const std::string& line : settings.FreeFormTextE) prepared.lines.push_back(To8Bit(line));
+  prepared.code = PrepareCodeJob(settings, prepared.job);
   return prepared;
 }
 
@@ -42,6 +43,7 @@ void WriteFreeFormBody(const FreeFormJob& prepared, const StrokeFont& font, Prog
     text.FlushIfLarge();
   }
   if (grouped) AppendEngraveGroup(text.Out(), job, placements, font);
+  if (prepared.code) AppendCodeMoves(text.Out(), *prepared.code, job, prepared.code->request.content);
   text.Flush();
 }
 
@@ -51,7 +53,7 @@ class FreeFormPlan final : public JobPlan {
  public:
   FreeFormPlan(const EngraveSettings& settings, const StrokeFont& font)
       : m_job(PrepareFreeFormJob(settings)), m_frame(FrameOf(settings)), m_font(font) {
-    if (m_job.lines.empty()) RequireSomethingToWrite(m_frame, kNoText);
+    if (m_job.lines.empty() && !m_job.code) RequireSomethingToWrite(m_frame, kNoText);
   }
   std::size_t Programs() const override { return 1; }
   ProgramFrame Frame(std::size_t) override { return m_frame; }

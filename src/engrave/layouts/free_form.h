@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engrave/codes/code_job.h"
 #include "engrave/prepared_job.h"
 
 namespace stylor {
@@ -20,6 +21,7 @@ struct FreeFormJob {
   PreparedJob job;
   TextAlignment alignment = TextAlignment::Left;
   std::vector<std::string> lines;
+  std::optional<CodeJob> code;  // cut after the lines
 };
 
 /// Reads the settings of the free-form text job; throws the conversion message of the first

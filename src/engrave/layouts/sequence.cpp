@@ -153,6 +153,7 @@ SequenceJob PrepareSequenceJob(const EngraveSettings& settings) {
                 "' must not hold a folder: the programs go into the folder chosen for them");
   }
   if (run.manyFiles) RequirePrintablePrefix(run.filePrefix);
+  run.code = PrepareCodeJob(settings, run.job);
   return run;
 }
 
@@ -206,6 +207,10 @@ void SequenceWriter::WriteNumber(std::int64_t k, ProgramSink& body) {
     }
     moves = &m_engraver.Engrave(point, job.textAngleRad, serial);
   }
+  if (m_run.code) {
+    m_code.clear();
+    AppendCodeMoves(m_code, *m_run.code, job, WithSerial(m_run.code->request.content, serial));
+  }
   // Not `m_head = "N"`: g++ 12 then warns of an overlapping copy that cannot happen.
   m_head.clear();
   m_head += 'N';
@@ -214,6 +219,7 @@ void SequenceWriter::WriteNumber(std::int64_t k, ProgramSink& body) {
   m_head += m_run.linesBefore;
   body.Write(m_head);
   body.Write(*moves);
+  if (m_run.code) body.Write(m_code);
   if (!m_run.linesAfter.empty()) body.Write(m_run.linesAfter);
 }
 

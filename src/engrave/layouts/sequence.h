@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engrave/codes/code_job.h"
 #include "engrave/emitter.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/prepared_job.h"
@@ -38,6 +39,7 @@ struct SequenceJob {
   TextAlignment alignment = TextAlignment::Left;
   std::optional<ArcLayout> arc;  // "Use Arc Settings"
   bool manyFiles = false;
+  std::optional<CodeJob> code;  // cut after each number, {Serial} taking it
   std::string filePrefix;     // as typed (Many Files)
   std::string typedStart;     // SeqStart as typed, for the dialog's preset name
   /// How many numbers the run engraves.
@@ -72,6 +74,7 @@ class SequenceWriter {
   SerialEngraver m_engraver;
   std::string m_text;  // moves around the arc
   std::string m_head;  // the "N" line and the lines before
+  std::string m_code;  // moves of the number's code
 };
 
 /// Every character the numbers of a run write (digits, padding zeros and sign), each once,

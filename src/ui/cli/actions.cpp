@@ -30,6 +30,9 @@ constexpr ActionInfo kOtherActions[] = {
      "(a new counter counts up by 1 from VALUE, unpadded); the counters live in CountersFile"},
     {"preview", ActionKind::Preview, "FILE OUT",
      "draw the program FILE as the SVG picture OUT, read like stats"},
+    {"render", ActionKind::Render, "FILE OUT",
+     "draw only what the tool removes in the program FILE, black on white: cuts as wide as "
+     "ToolDiameterE and dots of that diameter, into OUT (.png or .svg), read like stats"},
 };
 
 std::vector<ActionInfo> ListActions() {

@@ -24,6 +24,7 @@ enum class ActionKind {
   Stats,
   Preview,
   Counter,
+  Render,
 };
 
 /// One action of the command line: its name, its arguments and the line of help

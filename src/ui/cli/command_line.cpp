@@ -13,6 +13,7 @@
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
 #include "settings/text8.h"
+#include "preview/cut_render.h"
 #include "preview/svg.h"
 #include "settings/error.h"
 #include "settings/marking/marking_run.h"
@@ -324,6 +325,7 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       SaveProgramFileSvg(action.argument, options, action.value);
       break;
     }
+    case ActionKind::Render: RenderProgramFile(model.Settings(), action.argument, action.value); break;
   }
 }
 

@@ -146,6 +146,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   void BuildPages();
   void BuildUpperArea();
   void BuildFreeFormPage(QWidget* page);
+  /// The Code button of the Free Form Text page and the window of the code's fields.
+  void BuildCodeSection(QWidget* page);
   void BuildCircleTextPage(QWidget* page);
   void BuildEllipseTextPage(QWidget* page);
   void BuildSequencePage(QWidget* page);

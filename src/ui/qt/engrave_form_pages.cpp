@@ -164,6 +164,7 @@ void TEngraveForm::BuildFreeFormPage(QWidget* page) {
   m_blockWidth->setObjectName("BlockWidthLabel");
   m_blockWidth->setToolTip("Engraved width of the widest line: the whole block");
   AddMemo(page, &S::FreeFormTextE, {4, 40, 761, 218});
+  BuildCodeSection(page);
 }
 
 void TEngraveForm::BuildCircleTextPage(QWidget* page) {

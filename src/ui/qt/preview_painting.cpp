@@ -186,11 +186,21 @@ void PaintSegments(QPainter& painter, const QRectF& box, const PreviewScene& sce
   painter.drawLines(rapids.data(), static_cast<int>(rapids.size()));
 
   // Square caps close the joints of a stroke as round ones do, at a quarter of the cost.
-  QPen cutPen(kCut, kCutWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+  // With a code the cuts are as wide as the tool, round as the tool cuts them.
+  const double toolWidth = scene.cutWidth * viewport.scale;
+  QPen cutPen(kCut, std::max(kCutWidth, toolWidth), Qt::SolidLine,
+              toolWidth > kCutWidth ? Qt::RoundCap : Qt::SquareCap,
+              toolWidth > kCutWidth ? Qt::RoundJoin : Qt::MiterJoin);
   painter.setPen(cutPen);
   painter.drawLines(cuts.data(), static_cast<int>(cuts.size()));
 
   if (plunges.empty()) return;
+  if (toolWidth > kCutWidth) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kCut);
+    for (const QPointF& at : plunges) painter.drawEllipse(at, toolWidth / 2, toolWidth / 2);
+    return;
+  }
   const QImage dot = PlungeDot(PlungeDotRadius(plungesShown, box.width() * box.height()));
   const QPointF centre(kDotImage / 2.0, kDotImage / 2.0);
   for (const QPointF& at : plunges) painter.drawImage((at - centre).toPoint(), dot);
