@@ -49,19 +49,44 @@ const MachineFileBlock kBlocks[] = {
     {"[SECTION -- Post Engrave]", &S::PostEngrave},
 };
 
-// The marking codes of the shop, between the pairs and the blocks, written only when one differs
-// from its default, so that other set-ups keep their bytes. An older reader drops every line
-// before the first block header, so it never takes one of these for a G-code line.
-struct CodePair {
+// The keyed parts between the pairs and the blocks: the marking codes of the shop and how the
+// strokes are cut. Each part is written only when one of its fields differs from its default,
+// so that other set-ups keep their bytes. An older reader drops every line before the first
+// block header, so it never takes one of these for a G-code line.
+struct KeyedPair {
+  std::string_view header;  // the part the key stands in
   std::string_view key;
   FieldRef field;
 };
-const CodePair kCodePairs[] = {
-    {"ShiftTable", &S::ShiftTable},       {"YearLetterTable", &S::YearLetterTable},
-    {"CountersFile", &S::CountersFile},   {"ProductionLog", &S::ProductionLog},
-    {"CodesInUtc", &S::CodesInUtc},
-};
 constexpr std::string_view kCodesHeader = "[Codes]";
+constexpr std::string_view kCuttingHeader = "[Cutting]";
+const KeyedPair kKeyedPairs[] = {
+    {kCodesHeader, "ShiftTable", &S::ShiftTable},
+    {kCodesHeader, "YearLetterTable", &S::YearLetterTable},
+    {kCodesHeader, "CountersFile", &S::CountersFile},
+    {kCodesHeader, "ProductionLog", &S::ProductionLog},
+    {kCodesHeader, "CodesInUtc", &S::CodesInUtc},
+    {kCuttingHeader, "DepthPerPassE", &S::DepthPerPassE},
+    {kCuttingHeader, "SpringPass", &S::SpringPass},
+    {kCuttingHeader, "RampLengthE", &S::RampLengthE},
+    {kCuttingHeader, "TravelOrder", &S::TravelOrder},
+    {kCuttingHeader, "LaserMode", &S::LaserMode},
+    {kCuttingHeader, "LaserPowerE", &S::LaserPowerE},
+    {kCuttingHeader, "DotPitchE", &S::DotPitchE},
+    {kCuttingHeader, "DotStyle", &S::DotStyle},
+    {kCuttingHeader, "DotDwellE", &S::DotDwellE},
+    {kCuttingHeader, "DotCodesE", &S::DotCodesE},
+};
+constexpr std::string_view kKeyedHeaders[] = {kCodesHeader, kCuttingHeader};
+
+// A keyed field's value as the file holds it: the text, 0 or 1, or the item's number.
+std::string KeyedValue(const EngraveSettings& settings, const FieldRef& field) {
+  if (const auto* text = std::get_if<TextField>(&field)) return settings.**text;
+  if (const auto* state = std::get_if<StateField>(&field)) return settings.**state ? "1" : "0";
+  std::string number;
+  AppendInteger(number, settings.*std::get<IndexField>(field));
+  return number;
+}
 
 constexpr std::string_view kTextParametersHeader = "[SECTION -- Text Parameters]";
 constexpr std::string_view kLineEnd = "\r\n";
@@ -320,38 +345,50 @@ struct MachineFileContent {
   // The memos of the block sections in file order: all four, none in the reduced file, or Pre
   // Tool Change alone for lines without any section header given to Open Old.
   std::vector<Lines> blocks;
-  // The marking codes: each code field's value, in kCodePairs order, when the file has blocks.
-  std::vector<std::string> codes;
+  // The keyed fields (marking codes, cutting): each value in kKeyedPairs order, when the file
+  // has blocks.
+  std::vector<std::string> keyed;
 };
 
-// The "[Codes]" lines before the first block header: "Key=Value", unknown keys passed over (a
-// later version may add some); every code the file does not hold takes its default.
-std::vector<std::string> ReadCodes(const std::vector<std::string_view>& lines, const std::string& name) {
+// The keyed lines before the first block header: a part header ("[Codes]", "[Cutting]"), then
+// "Key=Value" lines; unknown keys and parts are passed over (a later version may add some), and
+// every field the file does not hold takes its default.
+std::vector<std::string> ReadKeyedValues(const std::vector<std::string_view>& lines,
+                                         const std::string& name) {
   const EngraveSettings defaults;
-  std::vector<std::string> codes;
-  for (const CodePair& pair : kCodePairs) {
-    if (const auto* text = std::get_if<TextField>(&pair.field)) codes.push_back(defaults.**text);
-    else codes.emplace_back(defaults.*std::get<StateField>(pair.field) ? "1" : "0");
-  }
-  bool inCodes = false;
+  std::vector<std::string> values;
+  for (const KeyedPair& pair : kKeyedPairs) values.push_back(KeyedValue(defaults, pair.field));
+  std::string_view part;
   for (const std::string_view line : lines) {
-    if (line == kCodesHeader) {
-      inCodes = true;
+    if (std::find(std::begin(kKeyedHeaders), std::end(kKeyedHeaders), line) !=
+        std::end(kKeyedHeaders)) {
+      part = line;
       continue;
     }
     const std::size_t equals = line.find('=');
-    if (!inCodes || equals == std::string_view::npos) continue;
-    for (std::size_t k = 0; k < std::size(kCodePairs); ++k) {
-      if (line.substr(0, equals) != kCodePairs[k].key) continue;
+    if (part.empty() || equals == std::string_view::npos) continue;
+    for (std::size_t k = 0; k < std::size(kKeyedPairs); ++k) {
+      const KeyedPair& pair = kKeyedPairs[k];
+      if (pair.header != part || line.substr(0, equals) != pair.key) continue;
       std::string value = From8Bit(line.substr(equals + 1));
-      if (std::holds_alternative<StateField>(kCodePairs[k].field) && value != "0" && value != "1") {
-        throw Error("The machine file '" + name + "', " + std::string(kCodePairs[k].key) +
-                    ": the value must be 0 or 1, not '" + value + "'");
+      const std::string where = "The machine file '" + name + "', " + std::string(pair.key);
+      if (std::holds_alternative<StateField>(pair.field) && value != "0" && value != "1") {
+        throw Error(where + ": the value must be 0 or 1, not '" + value + "'");
       }
-      codes[k] = std::move(value);
+      if (const auto* index = std::get_if<IndexField>(&pair.field)) {
+        std::int32_t number = 0;
+        try {
+          number = ReadInteger(value);
+        } catch (const Error& error) {
+          throw Error(where + ": " + error.what());
+        }
+        value.clear();
+        AppendInteger(value, ClampIndex(number, *index));
+      }
+      values[k] = std::move(value);
     }
   }
-  return codes;
+  return values;
 }
 
 // The block part: headers are counted, not named; the first four choose the memo that the
@@ -439,7 +476,7 @@ MachineFileContent ReadCurrentLayout(std::string_view bytes, const std::string& 
   if (!lines.AtEnd()) {
     std::vector<std::string_view> before;
     content.blocks = ReadBlocks(lines, name, &before);
-    content.codes = ReadCodes(before, name);
+    content.keyed = ReadKeyedValues(before, name);
   }
   return content;
 }
@@ -484,16 +521,17 @@ void ApplyContent(MachineFileContent& content, SettingsEditor& editor) {
   for (std::size_t at = 0; at < content.blocks.size(); ++at) {
     editorErrors.Run([&] { editor.SetLines(kBlocks[at].field, std::move(content.blocks[at])); });
   }
-  for (std::size_t at = 0; at < content.codes.size(); ++at) {
-    const FieldRef& field = kCodePairs[at].field;
-    // Only a code that changes arrives, so a file without codes reads as it always did.
+  for (std::size_t at = 0; at < content.keyed.size(); ++at) {
+    const FieldRef& field = kKeyedPairs[at].field;
+    std::string& value = content.keyed[at];
+    // Only a value that changes arrives, so a file without keyed parts reads as it always did.
+    if (KeyedValue(editor.Settings(), field) == value) continue;
     if (const auto* text = std::get_if<TextField>(&field)) {
-      if (editor.Settings().**text == content.codes[at]) continue;
-      editorErrors.Run([&] { editor.SetText(*text, std::move(content.codes[at])); });
+      editorErrors.Run([&] { editor.SetText(*text, std::move(value)); });
+    } else if (const auto* state = std::get_if<StateField>(&field)) {
+      editorErrors.Run([&] { editor.SetState(*state, value == "1"); });
     } else {
-      const bool state = content.codes[at] == "1";
-      if (editor.Settings().*std::get<StateField>(field) == state) continue;
-      editorErrors.Run([&] { editor.SetState(std::get<StateField>(field), state); });
+      editorErrors.Run([&] { editor.SetIndex(std::get<IndexField>(field), ReadInteger(value)); });
     }
   }
   editorErrors.ThrowFirst();
@@ -508,21 +546,19 @@ std::span<const MachineFileBlock> MachineFileBlocks() { return kBlocks; }
 std::string FormatMachineFile(const EngraveSettings& settings, const std::string& name) {
   std::string bytes = FormatTextParameters(settings, name);
   const EngraveSettings defaults;
-  const bool anyCode = std::any_of(std::begin(kCodePairs), std::end(kCodePairs), [&](const CodePair& pair) {
-    if (const auto* text = std::get_if<TextField>(&pair.field)) return settings.**text != defaults.**text;
-    return settings.*std::get<StateField>(pair.field) != defaults.*std::get<StateField>(pair.field);
-  });
-  if (anyCode) {
-    bytes += kCodesHeader;
+  for (const std::string_view header : kKeyedHeaders) {
+    const auto inPart = [&](const KeyedPair& pair) { return pair.header == header; };
+    const bool changed = std::any_of(std::begin(kKeyedPairs), std::end(kKeyedPairs), [&](const KeyedPair& pair) {
+      return inPart(pair) && KeyedValue(settings, pair.field) != KeyedValue(defaults, pair.field);
+    });
+    if (!changed) continue;
+    bytes += header;
     bytes += kLineEnd;
-    for (const CodePair& pair : kCodePairs) {
-      const std::string key = std::string(pair.key) + "=";
-      bytes += key;
-      if (const auto* text = std::get_if<TextField>(&pair.field)) {
-        AppendValueLine(bytes, name, pair.key, settings.**text);
-      } else {
-        AppendNumberLine(bytes, settings.*std::get<StateField>(pair.field) ? 1 : 0);
-      }
+    for (const KeyedPair& pair : kKeyedPairs) {
+      if (!inPart(pair)) continue;
+      bytes += pair.key;
+      bytes += '=';
+      AppendValueLine(bytes, name, pair.key, KeyedValue(settings, pair.field));
     }
   }
   for (const MachineFileBlock& block : kBlocks) {

@@ -236,6 +236,24 @@ TEST_F(MachineFileTest, EveryStoredFieldReadsBackAsHeld) {
          s.PostEngrave = {"M30"};
        }},
       {"OneCodeAlone", [](EngraveSettings& s) { s.CodesInUtc = true; }},
+      {"CuttingOptions",
+       [](EngraveSettings& s) {
+         s.DepthPerPassE = "0.05";
+         s.SpringPass = true;
+         s.RampLengthE = "1.5";
+         s.TravelOrder = 2;
+         s.LaserMode = 2;
+         s.LaserPowerE = "800";
+         s.DotPitchE = "0.4";
+         s.DotStyle = 1;
+         s.DotDwellE = "0.2";
+         s.DotCodesE = "M10 M11";
+       }},
+      {"CuttingAndCodes",
+       [](EngraveSettings& s) {
+         s.ShiftTable = "A 06:00";
+         s.TravelOrder = 3;
+       }},
   };
   for (const RoundTripCase& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -273,6 +291,34 @@ TEST_F(MachineFileTest, CodesStandWhereAnOlderReaderDropsThem) {
   WriteMachineFile(Path("plain.mch"), DefaultsWithFont());
   ReadMachineFile(Path("plain.mch"), reload);
   EXPECT_EQ(loaded.ShiftTable, "");
+}
+
+TEST_F(MachineFileTest, CuttingOptionsStandInTheirOwnPartAndAreCheckedWhenRead) {
+  EngraveSettings settings = DefaultsWithFont();
+  settings.TravelOrder = 1;
+  WriteMachineFile(Path("cut.mch"), settings);
+  std::vector<std::string> lines = DefaultLines();
+  lines.insert(lines.begin() + 37,
+               {"[Cutting]", "DepthPerPassE=0", "SpringPass=0", "RampLengthE=0", "TravelOrder=1",
+                "LaserMode=0", "LaserPowerE=0", "DotPitchE=0", "DotStyle=0", "DotDwellE=0",
+                "DotCodesE="});
+  EXPECT_EQ(Bytes(Path("cut.mch")), WithCrLf(lines));
+
+  // An index beyond its items reads as the last, as the pairs do; one that is no number, or a
+  // key of the other part, is not taken.
+  const auto readWith = [&](const std::string& line) {
+    std::vector<std::string> changed = lines;
+    changed[41] = line;
+    const std::string edited = Put("edited.mch", WithCrLf(changed));
+    EngraveSettings read = DefaultsWithFont();
+    PlainSettingsEditor editor(read);
+    ReadMachineFile(edited, editor);
+    return read;
+  };
+  EXPECT_EQ(readWith("TravelOrder=9").TravelOrder, 3);
+  EXPECT_EQ(readWith("ShiftTable=A 06:00").ShiftTable, "");
+  EXPECT_THAT([&] { readWith("TravelOrder=two"); },
+              ThrowsMessage<Error>(HasSubstr("TravelOrder")));
 }
 
 TEST_F(MachineFileTest, MemoLinesWithALineBreakComeBackAsSeparateLines) {
