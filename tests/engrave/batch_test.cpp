@@ -254,6 +254,20 @@ TEST_F(BatchTest, OneLineTextsRefuseAValueWithALineBreak) {
   }
 }
 
+TEST_F(BatchTest, ACodeBesideCircleOrEllipseRowsIsRefusedNotLost) {
+  for (const BatchLayout layout : {BatchLayout::CircleText, BatchLayout::EllipseText}) {
+    EngraveSettings settings = Typed();
+    settings.ArcTextE = settings.EllipseTextE = "{Name}";
+    settings.CodeKind = 1;
+    settings.CodeText = "{Name}";
+    FakeJobHost host;
+    EXPECT_THAT([&] { GenerateBatch(settings, m_table, layout, *m_font, host); },
+                ThrowsMessage<Error>(HasSubstr("Free Form Text only, not of " +
+                                               std::string(BatchLayoutCaption(layout)))));
+    EXPECT_EQ(host.dialogs, 0);
+  }
+}
+
 TEST_F(BatchTest, ARowTheEllipseRefusesLeavesEveryFileAsItWas) {
   const DataTable table =
       ReadDataTable("Name\nA\n" + std::string(200, 'A') + "\n", DataFormat::Csv);

@@ -203,6 +203,12 @@ BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table
       }
     }
   }
+  // The code goes beside free-form text only: a circle or ellipse row would lose it unseen.
+  if (settings.CodeKind != 0 && layout != BatchLayout::FreeFormText) {
+    throw Error("A code (CodeKind) is cut beside the rows of Free Form Text only, not of " +
+                std::string(BatchLayoutCaption(layout)) +
+                ": choose Free Form Text as the text job, or no code");
+  }
   if (!settings.BatchNameColumn.empty()) {
     job.nameColumn = table.ColumnOf(settings.BatchNameColumn);
     if (!job.nameColumn) {
