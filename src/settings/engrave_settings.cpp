@@ -235,6 +235,10 @@ const FieldInfo kFields[] = {
     {"FilePrefix", &S::FilePrefix, {}, {}, "",
      "Start of each file name of Many Files; the number and the extension follow",
      "File Name Prefix"},
+    {"PadFileNumbers", &S::PadFileNumbers, {}, {}, "",
+     "Many Files: the numbers of the file names get leading zeros to the width of the widest, so "
+     "that the files sort in their order (SN0002 before SN0010); 0: the numbers as they are",
+     "Pad numbers"},
     {"UseArcSettings", &S::UseArcSettings, {}, {}, "",
      "Engrave each number around the circle of the Circle Text page",
      "Use Arc Settings"},

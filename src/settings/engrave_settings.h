@@ -73,6 +73,7 @@ struct EngraveSettings {
   Lines SeqPostGCodes;
   std::int32_t Files = 0;
   std::string FilePrefix;
+  bool PadFileNumbers = false;  // Many Files: numbers of the names to one width, zeros first
   bool UseArcSettings = false;
   // Batch: the text job repeated for every row, and the column whose values name the program
   // files of Many Files (empty: row numbers).

@@ -252,6 +252,7 @@ TEST_F(SequenceTest, ManyFilesNamesTakeTheFolderPrefixAndPlainNumber) {
     const char* chosen;
     const char* preset;
     std::vector<std::string> files;
+    bool pad = false;
   };
   const NameCase kCases[] = {
       {"Typical", "1000", "1001", "/jobs/x.eia", "P1000.eia",
@@ -259,6 +260,10 @@ TEST_F(SequenceTest, ManyFilesNamesTakeTheFolderPrefixAndPlainNumber) {
       {"LeadingZerosOnlyInThePreset", "0100", "0101", "/jobs/x.eia", "P0100.eia",
        {"/jobs/P100.eia", "/jobs/P101.eia"}},
       {"NoFolderInTheChosenName", "0", "1", "x.txt", "P0.eia", {"P0.eia", "P1.eia"}},
+      {"PaddedToTheWidestNumber", "8", "10", "/jobs/x.eia", "P08.eia",
+       {"/jobs/P08.eia", "/jobs/P09.eia", "/jobs/P10.eia"}, true},
+      {"PaddingKeepsTheTypedZerosOut", "0098", "0100", "/jobs/x.eia", "P098.eia",
+       {"/jobs/P098.eia", "/jobs/P099.eia", "/jobs/P100.eia"}, true},
   };
   for (const NameCase& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -267,6 +272,7 @@ TEST_F(SequenceTest, ManyFilesNamesTakeTheFolderPrefixAndPlainNumber) {
     settings.FilePrefix = "P";
     settings.SeqStart = c.start;
     settings.SeqEnd = c.end;
+    settings.PadFileNumbers = c.pad;
     FakeJobHost host(c.chosen);
     GenerateSequences(settings, *m_font, host);
     EXPECT_THAT(host.presets, ElementsAre(c.preset));

@@ -146,6 +146,13 @@ SequenceJob PrepareSequenceJob(const EngraveSettings& settings) {
   run.manyFiles = ManyFilesOf(settings.Files);
   run.filePrefix = settings.FilePrefix;
   run.typedStart = settings.SeqStart;
+  if (run.manyFiles && settings.PadFileNumbers && run.Count() > 0) {
+    // The widest number of a run is its first or its last.
+    std::string first, last;
+    AppendInteger(first, run.Number(0));
+    AppendInteger(last, run.Number(run.Count() - 1));
+    run.fileNumberWidth = std::max(first.size(), last.size());
+  }
   // The files go into the folder chosen in the save dialog; a folder inside the prefix would
   // be put into the path a second time.
   if (run.manyFiles && HoldsPathSeparator(run.filePrefix)) {
@@ -252,10 +259,11 @@ std::string SerialRunCharacters(const SequenceJob& run) {
 }
 
 std::string SequenceFileName(const SequenceJob& run, std::int64_t k) {
+  std::string number;
+  AppendInteger(number, run.Number(k));
   std::string name = run.filePrefix;
-  AppendInteger(name, run.Number(k));
-  name += ".eia";
-  return name;
+  if (number.size() < run.fileNumberWidth) name.append(run.fileNumberWidth - number.size(), '0');
+  return name + number + ".eia";
 }
 
 namespace {
@@ -284,7 +292,10 @@ class SequencePlan final : public JobPlan {
   }
   std::optional<SeriesNames> Series() const override {
     if (!m_run.manyFiles) return std::nullopt;
-    SeriesNames names{m_run.filePrefix + m_run.typedStart + ".eia", {}};
+    // The dialog offers the first name: as typed, or padded as every name is.
+    SeriesNames names{m_run.fileNumberWidth > 0 ? SequenceFileName(m_run, 0)
+                                                : m_run.filePrefix + m_run.typedStart + ".eia",
+                      {}};
     names.fileNames.reserve(static_cast<std::size_t>(m_run.Count()));
     for (std::int64_t k = 0; k < m_run.Count(); ++k) {
       names.fileNames.push_back(SequenceFileName(m_run, k));

@@ -41,6 +41,7 @@ struct SequenceJob {
   bool manyFiles = false;
   std::optional<CodeJob> code;  // cut after each number, {Serial} taking it
   std::string filePrefix;     // as typed (Many Files)
+  std::size_t fileNumberWidth = 0;  // digits of the numbers in the file names; 0: as they are
   std::string typedStart;     // SeqStart as typed, for the dialog's preset name
   /// How many numbers the run engraves.
   std::int64_t Count() const { return last < first ? 0 : (last - first) / step + 1; }

@@ -473,6 +473,7 @@ void TEngraveForm::ViewChanged() {
   m_memo1->setVisible(m_model.Memo1Visible());
   m_filePrefix->setVisible(m_model.FilePrefixVisible());
   m_filePrefixLabel->setVisible(m_model.FilePrefixVisible());
+  m_padFileNumbers->setVisible(m_model.FilePrefixVisible());
   m_pages->setCurrentIndex(static_cast<int>(m_model.CurrentPage()));
   ShowDataRows();
   ShowPreviewRow();

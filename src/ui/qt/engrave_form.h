@@ -231,6 +231,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QPlainTextEdit* m_memo1 = nullptr;
   QLineEdit* m_filePrefix = nullptr;
   QLabel* m_filePrefixLabel = nullptr;
+  QWidget* m_padFileNumbers = nullptr;
   QTableWidget* m_dataRows = nullptr;
   QLabel* m_dataRowsLabel = nullptr;
   QLabel* m_batchSequence = nullptr;  // what the batch takes from the Sequence page

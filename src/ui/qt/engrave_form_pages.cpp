@@ -250,6 +250,7 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
   AddRadioGroup(page, &S::Files, "F&iles", 2, {8, 52, 233, 45});
   m_filePrefixLabel = AddLabel(page, "File Name Prefix", 248, 56);
   m_filePrefix = AddEdit(page, &S::FilePrefix, {248, 72, 169, kEditHeight});
+  m_padFileNumbers = AddCheckBox(page, &S::PadFileNumbers, "Pad numbers", {368, 55, 110, kCheckHeight});
   AddLabel(page, "Example", 496, 54);
   m_seqExample = new QLabel(page);
   m_seqExample->setObjectName("SeqExample");
