@@ -137,12 +137,18 @@ std::string AsCameraSees(std::string svg, const ReadBackCase& c) {
   return svg;
 }
 
-TEST(CodesReadBack, WhatStylorCliCutsAndRendersTheDecodersReadAsTheContent) {
+// The cases are dealt out to a few shards that ctest can run side by side: each case takes a
+// write, a render, a rasterisation and a decoder run.
+constexpr std::size_t kShards = 4;
+
+class CodesReadBack : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(CodesReadBack, WhatStylorCliCutsAndRendersTheDecodersReadAsTheContent) {
   const std::string cli = std::string(STYLOR_BIN_DIR) + "/stylor-cli";
   test::TempFolder folder;
   const std::vector<ReadBackCase> cases = Cases();
   int read = 0;
-  for (std::size_t n = 0; n < cases.size(); ++n) {
+  for (std::size_t n = GetParam(); n < cases.size(); n += kShards) {
     const ReadBackCase& c = cases[n];
     const std::string name = "case" + std::to_string(n);
     SCOPED_TRACE(name + ": " + From8Bit(c.request.content).substr(0, 60) + " size '" +
@@ -185,6 +191,8 @@ TEST(CodesReadBack, WhatStylorCliCutsAndRendersTheDecodersReadAsTheContent) {
   }
   RecordProperty("read", read);
 }
+
+INSTANTIATE_TEST_SUITE_P(Shards, CodesReadBack, testing::Range<std::size_t>(0, kShards));
 
 }  // namespace
 }  // namespace stylor
