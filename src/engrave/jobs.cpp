@@ -25,7 +25,8 @@ std::unique_ptr<JobPlan> Batch(const JobInput& in) {
   if (in.rows == nullptr) {
     throw Error("No data file is chosen: pick one with \"Data File...\" before generating");
   }
-  return PlanBatch(in.settings, *in.rows, BatchLayoutOf(in.settings.BatchTextKind), in.font);
+  return PlanBatch(in.settings, *in.rows, BatchLayoutOf(in.settings.BatchTextKind), in.font,
+                   in.codes);
 }
 
 constexpr JobInfo kJobs[] = {

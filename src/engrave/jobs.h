@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "settings/engrave_settings.h"
@@ -17,11 +20,17 @@ struct StrokeFont;
 /// of those pages.
 enum class JobKind { FreeFormText, CircleText, EllipseText, Sequence, Batch };
 
-/// What a job is made from: the settings, the font, and for a batch its rows.
+/// The codes a batch fills besides its columns (dates, shifts, counters): the value of the
+/// placeholder `name` (as written between the braces) in row `row`, or nothing for a name that
+/// is no code. With codes, "{{" and "}}" stand for one brace, as in the other jobs' texts.
+using RowCodes = std::function<std::optional<std::string>(std::string_view name, std::size_t row)>;
+
+/// What a job is made from: the settings, the font, and for a batch its rows and codes.
 struct JobInput {
   const EngraveSettings& settings;
   const StrokeFont& font;
   const DataTable* rows = nullptr;  // the batch's data file, when one is read
+  RowCodes codes = {};              // the batch's codes, when placeholders are filled
 };
 
 /// Everything the front ends know of a job: its page, its button, its command-line action and

@@ -231,9 +231,9 @@ PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& op
 }
 
 PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, JobKind job,
-                          const DataTable* rows, std::size_t item) {
+                          const DataTable* rows, std::size_t item, const RowCodes& codes) {
   return GuardedScene(settings, [&](PreviewScene& scene) {
-    const std::unique_ptr<JobPlan> plan = MakePlan(job, {settings, font, rows});
+    const std::unique_ptr<JobPlan> plan = MakePlan(job, {settings, font, rows, codes});
     AddPlan(scene, *plan, settings, item);
   });
 }

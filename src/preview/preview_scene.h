@@ -152,7 +152,8 @@ PreviewScene ReadProgramFileSegments(const std::string& path, const ReaderOption
 /// refusal, comes back as the scene's message (full stop included, as a message box shows it)
 /// with no segments.
 PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& font, JobKind job,
-                          const DataTable* rows = nullptr, std::size_t item = 0);
+                          const DataTable* rows = nullptr, std::size_t item = 0,
+                          const RowCodes& codes = {});
 
 /// The preview of a batch of `layout` (whatever BatchTextKind holds): row `row`, as BuildPreview
 /// draws an item.

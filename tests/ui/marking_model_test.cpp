@@ -107,6 +107,53 @@ TEST_F(MarkingModelTest, PlaceholdersGiveTheBytesOfTheTextTypedByHand) {
   }
 }
 
+// A batch gives each row its own number: the same bytes as a data file that holds the numbers in
+// a column of their own.
+TEST_F(MarkingModelTest, EachBatchRowTakesItsOwnNumberBesideItsColumns) {
+  const std::string rows = m_dir.Write("rows.csv", "Name,SN\r\nPUMP,0042\r\nVALVE,0043\r\nSHAFT,0044\r\n");
+  for (const int files : {0, 1}) {
+    SCOPED_TRACE(files == 0 ? "One File" : "Many Files");
+    // Without codes a batch reads every "{...}" as a column, so the typed blocks hold none.
+    const auto batch = [&](const char* text, const char* toolChange, const char* postEngrave) {
+      return [=](EngraveFormModel& m) {
+        m.ReadDataFileAt(rows);
+        m.SetIndex(&S::Files, files);
+        m.SetLines(&S::FreeFormTextE, {text});
+        m.SetLines(&S::ToolChange, {toolChange, "T1 M6"});
+        m.SetLines(&S::PostEngrave, {postEngrave});
+      };
+    };
+    const JobCase c = {"Batch", &EngraveFormModel::GenerateBatchClick,
+                       batch("{Name}-{Date:yyMMdd}-{Counter:SN} {{R{Row}}}", "#100={Counter:SN}",
+                             "(WEEK {Date:YYYY-ww})"),
+                       batch("{Name}-261211-{SN} {R{Row}}", "#100={SN}", "(WEEK 2026-50)")};
+    SetCounter(42);
+    const auto filled = Run(c, true);
+    EXPECT_EQ(Next(), 45) << "three rows, three numbers";
+    const auto typed = Run(c, false);
+    ASSERT_EQ(typed.size(), files == 0 ? 1u : 3u);
+    EXPECT_EQ(filled, typed);
+  }
+}
+
+TEST_F(MarkingModelTest, ABatchCodeThatIsAlsoAColumnIsRefused) {
+  SetCounter(42);
+  test::FakeFormHost host;
+  EngraveFormModel model(host);
+  model.FormActivate(m_dir.Path().string());
+  model.SetText(&S::ShiftTable, "A 06:00");
+  model.SetState(&S::FillPlaceholders, true);
+  model.ReadDataFileAt(m_dir.Write("rows.csv", "Shift,Name\r\nN,PUMP\r\n"));
+  model.SetLines(&S::FreeFormTextE, {"{Name} {Shift}"});
+  try {
+    model.GenerateBatchClick();
+    FAIL() << "a name that is a column and a code is refused";
+  } catch (const Error& error) {
+    EXPECT_THAT(error.what(), HasSubstr("{Shift} names a column of the data file and a code"));
+  }
+  EXPECT_EQ(Next(), 42);
+}
+
 TEST_F(MarkingModelTest, ARunContinuesFromItsCounterAndMovesItPastTheRun) {
   SetCounter(500);
   const JobCase run = {"Sequence", &EngraveFormModel::GenerateSequencesClick,

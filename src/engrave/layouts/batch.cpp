@@ -45,60 +45,102 @@ TextField OneLineText(BatchLayout layout) {
   return nullptr;
 }
 
-// Why `value` of `column` may not go into the G-code line `field`, as a refusal names it.
-[[noreturn]] void RefuseGCodeValue(std::size_t row, std::string_view column,
-                                   std::string_view field, const std::string& shown) {
-  throw Error(RowName(row) + ": the value of column '" + std::string(column) + "' holds " + shown +
+// Why `value` of `what` ("column 'Lot'", "{Date:yyMMdd}") may not go into the G-code line
+// `field`, as a refusal names it.
+[[noreturn]] void RefuseGCodeValue(std::size_t row, std::string_view what, std::string_view field,
+                                   const std::string& shown) {
+  throw Error(RowName(row) + ": the value of " + std::string(what) + " holds " + shown +
               ", and it is filled into " + std::string(field) +
               ", a G-code line: a value there may not hold a line break, '(', ')', ';', '%' or a "
               "control character, which would end its comment or start a program line of its own");
 }
 
 // Every value a placeholder puts into a G-code line passes this one rule.
-void RequireGCodeValue(std::string_view value, std::size_t row, std::string_view column,
+void RequireGCodeValue(std::string_view value, std::size_t row, std::string_view what,
                        std::string_view field) {
   if (const std::optional<std::string> shown = CharacterNotForGCode(value)) {
-    RefuseGCodeValue(row, column, field, *shown);
+    RefuseGCodeValue(row, what, field, *shown);
   }
+}
+
+std::string ColumnWhat(std::string_view column) { return "column '" + std::string(column) + "'"; }
+
+// Walks `text`, handing the plain runs to `literal` and each name between braces to
+// `placeholder`. A "{" with no "}" after it is kept as typed, and in "{a{b}" the first brace is
+// plain text. With `escapes`, "{{" and "}}" are one brace each.
+template <class Literal, class Placeholder>
+void ScanPlaceholders(std::string_view text, bool escapes, Literal literal,
+                      Placeholder placeholder) {
+  constexpr std::size_t npos = std::string_view::npos;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t open = text.find('{', pos);
+    if (escapes) {
+      const std::size_t doubledClose = text.find("}}", pos);
+      if (doubledClose < open) {
+        literal(text.substr(pos, doubledClose + 1 - pos));
+        pos = doubledClose + 2;
+        continue;
+      }
+      if (open != npos && open + 1 < text.size() && text[open + 1] == '{') {
+        literal(text.substr(pos, open + 1 - pos));
+        pos = open + 2;
+        continue;
+      }
+    }
+    const std::size_t close = open == npos ? open : text.find('}', open + 1);
+    if (close == npos) break;
+    const std::size_t reopen = text.find('{', open + 1);
+    if (reopen < close) {
+      literal(text.substr(pos, reopen - pos));
+      pos = reopen;
+      continue;
+    }
+    literal(text.substr(pos, open - pos));
+    placeholder(text.substr(open + 1, close - open - 1));
+    pos = close + 1;
+  }
+  if (pos < text.size()) literal(text.substr(pos));
+}
+
+// The value of the placeholder `name` in `row`: {Row}, {Rows}, a column, or one of the job's
+// codes.
+std::string PlaceholderValue(const BatchJob& job, std::string_view name, std::size_t row,
+                             std::string_view field, bool gcode) {
+  const DataTable& table = *job.table;
+  if (name == "Row") return Number(row + 1);
+  if (name == "Rows") return Number(table.Rows());
+  const std::optional<std::size_t> column = table.ColumnOf(name);
+  const std::optional<std::string> code = job.codes ? job.codes(name, row) : std::nullopt;
+  if (column && code) {
+    throw Error("The placeholder {" + std::string(name) + "} in " + std::string(field) +
+                " names a column of the data file and a code alike: rename the column");
+  }
+  if (column) {
+    const std::string_view value = table.Value(row, *column);
+    if (gcode) RequireGCodeValue(value, row, ColumnWhat(name), field);
+    return std::string(value);
+  }
+  if (code) {
+    if (gcode) RequireGCodeValue(*code, row, "{" + std::string(name) + "}", field);
+    return *code;
+  }
+  std::string columns;
+  for (const std::string& each : table.columns) columns += (columns.empty() ? "" : ", ") + each;
+  throw Error(RowName(row) + ": the placeholder {" + std::string(name) + "} in " +
+              std::string(field) + " names no column of the data file (its columns: " + columns +
+              "; besides {Row} and {Rows}" +
+              (job.codes ? ", {Date:FORMAT}, {Shift} and {Counter:NAME}" : "") + ")");
 }
 
 // `text` with its placeholders replaced by the values of `row`; `field` names the text in a
 // refusal. A G-code line (`gcode`) takes only values that RequireGCodeValue lets through.
 std::string Fill(const BatchJob& job, std::string_view text, std::size_t row,
                  std::string_view field, bool gcode) {
-  const DataTable& table = *job.table;
   std::string out;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t open = text.find('{', pos);
-    const std::size_t close = open == std::string_view::npos ? open : text.find('}', open + 1);
-    if (close == std::string_view::npos) break;
-    const std::size_t reopen = text.find('{', open + 1);
-    if (reopen < close) {
-      // "{a{b}": the first brace is plain text, the placeholder starts at the second.
-      out.append(text.substr(pos, reopen - pos));
-      pos = reopen;
-      continue;
-    }
-    out.append(text.substr(pos, open - pos));
-    const std::string_view name = text.substr(open + 1, close - open - 1);
-    if (name == "Row") {
-      AppendInteger(out, static_cast<long long>(row + 1));
-    } else if (name == "Rows") {
-      AppendInteger(out, static_cast<long long>(table.Rows()));
-    } else if (const std::optional<std::size_t> column = table.ColumnOf(name)) {
-      if (gcode) RequireGCodeValue(table.Value(row, *column), row, name, field);
-      out.append(table.Value(row, *column));
-    } else {
-      std::string columns;
-      for (const std::string& each : table.columns) columns += (columns.empty() ? "" : ", ") + each;
-      throw Error(RowName(row) + ": the placeholder {" + std::string(name) + "} in " +
-                  std::string(field) + " names no column of the data file (its columns: " +
-                  columns + "; besides {Row} and {Rows})");
-    }
-    pos = close + 1;
-  }
-  out.append(text.substr(pos));
+  ScanPlaceholders(
+      text, static_cast<bool>(job.codes), [&](std::string_view run) { out.append(run); },
+      [&](std::string_view name) { out += PlaceholderValue(job, name, row, field, gcode); });
   return out;
 }
 
@@ -146,7 +188,8 @@ void RequireGCodeValues(const BatchJob& job) {
   if (uses.empty()) return;
   for (std::size_t row = 0; row < table.Rows(); ++row) {
     for (const Use& use : uses) {
-      RequireGCodeValue(table.Value(row, use.column), row, table.columns[use.column], use.field);
+      RequireGCodeValue(table.Value(row, use.column), row, ColumnWhat(table.columns[use.column]),
+                        use.field);
     }
   }
 }
@@ -185,8 +228,9 @@ std::string_view BatchLayoutCaption(BatchLayout layout) {
 }
 
 BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table,
-                         BatchLayout layout) {
-  BatchJob job{layout, &table, settings, ManyFilesOf(settings.Files), std::nullopt};
+                         BatchLayout layout, RowCodes codes) {
+  BatchJob job{layout, &table, settings, ManyFilesOf(settings.Files), std::nullopt,
+               std::move(codes)};
   if (table.Rows() == 0) {
     throw Error("Nothing to engrave: the data file holds no rows below its header");
   }
@@ -363,21 +407,45 @@ void BatchWriter::WriteBody(std::size_t k, ProgramSink& sink) {
   for (std::size_t row = 0; row < m_job.table->Rows(); ++row) WriteRow(row, sink);
 }
 
-namespace {
-
-// The 8-bit characters of a row's text, its settings filled.
-std::string RowText(BatchLayout layout, const EngraveSettings& filled) {
+std::string BatchRowText(BatchLayout layout, const EngraveSettings& filled) {
   if (const TextField field = OneLineText(layout)) return To8Bit(filled.*field);
   std::string text;
   for (const std::string& line : filled.FreeFormTextE) text += To8Bit(line);
   return text;
 }
 
+std::vector<std::string> BatchPlaceholderNames(const EngraveSettings& settings, BatchLayout layout,
+                                               bool escapes) {
+  std::vector<std::string> names;
+  const auto scan = [&](std::string_view text) {
+    ScanPlaceholders(text, escapes, [](std::string_view) {}, [&](std::string_view name) {
+      if (std::find(names.begin(), names.end(), name) == names.end()) names.emplace_back(name);
+    });
+  };
+  if (const TextField field = OneLineText(layout)) {
+    scan(settings.*field);
+  } else {
+    for (const std::string& line : settings.FreeFormTextE) scan(line);
+    scan(settings.CodeText);
+  }
+  for (const LinesField field : kBlocks) {
+    for (const std::string& line : settings.*field) scan(line);
+  }
+  if (!ManyFilesOf(settings.Files)) {
+    for (const LinesField field : kRowLines) {
+      for (const std::string& line : settings.*field) scan(line);
+    }
+  }
+  return names;
+}
+
+namespace {
+
 class BatchPlan final : public JobPlan {
  public:
   BatchPlan(const EngraveSettings& settings, const DataTable& table, BatchLayout layout,
-            const StrokeFont& font)
-      : m_job(PrepareBatchJob(settings, table, layout)), m_writer(m_job, font) {}
+            const StrokeFont& font, RowCodes codes)
+      : m_job(PrepareBatchJob(settings, table, layout, std::move(codes))), m_writer(m_job, font) {}
 
   std::size_t Programs() const override { return m_writer.Programs(); }
   ProgramFrame Frame(std::size_t k) override { return m_writer.Frame(k); }
@@ -448,7 +516,7 @@ std::string BatchPlan::EngravedText() const {
   std::string text;
   for (std::size_t row = 0; row < m_job.table->Rows(); ++row) {
     FillBatchRow(m_job, row, filled);
-    for (const char c : RowText(m_job.layout, filled)) {
+    for (const char c : BatchRowText(m_job.layout, filled)) {
       const auto code = static_cast<unsigned char>(c);
       if (seen[code]) continue;
       seen.set(code);
@@ -461,8 +529,8 @@ std::string BatchPlan::EngravedText() const {
 }  // namespace
 
 std::unique_ptr<JobPlan> PlanBatch(const EngraveSettings& settings, const DataTable& table,
-                                   BatchLayout layout, const StrokeFont& font) {
-  return std::make_unique<BatchPlan>(settings, table, layout, font);
+                                   BatchLayout layout, const StrokeFont& font, RowCodes codes) {
+  return std::make_unique<BatchPlan>(settings, table, layout, font, std::move(codes));
 }
 
 void GenerateBatch(const EngraveSettings& settings, const DataTable& table, BatchLayout layout,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engrave/framing.h"
+#include "engrave/jobs.h"
 #include "settings/data_file.h"
 #include "settings/engrave_settings.h"
 
@@ -25,7 +26,17 @@ struct BatchJob {
   EngraveSettings settings;
   bool manyFiles = false;
   std::optional<std::size_t> nameColumn;  // BatchNameColumn, when set
+  RowCodes codes;                         // none: braces are the columns' alone
 };
+
+/// The names between braces in the texts a batch of `layout` fills (its text, the code's text,
+/// the four blocks and the lines around each row), each once, in order; with `escapes`, "{{"
+/// and "}}" are single braces and start no placeholder.
+std::vector<std::string> BatchPlaceholderNames(const EngraveSettings& settings, BatchLayout layout,
+                                               bool escapes);
+
+/// The 8-bit characters a row engraves, its settings filled by FillBatchRow.
+std::string BatchRowText(BatchLayout layout, const EngraveSettings& filled);
 
 /// Checks a batch before anything is asked for or written: the table has rows, every
 /// placeholder of the texts the job writes names a column, {Row} or {Rows}, a one-line text
@@ -34,8 +45,9 @@ struct BatchJob {
 /// names a column and a Many Files prefix holds no folder or control character. Throws Error
 /// naming the placeholder, value or field and the row (and for a G-code value the column and
 /// the character). The table must outlive the job.
+/// With `codes`, a placeholder that names both a code and a column is refused.
 BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table,
-                         BatchLayout layout);
+                         BatchLayout layout, RowCodes codes = {});
 
 /// Fills `filled` (a copy of job.settings) with the values of `row` (counted from 0): each
 /// placeholder of the job's text, the four G-code blocks, SeqPreGCodes and SeqPostGCodes is
@@ -85,7 +97,8 @@ class BatchWriter {
 /// The batch job's plan: the rows as BatchWriter writes them, one item per row. Throws what
 /// PrepareBatchJob throws. The table must outlive the plan.
 std::unique_ptr<JobPlan> PlanBatch(const EngraveSettings& settings, const DataTable& table,
-                                   BatchLayout layout, const StrokeFont& font);
+                                   BatchLayout layout, const StrokeFont& font,
+                                   RowCodes codes = {});
 
 /// The batch job: One File writes the start block of the first row, then for each row its filled
 /// SeqPreGCodes lines, its moves and its filled SeqPostGCodes lines, then the end block of the

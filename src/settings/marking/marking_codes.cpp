@@ -334,6 +334,15 @@ Template ParseTemplate(std::string_view text, std::string_view where) {
   return parsed;
 }
 
+std::optional<Placeholder> CodePlaceholderOf(std::string_view name) {
+  if (name == "Shift") return Placeholder{"Shift", {}, 0};
+  const std::size_t colon = name.find(':');
+  if (colon == std::string_view::npos || colon + 1 == name.size()) return std::nullopt;
+  const std::string_view head = name.substr(0, colon);
+  if (head != "Date" && head != "Counter") return std::nullopt;
+  return Placeholder{std::string(head), std::string(name.substr(colon + 1)), 0};
+}
+
 std::string FillTemplate(const Template& parsed,
                          const std::function<std::string(const Placeholder&)>& value) {
   std::string out = parsed.literals.front();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,6 +116,11 @@ struct Template {
 /// closed, a lone "}", and for a name that is not Date (which needs a format), Shift (which takes
 /// none) or Counter (which needs a counter name).
 Template ParseTemplate(std::string_view text, std::string_view where);
+
+/// The placeholder that `name` (as written between braces) stands for when it is one of the
+/// codes: "Shift", "Date:FORMAT" or "Counter:NAME" with something after the colon; nothing for
+/// any other name (a column of a data file).
+std::optional<Placeholder> CodePlaceholderOf(std::string_view name);
 
 /// The text of a template with each placeholder replaced by `value(placeholder)`.
 std::string FillTemplate(const Template& parsed,

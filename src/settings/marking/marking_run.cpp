@@ -74,7 +74,8 @@ Template MarkingRun::Parse(std::string_view text, std::string_view where) {
   return parsed;
 }
 
-void MarkingRun::TakeNumbers(const std::string& extraName, std::size_t extra) {
+void MarkingRun::TakeNumbers(const std::string& extraName, std::size_t extra,
+                             std::size_t perText) {
   if (m_counterNames.empty() && extraName.empty()) return;
   std::vector<Counter> peeked;
   if (m_peek) {
@@ -107,12 +108,14 @@ void MarkingRun::TakeNumbers(const std::string& extraName, std::size_t extra) {
   for (const std::string& name : names) {
     Counter counter = find(name);
     m_before[name] = counter;
-    const std::size_t count = (name == extraName ? extra : 0) + (NamedInTexts(name) ? 1 : 0);
+    const std::size_t count =
+        (name == extraName ? extra : 0) + (NamedInTexts(name) ? perText : 0);
     taken[name] = TakeValues(counter, count, ResetPeriod(counter.reset, m_now, m_setup.shifts));
     after.push_back(std::move(counter));
   }
   for (Counter& counter : after) find(counter.name) = std::move(counter);
   m_taken = std::move(taken);
+  if (perText != 1) return;
   for (const std::string& name : m_counterNames) {
     Note(name, FormatCounterValue(m_before.at(name), m_taken.at(name).front()));
   }
@@ -134,10 +137,16 @@ const Counter& MarkingRun::CounterOf(const std::string& name) const {
   return it->second;
 }
 
-std::string MarkingRun::Value(const Placeholder& p) const {
+std::string MarkingRun::Value(const Placeholder& p, std::size_t index) const {
   if (p.name == "Date") return FormatDate(p.argument, m_now, m_setup.yearLetters);
   if (p.name == "Shift") return ShiftAtTime(m_setup.shifts, m_now).name;
-  return FormatCounterValue(CounterOf(p.argument), Taken(p.argument).front());
+  const std::vector<std::int64_t>& values = Taken(p.argument);
+  if (index >= values.size()) {
+    std::string message = "No number was taken from the counter '" + p.argument + "' for row ";
+    AppendInteger(message, static_cast<long long>(index + 1));
+    throw Error(message);
+  }
+  return FormatCounterValue(CounterOf(p.argument), values[index]);
 }
 
 std::string MarkingRun::Fill(const Template& parsed) const {

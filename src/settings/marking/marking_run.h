@@ -47,10 +47,12 @@ class MarkingRun {
   /// Cuts a text into a template and checks its placeholders (a date format's codes, a shift
   /// table for {Shift}); refusals name `where`. The counters it names are remembered.
   Template Parse(std::string_view text, std::string_view where);
-  /// Locks the counter file and takes one value of every counter the parsed texts name, and
-  /// `extra` values of the counter `extraName` (the Sequence page's run). Throws Error for a
-  /// counter that is not defined or has no value left; nothing is taken then.
-  void TakeNumbers(const std::string& extraName = {}, std::size_t extra = 0);
+  /// Locks the counter file and takes `perText` values of every counter the parsed texts name
+  /// (one per row of a batch), and `extra` values of the counter `extraName` (the Sequence
+  /// page's run). Throws Error for a counter that is not defined or has no value left; nothing
+  /// is taken then.
+  void TakeNumbers(const std::string& extraName = {}, std::size_t extra = 0,
+                   std::size_t perText = 1);
   /// Makes TakeNumbers read the counter file without its lock and Commit do nothing: the
   /// values a job would take now, for a preview that must never wait for a job.
   void PeekOnly() { m_peek = true; }
@@ -60,8 +62,11 @@ class MarkingRun {
   bool NamedInTexts(const std::string& name) const;
   /// The counter as it stood when its values were taken.
   const Counter& CounterOf(const std::string& name) const;
-  /// The text of a placeholder of a parsed template.
-  std::string Value(const Placeholder& placeholder) const;
+  /// The text of a placeholder of a parsed template; a counter gives its value number `index`
+  /// of those taken for the texts (a batch's row).
+  std::string Value(const Placeholder& placeholder, std::size_t index = 0) const;
+  /// The counters the parsed texts name, in the order first named.
+  const std::vector<std::string>& CounterNames() const { return m_counterNames; }
   /// A parsed template filled.
   std::string Fill(const Template& parsed) const;
   /// Hands the numbers out: the counter file is saved with every counter moved past its values.
@@ -70,7 +75,8 @@ class MarkingRun {
   /// FileError.
   void Commit();
   /// What the job used, in the order first named: ("SN", "0042"), ("Date:yyMMdd", "261211"),
-  /// ("Shift", "B"). For the production log and the status bar.
+  /// ("Shift", "B"). For the production log and the status bar. A counter that gives each row
+  /// of a batch its own value is not here: each row's program names its own.
   const std::vector<std::pair<std::string, std::string>>& Used() const { return m_used; }
   /// "SN 0042, LOT 7": the counter values taken, for the status bar; empty when none.
   std::string NumbersTaken() const;

@@ -14,6 +14,7 @@
 #include "engrave/fonts/font_file.h"
 #include "engrave/framing.h"
 #include "engrave/job_plan.h"
+#include "engrave/layouts/batch.h"
 #include "engrave/layouts/free_form.h"
 #include "engrave/layouts/sequence.h"
 #include "engrave/program_store.h"
@@ -193,6 +194,50 @@ std::vector<LoggedProgram> LoggedPrograms(const EngraveSettings& settings, JobKi
   return programs;
 }
 
+// The text a batch row engraves, as the log shows it: the lines of free-form text joined.
+std::string LoggedRowText(BatchLayout layout, const EngraveSettings& filled) {
+  if (layout == BatchLayout::CircleText) return filled.ArcTextE;
+  if (layout == BatchLayout::EllipseText) return filled.EllipseTextE;
+  std::string text;
+  for (const std::string& line : filled.FreeFormTextE) text += (text.empty() ? "" : " / ") + line;
+  return text;
+}
+
+// The lines of the production log of a batch whose texts name codes: one per program, each with
+// the values its rows took from the counters (One File: from the first row's to the last's).
+std::vector<LoggedProgram> LoggedBatchPrograms(const BatchJob& job, const MarkingRun& marking,
+                                               const std::vector<std::string>& files) {
+  std::vector<LoggedProgram> programs;
+  if (files.empty()) return programs;
+  const std::size_t rows = job.table->Rows();
+  EngraveSettings filled = job.settings;
+  const auto rowText = [&](std::size_t row) {
+    FillBatchRow(job, row, filled);
+    return LoggedRowText(job.layout, filled);
+  };
+  const auto counterValue = [&](const std::string& name, std::size_t row) {
+    return marking.Value({"Counter", name, 0}, row);
+  };
+  if (job.manyFiles) {
+    for (std::size_t row = 0; row < files.size() && row < rows; ++row) {
+      LoggedProgram program{files[row], rowText(row), {}};
+      for (const std::string& name : marking.CounterNames()) {
+        program.extra.emplace_back(name, counterValue(name, row));
+      }
+      programs.push_back(std::move(program));
+    }
+    return programs;
+  }
+  LoggedProgram program{files.front(), rowText(0), {}};
+  if (rows > 1) program.text += " to " + rowText(rows - 1);
+  for (const std::string& name : marking.CounterNames()) {
+    std::string values = counterValue(name, 0);
+    if (rows > 1) values += " to " + counterValue(name, rows - 1);
+    program.extra.emplace_back(name, std::move(values));
+  }
+  programs.push_back(std::move(program));
+  return programs;
+}
 
 }  // namespace
 
@@ -588,18 +633,23 @@ bool EngraveFormModel::RunJob(JobKind kind) {
     }
   };
   // With Fill placeholders the job reads a filled copy; the settings keep the typed text. A
-  // batch fills its own columns.
+  // batch fills its codes row by row, beside its columns.
   std::optional<MarkingRun> marking;
   EngraveSettings filled;
-  if (m_settings.FillPlaceholders && kind != JobKind::Batch) {
+  RowCodes codes;
+  if (m_settings.FillPlaceholders) {
     marking.emplace(Marking());
-    filled = FilledSettings(kind, *marking);
+    if (kind == JobKind::Batch) {
+      codes = BatchCodes(*marking);
+    } else {
+      filled = FilledSettings(kind, *marking);
+    }
     m_numbersTaken.clear();
   }
-  const EngraveSettings& settings = marking ? filled : m_settings;
+  const EngraveSettings& settings = marking && kind != JobKind::Batch ? filled : m_settings;
   std::unique_ptr<JobPlan> plan;
   try {
-    plan = MakePlan(kind, {settings, *m_font, m_dataRows.get()});
+    plan = MakePlan(kind, {settings, *m_font, m_dataRows.get(), codes});
     WritePlan(*plan, host);
   } catch (...) {
     warnOfFiles();
@@ -621,7 +671,13 @@ bool EngraveFormModel::RunJob(JobKind kind) {
       }
       m_numbersTaken = marking->NumbersTaken();
       if (!m_numbersTaken.empty()) m_host.NumbersTaken(m_numbersTaken);
-      AppendProductionLog(*marking, m_machineFile, LoggedPrograms(settings, kind, host.Files()));
+      AppendProductionLog(
+          *marking, m_machineFile,
+          kind == JobKind::Batch
+              ? LoggedBatchPrograms(PrepareBatchJob(settings, *m_dataRows,
+                                                    BatchLayoutOf(settings.BatchTextKind), codes),
+                                    *marking, host.Files())
+              : LoggedPrograms(settings, kind, host.Files()));
     }
     WarnOfMissingGlyphs(plan->EngravedText());
   }
@@ -637,6 +693,27 @@ EngraveSettings EngraveFormModel::FilledSettings(JobKind kind, MarkingRun& marki
   FillMarkingCodes(filled, marking, continues ? m_settings.SeqCounter : std::string(), count);
   if (continues) ContinueFromCounter(filled, marking);
   return filled;
+}
+
+RowCodes EngraveFormModel::BatchCodes(MarkingRun& marking) const {
+  if (!m_dataRows) return {};  // the job refuses to run without rows
+  const DataTable& table = *m_dataRows;
+  for (const std::string& name :
+       BatchPlaceholderNames(m_settings, BatchLayoutOf(m_settings.BatchTextKind), true)) {
+    if (!CodePlaceholderOf(name)) continue;
+    if (table.ColumnOf(name)) {
+      throw Error("The placeholder {" + name +
+                  "} names a column of the data file and a code alike: rename the column");
+    }
+    marking.Parse("{" + name + "}", "the batch's texts");
+  }
+  // Each row is a part of its own: it takes its own number of every counter.
+  marking.TakeNumbers({}, 0, table.Rows());
+  return [&marking](std::string_view name, std::size_t row) -> std::optional<std::string> {
+    const std::optional<Placeholder> code = CodePlaceholderOf(name);
+    if (!code) return std::nullopt;
+    return marking.Value(*code, row);
+  };
 }
 
 MarkingSetup EngraveFormModel::Marking() const {
@@ -770,18 +847,30 @@ PreviewScene EngraveFormModel::Preview() const {
     scene.message = DataRowsLabel() + ".";
     return scene;
   }
-  if (m_settings.FillPlaceholders && CurrentJob() != JobKind::Batch) {
+  if (m_settings.FillPlaceholders) {
     // The preview shows the text the job would write now, taking no number; the job itself
     // says what is wrong.
-    EngraveSettings filled;
+    EngraveSettings filled = m_settings;
+    RowCodes codes;
+    std::optional<MarkingRun> marking;
     try {
-      MarkingRun marking(Marking());
-      marking.PeekOnly();
-      filled = FilledSettings(CurrentJob(), marking);
-    } catch (const Error&) {
-      filled = m_settings;
+      marking.emplace(Marking());
+      marking->PeekOnly();
+      if (CurrentJob() == JobKind::Batch) {
+        codes = BatchCodes(*marking);
+      } else {
+        filled = FilledSettings(CurrentJob(), *marking);
+      }
+    } catch (const Error& error) {
+      // A batch without its codes would only say that they name no column.
+      if (CurrentJob() != JobKind::Batch) {
+        return BuildPreview(m_settings, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow);
+      }
+      PreviewScene scene;
+      scene.message = WithFullStop(error.what());
+      return scene;
     }
-    return BuildPreview(filled, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow);
+    return BuildPreview(filled, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow, codes);
   }
   return BuildPreview(m_settings, *m_font, CurrentJob(), m_dataRows.get(), m_previewRow);
 }

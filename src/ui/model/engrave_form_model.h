@@ -200,6 +200,9 @@ class EngraveFormModel final : public SettingsEditor {
   /// The settings a job of `kind` reads with its placeholders filled by `marking` (its numbers
   /// taken), for the preview too.
   EngraveSettings FilledSettings(JobKind kind, MarkingRun& marking) const;
+  /// The codes of the batch's texts, filled by `marking` (each row its own number of every
+  /// counter taken); none without a data file. Refuses a code that is also a column's name.
+  RowCodes BatchCodes(MarkingRun& marking) const;
   void WarnOfMissingGlyphs(std::string_view text);
   /// "No glyph in FONT for: ..." of the characters of `text` the font lacks; empty when none.
   std::string MissingGlyphsOf(std::string_view text) const;
