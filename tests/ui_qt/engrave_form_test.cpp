@@ -811,6 +811,16 @@ TEST_F(EngraveFormTest, ProgramTabShowsTheTextAndLinksLinesWithStrokes) {
   QTest::mouseMove(text->viewport(), line6.center() + QPoint(20, 0));
   EXPECT_EQ(preview->LitLine(), 6);
 
+  // Pointed at, the dot and the stroke say what they are, read from the opened file.
+  PreviewView* view = preview->View();
+  EXPECT_THAT(view->ToolTipAt(viewport.ToPixel({0, 1})).toStdString(),
+              StartsWith("Plunge (dot): the tool goes down here\nProgram line 4: G01 Z-0.0100 "
+                         "F25.00\nAt X0.0000 Y1.0000, depth Z-0.0100\nFeed F25.00"));
+  EXPECT_THAT(view->ToolTipAt(onStroke).toStdString(),
+              StartsWith("Cut (solid line): the tool cuts along here\nProgram line 5: "));
+  EXPECT_THAT(view->ToolTipAt(viewport.ToPixel({0.3, 0.5})).toStdString(),
+              testing::HasSubstr("zoom"));
+
   QTest::mouseClick(Find<QPushButton>("CopyProgram"), Qt::LeftButton);
   EXPECT_THAT(QApplication::clipboard()->text().toStdString(), StartsWith("(L)\nG00 X0.0000"));
   EXPECT_THAT(QApplication::clipboard()->text().toStdString(), testing::Not(testing::HasSubstr("\r")));
@@ -1230,6 +1240,45 @@ TEST_F(EngraveFormTest, PreviewExplainsItsMarksAndCanHideRapids) {
   EXPECT_NE(view->grab().toImage(), withRapids);
   QTest::mouseClick(Find<QPushButton>("PreviewRapids"), Qt::LeftButton);
   EXPECT_EQ(view->grab().toImage(), withRapids);
+}
+
+// A dot or a stroke pointed at tells its program line and the words in effect there, read back
+// through modal words, comments and CR LF line ends.
+TEST(PreviewMarks, TellTheirLinePositionDepthAndFeed) {
+  const std::string program =
+      "\r\n(FEED F9 IS A COMMENT)\r\nG00 X1.0000 Y2.0000 Z0.1000\r\nG01 Z-0.0100 F25.00\r\n"
+      "G01 X1.5000 F50.00\r\nG01 Y2.5000\r\nG00 Z0.1000\r\nG00 X3.0000 ; Y7\r\n";
+  const MarkLetters letters{'X', 'Y', 'Z'};
+  struct Case {
+    SegmentKind kind;
+    std::int64_t line;
+    const char* item;
+    std::vector<std::string> told;
+  };
+  const Case cases[] = {
+      {SegmentKind::Plunge, 4, "2 of 11 numbers",
+       {"Plunge (dot): the tool goes down here", "Shown: 2 of 11 numbers",
+        "Program line 4: G01 Z-0.0100 F25.00", "At X1.0000 Y2.0000, depth Z-0.0100",
+        "Feed F25.00"}},
+      {SegmentKind::Cut, 6, "",
+       {"Cut (solid line): the tool cuts along here", "Program line 6: G01 Y2.5000",
+        "To X1.5000 Y2.5000, depth Z-0.0100", "Feed F50.00"}},
+      {SegmentKind::Rapid, 8, "",
+       {"Rapid (dashed line): the tool moves above the work",
+        "Program line 8: G00 X3.0000 ; Y7", "To X3.0000 Y2.5000, depth Z0.1000"}},
+      {SegmentKind::Rapid, 3, "",
+       {"Rapid (dashed line): the tool moves above the work",
+        "Program line 3: G00 X1.0000 Y2.0000 Z0.1000", "To X1.0000 Y2.0000, depth Z0.1000"}},
+      {SegmentKind::Cut, 40, "", {"Cut (solid line): the tool cuts along here", "Program line 40"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const PreviewSegment segment{c.kind, {1, 2}, {1, 2}, c.line};
+    const QStringList told = DescribeSegment(segment, program, letters, c.item).split('\n');
+    std::vector<std::string> lines;
+    for (const QString& line : told) lines.push_back(line.toStdString());
+    EXPECT_EQ(lines, c.told);
+  }
 }
 
 TEST(PlungeDots, ShrinkWhereTheyWouldHideAPageOfText) {
