@@ -42,7 +42,9 @@
 #include <vector>
 
 #include "preview/program_stats.h"
+#include "settings/marking/marking_run.h"
 #include "ui/qt/appearance.h"
+#include "ui/qt/codes_section.h"
 #include "ui/qt/engrave_form.h"
 #include "ui/qt/first_setup_dialog.h"
 #include "ui/qt/form_widgets.h"
@@ -841,6 +843,29 @@ TEST_F(EngraveFormTest, ProgramTabShowsTheTextAndLinksLinesWithStrokes) {
 
 // On the screens of a machine shop's computers the form never scrolls sideways, and no button
 // of a page cuts its caption.
+// "Continue from counter" on the Sequence page and in the Codes section is one field, and the
+// page shows the counter's next value beside it.
+TEST_F(EngraveFormTest, SequencePageContinuesFromTheCounterOfTheCodesSection) {
+  ShowPage(Page::Sequence);
+  SetCounterValue(m_form.Model().Marking(), "SN", 42);
+  auto* box = Find<QLineEdit>("SeqCounter");
+  EXPECT_TRUE(box->isVisibleTo(Find<QTabWidget>("PageControl")->widget(int(Page::Sequence))));
+  EXPECT_EQ(Text("SeqCounterNext"), "");
+  QTest::keyClicks(box, "SN");
+  EXPECT_EQ(m_form.Model().Settings().SeqCounter, "SN");
+  EXPECT_EQ(Text("SeqCounterNext"), "next: 42");
+
+  CodesSection codes(m_form.Model(), nullptr);
+  auto* inCodes = codes.findChild<QLineEdit*>("SeqCounter");
+  EXPECT_EQ(inCodes->text(), "SN");
+  inCodes->setText("LOT");
+  emit inCodes->editingFinished();
+  EXPECT_EQ(box->text(), "LOT");
+  EXPECT_THAT(Text("SeqCounterNext").toStdString(), StartsWith("not in "));
+  box->clear();
+  EXPECT_EQ(Text("SeqCounterNext"), "");
+}
+
 TEST_F(EngraveFormTest, FormNeverScrollsSidewaysOnSmallScreens) {
   for (const QSize screen : {QSize(1024, 768), QSize(1366, 768)}) {
     SCOPED_TRACE(screen.width());

@@ -42,6 +42,7 @@
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
 #include "settings/error.h"
+#include "settings/marking/marking_run.h"
 #include "settings/text8.h"
 #include "settings/numbers.h"
 #include "ui/qt/first_setup_dialog.h"
@@ -259,9 +260,38 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
   m_seqExample->setToolTip("How the twelfth number of the run is engraved");
 
   AddLabel(page, "G Codes to add before each Sequence", 8, 104);
-  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 148});
+  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 122});
   AddLabel(page, "G Codes to add after each Sequence", 384, 104);
-  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 148});
+  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 122});
+
+  // The same field as in the Codes section, so that both show what the run will do.
+  AddLabel(page, "Continue from counter:", 8, 252);
+  AddEdit(page, &S::SeqCounter, {148, 249, 121, kEditHeight});
+  m_seqCounterNext = AddLabel(page, QString(), 278, 252);
+  m_seqCounterNext->setObjectName("SeqCounterNext");
+  m_seqCounterNext->setFixedWidth(487);  // a long reason is cut here; the tooltip holds it whole
+  m_seqCounterNext->setToolTip("The value the next run starts from, as the counter file holds it");
+  ShowSeqCounterNext();
+}
+
+void TEngraveForm::ShowSeqCounterNext() {
+  const std::string& name = m_model.Settings().SeqCounter;
+  QString shown;
+  if (!name.empty()) {
+    try {
+      const MarkingSetup setup = m_model.Marking();
+      const std::vector<Counter> counters = LoadCounters(setup);
+      const auto counter = std::find_if(counters.begin(), counters.end(),
+                                        [&](const Counter& c) { return c.name == name; });
+      shown = counter == counters.end()
+                  ? "not in " + FromNativePath(setup.counterPath)
+                  : "next: " + ToQt(FormatCounterValue(*counter, NextCounterValue(setup, name)));
+    } catch (const Error& error) {
+      shown = ToQt(std::string(error.what()));
+    }
+  }
+  m_seqCounterNext->setText(shown);
+  m_seqCounterNext->setToolTip(shown.isEmpty() ? "The value the next run starts from" : shown);
 }
 
 // The batch has a page of its own after Sequence: it repeats the text pages' jobs, not the serial
