@@ -203,7 +203,7 @@ class EngraveFormTest : public ::testing::Test {
 };
 
 TEST_F(EngraveFormTest, SurfaceKeepsItsLayoutBesideAResizablePreview) {
-  EXPECT_EQ(m_form.Surface()->size(), QSize(773, 691));
+  EXPECT_EQ(m_form.Surface()->size(), QSize(773, 641));
   EXPECT_NE(m_form.minimumSize(), m_form.maximumSize()) << "the window can be resized";
   EXPECT_EQ(m_form.Splitter()->widget(1), m_form.Preview()) << "the preview to the right";
   EXPECT_TRUE(m_form.Splitter()->isCollapsible(1));
@@ -670,7 +670,7 @@ TEST_F(EngraveFormTest, ShiftCtrlRightClickOnTheSurfaceTogglesTheFontReport) {
                  << c.target << " button " << c.button << " modifiers " << c.modifiers.toInt());
     auto* target = Find<QWidget>(c.target);
     // A free spot: between the upper groups and the pages on the surface, inside the group.
-    const QPoint spot = target == m_form.Surface() ? QPoint(700, 375) : QPoint(300, 120);
+    const QPoint spot = target == m_form.Surface() ? QPoint(700, 310) : QPoint(300, 100);
     QTest::mouseClick(target, c.button, c.modifiers, spot);
     EXPECT_EQ(!memo1->isHidden(), c.visibleAfter);
   }
@@ -841,8 +841,8 @@ TEST_F(EngraveFormTest, ProgramTabShowsTheTextAndLinksLinesWithStrokes) {
   EXPECT_FALSE(Shown().program.empty());
 }
 
-// On the screens of a machine shop's computers the form never scrolls sideways, and no button
-// of a page cuts its caption.
+// On the screens of a machine shop's computers the form never scrolls, and no button of a page
+// cuts its caption.
 // "Continue from counter" on the Sequence page and in the Codes section is one field, and the
 // page shows the counter's next value beside it.
 TEST_F(EngraveFormTest, SequencePageContinuesFromTheCounterOfTheCodesSection) {
@@ -875,6 +875,7 @@ TEST_F(EngraveFormTest, FormNeverScrollsSidewaysOnSmallScreens) {
     Idle();
     auto* scroll = Find<QScrollArea>("FormScroll");
     EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "every page fits a screen 768 high";
     EXPECT_GE(scroll->viewport()->width(), m_form.Surface()->width());
     for (int page = 0; page < Find<QTabWidget>("PageControl")->count(); ++page) {
       ShowPage(static_cast<Page>(page));

@@ -49,7 +49,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
  public:
   /// Size of the surface holding the settings' controls.
   static constexpr int kSurfaceWidth = 773;
-  static constexpr int kHeight = 691;
+  static constexpr int kHeight = 641;
   /// Where the window first shows, its frame kept inside the screen.
   static constexpr QPoint kUsualPlace{259, 166};
   /// How many machine files the File menu offers again.
