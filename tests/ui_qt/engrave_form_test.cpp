@@ -42,7 +42,9 @@
 #include <vector>
 
 #include "preview/program_stats.h"
+#include "settings/marking/marking_run.h"
 #include "ui/qt/appearance.h"
+#include "ui/qt/codes_section.h"
 #include "ui/qt/engrave_form.h"
 #include "ui/qt/first_setup_dialog.h"
 #include "ui/qt/form_widgets.h"
@@ -201,7 +203,7 @@ class EngraveFormTest : public ::testing::Test {
 };
 
 TEST_F(EngraveFormTest, SurfaceKeepsItsLayoutBesideAResizablePreview) {
-  EXPECT_EQ(m_form.Surface()->size(), QSize(773, 691));
+  EXPECT_EQ(m_form.Surface()->size(), QSize(773, 641));
   EXPECT_NE(m_form.minimumSize(), m_form.maximumSize()) << "the window can be resized";
   EXPECT_EQ(m_form.Splitter()->widget(1), m_form.Preview()) << "the preview to the right";
   EXPECT_TRUE(m_form.Splitter()->isCollapsible(1));
@@ -668,7 +670,7 @@ TEST_F(EngraveFormTest, ShiftCtrlRightClickOnTheSurfaceTogglesTheFontReport) {
                  << c.target << " button " << c.button << " modifiers " << c.modifiers.toInt());
     auto* target = Find<QWidget>(c.target);
     // A free spot: between the upper groups and the pages on the surface, inside the group.
-    const QPoint spot = target == m_form.Surface() ? QPoint(700, 375) : QPoint(300, 120);
+    const QPoint spot = target == m_form.Surface() ? QPoint(700, 310) : QPoint(300, 100);
     QTest::mouseClick(target, c.button, c.modifiers, spot);
     EXPECT_EQ(!memo1->isHidden(), c.visibleAfter);
   }
@@ -811,6 +813,16 @@ TEST_F(EngraveFormTest, ProgramTabShowsTheTextAndLinksLinesWithStrokes) {
   QTest::mouseMove(text->viewport(), line6.center() + QPoint(20, 0));
   EXPECT_EQ(preview->LitLine(), 6);
 
+  // Pointed at, the dot and the stroke say what they are, read from the opened file.
+  PreviewView* view = preview->View();
+  EXPECT_THAT(view->ToolTipAt(viewport.ToPixel({0, 1})).toStdString(),
+              StartsWith("Plunge (dot): the tool goes down here\nProgram line 4: G01 Z-0.0100 "
+                         "F25.00\nAt X0.0000 Y1.0000, depth Z-0.0100\nFeed F25.00"));
+  EXPECT_THAT(view->ToolTipAt(onStroke).toStdString(),
+              StartsWith("Cut (solid line): the tool cuts along here\nProgram line 5: "));
+  EXPECT_THAT(view->ToolTipAt(viewport.ToPixel({0.3, 0.5})).toStdString(),
+              testing::HasSubstr("zoom"));
+
   QTest::mouseClick(Find<QPushButton>("CopyProgram"), Qt::LeftButton);
   EXPECT_THAT(QApplication::clipboard()->text().toStdString(), StartsWith("(L)\nG00 X0.0000"));
   EXPECT_THAT(QApplication::clipboard()->text().toStdString(), testing::Not(testing::HasSubstr("\r")));
@@ -829,8 +841,31 @@ TEST_F(EngraveFormTest, ProgramTabShowsTheTextAndLinksLinesWithStrokes) {
   EXPECT_FALSE(Shown().program.empty());
 }
 
-// On the screens of a machine shop's computers the form never scrolls sideways, and no button
-// of a page cuts its caption.
+// On the screens of a machine shop's computers the form never scrolls, and no button of a page
+// cuts its caption.
+// "Continue from counter" on the Sequence page and in the Codes section is one field, and the
+// page shows the counter's next value beside it.
+TEST_F(EngraveFormTest, SequencePageContinuesFromTheCounterOfTheCodesSection) {
+  ShowPage(Page::Sequence);
+  SetCounterValue(m_form.Model().Marking(), "SN", 42);
+  auto* box = Find<QLineEdit>("SeqCounter");
+  EXPECT_TRUE(box->isVisibleTo(Find<QTabWidget>("PageControl")->widget(int(Page::Sequence))));
+  EXPECT_EQ(Text("SeqCounterNext"), "");
+  QTest::keyClicks(box, "SN");
+  EXPECT_EQ(m_form.Model().Settings().SeqCounter, "SN");
+  EXPECT_EQ(Text("SeqCounterNext"), "next: 42");
+
+  CodesSection codes(m_form.Model(), nullptr);
+  auto* inCodes = codes.findChild<QLineEdit*>("SeqCounter");
+  EXPECT_EQ(inCodes->text(), "SN");
+  inCodes->setText("LOT");
+  emit inCodes->editingFinished();
+  EXPECT_EQ(box->text(), "LOT");
+  EXPECT_THAT(Text("SeqCounterNext").toStdString(), StartsWith("not in "));
+  box->clear();
+  EXPECT_EQ(Text("SeqCounterNext"), "");
+}
+
 TEST_F(EngraveFormTest, FormNeverScrollsSidewaysOnSmallScreens) {
   for (const QSize screen : {QSize(1024, 768), QSize(1366, 768)}) {
     SCOPED_TRACE(screen.width());
@@ -840,6 +875,7 @@ TEST_F(EngraveFormTest, FormNeverScrollsSidewaysOnSmallScreens) {
     Idle();
     auto* scroll = Find<QScrollArea>("FormScroll");
     EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "every page fits a screen 768 high";
     EXPECT_GE(scroll->viewport()->width(), m_form.Surface()->width());
     for (int page = 0; page < Find<QTabWidget>("PageControl")->count(); ++page) {
       ShowPage(static_cast<Page>(page));
@@ -1230,6 +1266,45 @@ TEST_F(EngraveFormTest, PreviewExplainsItsMarksAndCanHideRapids) {
   EXPECT_NE(view->grab().toImage(), withRapids);
   QTest::mouseClick(Find<QPushButton>("PreviewRapids"), Qt::LeftButton);
   EXPECT_EQ(view->grab().toImage(), withRapids);
+}
+
+// A dot or a stroke pointed at tells its program line and the words in effect there, read back
+// through modal words, comments and CR LF line ends.
+TEST(PreviewMarks, TellTheirLinePositionDepthAndFeed) {
+  const std::string program =
+      "\r\n(FEED F9 IS A COMMENT)\r\nG00 X1.0000 Y2.0000 Z0.1000\r\nG01 Z-0.0100 F25.00\r\n"
+      "G01 X1.5000 F50.00\r\nG01 Y2.5000\r\nG00 Z0.1000\r\nG00 X3.0000 ; Y7\r\n";
+  const MarkLetters letters{'X', 'Y', 'Z'};
+  struct Case {
+    SegmentKind kind;
+    std::int64_t line;
+    const char* item;
+    std::vector<std::string> told;
+  };
+  const Case cases[] = {
+      {SegmentKind::Plunge, 4, "2 of 11 numbers",
+       {"Plunge (dot): the tool goes down here", "Shown: 2 of 11 numbers",
+        "Program line 4: G01 Z-0.0100 F25.00", "At X1.0000 Y2.0000, depth Z-0.0100",
+        "Feed F25.00"}},
+      {SegmentKind::Cut, 6, "",
+       {"Cut (solid line): the tool cuts along here", "Program line 6: G01 Y2.5000",
+        "To X1.5000 Y2.5000, depth Z-0.0100", "Feed F50.00"}},
+      {SegmentKind::Rapid, 8, "",
+       {"Rapid (dashed line): the tool moves above the work",
+        "Program line 8: G00 X3.0000 ; Y7", "To X3.0000 Y2.5000, depth Z0.1000"}},
+      {SegmentKind::Rapid, 3, "",
+       {"Rapid (dashed line): the tool moves above the work",
+        "Program line 3: G00 X1.0000 Y2.0000 Z0.1000", "To X1.0000 Y2.0000, depth Z0.1000"}},
+      {SegmentKind::Cut, 40, "", {"Cut (solid line): the tool cuts along here", "Program line 40"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const PreviewSegment segment{c.kind, {1, 2}, {1, 2}, c.line};
+    const QStringList told = DescribeSegment(segment, program, letters, c.item).split('\n');
+    std::vector<std::string> lines;
+    for (const QString& line : told) lines.push_back(line.toStdString());
+    EXPECT_EQ(lines, c.told);
+  }
 }
 
 TEST(PlungeDots, ShrinkWhereTheyWouldHideAPageOfText) {

@@ -83,7 +83,7 @@ CodesSection::CodesSection(EngraveFormModel& model, QWidget* parent)
   m_utc = check("CodesInUtc", "Dates and shifts in UTC", &S::CodesInUtc);
   m_countersFile = edit("CountersFile", "Counter file:", &S::CountersFile);
   m_log = edit("ProductionLog", "Production log:", &S::ProductionLog);
-  m_seqCounter = edit("SeqCounter", "Sequence continues from counter:", &S::SeqCounter);
+  m_seqCounter = edit("SeqCounter", "Continue from counter:", &S::SeqCounter);
   layout->addLayout(form);
 
   m_file = new QLabel(this);

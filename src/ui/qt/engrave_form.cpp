@@ -446,6 +446,7 @@ void TEngraveForm::ProgramsWritten(const std::vector<std::string>& files) {
   if (folder == ".") folder = QDir::toNativeSeparators(folderPath);
   const std::optional<ProgramStats> stats = m_model.WrittenStats(files);
   m_statusField = nullptr;
+  ShowSeqCounterNext();  // a run moves its counter on
   statusBar()->showMessage(
       WrittenMessage(names, folder + "/", stats ? &*stats : nullptr, m_unit, StoredRapidRate()));
 }

@@ -49,7 +49,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
  public:
   /// Size of the surface holding the settings' controls.
   static constexpr int kSurfaceWidth = 773;
-  static constexpr int kHeight = 691;
+  static constexpr int kHeight = 641;
   /// Where the window first shows, its frame kept inside the screen.
   static constexpr QPoint kUsualPlace{259, 166};
   /// How many machine files the File menu offers again.
@@ -151,6 +151,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   void BuildCircleTextPage(QWidget* page);
   void BuildEllipseTextPage(QWidget* page);
   void BuildSequencePage(QWidget* page);
+  /// Beside "Continue from counter": the counter's next value as it is cut, or why there is none.
+  void ShowSeqCounterNext();
   void BuildBatchPage(QWidget* page);
   /// Lists the first rows of the model's data file, when it changed.
   void ShowDataRows();
@@ -228,6 +230,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QLabel* m_widthUnit = nullptr;
   QLabel* m_blockWidth = nullptr;
   QLabel* m_seqExample = nullptr;
+  QLabel* m_seqCounterNext = nullptr;
   QPlainTextEdit* m_memo1 = nullptr;
   QLineEdit* m_filePrefix = nullptr;
   QLabel* m_filePrefixLabel = nullptr;

@@ -262,6 +262,9 @@ void TEngraveForm::FieldChanged(const FieldInfo& field) {
       field.ref == FieldRef(&S::SeqPostfix)) {
     ShowMissingGlyphs();
   }
+  if (field.ref == FieldRef(&S::SeqCounter) || field.ref == FieldRef(&S::CountersFile)) {
+    ShowSeqCounterNext();
+  }
   const auto found = m_fields.find(&field);
   if (found == m_fields.end()) return;
   QScopedValueRollback<bool> showing(m_showingModel, true);

@@ -42,6 +42,7 @@
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
 #include "settings/error.h"
+#include "settings/marking/marking_run.h"
 #include "settings/text8.h"
 #include "settings/numbers.h"
 #include "ui/qt/first_setup_dialog.h"
@@ -77,7 +78,7 @@ void TEngraveForm::BuildPages() {
 void TEngraveForm::BuildUpperArea() {
   QWidget* form = m_surface;
 
-  QGroupBox* text = AddGroup(form, "TextParameters", "&TextParameters", {8, 8, 337, 137});
+  QGroupBox* text = AddGroup(form, "TextParameters", "&TextParameters", {8, 8, 337, 112});
   const std::pair<TextField, const char*> textEdits[] = {{&S::TextHeightE, "Height"},
                                                          {&S::WidthRatioE, "Width Ratio"},
                                                          {&S::SpacingRatioE, "Spacing Ratio"},
@@ -88,61 +89,62 @@ void TEngraveForm::BuildUpperArea() {
     AddEdit(text, field, {left, 34, 73, kEditHeight});
     left += 80;
   }
-  QLineEdit* fontFile = AddEdit(text, &S::FontFile, {8, 70, 281, kEditHeight});
+  // The font file and its button share a row, so that the form fits a screen 768 pixels high.
+  QLineEdit* fontFile = AddEdit(text, &S::FontFile, {8, 66, 240, kEditHeight});
   fontFile->setReadOnly(true);
   fontFile->setCursorPosition(0);
   AddButton(text, "PickFont", "Pick Font", "Choose the font file (a .fnt stroke font, or a single-line .lff or .cxf font) and load it",
-            {8, 100, 75, kButtonHeight}, &EngraveFormModel::PickFontClick);
+            {254, 64, 75, kButtonHeight}, &EngraveFormModel::PickFontClick);
 
-  AddRadioGroup(form, &S::Justification, "&Justification", 1, {352, 8, 89, 137});
-  AddRadioGroup(form, &S::AppendMode, "Append &Mode", 1, {448, 8, 161, 137});
-  QGroupBox* append = AddGroup(form, "GroupBox1", "Append &Settings", {616, 8, 145, 137});
-  AddCheckBox(append, &S::PreEngraveW, "Write Pre Engrave", {12, 32, 125, kCheckHeight});
-  AddCheckBox(append, &S::PostEngraveW, "Write Post Engrave", {12, 64, 125, kCheckHeight});
+  AddRadioGroup(form, &S::Justification, "&Justification", 1, {352, 8, 89, 112});
+  AddRadioGroup(form, &S::AppendMode, "Append &Mode", 1, {448, 8, 161, 112});
+  QGroupBox* append = AddGroup(form, "GroupBox1", "Append &Settings", {616, 8, 145, 112});
+  AddCheckBox(append, &S::PreEngraveW, "Write Pre Engrave", {12, 30, 125, kCheckHeight});
+  AddCheckBox(append, &S::PostEngraveW, "Write Post Engrave", {12, 62, 125, kCheckHeight});
 
-  QGroupBox* axis1 = AddGroup(form, "Axis1Group", "Text \"Plane\" Axis &1", {8, 152, 193, 65});
-  AddLabel(axis1, "Axis", 8, 16);
-  AddLabel(axis1, "Start", 64, 16);
-  AddLabel(axis1, "Text Angle", 128, 16);
-  AddAxisCombo(axis1, &S::Axis1E, {8, 32, 49, kEditHeight});
-  AddEdit(axis1, &S::Axis1StartE, {64, 32, 57, kEditHeight});
-  AddEdit(axis1, &S::TextAngleE, {128, 32, 57, kEditHeight});
+  QGroupBox* axis1 = AddGroup(form, "Axis1Group", "Text \"Plane\" Axis &1", {8, 127, 193, 58});
+  AddLabel(axis1, "Axis", 8, 14);
+  AddLabel(axis1, "Start", 64, 14);
+  AddLabel(axis1, "Text Angle", 128, 14);
+  AddAxisCombo(axis1, &S::Axis1E, {8, 30, 49, kEditHeight});
+  AddEdit(axis1, &S::Axis1StartE, {64, 30, 57, kEditHeight});
+  AddEdit(axis1, &S::TextAngleE, {128, 30, 57, kEditHeight});
 
-  QGroupBox* axis2 = AddGroup(form, "Axis2Group", "Text \"Plane\" Axis &2", {8, 224, 193, 65});
-  AddLabel(axis2, "Axis", 8, 16);
-  AddLabel(axis2, "Start", 64, 16);
-  AddAxisCombo(axis2, &S::Axis2E, {8, 32, 49, kEditHeight});
-  AddEdit(axis2, &S::Axis2StartE, {64, 32, 57, kEditHeight});
+  QGroupBox* axis2 = AddGroup(form, "Axis2Group", "Text \"Plane\" Axis &2", {8, 191, 193, 58});
+  AddLabel(axis2, "Axis", 8, 14);
+  AddLabel(axis2, "Start", 64, 14);
+  AddAxisCombo(axis2, &S::Axis2E, {8, 30, 49, kEditHeight});
+  AddEdit(axis2, &S::Axis2StartE, {64, 30, 57, kEditHeight});
 
-  QGroupBox* axis3 = AddGroup(form, "Axis3Group", "&Plunge Axis", {8, 296, 193, 73});
-  AddLabel(axis3, "Absolute Tool Position", 64, 15);
-  AddLabel(axis3, "Axis", 8, 29);
-  AddLabel(axis3, "Down", 64, 29);
-  AddLabel(axis3, "Up", 128, 29);
-  AddAxisCombo(axis3, &S::Axis3E, {8, 45, 49, kEditHeight});
-  AddEdit(axis3, &S::PenDownE, {64, 45, 57, kEditHeight});
-  AddEdit(axis3, &S::PenUpE, {128, 45, 57, kEditHeight});
+  QGroupBox* axis3 = AddGroup(form, "Axis3Group", "&Plunge Axis", {8, 255, 193, 71});
+  AddLabel(axis3, "Absolute Tool Position", 64, 14);
+  AddLabel(axis3, "Axis", 8, 27);
+  AddLabel(axis3, "Down", 64, 27);
+  AddLabel(axis3, "Up", 128, 27);
+  AddAxisCombo(axis3, &S::Axis3E, {8, 43, 49, kEditHeight});
+  AddEdit(axis3, &S::PenDownE, {64, 43, 57, kEditHeight});
+  AddEdit(axis3, &S::PenUpE, {128, 43, 57, kEditHeight});
 
   // Each feed edit sits under its caption across the group, so that "mm/min" fits beside the
   // number.
-  QGroupBox* feeds = AddGroup(form, "FeedOptions", "Feed &Options", {208, 152, 137, 217});
-  AddLabel(feeds, "Engrave Feed", 8, 16);
-  AddEdit(feeds, &S::EngraveFeedE, {8, 30, 121, kEditHeight});
-  AddLabel(feeds, "Plunge Feed", 8, 54);
-  AddEdit(feeds, &S::PlungeFeedE, {8, 68, 121, kEditHeight});
+  QGroupBox* feeds = AddGroup(form, "FeedOptions", "Feed &Options", {208, 127, 137, 199});
+  AddLabel(feeds, "Engrave Feed", 8, 15);
+  AddEdit(feeds, &S::EngraveFeedE, {8, 29, 121, kEditHeight});
+  AddLabel(feeds, "Plunge Feed", 8, 52);
+  AddEdit(feeds, &S::PlungeFeedE, {8, 66, 121, kEditHeight});
   // Kept for the machine file only: no job reads it, so the user never sees it.
   AddCheckBox(feeds, &S::InverseTimeE, "ITF", {8, 74, 97, kCheckHeight})->setVisible(false);
-  AddRadioGroup(feeds, &S::FeedMode, "Feed Mo&de", 1, {8, 98, 121, 111});
+  AddRadioGroup(feeds, &S::FeedMode, "Feed Mo&de", 1, {8, 92, 121, 100});
 
-  AddRadioGroup(form, &S::IntegrexMode, "&Lathe with Mill Modes", 2, {352, 151, 281, 145});
-  AddRadioGroup(form, &S::IntegrexHead, "Integrex H&ead", 2, {352, 303, 217, 49});
+  AddRadioGroup(form, &S::IntegrexMode, "&Lathe with Mill Modes", 2, {352, 127, 281, 132});
+  AddRadioGroup(form, &S::IntegrexHead, "Integrex H&ead", 2, {352, 266, 217, 49});
 
   AddButton(form, "Button1", "Button1",
             "Write the text parameters to test.txt in the current folder",
-            {670, 235, 75, kButtonHeight}, &EngraveFormModel::Button1Click)
+            {670, 210, 75, kButtonHeight}, &EngraveFormModel::Button1Click)
       ->setFocusPolicy(Qt::NoFocus);
   AddButton(form, "Button2", "Button2", "Read the text parameters back from test.txt",
-            {670, 280, 75, kButtonHeight}, &EngraveFormModel::Button2Click)
+            {670, 255, 75, kButtonHeight}, &EngraveFormModel::Button2Click)
       ->setFocusPolicy(Qt::NoFocus);
 }
 
@@ -259,9 +261,38 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
   m_seqExample->setToolTip("How the twelfth number of the run is engraved");
 
   AddLabel(page, "G Codes to add before each Sequence", 8, 104);
-  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 148});
+  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 122});
   AddLabel(page, "G Codes to add after each Sequence", 384, 104);
-  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 148});
+  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 122});
+
+  // The same field as in the Codes section, so that both show what the run will do.
+  AddLabel(page, "Continue from counter:", 8, 252);
+  AddEdit(page, &S::SeqCounter, {148, 249, 121, kEditHeight});
+  m_seqCounterNext = AddLabel(page, QString(), 278, 252);
+  m_seqCounterNext->setObjectName("SeqCounterNext");
+  m_seqCounterNext->setFixedWidth(487);  // a long reason is cut here; the tooltip holds it whole
+  m_seqCounterNext->setToolTip("The value the next run starts from, as the counter file holds it");
+  ShowSeqCounterNext();
+}
+
+void TEngraveForm::ShowSeqCounterNext() {
+  const std::string& name = m_model.Settings().SeqCounter;
+  QString shown;
+  if (!name.empty()) {
+    try {
+      const MarkingSetup setup = m_model.Marking();
+      const std::vector<Counter> counters = LoadCounters(setup);
+      const auto counter = std::find_if(counters.begin(), counters.end(),
+                                        [&](const Counter& c) { return c.name == name; });
+      shown = counter == counters.end()
+                  ? "not in " + FromNativePath(setup.counterPath)
+                  : "next: " + ToQt(FormatCounterValue(*counter, NextCounterValue(setup, name)));
+    } catch (const Error& error) {
+      shown = ToQt(std::string(error.what()));
+    }
+  }
+  m_seqCounterNext->setText(shown);
+  m_seqCounterNext->setToolTip(shown.isEmpty() ? "The value the next run starts from" : shown);
 }
 
 // The batch has a page of its own after Sequence: it repeats the text pages' jobs, not the serial

@@ -260,6 +260,8 @@ PreviewPanel::PreviewPanel(const EngraveFormModel& model, QWidget* parent)
   m_litStrokes->installEventFilter(this);
   m_view->installEventFilter(this);
   m_view->setMouseTracking(true);
+  // A pointed stroke of an opened file reads its line from the file, once.
+  m_view->OnProgramText([this]() -> std::string_view { return ShownProgram(); });
 
   auto* upper = new QWidget;
   auto* upperLayout = new QVBoxLayout(upper);
@@ -338,6 +340,7 @@ void PreviewPanel::Rebuild() {
     scene.message = "No font is loaded from \"" + m_model.Settings().FontFile +
                     "\": choose one with \"Pick Font\".";
   }
+  m_view->SetPlungeLetter(ReadLetter(m_model.Settings().Axis3E));
   m_view->SetScene(std::move(scene), refit);
   Show(m_view->Scene(), "Preview of " + title, QString());
 }
@@ -367,6 +370,7 @@ void PreviewPanel::ShowProgramFile(const std::string& path) {
   }
   m_showsFile = true;
   m_live->setEnabled(true);
+  m_view->SetPlungeLetter(ReadLetter(m_model.Settings().Axis3E));
   m_view->SetScene(std::move(scene), true);
   Show(m_view->Scene(), "Program " + QFileInfo(shownPath).fileName(), shownPath);
 }

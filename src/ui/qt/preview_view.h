@@ -3,6 +3,9 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <functional>
+#include <string_view>
+
 #include "preview/preview_scene.h"
 #include "ui/qt/preview_painting.h"
 
@@ -31,8 +34,13 @@ class PreviewView final : public QWidget {
   bool RapidsShown() const { return m_options.rapids; }
   /// The unit after the scale bar's length.
   void SetUnit(const QString& unit);
-  /// What the mark under `pixel` stands for (the start point, the centre, the program's start),
-  /// or how to look around when no mark is there.
+  /// The letter of the plunge axis, whose word the tooltips give as the depth.
+  void SetPlungeLetter(char letter) { m_plungeLetter = letter; }
+  /// Where the tooltips read the program's lines when the scene does not hold its text (a
+  /// program file): called only when a stroke is pointed at.
+  void OnProgramText(std::function<std::string_view()> text) { m_programText = std::move(text); }
+  /// What the mark under `pixel` stands for (the start point, the centre, the program's start,
+  /// a plunge dot, a stroke), or how to look around when no mark is there.
   QString ToolTipAt(QPointF pixel) const;
 
  protected:
@@ -55,6 +63,23 @@ class PreviewView final : public QWidget {
   bool m_followsScene = true;
   bool m_dragging = false;
   QPointF m_dragFrom;
+  char m_plungeLetter = 'Z';
+  std::function<std::string_view()> m_programText;
 };
+
+/// The words in effect on one program line, as a tooltip tells them.
+struct MarkLetters {
+  char axis1 = 'X';
+  char axis2 = 'Y';
+  char plunge = 'Z';
+};
+
+/// What a plunge dot or a stroke of the drawing stands for: its kind, the item the picture
+/// shows (`item`, "2 of 11 numbers"; empty for none), its program line with that line's text,
+/// the plane position and the plunge axis word in effect after the line (the depth), and the
+/// feed in effect, all as the program writes them. `program` is the text the segment was read
+/// from (empty: only the line number is told).
+QString DescribeSegment(const PreviewSegment& segment, std::string_view program,
+                        const MarkLetters& letters, std::string_view item);
 
 }  // namespace stylor
