@@ -902,7 +902,7 @@ void EngraveFormModel::SaveFirstSetup(const FirstSetup& setup) {
 }
 
 bool EngraveFormModel::RepeatsInOneFile(JobKind kind) const {
-  if (ManyFilesOf(m_settings.Files)) return false;
+  if (ManyFilesOf(m_settings.Files) || OnTheControlOf(m_settings.Files)) return false;
   if (kind == JobKind::Batch) return m_dataRows && m_dataRows->Rows() > 1;
   if (kind != JobKind::Sequence) return false;
   const std::optional<std::int32_t> start = ReadWhole(m_settings.SeqStart);

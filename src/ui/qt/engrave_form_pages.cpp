@@ -247,7 +247,7 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
             "file)",
             {632, 19, 125, 27}, &EngraveFormModel::GenerateSequencesClick);
 
-  AddRadioGroup(page, &S::Files, "F&iles", 2, {8, 52, 233, 45});
+  AddRadioGroup(page, &S::Files, "F&iles", 2, {8, 52, 233, 50});
   m_filePrefixLabel = AddLabel(page, "File Name Prefix", 248, 56);
   m_filePrefix = AddEdit(page, &S::FilePrefix, {248, 72, 169, kEditHeight});
   m_padFileNumbers = AddCheckBox(page, &S::PadFileNumbers, "Pad numbers", {368, 55, 110, kCheckHeight});
@@ -259,9 +259,16 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
   m_seqExample->setToolTip("How the twelfth number of the run is engraved");
 
   AddLabel(page, "G Codes to add before each Sequence", 8, 104);
-  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 148});
+  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 98});
   AddLabel(page, "G Codes to add after each Sequence", 384, 104);
-  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 148});
+  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 98});
+
+  // Files "On the control": the control's dialect, its counter and the first subprogram.
+  AddRadioGroup(page, &S::ControlDialect, "On the &control: dialect", 2, {8, 224, 369, 44});
+  AddLabel(page, "Counter Variable", 384, 224);
+  AddEdit(page, &S::CounterVariable, {384, 240, 97, kEditHeight});
+  AddLabel(page, "First Subprogram", 496, 224);
+  AddEdit(page, &S::FirstSubprogram, {496, 240, 97, kEditHeight});
 }
 
 // The batch has a page of its own after Sequence: it repeats the text pages' jobs, not the serial
