@@ -361,11 +361,22 @@ class ProgramBuilder {
           t.Line(line);
           continue;
         }
+        // x cos - y sin + origin, y as x sin + y cos + origin, the terms of a zero glyph
+        // coordinate left out: the sums come out to the same bits.
         const std::string x = Number(move.x), y = Number(move.y);
-        const std::string e1 = x + "*" + xs + "*" + cs + "-" + y + "*" + ys + "*" + sn + "+" +
-                               t.V(kOriginX);
-        const std::string e2 = x + "*" + xs + "*" + sn + "+" + y + "*" + ys + "*" + cs + "+" +
-                               t.V(kOriginY);
+        const std::string xc = x + "*" + xs + "*" + cs, xn = x + "*" + xs + "*" + sn;
+        const std::string yc = y + "*" + ys + "*" + cs, yn = y + "*" + ys + "*" + sn;
+        std::string e1 = t.V(kOriginX), e2 = t.V(kOriginY);
+        if (move.x != 0 && move.y != 0) {
+          e1 = xc + "-" + yn + "+" + e1;
+          e2 = xn + "+" + yc + "+" + e2;
+        } else if (move.x != 0) {
+          e1 = xc + "+" + e1;
+          e2 = xn + "+" + e2;
+        } else if (move.y != 0) {
+          e1 = e1 + "-" + yn;
+          e2 = yc + "+" + e2;
+        }
         std::string line = g + PlaneWords(t, e1, e2, false);
         if (move.g != 0 && !engraveFeed) {
           line += " F" + Feed(m_prepared.engraveFeed);
@@ -387,7 +398,9 @@ class ProgramBuilder {
            " TO " + Integer(last) + " STEP " + Integer(m_run.step) + ")");
     t.Set(kSerial, kept);
     t.If(t.V(kSerial), "LT", Integer(first));
-    t.Alarm(2, "SERIAL BELOW START " + Integer(first));
+    std::string below = "SERIAL BELOW START " + Integer(first);
+    if (below.size() > m_job.dialect->longestAlarmText) below.erase(0, 7);
+    t.Alarm(2, below);
     t.EndIf();
     t.If(t.V(kSerial), "GT", Integer(last));
     t.Alarm(1, "SERIAL PAST END " + Integer(last));
@@ -533,6 +546,19 @@ ControlProgram WriteControlProgram(const ControlJob& job, const StrokeFont& font
 
 namespace {
 
+// The subprograms go after the end block, but before a closing "%" line: the control stops
+// reading the file there.
+std::string WithSubprograms(const std::string& endBlock, const std::string& subprograms) {
+  std::string_view body = endBlock;
+  if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+  const std::size_t lineEnd = body.rfind('\n');
+  const std::size_t lineStart = lineEnd == std::string_view::npos ? 0 : lineEnd + 1;
+  std::string_view last = body.substr(lineStart);
+  while (!last.empty() && last.back() == ' ') last.remove_suffix(1);
+  if (last != "%") return endBlock + subprograms;
+  return endBlock.substr(0, lineStart) + subprograms + endBlock.substr(lineStart);
+}
+
 class ControlPlan final : public JobPlan {
  public:
   ControlPlan(const EngraveSettings& settings, const StrokeFont& font)
@@ -541,7 +567,7 @@ class ControlPlan final : public JobPlan {
         m_engraved(m_job.run.prefix + m_job.run.suffix + "0123456789"),
         m_font(font),
         m_program(WriteControlProgram(m_job, font)) {
-    m_frame.endBlock += m_program.afterEnd;
+    m_frame.endBlock = WithSubprograms(m_frame.endBlock, m_program.afterEnd);
   }
 
   std::size_t Programs() const override { return 1; }
