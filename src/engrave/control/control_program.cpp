@@ -412,6 +412,7 @@ class ProgramBuilder {
     t.Set(kGap, Number(m_font.LetterGap()));
     if (m_rotary1 || m_rotary2) t.Set(kCircumference, Number(2 * job.penDown * kPi));
     // The digits: as many as the number has, at least Digits.
+    t.Line("(HOW MANY DIGITS)");
     t.Set(kCount, "1");
     t.Set(kPower, "10");
     t.While(t.V(kPower), "LE", t.V(kSerial));
@@ -431,6 +432,7 @@ class ProgramBuilder {
     t.Set(kDigit, t.V(kDigit) + "+1");
     t.EndWhile();
     // The width of the text from the advances of its glyphs, less the gap after the last.
+    t.Line("(MEASURE THE TEXT, THEN CUT IT)");
     t.Set(kPass, "0");
     t.Set(kWidth, "0");
     t.Call(Sub(kWalkSub));
@@ -453,6 +455,7 @@ class ProgramBuilder {
     t.Call(Sub(kWalkSub));
     t.Out() += m_run.linesAfter;
     // Only a number that has been cut is used up.
+    t.Line("(THE NEXT NUMBER, ONCE THIS ONE IS CUT)");
     t.Assign(kept, kept + "+" + Integer(m_run.step));
   }
 
