@@ -47,6 +47,8 @@ struct ControlDialect {
   std::string_view whileClose = {};
   /// The deepest loop nesting the dialect takes.
   int deepestLoop = 3;
+  /// The most digits a constant of an expression may have (0: as many as ten decimals take).
+  int constantDigits = 0;
   /// Stops the program with {text} shown to the operator.
   std::string_view alarm = {};
   /// The longest alarm text the control shows.
@@ -79,6 +81,7 @@ inline constexpr ControlDialect kControlDialects[] = {
      .whileOpen = "WHILE [{cond}] DO {level}",
      .whileClose = "END {level}",
      .deepestLoop = 3,
+     .constantDigits = 8,
      .alarm = "#3000={number} ({text})",
      .longestAlarmText = 26,
      .subprogramsAfterEnd = true},
@@ -103,6 +106,7 @@ inline constexpr ControlDialect kControlDialects[] = {
      .whileOpen = "o<l{label}> while [{cond}]",
      .whileClose = "o<l{label}> endwhile",
      .deepestLoop = 10,
+     .constantDigits = 0,
      .alarm = "(abort, {text})",
      .longestAlarmText = 60,
      .subprogramsAfterEnd = false},

@@ -170,6 +170,9 @@ TEST(ControlProgram, MacroDialectReadsChecksCutsAndStepsTheKeptVariable) {
   settings.SeqStep = "5";
   settings.SeqEnd = "1010";
   settings.FirstSubprogram = "9100";
+  settings.UseArcSettings = true;
+  settings.RadiusE = "23.7";
+  settings.TextAngleE = "37";
   const std::vector<std::string> lines = LinesOf(ProgramOf(settings, *font));
   const auto at = [&](const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) - lines.begin();
@@ -193,7 +196,14 @@ TEST(ControlProgram, MacroDialectReadsChecksCutsAndStepsTheKeptVariable) {
   EXPECT_NE(at("M98 P#13"), static_cast<long>(lines.size())) << "the glyph by its number";
   EXPECT_NE(at("#13=9102+#11"), static_cast<long>(lines.size())) << "digit d is O9102 + d";
   EXPECT_NE(at("(GLYPH CODE 40)"), static_cast<long>(lines.size())) << "a bracket in a comment";
+  // The control takes constants of at most eight digits.
+  const std::regex decimal(R"((\d+)\.(\d+))");
   for (const std::string& line : lines) {
+    for (auto it = std::sregex_iterator(line.begin(), line.end(), decimal);
+         it != std::sregex_iterator(); ++it) {
+      const std::string whole = (*it)[1];
+      EXPECT_LE((whole == "0" ? 0 : whole.size()) + (*it)[2].length(), 8u) << line;
+    }
     EXPECT_EQ(line.find("#<"), std::string::npos) << line;
     EXPECT_EQ(line.find(" if "), std::string::npos) << line;
     if (line.rfind("IF", 0) == 0) {

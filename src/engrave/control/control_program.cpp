@@ -82,17 +82,26 @@ std::string Integer(long long value) {
   return text;
 }
 
-// A constant of an expression: fixed notation, at most ten decimals, no trailing zeros; a
-// negative one in brackets, so that it can follow an operator.
-std::string Number(double value) {
+// A constant of an expression: fixed notation, no trailing zeros, at most `digits` digits in all
+// (0: up to ten decimals); a negative one in brackets, so that it can follow an operator.
+std::string Number(double value, int digits) {
   if (!std::isfinite(value) || std::abs(value) >= 1e9) {
     throw Error("Cannot write the value " + FormatGeneral(value) +
                 " into the program: it is out of range for a machine (check the text height, "
                 "ratios, start values and feeds)");
   }
-  std::string text = FormatFixed(value, 10);
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == '.') text.pop_back();
+  int decimals = 10;
+  if (digits > 0) {
+    std::string whole;
+    AppendInteger(whole, static_cast<long long>(std::abs(value)));
+    const int wholeDigits = whole == "0" ? 0 : static_cast<int>(whole.size());
+    decimals = std::clamp(digits - wholeDigits, 0, 10);
+  }
+  std::string text = FormatFixed(value, decimals);
+  if (text.find('.') != std::string::npos) {
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
   if (text == "-0") text = "0";
   return text.front() == '-' ? "[" + text + "]" : text;
 }
@@ -217,6 +226,7 @@ class ProgramBuilder {
 
  private:
   std::int32_t Sub(int k) const { return m_job.firstSubprogram + k; }
+  std::string Num(double value) const { return Number(value, m_job.dialect->constantDigits); }
   std::int32_t SubOf(char c) const {
     if (c >= '0' && c <= '9') return Sub(kFirstDigitSub + (c - '0'));
     return Sub(kFirstDigitSub + 10 + static_cast<int>(m_others.find(c)));
@@ -313,19 +323,19 @@ class ProgramBuilder {
     } else {
       // Each character stands on its own baseline, tangent to the circle at its middle.
       const ArcLayout& arc = *m_run.arc;
-      const std::string radius = Number(arc.radius);
-      const std::string sign = Number(arc.directionSign);
-      const std::string degrees = "57.29577951308232";
+      const std::string radius = Num(arc.radius);
+      const std::string sign = Num(arc.directionSign);
+      const std::string degrees = Num(180 / kPi);
       t.Set(kHalf, t.V(kGlyphWidth) + "*" + t.V(kSpacing) + "*" + t.V(kXScale));
       t.Set(kTheta, t.V(kTheta) + "+[" + t.V(kHalf) + "*0.5/" + radius + "]*" + sign);
-      t.Set(kTemp1, "[" + t.V(kTheta) + "+" + Number(arc.tangentOffsetRad) + "]*" + degrees);
+      t.Set(kTemp1, "[" + t.V(kTheta) + "+" + Num(arc.tangentOffsetRad) + "]*" + degrees);
       t.Set(kCos, "COS[" + t.V(kTemp1) + "]");
       t.Set(kSin, "SIN[" + t.V(kTemp1) + "]");
       t.Set(kTemp2, t.V(kTheta) + "*" + degrees);
       t.Set(kOriginX, "[0-" + t.V(kHalf) + "/2]*" + t.V(kCos) + "+[COS[" + t.V(kTemp2) + "]*" +
-                          radius + "+" + Number(m_prepared.start.x) + "]");
+                          radius + "+" + Num(m_prepared.start.x) + "]");
       t.Set(kOriginY, "[0-" + t.V(kHalf) + "/2]*" + t.V(kSin) + "+[SIN[" + t.V(kTemp2) + "]*" +
-                          radius + "+" + Number(m_prepared.start.y) + "]");
+                          radius + "+" + Num(m_prepared.start.y) + "]");
       OpeningMove(t);
       t.Set(kCut, "1");
       t.CallComputed(t.V(kGlyph));
@@ -342,7 +352,7 @@ class ProgramBuilder {
     const auto code = static_cast<unsigned char>(c);
     const bool plain = code > 32 && code < 127 && c != '(' && c != ')';
     t.Line("(GLYPH " + (plain ? std::string(1, c) : "CODE " + Integer(code)) + ")");
-    t.Set(kGlyphWidth, Number(GlyphWidth(m_font, c)));
+    t.Set(kGlyphWidth, Num(GlyphWidth(m_font, c)));
     const std::span<const GlyphMove> moves = MovesOf(m_font, c);
     if (!moves.empty()) {
       t.If(t.V(kCut), "EQ", "1");
@@ -363,7 +373,7 @@ class ProgramBuilder {
         }
         // x cos - y sin + origin, y as x sin + y cos + origin, the terms of a zero glyph
         // coordinate left out: the sums come out to the same bits.
-        const std::string x = Number(move.x), y = Number(move.y);
+        const std::string x = Num(move.x), y = Num(move.y);
         const std::string xc = x + "*" + xs + "*" + cs, xn = x + "*" + xs + "*" + sn;
         const std::string yc = y + "*" + ys + "*" + cs, yn = y + "*" + ys + "*" + sn;
         std::string e1 = t.V(kOriginX), e2 = t.V(kOriginY);
@@ -406,11 +416,11 @@ class ProgramBuilder {
     t.Alarm(1, "SERIAL PAST END " + Integer(last));
     t.EndIf();
     const PreparedJob& job = m_prepared;
-    t.Set(kXScale, Number(job.textHeight * job.widthRatio));
-    t.Set(kYScale, Number(job.textHeight));
-    t.Set(kSpacing, Number(job.spacingRatio));
-    t.Set(kGap, Number(m_font.LetterGap()));
-    if (m_rotary1 || m_rotary2) t.Set(kCircumference, Number(2 * job.penDown * kPi));
+    t.Set(kXScale, Num(job.textHeight * job.widthRatio));
+    t.Set(kYScale, Num(job.textHeight));
+    t.Set(kSpacing, Num(job.spacingRatio));
+    t.Set(kGap, Num(m_font.LetterGap()));
+    if (m_rotary1 || m_rotary2) t.Set(kCircumference, Num(2 * job.penDown * kPi));
     // The digits: as many as the number has, at least Digits.
     t.Line("(HOW MANY DIGITS)");
     t.Set(kCount, "1");
@@ -442,14 +452,14 @@ class ProgramBuilder {
     if (m_run.alignment == TextAlignment::Right) shift = t.V(kWidth) + "*[-1]";
     t.Out() += m_run.linesBefore;
     if (!m_run.arc) {
-      t.Set(kCos, Number(std::cos(job.textAngleRad)));
-      t.Set(kSin, Number(std::sin(job.textAngleRad)));
-      t.Set(kOriginX, "[" + shift + "]*" + t.V(kCos) + "+" + Number(job.start.x));
-      t.Set(kOriginY, "[" + shift + "]*" + t.V(kSin) + "+" + Number(job.start.y));
+      t.Set(kCos, Num(std::cos(job.textAngleRad)));
+      t.Set(kSin, Num(std::sin(job.textAngleRad)));
+      t.Set(kOriginX, "[" + shift + "]*" + t.V(kCos) + "+" + Num(job.start.x));
+      t.Set(kOriginY, "[" + shift + "]*" + t.V(kSin) + "+" + Num(job.start.y));
       OpeningMove(t);
     } else {
-      t.Set(kTheta, Number(job.textAngleRad) + "+[[" + shift + "]/" + Number(m_run.arc->radius) +
-                        "]*" + Number(m_run.arc->directionSign));
+      t.Set(kTheta, Num(job.textAngleRad) + "+[[" + shift + "]/" + Num(m_run.arc->radius) +
+                        "]*" + Num(m_run.arc->directionSign));
     }
     t.Set(kPass, "1");
     t.Call(Sub(kWalkSub));
