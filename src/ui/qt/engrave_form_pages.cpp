@@ -247,7 +247,7 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
             "file)",
             {632, 19, 125, 27}, &EngraveFormModel::GenerateSequencesClick);
 
-  AddRadioGroup(page, &S::Files, "F&iles", 2, {8, 52, 233, 50});
+  AddRadioGroup(page, &S::Files, "F&iles", 2, {8, 50, 233, 58});
   m_filePrefixLabel = AddLabel(page, "File Name Prefix", 248, 56);
   m_filePrefix = AddEdit(page, &S::FilePrefix, {248, 72, 169, kEditHeight});
   m_padFileNumbers = AddCheckBox(page, &S::PadFileNumbers, "Pad numbers", {368, 55, 110, kCheckHeight});
@@ -258,10 +258,10 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
   m_seqExample->setFont(Scaled(font(), 20, true));
   m_seqExample->setToolTip("How the twelfth number of the run is engraved");
 
-  AddLabel(page, "G Codes to add before each Sequence", 8, 104);
-  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 98});
-  AddLabel(page, "G Codes to add after each Sequence", 384, 104);
-  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 98});
+  AddLabel(page, "G Codes to add before each Sequence", 8, 112);
+  AddMemo(page, &S::SeqPreGCodes, {8, 128, 369, 90});
+  AddLabel(page, "G Codes to add after each Sequence", 384, 112);
+  AddMemo(page, &S::SeqPostGCodes, {384, 128, 369, 90});
 
   // Files "On the control": the control's dialect, its counter and the first subprogram.
   AddRadioGroup(page, &S::ControlDialect, "On the &control: dialect", 2, {8, 224, 369, 44});
