@@ -287,6 +287,8 @@ const RefusalCase kRefusals[] = {
      "and Macro (#500, O, M98) takes subprogram numbers 1 to 9999, so choose one from 1 to 9982"},
     {"SubprogramZero", 1, {{"FirstSubprogram", "0"}}, "(FirstSubprogram) is 0"},
     {"EmptyRun", 1, {{"SeqEnd", "10"}}, "Nothing to engrave"},
+    {"MacroEndBlockWithoutProgramEnd", 0, {{"PostEngrave", "G00 Z30\n(M30 LATER)\nM300\n%"}},
+     "end the program there with M30 or M02 (Post Engrave, PostEngrave)"},
 };
 
 TEST(ControlProgram, RefusesWhatItsProgramCannotHoldNamingTheFieldOrMode) {
@@ -301,6 +303,9 @@ TEST(ControlProgram, RefusesWhatItsProgramCannotHoldNamingTheFieldOrMode) {
       if (const auto* text = std::get_if<TextField>(&field->ref)) settings.**text = value;
       if (const auto* index = std::get_if<IndexField>(&field->ref)) settings.**index = std::stoi(value);
       if (const auto* state = std::get_if<StateField>(&field->ref)) settings.**state = value[0] == '1';
+      if (const auto* lines = std::get_if<LinesField>(&field->ref)) {
+        settings.**lines = LinesOf(value);
+      }
     }
     EXPECT_THAT([&] { MakePlan(JobKind::Sequence, {settings, *font, nullptr}); },
                 ThrowsMessage<Error>(HasSubstr(c.message)));

@@ -572,6 +572,34 @@ std::string WithSubprograms(const std::string& endBlock, const std::string& subp
   return endBlock.substr(0, lineStart) + subprograms + endBlock.substr(lineStart);
 }
 
+// Whether a block holds a program end (M30, M02, M2) or a return to the start (M99) outside
+// its comments.
+bool EndsProgram(std::string_view block) {
+  std::string word;
+  bool comment = false;
+  const auto ends = [&word] {
+    const bool found = word == "M30" || word == "M02" || word == "M2" || word == "M99";
+    word.clear();
+    return found;
+  };
+  for (const char c : block) {
+    if (c == '(') comment = true;
+    if (comment) {
+      if (c == ')') comment = false;
+      if (ends()) return true;
+      continue;
+    }
+    const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    if ((upper >= 'A' && upper <= 'Z') || (upper >= '0' && upper <= '9')) {
+      if (upper >= 'A' && upper <= 'Z' && !word.empty() && ends()) return true;
+      word += upper;
+    } else if (ends()) {
+      return true;
+    }
+  }
+  return ends();
+}
+
 class ControlPlan final : public JobPlan {
  public:
   ControlPlan(const EngraveSettings& settings, const StrokeFont& font)
@@ -580,6 +608,12 @@ class ControlPlan final : public JobPlan {
         m_engraved(m_job.run.prefix + m_job.run.suffix + "0123456789"),
         m_font(font),
         m_program(WriteControlProgram(m_job, font)) {
+    // Past the end block come the subprograms: a program that does not end there would run
+    // into them.
+    if (m_job.dialect->subprogramsAfterEnd && !EndsProgram(m_frame.endBlock)) {
+      throw Error("On the control puts the subprograms after the end block: end the program "
+                  "there with M30 or M02 (Post Engrave, PostEngrave)");
+    }
     m_frame.endBlock = WithSubprograms(m_frame.endBlock, m_program.afterEnd);
   }
 
