@@ -755,7 +755,9 @@ std::string QuotedLines(const Lines& lines) {
 std::string EngraveFormModel::BatchSequenceLabel() const {
   std::string label = "Takes from Sequence: ";
   const bool many = ManyFilesOf(m_settings.Files);
-  label += many ? "Many Files" : "One File";
+  label += many ? "Many Files"
+                : OnTheControlOf(m_settings.Files) ? "On the control, which a batch refuses"
+                                                   : "One File";
   label += ", prefix '" + m_settings.FilePrefix + (many ? "'" : "' (Many Files only)");
   label += "; lines around each row";
   if (many) label += " (One File only)";
