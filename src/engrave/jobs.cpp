@@ -1,5 +1,6 @@
 #include "engrave/jobs.h"
 
+#include "engrave/control/control_program.h"
 #include "engrave/job_plan.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/batch.h"
@@ -20,7 +21,10 @@ std::unique_ptr<JobPlan> CircleText(const JobInput& in) {
 std::unique_ptr<JobPlan> EllipseText(const JobInput& in) {
   return PlanEllipseText(in.settings, in.font);
 }
-std::unique_ptr<JobPlan> Sequence(const JobInput& in) { return PlanSequence(in.settings, in.font); }
+std::unique_ptr<JobPlan> Sequence(const JobInput& in) {
+  if (OnTheControlOf(in.settings.Files)) return PlanControlSequence(in.settings, in.font);
+  return PlanSequence(in.settings, in.font);
+}
 std::unique_ptr<JobPlan> Batch(const JobInput& in) {
   if (in.rows == nullptr) {
     throw Error("No data file is chosen: pick one with \"Data File...\" before generating");

@@ -3,6 +3,7 @@
 #include <array>
 #include <cassert>
 
+#include "settings/control_dialects.h"
 #include "settings/machine_modes.h"
 #include "settings/text8.h"
 
@@ -27,7 +28,8 @@ constexpr std::array<std::string_view, 4> kAppendModes = {
     "Close Engrave Job"};
 constexpr std::array<std::string_view, 2> kDirectionItems = {"Clock Wise", "Counter Clock Wise"};
 constexpr std::array<std::string_view, 4> kJustifyPointItems = {"A", "B", "C", "D"};
-constexpr std::array<std::string_view, 2> kFilesItems = {"One File", "Many Files"};
+constexpr std::array<std::string_view, 3> kFilesItems = {"One File", "Many Files",
+                                                         "On the control"};
 constexpr std::array<std::string_view, 3> kBatchTextItems = kBatchLayoutCaptions;
 
 // What choosing each item writes or does, index by index.
@@ -56,9 +58,21 @@ constexpr std::array<std::string_view, 2> kDirectionMeanings = {"The text runs c
 constexpr std::array<std::string_view, 4> kJustifyPointMeanings = {
     "The left end of the ellipse", "The top of the ellipse", "The right end of the ellipse",
     "The bottom of the ellipse"};
-constexpr std::array<std::string_view, 2> kFilesMeanings = {
+constexpr std::array<std::string_view, 3> kFilesMeanings = {
     "Every number goes into the one program chosen",
-    "Each number gets its own program: File Name Prefix, the number and .eia"};
+    "Each number gets its own program: File Name Prefix, the number and .eia",
+    "One program stays in the control and cuts the next number on every cycle, counting in a "
+    "kept variable"};
+constexpr auto kControlDialectItems = [] {
+  std::array<std::string_view, std::size(kControlDialects)> captions{};
+  for (std::size_t k = 0; k < captions.size(); ++k) captions[k] = kControlDialects[k].caption;
+  return captions;
+}();
+constexpr auto kControlDialectMeanings = [] {
+  std::array<std::string_view, std::size(kControlDialects)> meanings{};
+  for (std::size_t k = 0; k < meanings.size(); ++k) meanings[k] = kControlDialects[k].meaning;
+  return meanings;
+}();
 constexpr std::array<std::string_view, 3> kBatchTextMeanings = {
     "Each row fills the lines of the Free Form Text page",
     "Each row fills the text of the Circle Text page, engraved around its circle",
@@ -230,7 +244,8 @@ const FieldInfo kFields[] = {
     {"SeqPostGCodes", &S::SeqPostGCodes, {}, {}, "", "Lines written after each number",
      "G Codes to add after each Sequence"},
     {"Files", &S::Files, kFilesItems, kFilesMeanings, "",
-     "One program for the whole run, or one program file per number",
+     "One program for the whole run, one program file per number, or one program that counts on "
+     "the control",
      "Files"},
     {"FilePrefix", &S::FilePrefix, {}, {}, "",
      "Start of each file name of Many Files; the number and the extension follow",
@@ -242,6 +257,15 @@ const FieldInfo kFields[] = {
     {"UseArcSettings", &S::UseArcSettings, {}, {}, "",
      "Engrave each number around the circle of the Circle Text page",
      "Use Arc Settings"},
+    {"ControlDialect", &S::ControlDialect, kControlDialectItems, kControlDialectMeanings, "",
+     "On the control: the macro dialect the control reads", "Control Dialect"},
+    {"CounterVariable", &S::CounterVariable, {}, {}, "",
+     "On the control: the kept variable (macro) or parameter (LinuxCNC) that holds the next "
+     "serial number; set it to the first number on the control",
+     "Counter Variable", Reading::Integer, 30},
+    {"FirstSubprogram", &S::FirstSubprogram, {}, {}, "",
+     "On the control: the number of the first subprogram; the glyphs take the numbers after it",
+     "First Subprogram", Reading::Integer, 31},
     {"BatchTextKind", &S::BatchTextKind, kBatchTextItems, kBatchTextMeanings, "",
      "The text job written once per row of the data file, with the settings of its page",
      "Text Job"},

@@ -71,10 +71,15 @@ struct EngraveSettings {
   std::string SeqDigits = "0";
   Lines SeqPreGCodes;
   Lines SeqPostGCodes;
-  std::int32_t Files = 0;
+  std::int32_t Files = 0;         // 0 One File, 1 Many Files, 2 On the control
   std::string FilePrefix;
   bool PadFileNumbers = false;  // Many Files: numbers of the names to one width, zeros first
   bool UseArcSettings = false;
+  // On the control: the dialect of its program, the kept variable that holds the serial and the
+  // first subprogram number.
+  std::int32_t ControlDialect = 0;
+  std::string CounterVariable = "500";
+  std::string FirstSubprogram = "8000";
   // Batch: the text job repeated for every row, and the column whose values name the program
   // files of Many Files (empty: row numbers).
   std::int32_t BatchTextKind = 0;
@@ -197,8 +202,10 @@ BatchLayout BatchLayoutOf(std::int32_t batchTextKind);
 enum class AppendStep { SingleOperation, StartNewJob, AppendToJob, CloseJob };
 
 /// Whether a run or batch writes a program file per number or row (Files: "One File", "Many
-/// Files"); any index but 0 is many.
-inline bool ManyFilesOf(std::int32_t files) { return files != 0; }
+/// Files", "On the control"); index 1 is many.
+inline bool ManyFilesOf(std::int32_t files) { return files == 1; }
+/// Files index 2: one program that stays in the control and cuts the next number each cycle.
+inline bool OnTheControlOf(std::int32_t files) { return files == 2; }
 
 /// The point of the ellipse where its text starts (JustifyPoint: "A" left, "B" top, "C" right,
 /// "D" bottom).

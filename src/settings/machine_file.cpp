@@ -60,6 +60,7 @@ struct KeyedPair {
 };
 constexpr std::string_view kCodesHeader = "[Codes]";
 constexpr std::string_view kCuttingHeader = "[Cutting]";
+constexpr std::string_view kControlHeader = "[Control]";
 const KeyedPair kKeyedPairs[] = {
     {kCodesHeader, "ShiftTable", &S::ShiftTable},
     {kCodesHeader, "YearLetterTable", &S::YearLetterTable},
@@ -76,8 +77,11 @@ const KeyedPair kKeyedPairs[] = {
     {kCuttingHeader, "DotStyle", &S::DotStyle},
     {kCuttingHeader, "DotDwellE", &S::DotDwellE},
     {kCuttingHeader, "DotCodesE", &S::DotCodesE},
+    {kControlHeader, "ControlDialect", &S::ControlDialect},
+    {kControlHeader, "CounterVariable", &S::CounterVariable},
+    {kControlHeader, "FirstSubprogram", &S::FirstSubprogram},
 };
-constexpr std::string_view kKeyedHeaders[] = {kCodesHeader, kCuttingHeader};
+constexpr std::string_view kKeyedHeaders[] = {kCodesHeader, kCuttingHeader, kControlHeader};
 
 // A keyed field's value as the file holds it: the text, 0 or 1, or the item's number.
 std::string KeyedValue(const EngraveSettings& settings, const FieldRef& field) {

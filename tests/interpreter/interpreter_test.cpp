@@ -435,5 +435,166 @@ INSTANTIATE_TEST_SUITE_P(FirstSetUp, SetupTemplateTest, testing::ValuesIn(kTempl
                            return std::string(info.param.name);
                          });
 
+
+// A sequence that counts on the control, in LinuxCNC's dialect: rs274 runs the one program
+// cycle after cycle with a parameter file, as the control would. Each cycle's moves are those
+// of the plain program of that number, the parameter file then holds the next number, and past
+// the End the program aborts with its message and leaves the number as it was.
+struct ControlCase {
+  const char* name;
+  std::vector<std::string> settings;
+};
+
+const ControlCase kControlCases[] = {
+    {"StraightTurnedCentred",
+     Join(kLinear, {"TextHeightE=3", "SeqPrefix=SN-", "Justification=1", "TextAngleE=30",
+                    "Axis1StartE=12.5"})},
+    {"StraightRightPaddedProportional",
+     Join(kLinear, {"TextHeightE=4", "SeqPostfix=/B", "SeqDigits=5", "Justification=2",
+                    "TextAngleE=-75", "FontFile=ComplexRoman.fnt", "WidthRatioE=0.8",
+                    "SpacingRatioE=1.3"})},
+    {"RotaryA", Join(kRotaryA, {"TextHeightE=3", "Justification=1", "Axis1StartE=350"})},
+    {"ArcClockwise",
+     Join(kLinear, {"TextHeightE=3", "UseArcSettings=1", "RadiusE=20", "Justification=1",
+                    "TextAngleE=90", "SeqPrefix=N"})},
+    {"ArcCounterClockwiseRight",
+     Join(kLinear, {"TextHeightE=2", "UseArcSettings=1", "RadiusE=15", "Direction=1",
+                    "Justification=2", "FontFile=Script.fnt"})},
+    {"ArcOnRotaryA", Join(kRotaryA, {"TextHeightE=2", "UseArcSettings=1", "RadiusE=6"})},
+};
+
+class ControlInterpreterTest : public testing::TestWithParam<ControlCase> {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kInterpreter / "usr" / "bin" / "rs274")) {
+      GTEST_SKIP() << "LinuxCNC's rs274 is not unpacked in " << kInterpreter;
+    }
+    folder.Write("empty.var", "");
+    folder.Write("empty.tbl", "");
+  }
+
+  // Writes the job with the case's settings and `more`, fonts from the shipped folder.
+  void Write(const std::vector<std::string>& more, const fs::path& program) {
+    std::vector<std::string> args = {"--dir", (fs::path(STYLOR_SOURCE_DIR) / "fonts").string()};
+    for (const std::string& setting :
+         Join(Join(GetParam().settings, more), {"PostEngrave=G00 Z30\nM2"})) {
+      args.insert(args.end(), {"--set", setting});
+    }
+    args.insert(args.end(), {"sequence", program.string()});
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
+  }
+
+  // rs274's exit status and log; the canonical moves go to `canon`.
+  std::pair<int, std::string> Run(const fs::path& program, const std::string& parameters,
+                                  const fs::path& canon) {
+    const fs::path log = program.string() + ".log";
+    const std::string command =
+        "cd '" + folder.Path().string() + "' && LD_LIBRARY_PATH='" +
+        (kInterpreter / "usr" / "lib").string() + "' '" +
+        (kInterpreter / "usr" / "bin" / "rs274").string() + "' -v " + parameters +
+        " -t empty.tbl '" + program.string() + "' '" + canon.string() + "' < /dev/null > '" +
+        log.string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream logFile(log);
+    const std::string logText((std::istreambuf_iterator<char>(logFile)), {});
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, logText};
+  }
+
+  // The moves without those that stay where the one before ended: the plain program leaves out
+  // a move whose printed position does not change, the control's program does not know it.
+  static Canon Moving(const Canon& canon) {
+    Canon moving;
+    for (const auto& move : canon.moves) {
+      if (!moving.moves.empty() && moving.moves.back().second == move.second) continue;
+      moving.moves.push_back(move);
+    }
+    return moving;
+  }
+
+  double KeptSerial() {
+    std::ifstream in(folder.File("params.var"));
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream values(line);
+      int number = 0;
+      double value = 0;
+      if (values >> number >> value && number == 3100) return value;
+    }
+    return -1;
+  }
+
+  test::TempFolder folder{"stylor-rs274"};
+};
+
+TEST_P(ControlInterpreterTest, EachCycleCutsThePlainProgramsNumberAndStepsTheParameter) {
+  const fs::path control = folder.File("control.ngc");
+  Write({"Files=2", "ControlDialect=1", "CounterVariable=3100", "SeqStart=997", "SeqEnd=1000"},
+        control);
+  // The control is set to the first number by hand: a parameter listed in the file is kept.
+  folder.Write("params.var", "3100\t997.000000\n");
+  // 997, 998, 999 and the wrap of the width to 1000.
+  for (int serial = 997; serial <= 1000; ++serial) {
+    SCOPED_TRACE(serial);
+    const auto [status, log] = Run(control, "params.var", folder.File("control.canon"));
+    ASSERT_EQ(status, 0) << log;
+    const fs::path plain = folder.File("plain.ngc");
+    Write({"SeqStart=" + std::to_string(serial), "SeqEnd=" + std::to_string(serial)}, plain);
+    const auto [plainStatus, plainLog] = Run(plain, "empty.var", folder.File("plain.canon"));
+    ASSERT_EQ(plainStatus, 0) << plainLog;
+    const Canon cycle = Moving(ReadCanon(folder.File("control.canon")));
+    const Canon expected = Moving(ReadCanon(folder.File("plain.canon")));
+    ASSERT_EQ(cycle.moves.size(), expected.moves.size());
+    ASSERT_GT(cycle.moves.size(), 10u);
+    for (std::size_t k = 0; k < cycle.moves.size(); ++k) {
+      EXPECT_EQ(cycle.moves[k].first, expected.moves[k].first) << "move " << k;
+      for (int axis = 0; axis < 6; ++axis) {
+        EXPECT_NEAR(cycle.moves[k].second[axis], expected.moves[k].second[axis], 1e-4 + 1e-9)
+            << "move " << k << " axis " << "XYZABC"[axis];
+      }
+    }
+    EXPECT_EQ(KeptSerial(), serial + 1);
+  }
+  // Past the End: an abort with the message, no move, and the number stays.
+  const auto [status, log] = Run(control, "params.var", folder.File("past.canon"));
+  EXPECT_NE(status, 0);
+  EXPECT_THAT(log, testing::HasSubstr("SERIAL PAST END 1000"));
+  EXPECT_TRUE(ReadCanon(folder.File("past.canon")).moves.empty());
+  EXPECT_EQ(KeptSerial(), 1001);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLayout, ControlInterpreterTest, testing::ValuesIn(kControlCases),
+                         [](const testing::TestParamInfo<ControlCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(ControlInterpreter, AParameterBelowTheStartStopsBeforeAnyMove) {
+  if (!fs::exists(kInterpreter / "usr" / "bin" / "rs274")) GTEST_SKIP();
+  test::TempFolder folder{"stylor-rs274"};
+  folder.Write("empty.tbl", "");
+  // A parameter file that does not list the counter: it reads 0.
+  folder.Write("params.var", "");
+  const std::string program = folder.File("control.ngc");
+  std::ostringstream out, err;
+  std::vector<std::string> args = {"--dir", folder.Path().string()};
+  for (const std::string& setting :
+       Join(kLinear, {"Files=2", "ControlDialect=1", "CounterVariable=3100", "SeqStart=5",
+                      "SeqEnd=9", "PostEngrave=G00 Z30\nM2"})) {
+    args.insert(args.end(), {"--set", setting});
+  }
+  args.insert(args.end(), {"sequence", program});
+  ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
+  const std::string command =
+      "cd '" + folder.Path().string() + "' && LD_LIBRARY_PATH='" +
+      (kInterpreter / "usr" / "lib").string() + "' '" +
+      (kInterpreter / "usr" / "bin" / "rs274").string() +
+      "' -v params.var -t empty.tbl control.ngc canon.txt < /dev/null > log.txt 2>&1";
+  const int status = std::system(command.c_str());
+  EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::ifstream logFile(folder.File("log.txt"));
+  const std::string logText((std::istreambuf_iterator<char>(logFile)), {});
+  EXPECT_THAT(logText, testing::HasSubstr("SERIAL BELOW START 5"));
+  EXPECT_TRUE(ReadCanon(folder.File("canon.txt")).moves.empty());
+}
+
 }  // namespace
 }  // namespace stylor

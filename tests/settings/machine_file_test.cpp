@@ -321,6 +321,32 @@ TEST_F(MachineFileTest, CuttingOptionsStandInTheirOwnPartAndAreCheckedWhenRead) 
               ThrowsMessage<Error>(HasSubstr("TravelOrder")));
 }
 
+// The control's dialect, counter and first subprogram stand in a part of their own, written only
+// when one differs from its default, so the files of other set-ups keep their bytes.
+TEST_F(MachineFileTest, TheCountingOnTheControlStandsInItsOwnPart) {
+  EngraveSettings settings = DefaultsWithFont();
+  settings.CounterVariable = "3100";
+  settings.ControlDialect = 1;
+  WriteMachineFile(Path("control.mch"), settings);
+  std::vector<std::string> lines = DefaultLines();
+  lines.insert(lines.begin() + 37, {"[Control]", "ControlDialect=1", "CounterVariable=3100",
+                                    "FirstSubprogram=8000"});
+  EXPECT_EQ(Bytes(Path("control.mch")), WithCrLf(lines));
+  EngraveSettings read = DefaultsWithFont();
+  PlainSettingsEditor editor(read);
+  ReadMachineFile(Path("control.mch"), editor);
+  EXPECT_EQ(read.ControlDialect, 1);
+  EXPECT_EQ(read.CounterVariable, "3100");
+  // A dialect past the table reads as the last, as every index does.
+  lines[38] = "ControlDialect=7";
+  const std::string edited = Put("edited.mch", WithCrLf(lines));
+  ReadMachineFile(edited, editor);
+  EXPECT_EQ(read.ControlDialect, 1);
+
+  WriteMachineFile(Path("plain.mch"), DefaultsWithFont());
+  EXPECT_EQ(Bytes(Path("plain.mch")), WithCrLf(DefaultLines()));
+}
+
 TEST_F(MachineFileTest, MemoLinesWithALineBreakComeBackAsSeparateLines) {
   EngraveSettings settings = DefaultsWithFont();
   settings.ToolChange = {"G0 X0\nG1 Z-1", "M6\r\nT2"};

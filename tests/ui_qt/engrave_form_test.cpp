@@ -1407,5 +1407,31 @@ TEST_F(EngraveFormTest, CodeButtonOpensTheCodeFieldsAndThePreviewDrawsTheCode) {
   EXPECT_THAT(Shown().message.c_str(), testing::HasSubstr("smaller than the tool can make"));
 }
 
+
+// "On the control" is the third choice of Files: one program, so no file name prefix, and the
+// control's three fields beside it, every caption readable in full.
+TEST_F(EngraveFormTest, SequencePageOffersOnTheControlWithItsFields) {
+  ShowPage(Page::Sequence);
+  Click(Item("Files", "On the control"));
+  EXPECT_EQ(m_form.Model().Settings().Files, 2);
+  Idle();
+  EXPECT_FALSE(Find<QLineEdit>("FilePrefix")->isVisible());
+  Click(Item("ControlDialect", "LinuxCNC (o-words)"));
+  EXPECT_EQ(m_form.Model().Settings().ControlDialect, 1);
+  Find<QLineEdit>("CounterVariable")->setText("3100");
+  EXPECT_EQ(m_form.Model().Settings().CounterVariable, "3100");
+  EXPECT_TRUE(Find<QLineEdit>("FirstSubprogram")->isVisible());
+  for (const char* group : {"Files", "ControlDialect"}) {
+    for (QRadioButton* button : Find<QGroupBox>(group)->findChildren<QRadioButton*>()) {
+      SCOPED_TRACE(button->text().toStdString());
+      EXPECT_GE(button->height(), button->sizeHint().height());
+      EXPECT_GE(button->width(), button->sizeHint().width());
+      EXPECT_TRUE(Find<QGroupBox>(group)->rect().contains(button->geometry()));
+    }
+  }
+  if (qEnvironmentVariableIsSet("STYLOR_SHOT")) {
+    m_form.grab().save(qEnvironmentVariable("STYLOR_SHOT"));
+  }
+}
 }  // namespace
 }  // namespace stylor

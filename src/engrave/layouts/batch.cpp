@@ -229,6 +229,10 @@ std::string_view BatchLayoutCaption(BatchLayout layout) {
 
 BatchJob PrepareBatchJob(const EngraveSettings& settings, const DataTable& table,
                          BatchLayout layout, RowCodes codes) {
+  if (OnTheControlOf(settings.Files)) {
+    throw Error("On the control (Files) counts the numbers of a sequence; a batch writes One File "
+                "or Many Files");
+  }
   BatchJob job{layout, &table, settings, ManyFilesOf(settings.Files), std::nullopt,
                std::move(codes)};
   if (table.Rows() == 0) {

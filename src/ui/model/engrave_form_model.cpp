@@ -832,7 +832,9 @@ std::string QuotedLines(const Lines& lines) {
 std::string EngraveFormModel::BatchSequenceLabel() const {
   std::string label = "Takes from Sequence: ";
   const bool many = ManyFilesOf(m_settings.Files);
-  label += many ? "Many Files" : "One File";
+  label += many ? "Many Files"
+                : OnTheControlOf(m_settings.Files) ? "On the control, which a batch refuses"
+                                                   : "One File";
   label += ", prefix '" + m_settings.FilePrefix + (many ? "'" : "' (Many Files only)");
   label += "; lines around each row";
   if (many) label += " (One File only)";
@@ -991,7 +993,7 @@ void EngraveFormModel::SaveFirstSetup(const FirstSetup& setup) {
 }
 
 bool EngraveFormModel::RepeatsInOneFile(JobKind kind) const {
-  if (ManyFilesOf(m_settings.Files)) return false;
+  if (ManyFilesOf(m_settings.Files) || OnTheControlOf(m_settings.Files)) return false;
   if (kind == JobKind::Batch) return m_dataRows && m_dataRows->Rows() > 1;
   if (kind != JobKind::Sequence) return false;
   const std::optional<std::int32_t> start = ReadWhole(m_settings.SeqStart);

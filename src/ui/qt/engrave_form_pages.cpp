@@ -249,7 +249,7 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
             "file)",
             {632, 19, 125, 27}, &EngraveFormModel::GenerateSequencesClick);
 
-  AddRadioGroup(page, &S::Files, "F&iles", 2, {8, 52, 233, 45});
+  AddRadioGroup(page, &S::Files, "F&iles", 2, {8, 50, 233, 58});
   m_filePrefixLabel = AddLabel(page, "File Name Prefix", 248, 56);
   m_filePrefix = AddEdit(page, &S::FilePrefix, {248, 72, 169, kEditHeight});
   m_padFileNumbers = AddCheckBox(page, &S::PadFileNumbers, "Pad numbers", {368, 55, 110, kCheckHeight});
@@ -260,15 +260,22 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
   m_seqExample->setFont(Scaled(font(), 20, true));
   m_seqExample->setToolTip("How the twelfth number of the run is engraved");
 
-  AddLabel(page, "G Codes to add before each Sequence", 8, 104);
-  AddMemo(page, &S::SeqPreGCodes, {8, 120, 369, 122});
-  AddLabel(page, "G Codes to add after each Sequence", 384, 104);
-  AddMemo(page, &S::SeqPostGCodes, {384, 120, 369, 122});
+  AddLabel(page, "G Codes to add before each Sequence", 8, 112);
+  AddMemo(page, &S::SeqPreGCodes, {8, 128, 369, 72});
+  AddLabel(page, "G Codes to add after each Sequence", 384, 112);
+  AddMemo(page, &S::SeqPostGCodes, {384, 128, 369, 72});
+
+  // Files "On the control": the control's dialect, its counter and the first subprogram.
+  AddRadioGroup(page, &S::ControlDialect, "On the &control: dialect", 2, {8, 206, 369, 44});
+  AddLabel(page, "Counter Variable", 384, 206);
+  AddEdit(page, &S::CounterVariable, {384, 222, 97, kEditHeight});
+  AddLabel(page, "First Subprogram", 496, 206);
+  AddEdit(page, &S::FirstSubprogram, {496, 222, 97, kEditHeight});
 
   // The same field as in the Codes section, so that both show what the run will do.
-  AddLabel(page, "Continue from counter:", 8, 252);
-  AddEdit(page, &S::SeqCounter, {148, 249, 121, kEditHeight});
-  m_seqCounterNext = AddLabel(page, QString(), 278, 252);
+  AddLabel(page, "Continue from counter:", 8, 259);
+  AddEdit(page, &S::SeqCounter, {148, 256, 121, kEditHeight});
+  m_seqCounterNext = AddLabel(page, QString(), 278, 259);
   m_seqCounterNext->setObjectName("SeqCounterNext");
   m_seqCounterNext->setFixedWidth(487);  // a long reason is cut here; the tooltip holds it whole
   m_seqCounterNext->setToolTip("The value the next run starts from, as the counter file holds it");
