@@ -60,11 +60,14 @@ constexpr Keyword kKeywords[] = {
     {"SUB", Kind::Sub},             {"IF", Kind::If},           {"DO", Kind::Do},
 };
 
-std::string_view KindWord(Kind kind) {
+// The keyword as LinuxCNC's programs write it, in lower case.
+std::string KindWord(Kind kind) {
+  std::string word;
   for (const Keyword& k : kKeywords) {
-    if (k.kind == kind) return k.word;
+    if (k.kind != kind) continue;
+    for (const char c : k.word) word += static_cast<char>(c - 'A' + 'a');
   }
-  return "";
+  return word;
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -73,7 +76,7 @@ char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 
 // Fanuc's G65 arguments: the letter of each local #1, #2, ... (0 for the ones only I, J, K of
 // the second kind fill).
-constexpr std::string_view kArgumentLetters = "ABCIJKDEF\0H\0M\0\0\0QRSTUVWXYZ";
+constexpr std::string_view kArgumentLetters("ABCIJKDEF\0H\0M\0\0\0QRSTUVWXYZ", 26);
 
 // One kept line: its text in upper case without blanks and comments, and its first comment.
 struct Line {
@@ -279,10 +282,13 @@ class Expression {
   double Apply(std::string_view op, double a, double b) const {
     const bool linuxCnc = m_dialect == MacroDialect::LinuxCnc;
     double value = 0;
-    if (op == "+") value = a + b;
-    else if (op == "-") value = a - b;
-    else if (op == "*") value = a * b;
-    else if (op == "/") {
+    if (op == "+") {
+      value = a + b;
+    } else if (op == "-") {
+      value = a - b;
+    } else if (op == "*") {
+      value = a * b;
+    } else if (op == "/") {
       if (b == 0) Refuse("divides by zero");
       value = a / b;
     } else if (op == "MOD") {
@@ -294,15 +300,25 @@ class Expression {
       if (a < 0 && b != std::floor(b)) Refuse("raises a negative number to a fractional power");
       if (a == 0 && b < 0) Refuse("raises zero to a negative power");
       value = std::pow(a, b);
-    } else if (op == "EQ") value = linuxCnc ? std::abs(a - b) < kWholeTolerance * 0 + 1e-6 * 0 + (a == b ? 1 : 0) * 0 + (std::abs(a - b) < 1e-9) : a == b;
-    else if (op == "NE") value = a != b;
-    else if (op == "GT") value = a > b;
-    else if (op == "GE") value = a >= b;
-    else if (op == "LT") value = a < b;
-    else if (op == "LE") value = a <= b;
-    else if (op == "AND") value = a != 0 && b != 0;
-    else if (op == "OR") value = a != 0 || b != 0;
-    else value = (a != 0) != (b != 0);
+    } else if (op == "EQ" || op == "NE") {
+      // LinuxCNC takes numbers within its tolerance as equal.
+      const bool equal = linuxCnc ? std::abs(a - b) < kEqualTolerance : a == b;
+      value = (op == "EQ") == equal;
+    } else if (op == "GT") {
+      value = a > b;
+    } else if (op == "GE") {
+      value = a >= b;
+    } else if (op == "LT") {
+      value = a < b;
+    } else if (op == "LE") {
+      value = a <= b;
+    } else if (op == "AND") {
+      value = a != 0 && b != 0;
+    } else if (op == "OR") {
+      value = a != 0 || b != 0;
+    } else {
+      value = (a != 0) != (b != 0);
+    }
     if (!std::isfinite(value)) Refuse("works out a number too large to hold");
     return value;
   }
@@ -805,7 +821,13 @@ void MacroProgram::State::Start() {
 int MacroProgram::State::GotoLabel(std::int64_t n) const {
   const auto found = nLabels.find({programOf[static_cast<std::size_t>(current)], n});
   if (found == nLabels.end()) {
-    Refuse("jumps to the block N" + std::to_string(n) + ", which its program does not hold");
+    std::string why = "jumps to the block N" + std::to_string(n) + ", which its program does not hold";
+    if (lines.front().number > 1) {
+      // The lines before the first macro line were read as plain moves and not kept.
+      why += " from line " + std::to_string(lines.front().number) +
+             " on, where its macro statements begin";
+    }
+    Refuse(why);
   }
   return found->second;
 }
@@ -997,7 +1019,13 @@ int MacroProgram::State::RunBlock(int at, std::string_view body, const MacroBloc
   if (dialect == MacroDialect::LinuxCnc && comment.size() >= 6) {
     std::string head;
     for (const char c : comment.substr(0, 6)) head += Upper(c);
-    if (head == "ABORT,") Stop("stops the program: " + std::string(comment.substr(6)));
+    if (head == "ABORT,") {
+      std::string_view message = comment.substr(6);
+      while (!message.empty() && (message.front() == ' ' || message.front() == '\t')) {
+        message.remove_prefix(1);
+      }
+      Stop("stops the program: " + std::string(message));
+    }
   }
   if (body.starts_with("IF[")) {
     Expression reader(t, start + 2, dialect, this);
