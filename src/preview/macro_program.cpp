@@ -32,6 +32,8 @@ constexpr int kAlarmVariable = 3000;
 // Named parameters all the calls may create together.
 constexpr std::size_t kMaxNamedParameters = 10'000;
 constexpr std::size_t kMaxCallArguments = 30;
+// Brackets, signs and functions inside one another in one expression.
+constexpr int kMaxNesting = 200;
 // LinuxCNC takes numbers this close to a whole number as one (a parameter number), and numbers
 // this close to each other as equal.
 constexpr double kWholeTolerance = 1e-4;
@@ -208,6 +210,13 @@ class Expression {
 
   // A value that stands alone: a number, a parameter, a bracket, a function, with a sign.
   double Value() {
+    struct Nesting {
+      int& depth;
+      explicit Nesting(int& d) : depth(d) {
+        if (++depth > kMaxNesting) Refuse("nests brackets, signs or functions too deep");
+      }
+      ~Nesting() { --depth; }
+    } nesting(m_depth);
     const char c = Peek();
     if (c == '-') return ++m_at, -Value();
     if (c == '+') return ++m_at, Value();
@@ -411,6 +420,7 @@ class Expression {
 
   std::string_view m_text;
   std::size_t m_at;
+  int m_depth = 0;
   MacroDialect m_dialect;
   const MacroProgram::State* m_state;
 };

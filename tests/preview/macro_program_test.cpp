@@ -68,7 +68,7 @@ TEST(MacroExpressionTest, ValuesOfBothDialects) {
 }
 
 TEST(MacroExpressionTest, FaultsAreNamed) {
-  const std::pair<const char*, const char*> kFaults[] = {
+  const std::pair<std::string, const char*> kFaults[] = {
       {"1/0", "divides by zero"},
       {"5 MOD 0", "division by zero"},
       {"FOO[1]", "calls the unknown function 'FOO'"},
@@ -81,6 +81,7 @@ TEST(MacroExpressionTest, FaultsAreNamed) {
       {"[-8]**[0.5]", "negative number to a fractional power"},
       {"1]+2", "goes on after its end: ']+2'"},
       {"10**400", "too large to hold"},
+      {std::string(300, '['), "nests brackets, signs or functions too deep"},
   };
   for (const auto& [text, message] : kFaults) {
     SCOPED_TRACE(text);
