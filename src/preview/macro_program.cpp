@@ -698,7 +698,11 @@ void MacroProgram::State::Pair() {
 }
 
 void MacroProgram::State::Index() {
-  dialect = linuxCncSeen ? MacroDialect::LinuxCnc : MacroDialect::Industrial;
+  // LinuxCNC's o-words and named parameters tell its dialect, and so does its file ending for a
+  // program with numbered parameters alone.
+  std::string ending = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
+  for (char& c : ending) c = Upper(c);
+  dialect = linuxCncSeen || ending == ".NGC" ? MacroDialect::LinuxCnc : MacroDialect::Industrial;
   programOf.assign(lines.size(), -1);
   int program = -1;
   for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
@@ -1127,7 +1131,10 @@ int MacroProgram::State::RunBlock(int at, std::string_view body, const MacroBloc
   if (m && *m == 99) {
     std::optional<double> target = p;
     const int back = Return(ended);
-    if (target && !ended) return GotoLabel(ParameterNumber(*target));
+    if (target && !ended) {
+      current = back - 1;  // the block N of the program returned to
+      return GotoLabel(ParameterNumber(*target));
+    }
     return back;
   }
   if (!words.empty() && visit) visit(words, line.number);

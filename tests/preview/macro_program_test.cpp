@@ -128,6 +128,8 @@ const FlowCase kFlows[] = {
     {"M98CountInP", "O0001\n#1=2\nM98 P0021000\nM30\nO1000\nG01 X#1 F10\n#1=#1+1\nM99", {2, 3}},
     {"G65ArgumentsInOwnLocals",
      "#1=5\nG65 P2000 A2 B3 X4\nG01 X#1 F10\nM30\nO2000\nG01 X[#1*#2+#24] F10\nM99", {10, 5}},
+    {"M99ReturnsToABlock", "M98 P1000\nG01 X1 F10\nN5 G01 X2 F10\nM30\nO1000\nN5 G01 X9 F10\nM99 P5",
+     {9, 2}},
     {"FunctionsInWords", "G01 X[ROUND[SQRT[2]*100]] F10\nG01 X-#0\nM30", {141, 0}},
     {"MainEndsAtTheNextProgram", "#1=1\nG01 X#1 F10\nO2000\nG01 X50\nM99", {1}},
     {"LinuxCncWhile", "#<i>=0\no1 while [#<i> lt 3]\nG01 X#<i> F10\n#<i>=[#<i>+1]\no1 endwhile\nM2",
@@ -167,6 +169,17 @@ TEST(MacroProgramTest, KeptVariablesStartFromTheGivenValues) {
                   HasSubstr("The variable #5 cannot be given to the program 'p.nc'")));
   EXPECT_THAT(EndsAlongX("G01 X#3001 F10\n#3001=0\no1 if [1]\no1 endif\nM2", Options({{3001, 4}})),
               testing::ElementsAre(4));
+}
+
+// Without o-words or named parameters, the file's ending tells LinuxCNC's parameters (#31 and up,
+// FIX rounding down) from the controls' variables.
+TEST(MacroProgramTest, DialectOfNumberedParametersAlone) {
+  const std::string program = "G00 X0 Y0 Z1\n#50=FIX[-1.5]\nG01 X#50 F10\nM2\n";
+  std::vector<double> ends;
+  ReadProgram(program, "p.ngc", Options(), [&](const ProgramMove& m) { ends.push_back(m.to.x); });
+  EXPECT_THAT(ends, testing::ElementsAre(-2));
+  EXPECT_THAT([&] { ReadProgram(program, "p.nc", Options(), {}); },
+              testing::ThrowsMessage<Error>(HasSubstr("sets the variable #50")));
 }
 
 // Plain lines before the first macro line are read as they come; the moves of the macro
