@@ -748,8 +748,7 @@ void MacroProgram::State::Set(int n, double value, const Line& line) {
   if (!std::isfinite(value)) Refuse("sets a variable to a number too large to hold");
   if (dialect == MacroDialect::Industrial) {
     if (n == kAlarmVariable) {
-      std::string why = "stops with the alarm ";
-      AppendInteger(why, static_cast<long long>(std::round(value)));
+      std::string why = "stops with the alarm " + NumberText(value);
       const std::string_view message = CommentOf(line);
       Stop(message.empty() ? why : why + ": " + std::string(message));
     }

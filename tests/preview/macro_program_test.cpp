@@ -235,6 +235,7 @@ const HostileCase kHostile[] = {
     {"MissingSub", "o<nope> call", "calls the subroutine 'NOPE', which the program does not define"},
     {"Alarm", "#500=#500+1\nIF [#500 GT 3] THEN #3000=1 (SERIAL RUN ENDED)\nM30",
      "Line 3 of the program 'p.nc' stops with the alarm 1: SERIAL RUN ENDED"},
+    {"HugeAlarmNumber", "#3000=[10*10**29] (TOO FAR)", "stops with the alarm 1E30: TOO FAR"},
     {"Abort", "#<a>=1\n(abort, past the last serial)", "stops the program: past the last serial"},
     {"BreakOutsideLoop", "o1 break", "has a break outside any structure of its label"},
     {"ReturnOutsideSub", "o<x> sub\no<x> endsub\no<x> return", "outside any structure"},
