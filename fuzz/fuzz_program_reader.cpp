@@ -45,6 +45,8 @@ ReaderOptions PickOptions(FuzzedDataProvider& input) {
   // -1 and 7 stand for an index outside the list: the mode of nothing selected.
   options.mode = &LatheMillModeOf(input.ConsumeIntegralInRange<int>(-1, 7));
   options.g16AxisMarker = static_cast<DegreesAxis>(input.ConsumeIntegralInRange<int>(0, 2));
+  // Macro programs run within small limits here; fuzz_macro_reader looks into them.
+  options.macroLimits.blocks = 20'000;
   return options;
 }
 

@@ -8,5 +8,6 @@ set(STYLOR_FUZZ_TARGETS
     fuzz_machine_file:stylor_settings
     fuzz_jobs:stylor_ui_model
     fuzz_program_reader:stylor_preview
+    fuzz_macro_reader:stylor_preview
     fuzz_data_file:stylor_engrave
     fuzz_marking:stylor_settings)

@@ -29,6 +29,37 @@ char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-'; }
 
+// Whether the word of `letter` whose text follows in `rest` begins a macro program: M98, M99,
+// an o-word with its keyword (o<name> ..., o100 sub), GOTO.
+bool StartsMacro(char letter, std::string_view rest) {
+  const auto upperAt = [&](std::size_t k) { return k < rest.size() ? Upper(rest[k]) : '\0'; };
+  std::size_t k = 0;
+  switch (Upper(letter)) {
+    case 'M': {
+      while (upperAt(k) == '0') ++k;
+      const bool digit = upperAt(k + 2) >= '0' && upperAt(k + 2) <= '9';
+      return upperAt(k) == '9' && (upperAt(k + 1) == '8' || upperAt(k + 1) == '9') && !digit;
+    }
+    case 'G': return upperAt(0) == 'O' && upperAt(1) == 'T' && upperAt(2) == 'O';
+    case 'O': {
+      if (upperAt(0) == '<') return true;
+      while (upperAt(k) >= '0' && upperAt(k) <= '9') ++k;
+      if (k == 0) return false;
+      while (upperAt(k) == ' ' || upperAt(k) == '\t') ++k;
+      static constexpr std::string_view kWords[] = {"SUB", "ENDSUB", "CALL", "IF", "ELSE",
+                                                    "ENDIF", "WHILE", "ENDWHILE", "DO", "BREAK",
+                                                    "CONTINUE", "RETURN", "REPEAT", "ENDREPEAT"};
+      for (const std::string_view word : kWords) {
+        std::size_t j = 0;
+        while (j < word.size() && upperAt(k + j) == word[j]) ++j;
+        if (j == word.size()) return true;
+      }
+      return false;
+    }
+    default: return false;
+  }
+}
+
 // Slots of the words of one line: the three job axes first, then the other axis letters.
 constexpr int kAxis1Slot = 0;
 constexpr int kAxis2Slot = 1;
@@ -38,6 +69,7 @@ constexpr int kGRole = -2;
 constexpr int kFeedRole = -3;
 constexpr int kRadiusRole = -4;
 constexpr int kOffsetRole = -5;  // I, then J, K below it
+constexpr int kMacroRole = -8;   // O and M: an o-word, M98 or M99 starts a macro program
 
 // Lengths below this are taken as equal in arcs: a control rounds its ends to its resolution.
 constexpr double kArcTolerance = 1e-6;
@@ -112,6 +144,8 @@ ProgramReader::ProgramReader(const ReaderOptions& options, std::string name)
   }
   assign('G', kGRole);
   assign('F', kFeedRole);
+  assign('O', kMacroRole);
+  assign('M', kMacroRole);
   assign(options.axis1, 0);
   assign(options.axis2, 1);
   assign(options.plungeAxis, 2);
@@ -252,6 +286,7 @@ struct ProgramReader::LineWords {
   std::optional<double> radius;
   std::array<std::optional<double>, 3> offsets{};  // I, J, K
   bool parameterLine = false;  // a G code that takes the axis words as its parameters
+  bool macroCall = false;      // G65
 
   bool Given(int slot) const { return (axisGiven >> slot) & 1u; }
 };
@@ -277,10 +312,25 @@ void ProgramReader::ReadGWord(LineWords& words, double value) {
     bool modal = false;
     for (const double g : kModalOnly) modal = modal || value == g;
     if (!modal) words.parameterLine = true;
+    if (value == 65) words.macroCall = true;
   }
 }
 
-bool ProgramReader::ReadWords(std::string_view line, LineWords& words) const {
+void ProgramReader::TakeWord(LineWords& words, int role, char letter, double value) const {
+  if (role >= 0) {
+    ReadAxisWord(words, role, letter, value);
+  } else if (role == kFeedRole) {
+    ReadAddressWord(words.feed, letter, value);
+  } else if (role == kRadiusRole) {
+    ReadAddressWord(words.radius, letter, value);
+  } else if (role <= kOffsetRole && role > kMacroRole) {
+    ReadAddressWord(words.offsets[static_cast<std::size_t>(kOffsetRole - role)], letter, value);
+  } else if (role == kGRole) {
+    ReadGWord(words, value);
+  }
+}
+
+ProgramReader::LineKind ProgramReader::ReadWords(std::string_view line, LineWords& words) const {
   const char* const end = line.data() + line.size();
   const char* at = line.data();
   while (at < end) {
@@ -292,12 +342,18 @@ bool ProgramReader::ReadWords(std::string_view line, LineWords& words) const {
       continue;
     }
     if (c == ';') break;
-    // Macro variables and expressions: their values are only known on the machine.
-    if (c == '#' || c == '[') return false;
+    // Macro variables and expressions: the macro program works them out.
+    if (c == '#' || c == '[') return LineKind::Macro;
     ++at;
     // Words such as M15, N1000, S or T move nothing; their digits are passed over one by one.
     const int role = m_roleOf[static_cast<unsigned char>(c)];
     if (role == kNoRole) continue;
+    if (role == kMacroRole) {
+      if (StartsMacro(c, std::string_view(at, static_cast<std::size_t>(end - at)))) {
+        return LineKind::Macro;
+      }
+      continue;
+    }
     while (at < end && (*at == ' ' || *at == '\t')) ++at;
     const std::string_view rest(at, static_cast<std::size_t>(end - at));
     ScannedReal scanned;
@@ -310,35 +366,100 @@ bool ProgramReader::ReadWords(std::string_view line, LineWords& words) const {
       while (numberEnd < end && IsNumberChar(*numberEnd)) ++numberEnd;
       const std::string_view number(at, static_cast<std::size_t>(numberEnd - at));
       at = numberEnd;
-      // A letter without a number is an address of the control ("G17UH").
-      if (number.empty()) continue;
+      // A letter without a number is an address of the control ("G17UH"), or GOTO.
+      if (number.empty()) {
+        if (Upper(c) == 'G' && StartsMacro(c, std::string_view(at, static_cast<std::size_t>(end - at)))) {
+          return LineKind::Macro;
+        }
+        continue;
+      }
       scanned = ScanReal(number);
-      if (scanned.used != number.size()) return false;
+      if (scanned.used != number.size()) return LineKind::Unread;
     }
-    if (!(std::abs(scanned.value) < kMaxWordValue)) return false;
-    const double value = scanned.value;
-    if (role >= 0) {
-      ReadAxisWord(words, role, c, value);
-    } else if (role == kFeedRole) {
-      ReadAddressWord(words.feed, c, value);
-    } else if (role == kRadiusRole) {
-      ReadAddressWord(words.radius, c, value);
-    } else if (role <= kOffsetRole) {
-      ReadAddressWord(words.offsets[static_cast<std::size_t>(kOffsetRole - role)], c, value);
-    } else {
-      ReadGWord(words, value);
-    }
+    if (!(std::abs(scanned.value) < kMaxWordValue)) return LineKind::Unread;
+    TakeWord(words, role, c, scanned.value);
   }
-  return true;
+  return LineKind::Plain;
 }
 
 std::optional<ProgramMove> ProgramReader::ReadLine(std::string_view line) {
   ++m_lines;
+  if (m_macro) {
+    m_macro->Keep(line, m_lines);
+    return std::nullopt;
+  }
+  const bool spindleOn = m_spindleOn, beamOn = m_beamOn;
+  const double power = m_power;
   if (m_options.laserMode != 0) TrackBeam(line);
   LineWords words;
-  if (!ReadWords(line, words)) {
-    ++m_unreadLines;
+  switch (ReadWords(line, words)) {
+    case LineKind::Plain: break;
+    case LineKind::Unread: ++m_unreadLines; return std::nullopt;
+    case LineKind::Macro:
+      m_spindleOn = spindleOn, m_beamOn = beamOn, m_power = power;
+      StartMacro(line);
+      return std::nullopt;
+  }
+  if (words.motion >= 0) m_motion = words.motion;
+  if (words.incremental >= 0) m_incremental = words.incremental == 1;
+  if (words.parameterLine) {
+    if (words.macroCall) {
+      m_spindleOn = spindleOn, m_beamOn = beamOn, m_power = power;
+      StartMacro(line);
+    }
     return std::nullopt;
+  }
+  if (words.feed) m_feed = words.feed;
+  return MoveOf(words);
+}
+
+void ProgramReader::StartMacro(std::string_view line) {
+  m_macro = std::make_unique<MacroProgram>(m_name.empty() ? std::string("program") : m_name,
+                                           m_options.variables, m_options.macroLimits);
+  m_macro->Keep(line, m_lines);
+}
+
+void ProgramReader::Finish(const MoveVisitor& visit) {
+  if (!m_macro) return;
+  const std::unique_ptr<MacroProgram> macro = std::move(m_macro);
+  const std::int64_t lines = m_lines;
+  try {
+    macro->Run([&](std::span<const MacroWord> made, std::int64_t line) {
+      if (std::optional<ProgramMove> move = ReadMadeWords(made, line); move && visit) visit(*move);
+    });
+  } catch (...) {
+    m_lines = lines;
+    throw;
+  }
+  m_lines = lines;
+}
+
+// The beam of a laser program from the words of a block the macro program worked out.
+void ProgramReader::TrackMadeBeam(std::span<const MacroWord> made) {
+  for (const MacroWord& word : made) {
+    if (word.letter == 'S') m_power = word.value;
+    else if (word.letter == 'M' && (word.value == 3 || word.value == 4)) m_spindleOn = true;
+    else if (word.letter == 'M' && word.value == 5) m_spindleOn = false;
+  }
+  m_beamOn = m_spindleOn && m_power > 0;
+}
+
+std::optional<ProgramMove> ProgramReader::ReadMadeWords(std::span<const MacroWord> made,
+                                                        std::int64_t line) {
+  m_lines = line;  // the moves and messages name the line of the file
+  if (m_options.laserMode != 0) TrackMadeBeam(made);
+  LineWords words;
+  for (const MacroWord& word : made) {
+    const int role = m_roleOf[static_cast<unsigned char>(word.letter)];
+    if (role == kNoRole || role == kMacroRole) continue;
+    if (!(std::abs(word.value) < kMaxWordValue)) {
+      const auto at = static_cast<std::size_t>(line);
+      if (m_unreadMade.size() <= at) m_unreadMade.resize(at + 1);
+      if (!m_unreadMade[at]) ++m_unreadLines;
+      m_unreadMade[at] = true;
+      return std::nullopt;
+    }
+    TakeWord(words, role, word.letter, word.value);
   }
   if (words.motion >= 0) m_motion = words.motion;
   if (words.incremental >= 0) m_incremental = words.incremental == 1;
@@ -548,6 +669,7 @@ ProgramSummary ReadProgram(std::string_view bytes, const std::string& name,
   ProgramReader reader(options, name);
   std::int64_t lineNumber = 0;
   ReadLines(reader, bytes, true, lineNumber, name, visit);
+  reader.Finish(visit);
   return reader.Summary();
 }
 
@@ -580,6 +702,7 @@ ProgramSummary ReadProgramFile(const std::string& path, const ReaderOptions& opt
     throw Error("The program file '" + path +
                 "' is larger than 64 MiB: too large for a program to preview");
   }
+  reader.Finish(visit);
   return reader.Summary();
 }
 

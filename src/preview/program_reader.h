@@ -3,13 +3,16 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engrave/geometry.h"
 #include "engrave/prepared_job.h"
+#include "preview/macro_program.h"
 #include "settings/engrave_settings.h"
 #include "settings/machine_modes.h"
 
@@ -22,8 +25,16 @@ constexpr std::size_t kMaxProgramLine = 4096;
 /// Largest program file the reader takes (64 MiB, some two and a half million moves).
 constexpr std::size_t kMaxProgramBytes = std::size_t{64} << 20;
 
-/// What the numbers of a program mean, as for writing a job: axis letters, pen levels, modes.
-using ReaderOptions = MachineAxes;
+/// What the numbers of a program mean, as for writing a job: axis letters, pen levels, modes;
+/// and for a program with macro statements, the values its variables start from and how far it
+/// may run.
+struct ReaderOptions : MachineAxes {
+  ReaderOptions() = default;
+  ReaderOptions(const MachineAxes& axes) : MachineAxes(axes) {}  // NOLINT: read as the axes
+  std::vector<MacroPreset> variables;  // kept variables (#500-#999) or parameters; others 0
+  MacroLimits macroLimits;
+  friend bool operator==(const ReaderOptions&, const ReaderOptions&) = default;
+};
 
 /// The options of the settings' axis letters, pen levels, feed mode and lathe-mill mode (as
 /// ReadMachineAxes reads them). Throws the conversion message when PenUpE or PenDownE does not
@@ -96,6 +107,10 @@ using MoveVisitor = std::function<void(const ProgramMove&)>;
 /// chord. Lines that move nothing (N
 /// lines, M words, mode switches such as G12.1 or G16 whose axis words are parameters, comments,
 /// the user's block lines) are counted and skipped.
+///
+/// From the first line with a macro statement on (a variable #, an expression [ ], an o-word,
+/// M98, M99, G65, GOTO) the lines are kept and run by a MacroProgram once all are read (Finish):
+/// its blocks, their variables worked out, make the moves.
 class ProgramReader {
  public:
   /// Throws what CheckReaderOptions throws. `name` names the program in the messages of
@@ -108,17 +123,26 @@ class ProgramReader {
   /// R shorter than half the chord, ends at different distances from the centre.
   std::optional<ProgramMove> ReadLine(std::string_view line);
 
+  /// Runs the macro program kept since its first macro line, if any, handing each move to
+  /// `visit`; call it once the last line is read. Throws what MacroProgram::Run throws.
+  void Finish(const MoveVisitor& visit);
+
   /// The counts, start point and extents so far.
   ProgramSummary Summary() const;
 
  private:
+  enum class LineKind { Plain, Unread, Macro };
   struct LineWords;
   // One reader a kind of word: an axis, an address given once a line (F, R, I, J, K), a G code.
   void ReadAxisWord(LineWords& words, int slot, char letter, double value) const;
   void ReadAddressWord(std::optional<double>& word, char letter, double value) const;
   static void ReadGWord(LineWords& words, double value);
-  // The words of a line; false for a line whose numbers are only known on the machine.
-  bool ReadWords(std::string_view line, LineWords& words) const;
+  // The words of a line: Unread for a line whose numbers do not read, Macro for one that only
+  // the macro program can run.
+  LineKind ReadWords(std::string_view line, LineWords& words) const;
+  void TakeWord(LineWords& words, int role, char letter, double value) const;
+  // A block that the macro program worked out, on line `line` of the file.
+  std::optional<ProgramMove> ReadMadeWords(std::span<const MacroWord> made, std::int64_t line);
   // The axes' new places; true when one of the job's three axes was given.
   bool MoveAxes(const LineWords& words);
   std::optional<ProgramMove> MoveOf(const LineWords& words);
@@ -139,6 +163,8 @@ class ProgramReader {
   double Unrolled(bool unrolls, double written) const;
   bool IsDown(double level) const;
   void TrackBeam(std::string_view line);
+  void TrackMadeBeam(std::span<const MacroWord> made);
+  void StartMacro(std::string_view line);
   void Record(unsigned char letter, double value);
   std::optional<double> Minutes(bool lineHasFeed, double length, double turnedLength) const;
 
@@ -162,6 +188,8 @@ class ProgramReader {
   std::int64_t m_lines = 0;
   std::int64_t m_unreadLines = 0;
   std::optional<Point2> m_start;
+  std::unique_ptr<MacroProgram> m_macro;  // the lines from the first macro line on
+  std::vector<bool> m_unreadMade;         // lines of the macro program already counted unread
 };
 
 /// Reads a whole program text (CR LF or LF line ends), handing each move to `visit`. `name`

@@ -106,6 +106,7 @@ ProgramStats StatsSink::Finish() {
     ReadLine(m_partial);
     m_partial.clear();
   }
+  m_reader.Finish([&](const ProgramMove& move) { AddMove(m_stats, move); });
   AddSummary(m_stats, m_reader.Summary());
   return m_stats;
 }

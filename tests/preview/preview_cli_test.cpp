@@ -79,6 +79,29 @@ TEST_F(PreviewCommandLineTest, DrawsThePictureAndReportsFailures) {
   EXPECT_THAT(err.str(), HasSubstr("preview needs FILE OUT"));
 }
 
+// The serial the control holds goes in with --var; the preview draws what that serial cuts, and
+// the alarm at the end of the run stops the reading with its message.
+TEST_F(PreviewCommandLineTest, MacroProgramsReadWithTheGivenVariables) {
+  const std::string program = folder.Write(
+      "serial.nc",
+      "G00 X0 Y0 Z1\r\nIF [#500 GT 1042] THEN #3000=1 (SERIAL RUN ENDED)\r\n"
+      "G01 X[#500 MOD 100] F100\r\n#500=#500+1\r\nM30\r\n");
+  ASSERT_EQ(Run({"--var", "500=1041", "--var", "500=1042", "stats", program}), 0) << err.str();
+  EXPECT_THAT(out.str(), HasSubstr("extent X: 0.0000 42.0000\n"));
+  ASSERT_EQ(Run({"--var", "500=1042", "preview", program, dir + "/serial.svg"}), 0) << err.str();
+  EXPECT_EQ(Run({"--var", "500=1043", "stats", program}), 1);
+  EXPECT_EQ(err.str(), "Stylor: Line 2 of the program '" + program +
+                           "' stops with the alarm 1: SERIAL RUN ENDED.\n");
+  EXPECT_EQ(Run({"--var", "500", "stats", program}), 2);
+  EXPECT_THAT(err.str(), HasSubstr("--var needs N=VALUE"));
+  EXPECT_EQ(Run({"--var", "0=1", "stats", program}), 2);
+  EXPECT_THAT(err.str(), HasSubstr("--var takes a variable number from 1 to 99999, not '0'"));
+  EXPECT_EQ(Run({"--var", "500=x", "stats", program}), 2);
+  EXPECT_THAT(err.str(), HasSubstr("--var 500: 'x' is not a valid floating point value"));
+  EXPECT_EQ(Run({"--var", "5=1", "stats", program}), 1);
+  EXPECT_THAT(err.str(), HasSubstr("The variable #5 cannot be given to the program"));
+}
+
 TEST_F(PreviewCommandLineTest, HelpListsBothActions) {
   ASSERT_EQ(RunCommandLine({"--help"}, out, err), 0);
   EXPECT_THAT(out.str(), HasSubstr("  stats FILE"));

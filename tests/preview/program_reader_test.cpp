@@ -182,7 +182,7 @@ const SkippedCase kSkipped[] = {
     {"(G01 X5 Y5)", false},  {"; G01 X5", false},      {"G16 X5", false},
     {"G04 X5", false},       {"G110C2", false},        {"G17UH", false},
     {"G12.1", false},        {"%", false},             {"", false},
-    {"G01 X#100", true},     {"G01 X[1+2]", true},     {"G01 X1.2.3", true},
+    {"G01 X1.2.3", true},
     {"G01 X-", true},        {"G01 X99999999999", true},
 };
 
@@ -267,11 +267,12 @@ TEST(ProgramReaderTest, OptionsFromTheSettings) {
   settings.IntegrexMode = 1;
   settings.FeedMode = 1;
   EXPECT_EQ(ReaderOptionsFrom(settings),
-            (ReaderOptions{'Y', 'Z', 'X', 2.1, 2, FeedRate::DegreesPerMinute, &LatheMillModeOf(1),
-                           DegreesAxis::Axis1}));
+            ReaderOptions(MachineAxes{'Y', 'Z', 'X', 2.1, 2, FeedRate::DegreesPerMinute,
+                                      &LatheMillModeOf(1), DegreesAxis::Axis1}));
   // A job written with these settings reads back with the same axes.
   settings.IntegrexMode = 0;
-  EXPECT_EQ(static_cast<const MachineAxes&>(PrepareJob(settings)), ReaderOptionsFrom(settings));
+  EXPECT_EQ(static_cast<const MachineAxes&>(PrepareJob(settings)),
+            static_cast<const MachineAxes&>(ReaderOptionsFrom(settings)));
   settings.PenDownE = "x";
   EXPECT_THAT([&] { ReaderOptionsFrom(settings); },
               testing::ThrowsMessage<Error>("'x' is not a valid floating point value"));

@@ -8,6 +8,10 @@ namespace {
 constexpr ActionInfo kSettingActions[] = {
     {"--set", ActionKind::Set, "FIELD=VALUE",
      "set one field as the window holds it (see the fields)"},
+    {"--var", ActionKind::Var, "N=VALUE",
+     "start the variable #N of a macro program that stats and preview read later in the run at "
+     "VALUE (the serial the control holds in #500-#999, a LinuxCNC parameter); repeatable; "
+     "the others start at 0"},
     {"--font", ActionKind::Font, "FILE",
      "\"Pick Font\": load FILE as the font (a .fnt stroke font, or a single-line .lff or .cxf)"},
 };

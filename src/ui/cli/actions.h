@@ -11,6 +11,7 @@ namespace stylor {
 /// What an action of the command line does.
 enum class ActionKind {
   Set,
+  Var,  // --var N=VALUE: a variable of the macro programs that stats and preview read
   Font,
   Job,  // runs the job of the action, as its button does (a batch reads its rows first)
   SaveMachine,

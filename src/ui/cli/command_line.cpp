@@ -33,7 +33,9 @@ struct Action {
   const FieldInfo* field = nullptr;  // --set and show
   std::string value;                 // --set; preview: the picture; batch: the rows
   std::string output;                // batch: the program file or folder
+  MacroPreset preset;                // --var
 };
+
 
 // The job a batch repeats, by its action's name; nothing for a job no batch repeats.
 const JobInfo* BatchJobNamed(std::string_view name) {
@@ -61,6 +63,27 @@ class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// "--var N=VALUE": a whole variable number from 1 to 99999 and a decimal value.
+MacroPreset ReadPreset(const std::string& text) {
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos) throw UsageError("--var needs N=VALUE");
+  MacroPreset preset;
+  const std::string_view number = std::string_view(text).substr(0, equals);
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(),
+                                            preset.number);
+  if (number.empty() || error != std::errc() || end != number.data() + number.size() ||
+      preset.number < 1 || preset.number > 99999) {
+    throw UsageError("--var takes a variable number from 1 to 99999, not '" +
+                     std::string(number) + "'");
+  }
+  try {
+    preset.value = ReadReal(std::string_view(text).substr(equals + 1));
+  } catch (const Error& error) {
+    throw UsageError("--var " + std::string(number) + ": " + error.what());
+  }
+  return preset;
+}
 
 const FieldInfo& RequireField(std::string_view name) {
   const FieldInfo* field = FindField(name);
@@ -150,7 +173,7 @@ Invocation Parse(const std::vector<std::string>& args) {
   for (; pos < args.size(); ++pos) {
     const ActionInfo* info = FindAction(args[pos]);
     if (info == nullptr) throw UsageError("unknown action '" + args[pos] + "'");
-    Action action{info, {}, nullptr, {}, {}};
+    Action action{info, {}, nullptr, {}, {}, {}};
     if (!info->argument.empty()) {
       if (pos + 1 >= args.size()) {
         throw UsageError(std::string(info->name) + " needs " + std::string(info->argument));
@@ -173,6 +196,8 @@ Invocation Parse(const std::vector<std::string>& args) {
       action.field = &RequireField(std::string_view(action.argument).substr(0, equals));
       action.value = action.argument.substr(equals + 1);
       CheckSetValue(*action.field, action.value);
+    } else if (info->kind == ActionKind::Var) {
+      action.preset = ReadPreset(action.argument);
     } else if (info->kind == ActionKind::Show) {
       action.field = &RequireField(action.argument);
     } else if (info->kind == ActionKind::Counter && pos + 1 < args.size() &&
@@ -280,10 +305,18 @@ void RunBatch(EngraveFormModel& model, CommandLineHost& host, const Action& acti
 }
 
 void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& action,
-               std::ostream& out) {
+               std::vector<MacroPreset>& presets, std::ostream& out) {
   host.Answer(action.argument);
   switch (action.info->kind) {
     case ActionKind::Set: ApplySet(model, *action.field, action.value); break;
+    case ActionKind::Var: {
+      const auto same = std::find_if(presets.begin(), presets.end(), [&](const MacroPreset& p) {
+        return p.number == action.preset.number;
+      });
+      if (same != presets.end()) *same = action.preset;
+      else presets.push_back(action.preset);
+      break;
+    }
     case ActionKind::Font: model.PickFont(action.argument); break;
     case ActionKind::Job:
       if (action.info->job == JobKind::Batch) {
@@ -309,7 +342,8 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       break;
     case ActionKind::Show: PrintField(model.Settings(), *action.field, out); break;
     case ActionKind::Stats: {
-      const ReaderOptions options = ReaderOptionsFrom(model.Settings());
+      ReaderOptions options = ReaderOptionsFrom(model.Settings());
+      options.variables = presets;
       out << FormatStats(StatsOfProgramFile(action.argument, options));
       break;
     }
@@ -321,7 +355,8 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       }
       break;
     case ActionKind::Preview: {
-      const ReaderOptions options = ReaderOptionsFrom(model.Settings());
+      ReaderOptions options = ReaderOptionsFrom(model.Settings());
+      options.variables = presets;
       SaveProgramFileSvg(action.argument, options, action.value);
       break;
     }
@@ -361,9 +396,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   model.Run([&] { model.FormActivate(directory); });
   if (model.DefaultMachineFileFailed()) return 1;
 
+  std::vector<MacroPreset> presets;
   for (const Action& action : invocation.actions) {
     try {
-      RunAction(model, host, action, out);
+      RunAction(model, host, action, presets, out);
     } catch (const Error& failure) {
       out.flush();
       err << "Stylor: " << WithFullStop(failure.what()) << "\n";
