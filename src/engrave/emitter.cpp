@@ -87,10 +87,9 @@ class ProgramLine {
 };
 
 // A plane position as the program shows it: rounded to four decimals, where "-0.0000" reads as
-// "0.0000". A move writes the words of the axes whose shown position changes. Most values are
+// "0.0000". A move writes the words of the axes whose shown position changes. Values are
 // compared as whole ten-thousandths, rounded as the written text rounds them; a value too large
-// for that, or so close to a rounding tie that only the full conversion decides it, is compared
-// by its text.
+// for that is compared by its text.
 class ShownPosition {
  public:
   ShownPosition() = default;
