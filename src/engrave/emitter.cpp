@@ -47,19 +47,26 @@ class ShownPosition {
     if (m_negative) *out++ = '-';
     std::uint32_t whole = m_units / 10000;
     const std::uint32_t fraction = m_units % 10000;
-    char digits[10];
-    int count = 0;
-    do {
-      digits[count++] = static_cast<char>('0' + whole % 10);
-      whole /= 10;
-    } while (whole != 0);
-    while (count > 0) *out++ = digits[--count];
-    out[0] = '.';
-    out[1] = static_cast<char>('0' + fraction / 1000);
-    out[2] = static_cast<char>('0' + fraction / 100 % 10);
-    out[3] = static_cast<char>('0' + fraction / 10 % 10);
-    out[4] = static_cast<char>('0' + fraction % 10);
-    return out + 5;
+    // Positions on a part are mostly below 1000.
+    if (whole < 10) {
+      *out++ = static_cast<char>('0' + whole);
+    } else if (whole < 100) {
+      out = PutPair(out, whole);
+    } else if (whole < 1000) {
+      *out++ = static_cast<char>('0' + whole / 100);
+      out = PutPair(out, whole % 100);
+    } else {
+      char digits[10];
+      int count = 0;
+      do {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+      } while (whole != 0);
+      while (count > 0) *out++ = digits[--count];
+    }
+    *out++ = '.';
+    out = PutPair(out, fraction / 100);
+    return PutPair(out, fraction % 100);
   }
 
  private:
@@ -67,6 +74,15 @@ class ShownPosition {
     std::string text = FormatFixed(value, 4);
     if (text == "-0.0000") text.erase(0, 1);
     return text;
+  }
+
+  static char* PutPair(char* out, std::uint32_t pair) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    std::memcpy(out, kPairs + 2 * pair, 2);
+    return out + 2;
   }
 
   double m_value = 0;
@@ -200,7 +216,8 @@ class MoveWriter {
  public:
   MoveWriter(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
              LineEnd lineEnd = LineEnd::Lf)
-      : m_out(&out), m_job(&job), m_lineEnd(lineEnd), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
+      : m_out(&out), m_job(&job), m_lineEnd(lineEnd), m_rotary1(IsRotaryLetter(job.axis1)),
+        m_rotary2(IsRotaryLetter(job.axis2)), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
         m_xScale(job.textHeight * job.widthRatio), m_yScale(job.textHeight),
         m_circumference(2 * job.penDown * kPi), m_plane(start), m_origin(start),
         m_shown{ShownPosition(start.x), ShownPosition(start.y)}, m_plungeLevel(job.penUp),
@@ -324,11 +341,11 @@ class MoveWriter {
     if (!changes1 && !changes2 && !changesLevel) return;
 
     if (m_job->mode->rotaryInDegrees) {
-      if (IsRotaryLetter(m_job->axis1)) {
+      if (m_rotary1) {
         out1 = ReduceDegrees(out1 / m_circumference * 360);
         m_degreesAxis = DegreesAxis::Axis1;
       }
-      if (IsRotaryLetter(m_job->axis2)) {
+      if (m_rotary2) {
         out2 = ReduceDegrees(out2 / m_circumference * 360);
         m_degreesAxis = DegreesAxis::Axis2;
       }
@@ -342,8 +359,8 @@ class MoveWriter {
       g = 1;
     }
     if (m_job->mode->directionCodes) {
-      if (IsRotaryLetter(m_job->axis1) && changes1) m_direction = DirectionCode(p1, before.x);
-      if (IsRotaryLetter(m_job->axis2) && changes2) m_direction = DirectionCode(p2, before.y);
+      if (m_rotary1 && changes1) m_direction = DirectionCode(p1, before.x);
+      if (m_rotary2 && changes2) m_direction = DirectionCode(p2, before.y);
     }
 
     ProgramLine line;
@@ -488,6 +505,8 @@ class MoveWriter {
   std::string* m_out;
   const PreparedJob* m_job;
   LineEnd m_lineEnd;
+  bool m_rotary1;  // the axes are rotary ones (looked up once: every move asks)
+  bool m_rotary2;
   double m_cos;
   double m_sin;
   double m_xScale;
