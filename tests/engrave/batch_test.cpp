@@ -117,6 +117,7 @@ TEST_F(BatchTest, TheSizeOfALongRowComesFromItsFirstLines) {
   const DataTable table = ReadDataTable("Name\n\"" + value + "\"\nVALVE\n", DataFormat::Csv);
   EngraveSettings settings = Typed();
   settings.FreeFormTextE = {"{Name}"};
+  settings.PostEngrave = {"M30"};  // a value with line breaks goes into no G-code line
   const std::optional<SizeEstimate> size =
       PlanBatch(settings, table, BatchLayout::FreeFormText, *m_font)->Size();
   ASSERT_TRUE(size.has_value());

@@ -367,8 +367,13 @@ std::optional<std::size_t> BatchWriter::WriteFirstRowSample(ProgramSink& body,
     return std::nullopt;
   }
   lines.resize(kept);
+  try {
+    WriteRow(0, body);
+  } catch (...) {
+    m_filledRow = static_cast<std::size_t>(-1);
+    throw;
+  }
   m_filledRow = static_cast<std::size_t>(-1);  // the row is filled again before it is written
-  WriteRow(0, body);
   return used;
 }
 
