@@ -110,7 +110,7 @@ TEST_F(BatchTest, ManyFilesEachRowIsTheJobTypedByHand) {
 }
 
 // A row of thousands of lines is measured by its first lines only, and the estimate still comes
-// close to the bytes written.
+// close to the bytes written (the lines further down the part take a digit more in Y).
 TEST_F(BatchTest, TheSizeOfALongRowComesFromItsFirstLines) {
   std::string value;
   for (int k = 0; k < 6000; ++k) value += (k % 3 == 0 ? "PUMP " : "FAN ") + std::to_string(k) + "\n";
@@ -124,7 +124,7 @@ TEST_F(BatchTest, TheSizeOfALongRowComesFromItsFirstLines) {
   FakeJobHost batch;
   GenerateBatch(settings, table, BatchLayout::FreeFormText, *m_font, batch);
   const double written = static_cast<double>(batch.store.Bytes("job.eia").size());
-  EXPECT_NEAR(static_cast<double>(size->bytes), written, written * 0.05);
+  EXPECT_NEAR(static_cast<double>(size->bytes), written, written * 0.1);
 }
 
 TEST_F(BatchTest, OneFileWrapsEachRowInItsLinesBetweenOneStartAndOneEndBlock) {
