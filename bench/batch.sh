@@ -3,6 +3,7 @@
 # in one hyperfine run on the same machine, and prints each ratio with its target:
 #   10,000 rows of a three-line nameplate into one file      <= 3.0 x cp of the same bytes
 #   10,000 rows of a three-line nameplate into 10,000 files  <= 2.0 x cp -r of the same files
+#   one row of 20,300 lines (seven values of 2,900 lines)     peak RSS below 12 MB
 # Usage: bench/batch.sh [BUILD_DIR]   (a Release build; default build-release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,3 +36,15 @@ read -r cpr_s many_s < <(mean many "cp -r many/. copy/" \
   "$cli $quoted --set Files=1 --set FilePrefix=P batch text plates.csv many/")
 report "10,000 rows of a three-line plate into 10,000 files" "$many_s" "$cpr_s" 2.0
 printf '(one file: %d bytes; many files: %d files)\n' "$(stat -c %s one.eia)" "$(ls many | wc -l)"
+
+# A long row is measured for the size estimate by its first lines, and streamed as it is written.
+python3 - <<'EOF'
+values = ["\n".join(f"PUMP {c}-{k} MOTOR" for k in range(2900)) for c in range(7)]
+with open("long.csv", "w") as f:
+    f.write(",".join(f"C{c}" for c in range(7)) + "\n")
+    f.write(",".join(f'"{v}"' for v in values) + "\n" + ",".join("X" for _ in range(7)) + "\n")
+EOF
+rss_kb=$( { /usr/bin/time -f '%M' "$cli" --set "FreeFormTextE=$(printf '{C0}\n{C1}\n{C2}\n{C3}\n{C4}\n{C5}\n{C6}')" \
+             --set TextHeightE=5 batch text long.csv long.eia; } 2>&1 | tail -1)
+printf '%-52s %9s KB  (%d MB of program)  target < 12288 KB  %s\n' "a row of 20,300 lines, peak RSS" \
+  "$rss_kb" "$(( $(stat -c %s long.eia) / 1000000 ))" "$([ "$rss_kb" -lt 12288 ] && echo ok || echo OVER)"

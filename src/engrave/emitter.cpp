@@ -19,6 +19,78 @@ namespace {
 // settings (a height of 1e200, say), never something to send to a machine.
 constexpr double kMaxMachineValue = 1e9;
 
+// A plane position as the program shows it: rounded to four decimals, where "-0.0000" reads as
+// "0.0000". A move writes the words of the axes whose shown position changes. Values are
+// compared as whole ten-thousandths, rounded as the written text rounds them; a value too large
+// for that is compared by its text.
+class ShownPosition {
+ public:
+  ShownPosition() = default;
+  explicit ShownPosition(double value) : m_value(value) {
+    const std::optional<std::uint32_t> units = RoundedUnits<4>(value);
+    if (!units) return;
+    m_units = *units;
+    m_negative = std::signbit(value);
+    m_byNumber = true;
+  }
+  bool SameAs(const ShownPosition& other) const {
+    if (m_byNumber && other.m_byNumber) {
+      return m_units == other.m_units && (m_units == 0 || m_negative == other.m_negative);
+    }
+    return Compared(m_value) == Compared(other.m_value);
+  }
+  double Value() const { return m_value; }
+  bool ByNumber() const { return m_byNumber; }
+
+  /// Writes the value from its units, as WriteShortFixed4 writes it; only when ByNumber().
+  char* Put(char* out) const {
+    if (m_negative) *out++ = '-';
+    std::uint32_t whole = m_units / 10000;
+    const std::uint32_t fraction = m_units % 10000;
+    // Positions on a part are mostly below 1000.
+    if (whole < 10) {
+      *out++ = static_cast<char>('0' + whole);
+    } else if (whole < 100) {
+      out = PutPair(out, whole);
+    } else if (whole < 1000) {
+      *out++ = static_cast<char>('0' + whole / 100);
+      out = PutPair(out, whole % 100);
+    } else {
+      char digits[10];
+      int count = 0;
+      do {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+      } while (whole != 0);
+      while (count > 0) *out++ = digits[--count];
+    }
+    *out++ = '.';
+    out = PutPair(out, fraction / 100);
+    return PutPair(out, fraction % 100);
+  }
+
+ private:
+  static std::string Compared(double value) {
+    std::string text = FormatFixed(value, 4);
+    if (text == "-0.0000") text.erase(0, 1);
+    return text;
+  }
+
+  static char* PutPair(char* out, std::uint32_t pair) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    std::memcpy(out, kPairs + 2 * pair, 2);
+    return out + 2;
+  }
+
+  double m_value = 0;
+  std::uint32_t m_units = 0;  // ten-thousandths, rounded as the text rounds them
+  bool m_negative = false;
+  bool m_byNumber = false;
+};
+
 // One line of the program, gathered in a small array and added to the program in one piece:
 // a move is a dozen short pieces, and adding each to the string on its own costs more than
 // making them.
@@ -47,6 +119,15 @@ class ProgramLine {
     }
     Number(value, 4);
   }
+  /// " X1.2345": a plane position, written from the units it was compared by.
+  void Word(char letter, const ShownPosition& shown) {
+    if (!shown.ByNumber()) {
+      Word(letter, shown.Value());
+      return;
+    }
+    Letter(letter);
+    m_end = shown.Put(m_end);
+  }
   /// " F" and the text of a feed.
   void Feed(std::string_view text) {
     Letter('F');
@@ -59,7 +140,8 @@ class ProgramLine {
     AppendInteger(digits, code);
     Put(digits);
   }
-  void EndInto(std::string& out) {
+  void EndInto(std::string& out, LineEnd lineEnd) {
+    if (lineEnd == LineEnd::CrLf) *m_end++ = '\r';
     *m_end++ = '\n';
     out.append(m_text, static_cast<std::size_t>(m_end - m_text));
   }
@@ -81,41 +163,9 @@ class ProgramLine {
   }
 
   // The longest line: a G word of an int, three words of a number below 1e9 with four decimals,
-  // a feed and a direction code.
+  // a feed, a direction code and the line end.
   char m_text[128];
   char* m_end = m_text;
-};
-
-// A plane position as the program shows it: rounded to four decimals, where "-0.0000" reads as
-// "0.0000". A move writes the words of the axes whose shown position changes. Most values are
-// compared as whole ten-thousandths, rounded as the written text rounds them; a value too large
-// for that, or so close to a rounding tie that only the full conversion decides it, is compared
-// by its text.
-class ShownPosition {
- public:
-  ShownPosition() = default;
-  explicit ShownPosition(double value) : m_value(value) {
-    const std::optional<std::uint32_t> units = RoundedUnits<4>(value);
-    if (!units) return;
-    const auto rounded = static_cast<std::int64_t>(*units);
-    m_tenThousandths = std::signbit(value) ? -rounded : rounded;
-    m_byNumber = true;
-  }
-  bool SameAs(const ShownPosition& other) const {
-    if (m_byNumber && other.m_byNumber) return m_tenThousandths == other.m_tenThousandths;
-    return Compared(m_value) == Compared(other.m_value);
-  }
-
- private:
-  static std::string Compared(double value) {
-    std::string text = FormatFixed(value, 4);
-    if (text == "-0.0000") text.erase(0, 1);
-    return text;
-  }
-
-  double m_value = 0;
-  std::int64_t m_tenThousandths = 0;
-  bool m_byNumber = false;
 };
 
 // The texts of the last two feeds written, in arrays, so that a move writer stays cheap to copy.
@@ -164,8 +214,10 @@ double ReduceDegrees(double degrees) {
 // after a character can carry on from there later (see SerialEngraver).
 class MoveWriter {
  public:
-  MoveWriter(std::string& out, const PreparedJob& job, Point2 start, double angleRad)
-      : m_out(&out), m_job(&job), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
+  MoveWriter(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
+             LineEnd lineEnd = LineEnd::Lf)
+      : m_out(&out), m_job(&job), m_lineEnd(lineEnd), m_rotary1(IsRotaryLetter(job.axis1)),
+        m_rotary2(IsRotaryLetter(job.axis2)), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
         m_xScale(job.textHeight * job.widthRatio), m_yScale(job.textHeight),
         m_circumference(2 * job.penDown * kPi), m_plane(start), m_origin(start),
         m_shown{ShownPosition(start.x), ShownPosition(start.y)}, m_plungeLevel(job.penUp),
@@ -181,7 +233,7 @@ class MoveWriter {
     line.Word(m_job->axis1, OpeningValue(m_job->axis1, m_plane.x));
     line.Word(m_job->axis2, OpeningValue(m_job->axis2, m_plane.y));
     if (m_job->cutting.laserMode == 0) line.Word(m_job->plungeAxis, m_job->penUp);
-    line.EndInto(Out());
+    line.EndInto(Out(), m_lineEnd);
   }
 
   /// Moves on to another text of the same job, held back with the ones before.
@@ -248,7 +300,7 @@ class MoveWriter {
     line.G(g);
     line.Word(m_job->plungeAxis, level);
     if (g != 0) line.Feed(FeedText());
-    line.EndInto(Out());
+    line.EndInto(Out(), m_lineEnd);
     m_plungeLevel = level;
     Remember(m_feed);
   }
@@ -289,33 +341,43 @@ class MoveWriter {
     if (!changes1 && !changes2 && !changesLevel) return;
 
     if (m_job->mode->rotaryInDegrees) {
-      if (IsRotaryLetter(m_job->axis1)) {
+      if (m_rotary1) {
         out1 = ReduceDegrees(out1 / m_circumference * 360);
         m_degreesAxis = DegreesAxis::Axis1;
       }
-      if (IsRotaryLetter(m_job->axis2)) {
+      if (m_rotary2) {
         out2 = ReduceDegrees(out2 / m_circumference * 360);
         m_degreesAxis = DegreesAxis::Axis2;
       }
     }
 
-    const double distance = std::sqrt(d1 * d1 + d2 * d2);
     int g = moveG;
-    if (g != 0) FeedForPlaneMove(d1, d2, distance, changes1, changes2);
+    if (g != 0) FeedForPlaneMove(d1, d2, changes1, changes2);
     if (m_job->mode->planeRapidFeed != 0 && g == 0) {
       // No rapid in the plane: a positioning move becomes a slow feed move.
       m_feed = m_job->mode->planeRapidFeed;
       g = 1;
     }
     if (m_job->mode->directionCodes) {
-      if (IsRotaryLetter(m_job->axis1) && changes1) m_direction = DirectionCode(p1, before.x);
-      if (IsRotaryLetter(m_job->axis2) && changes2) m_direction = DirectionCode(p2, before.y);
+      if (m_rotary1 && changes1) m_direction = DirectionCode(p1, before.x);
+      if (m_rotary2 && changes2) m_direction = DirectionCode(p2, before.y);
     }
 
     ProgramLine line;
     line.G(g);
-    if (changes1) line.Word(m_job->axis1, out1);
-    if (changes2) line.Word(m_job->axis2, out2);
+    // A value written as compared comes from its units; one the machine's mode changed (turns
+    // taken off, degrees) is written anew.
+    const auto same = [](double a, double b) {
+      return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
+    if (changes1) {
+      if (same(out1, p1)) line.Word(m_job->axis1, shown1);
+      else line.Word(m_job->axis1, out1);
+    }
+    if (changes2) {
+      if (same(out2, p2)) line.Word(m_job->axis2, shown2);
+      else line.Word(m_job->axis2, out2);
+    }
     if (changesLevel) {
       line.Word(m_job->plungeAxis, *level);
       m_plungeLevel = *level;
@@ -325,7 +387,7 @@ class MoveWriter {
       line.Feed(FeedText());
     }
     if (m_job->mode->directionCodes && m_direction != m_lastDirection) line.M(m_direction);
-    line.EndInto(Out());
+    line.EndInto(Out(), m_lineEnd);
     Remember(m_feed);
     m_lastDirection = m_direction;
   }
@@ -334,9 +396,11 @@ class MoveWriter {
   // engrave), and the texts of the last two are kept.
   std::string_view FeedText() { return m_feedTexts.Of(m_feed); }
 
-  void FeedForPlaneMove(double d1, double d2, double distance, bool changes1, bool changes2) {
+  void FeedForPlaneMove(double d1, double d2, bool changes1, bool changes2) {
+    // Only the timed feeds need the length of the move.
+    const auto distance = [&] { return std::sqrt(d1 * d1 + d2 * d2); };
     if (m_job->feedRate == FeedRate::InverseTime) {
-      m_feed = m_job->engraveFeed / distance;
+      m_feed = m_job->engraveFeed / distance();
       RequireTimedFeedWritten("EngraveFeedE");
       return;
     }
@@ -344,9 +408,9 @@ class MoveWriter {
     if (m_job->feedRate != FeedRate::DegreesPerMinute || !m_job->mode->feedInDegrees) return;
     // The rotary axis turns |d| / circumference x 360 degrees in distance / feed minutes.
     if (m_degreesAxis == DegreesAxis::Axis1 && changes1) {
-      m_feed = (std::abs(d1) / m_circumference * 360) / (distance / m_job->engraveFeed);
+      m_feed = (std::abs(d1) / m_circumference * 360) / (distance() / m_job->engraveFeed);
     } else if (m_degreesAxis == DegreesAxis::Axis2 && changes2) {
-      m_feed = (std::abs(d2) / m_circumference * 360) / (distance / m_job->engraveFeed);
+      m_feed = (std::abs(d2) / m_circumference * 360) / (distance() / m_job->engraveFeed);
     }
   }
 
@@ -382,7 +446,7 @@ class MoveWriter {
     void Line(std::string_view words) override {
       std::string& out = m_writer.Out();
       out += words;
-      out += '\n';
+      out += m_writer.m_lineEnd == LineEnd::CrLf ? "\r\n" : "\n";
     }
     void Cycle(Point2 at, double retract, double depth, double dwell) override {
       // The cycle leaves the tool over the dot at the retract level.
@@ -440,6 +504,9 @@ class MoveWriter {
 
   std::string* m_out;
   const PreparedJob* m_job;
+  LineEnd m_lineEnd;
+  bool m_rotary1;  // the axes are rotary ones (looked up once: every move asks)
+  bool m_rotary2;
   double m_cos;
   double m_sin;
   double m_xScale;
@@ -490,11 +557,11 @@ void CheckEmitterValues(const PreparedJob& job) {
 }
 
 void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
-                        std::string_view text, const StrokeFont& font) {
+                        std::string_view text, const StrokeFont& font, LineEnd lineEnd) {
   CheckEmitterValues(job);
   const std::size_t keep = out.size();
   try {
-    MoveWriter writer(out, job, start, angleRad);
+    MoveWriter writer(out, job, start, angleRad, lineEnd);
     writer.OpeningMove();
     for (char c : text) WriteCharacter(writer, c, font);
     writer.Finish();
@@ -528,8 +595,8 @@ void AppendEngraveGroup(std::string& out, const PreparedJob& job,
   }
 }
 
-SerialEngraver::SerialEngraver(const PreparedJob& job, const StrokeFont& font)
-    : m_job(job), m_font(font) {
+SerialEngraver::SerialEngraver(const PreparedJob& job, const StrokeFont& font, LineEnd lineEnd)
+    : m_job(job), m_font(font), m_lineEnd(lineEnd) {
   CheckEmitterValues(job);
 }
 
@@ -545,7 +612,7 @@ const std::string& SerialEngraver::Engrave(Point2 start, double angleRad,
     // The order of the whole text changes with any character: nothing can be reused.
     m_states.clear();
     m_moves.clear();
-    AppendEngraveMoves(m_moves, m_job, start, angleRad, text, m_font);
+    AppendEngraveMoves(m_moves, m_job, start, angleRad, text, m_font, m_lineEnd);
     return m_moves;
   }
   std::size_t kept = 0;
@@ -557,7 +624,7 @@ const std::string& SerialEngraver::Engrave(Point2 start, double angleRad,
       m_moves.clear();
       m_states.clear();
       m_ends.clear();
-      MoveWriter writer(m_moves, m_job, start, angleRad);
+      MoveWriter writer(m_moves, m_job, start, angleRad, m_lineEnd);
       writer.OpeningMove();
       m_states.push_back(writer);
       m_ends.push_back(m_moves.size());

@@ -18,16 +18,22 @@ struct StrokeFont;
 void AppendMachineNumber(std::string& out, double value, int decimals);
 
 
+/// How the moves end their lines: "\n" as program text is passed around, or CR LF as the file
+/// gets them (ProgramSink::WriteBytes), which spares a second pass over the text.
+enum class LineEnd { Lf, CrLf };
+
 /// Throws Error when the job's values would divide by zero in the moves: a pen down level of 0
 /// where it is the radius of a rotary surface, equal pen levels in inverse time feed, an engrave
 /// feed of 0 in degrees per minute.
 void CheckEmitterValues(const PreparedJob& job);
 
-/// Appends to `out` the moves of `text` ("\n" line ends): the opening rapid to `start` at the pen
-/// up level, then every glyph's plunges and plane moves along the baseline angle `angleRad`.
-/// Throws Error (and appends nothing) when a value cannot be written as a machine number.
+/// Appends to `out` the moves of `text` (line ends as `lineEnd` says): the opening rapid to
+/// `start` at the pen up level, then every glyph's plunges and plane moves along the baseline
+/// angle `angleRad`. Throws Error (and appends nothing) when a value cannot be written as a
+/// machine number.
 void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
-                        std::string_view text, const StrokeFont& font);
+                        std::string_view text, const StrokeFont& font,
+                        LineEnd lineEnd = LineEnd::Lf);
 
 /// One text of a job and where it stands.
 struct TextPlacement {
@@ -51,12 +57,12 @@ class MoveWriter;
 class SerialEngraver {
  public:
   /// Throws what CheckEmitterValues throws.
-  SerialEngraver(const PreparedJob& job, const StrokeFont& font);
+  SerialEngraver(const PreparedJob& job, const StrokeFont& font, LineEnd lineEnd = LineEnd::Lf);
   ~SerialEngraver();
   SerialEngraver(const SerialEngraver&) = delete;
   SerialEngraver& operator=(const SerialEngraver&) = delete;
 
-  /// The moves of `text` ("\n" line ends), valid until the next call.
+  /// The moves of `text` (line ends as the constructor says), valid until the next call.
   const std::string& Engrave(Point2 start, double angleRad, std::string_view text);
   void Append(std::string& out, Point2 start, double angleRad, std::string_view text) {
     out += Engrave(start, angleRad, text);
@@ -65,6 +71,7 @@ class SerialEngraver {
  private:
   const PreparedJob& m_job;
   const StrokeFont& m_font;
+  LineEnd m_lineEnd;
   Point2 m_start;
   double m_angleRad = 0;
   std::string m_text;                // the last string engraved

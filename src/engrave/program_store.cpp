@@ -42,6 +42,23 @@ class ReplacingProgramFile final : public ProgramFile {
       text.remove_prefix(take);
     }
   }
+  void WriteBytes(std::string_view bytes) override {
+    if (m_used == 0 && bytes.size() >= kFileChunk) {
+      m_file.Write(bytes);  // a large piece goes to the file as it is
+      return;
+    }
+    while (!bytes.empty()) {
+      if (!m_buffer) m_buffer.reset(new char[kFileChunk]);
+      const std::size_t take = std::min(bytes.size(), kFileChunk - m_used);
+      if (take == 0) {
+        Flush();
+        continue;
+      }
+      std::memcpy(m_buffer.get() + m_used, bytes.data(), take);
+      m_used += take;
+      bytes.remove_prefix(take);
+    }
+  }
   void Finish() override {
     if (m_finished) return;
     Flush();
@@ -87,6 +104,10 @@ class AppendingProgramFile final : public ProgramFile {
   }
   void Write(std::string_view text) override {
     AppendCrLf(m_chunk, text);
+    if (m_chunk.size() >= kFileChunk) Spill();
+  }
+  void WriteBytes(std::string_view bytes) override {
+    m_chunk += bytes;
     if (m_chunk.size() >= kFileChunk) Spill();
   }
   void Finish() override {}
@@ -143,6 +164,7 @@ class MemoryProgramFile final : public ProgramFile {
                     WriteMode mode)
       : m_files(files), m_fileName(std::move(fileName)), m_mode(mode) {}
   void Write(std::string_view text) override { AppendCrLf(m_bytes, text); }
+  void WriteBytes(std::string_view bytes) override { m_bytes += bytes; }
   void Finish() override {}
   void Commit() override {
     std::string& file = m_files[m_fileName];
@@ -195,10 +217,31 @@ std::string ToCrLf(std::string_view text) {
   return bytes;
 }
 
+void AppendFromCrLf(std::string& text, std::string_view bytes) {
+  text.reserve(text.size() + bytes.size());
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t crlf = bytes.find("\r\n", at);
+    if (crlf == std::string_view::npos) {
+      text.append(bytes.substr(at));
+      break;
+    }
+    text.append(bytes.substr(at, crlf - at));
+    text += '\n';
+    at = crlf + 2;
+  }
+}
+
+void ProgramSink::WriteBytes(std::string_view bytes) {
+  std::string text;
+  AppendFromCrLf(text, bytes);
+  Write(text);
+}
+
 void ProgramText::Flush() {
-  if (m_text.empty()) return;
-  m_sink.Write(m_text);
-  m_text.clear();
+  Bytes();
+  if (m_bytes.empty()) return;
+  m_sink.WriteBytes(m_bytes);
+  m_bytes.clear();
 }
 
 void ProgramStore::Write(const std::string& fileName, WriteMode mode, std::string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,7 +23,14 @@ class ProgramSink {
  public:
   virtual ~ProgramSink() = default;
   virtual void Write(std::string_view text) = 0;
+  /// Takes program text whose lines end in CR LF already, the bytes of a file; the move writer
+  /// builds its lines so, and a sink that keeps the bytes takes them without a second pass. One
+  /// that reads "\n" text gets them as Write would.
+  virtual void WriteBytes(std::string_view bytes);
 };
+
+/// Appends `bytes` to `text` with every CR LF turned back into "\n".
+void AppendFromCrLf(std::string& text, std::string_view bytes);
 
 /// Appends `text` to `bytes` with every "\n" turned into the CR LF line end of program files.
 void AppendCrLf(std::string& bytes, std::string_view text);
@@ -38,6 +46,7 @@ std::string ToCrLf(std::string_view text);
 class MemorySink final : public ProgramSink {
  public:
   void Write(std::string_view text) override { AppendCrLf(m_bytes, text); }
+  void WriteBytes(std::string_view bytes) override { m_bytes += bytes; }
   const std::string& Bytes() const { return m_bytes; }
   std::string& Bytes() { return m_bytes; }
 
@@ -45,20 +54,47 @@ class MemorySink final : public ProgramSink {
   std::string m_bytes;
 };
 
-/// Gathers program text and hands it to a sink in large pieces, so that the moves of a long
-/// job cost one virtual call per piece, not per move. What was not flushed is dropped.
+/// Counts the bytes a program file would get (CR LF included) without keeping them.
+class CountingSink final : public ProgramSink {
+ public:
+  void Write(std::string_view text) override {
+    m_bytes += text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  }
+  void WriteBytes(std::string_view bytes) override { m_bytes += bytes.size(); }
+  std::size_t Bytes() const { return m_bytes; }
+
+ private:
+  std::size_t m_bytes = 0;
+};
+
+/// Gathers program text and hands it to a sink in large pieces (as bytes, CR LF line ends), so
+/// that the moves of a long job cost one virtual call per piece, not per move. What was not
+/// flushed is dropped.
 class ProgramText final : public ProgramSink {
  public:
   explicit ProgramText(ProgramSink& sink) : m_sink(sink) {}
   void Write(std::string_view text) override {
-    m_text += text;
+    AppendCrLf(Bytes(), text);
     FlushIfLarge();
   }
-  /// Where the text goes ("\n" line ends).
+  void WriteBytes(std::string_view bytes) override {
+    Bytes() += bytes;
+    FlushIfLarge();
+  }
+  /// Where text with "\n" line ends goes; it joins the bytes at the next call of any other
+  /// member, so the reference is good until then only.
   std::string& Out() { return m_text; }
+  /// Where text with CR LF line ends goes, after what went to Out() before.
+  std::string& Bytes() {
+    if (!m_text.empty()) {
+      AppendCrLf(m_bytes, m_text);
+      m_text.clear();
+    }
+    return m_bytes;
+  }
   /// Hands the text over once it is large enough to be worth a write.
   void FlushIfLarge() {
-    if (m_text.size() >= kPieceSize) Flush();
+    if (Bytes().size() >= kPieceSize) Flush();
   }
   void Flush();
 
@@ -66,6 +102,7 @@ class ProgramText final : public ProgramSink {
   static constexpr std::size_t kPieceSize = 64 * 1024;
   ProgramSink& m_sink;
   std::string m_text;
+  std::string m_bytes;
 };
 
 /// One program file being written. Text goes to it in pieces; Finish ends the writing and

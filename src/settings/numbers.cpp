@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <charconv>
 #include <cmath>
@@ -85,6 +86,28 @@ bool ConvertDecimalReal(std::string_view number, double& value) {
 }
 
 }  // namespace
+
+namespace numbers_detail {
+
+std::optional<int> CompareScaledWithHalf(double magnitude, std::uint32_t scale,
+                                         std::uint32_t whole) {
+  __extension__ using Wide = unsigned __int128;
+  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+  const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
+  if (biased == 0 || biased == 0x7FF) return std::nullopt;  // zero, subnormal, inf or nan
+  // magnitude = mantissa * 2^exponent exactly, and magnitude * scale against whole + 1/2 is
+  // mantissa * scale against (2 whole + 1) * 2^(-exponent - 1), both whole numbers.
+  const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int shift = -(biased - 1075) - 1;
+  // RoundedUnits takes magnitudes below 4e5, where the shift is 33 or more; past 93 the scaled
+  // value is far below a half and (2 whole + 1) << shift would not fit in 128 bits.
+  if (shift < 0 || shift > 93) return std::nullopt;
+  const Wide product = static_cast<Wide>(mantissa) * scale;
+  const Wide half = (static_cast<Wide>(whole) * 2 + 1) << shift;
+  return product > half ? 1 : product < half ? -1 : 0;
+}
+
+}  // namespace numbers_detail
 
 namespace {
 

@@ -21,17 +21,25 @@ constexpr std::size_t kShortFixedRoom = 24;
 
 /// Writes `value` with four decimals, byte for byte as AppendFixed, to `out` (kShortFixedRoom
 /// characters of room) and returns the end of the text; returns nullptr, writing nothing
-/// useful, for a value that only AppendFixed writes exactly (4e5 or more in size, or next to
-/// a rounding tie).
+/// useful, for a value that only AppendFixed writes (4e5 or more in size, or not finite).
 char* WriteShortFixed4(char* out, double value);
 
 /// The same with two decimals, byte for byte as AppendFixed(out, value, 2).
 char* WriteShortFixed2(char* out, double value);
 
+namespace numbers_detail {
+
+// Where |value| * scale lies against whole + 1/2, decided exactly from the bits of the double:
+// above (1), on it (0) or below (-1); nothing for a value outside what RoundedUnits takes.
+std::optional<int> CompareScaledWithHalf(double magnitude, std::uint32_t scale,
+                                         std::uint32_t whole);
+
+}  // namespace numbers_detail
+
 /// The size of `value` in units of the last written decimal (ten-thousandths for 4), rounded as
-/// the fixed-point text rounds it; nothing for a value of 4e9 units or more, or one so close to
-/// a rounding tie that only the exact conversion of AppendFixed can decide it. The one rounding
-/// of the fast paths: the move writer's text and its test of what changed both use it.
+/// the fixed-point text rounds it (a value on a tie to the even unit, as printf does); nothing
+/// for a value of 4e9 units or more. The one rounding of the fast paths: the move writer's text
+/// and its test of what changed both use it.
 template <int kDecimals>
 inline std::optional<std::uint32_t> RoundedUnits(double value) {
   static_assert(kDecimals == 2 || kDecimals == 4 || kDecimals == 6);
@@ -43,7 +51,13 @@ inline std::optional<std::uint32_t> RoundedUnits(double value) {
   const double scaled = magnitude * kScale;
   const auto whole = static_cast<std::uint32_t>(scaled);  // truncation: the floor of a positive
   const double fraction = scaled - whole;
-  if (std::abs(fraction - 0.5) < 1e-4) return std::nullopt;
+  if (std::abs(fraction - 0.5) < 1e-4) {
+    // Near a tie the rounded product cannot tell: heights such as .125 put many coordinates
+    // within a hair of one. The exact product of the bits decides.
+    const std::optional<int> side = numbers_detail::CompareScaledWithHalf(magnitude, kScale, whole);
+    if (!side) return std::nullopt;
+    return whole + (*side > 0 || (*side == 0 && (whole & 1) != 0) ? 1u : 0u);
+  }
   return whole + (fraction > 0.5 ? 1u : 0u);
 }
 

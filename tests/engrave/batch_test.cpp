@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "engrave/job_plan.h"
 #include "engrave/layouts/arc.h"
 #include "engrave/layouts/ellipse.h"
 #include "engrave/layouts/free_form.h"
@@ -106,6 +107,24 @@ TEST_F(BatchTest, ManyFilesEachRowIsTheJobTypedByHand) {
                 plain.store.Bytes("job.eia"));
     }
   }
+}
+
+// A row of thousands of lines is measured by its first lines only, and the estimate still comes
+// close to the bytes written (the lines further down the part take a digit more in Y).
+TEST_F(BatchTest, TheSizeOfALongRowComesFromItsFirstLines) {
+  std::string value;
+  for (int k = 0; k < 6000; ++k) value += (k % 3 == 0 ? "PUMP " : "FAN ") + std::to_string(k) + "\n";
+  const DataTable table = ReadDataTable("Name\n\"" + value + "\"\nVALVE\n", DataFormat::Csv);
+  EngraveSettings settings = Typed();
+  settings.FreeFormTextE = {"{Name}"};
+  settings.PostEngrave = {"M30"};  // a value with line breaks goes into no G-code line
+  const std::optional<SizeEstimate> size =
+      PlanBatch(settings, table, BatchLayout::FreeFormText, *m_font)->Size();
+  ASSERT_TRUE(size.has_value());
+  FakeJobHost batch;
+  GenerateBatch(settings, table, BatchLayout::FreeFormText, *m_font, batch);
+  const double written = static_cast<double>(batch.store.Bytes("job.eia").size());
+  EXPECT_NEAR(static_cast<double>(size->bytes), written, written * 0.1);
 }
 
 TEST_F(BatchTest, OneFileWrapsEachRowInItsLinesBetweenOneStartAndOneEndBlock) {

@@ -245,6 +245,80 @@ TEST(SerialEngraver, WritesWhatEachTextWritesAlone) {
   EXPECT_EQ(after, Moves(far, *font, "19"));
 }
 
+// Lines built with CR LF are the bytes of the "\n" text turned afterwards: plain moves, the
+// cutting options' own lines (dots with M codes), a run of numbers, and values on rounding ties.
+TEST(EngraveLine, CrLfLinesAreTheTurnedText) {
+  auto font = FontFromText("SYM L\nG00 X0 Y1\nG01 Z-1\nG01 X0 Y0\nG01 X0.6 Y0\nG00 Z1\n"
+                           "SYM 1\nG00 X0.2 Y1\nG01 Z-1\nG01 X0.2 Y0\nG00 Z1\n");
+  PreparedJob ties = ExampleJob();
+  ties.textHeight = 0.00125;  // corners at 0.00125, 0.00075 and 0.00025: next to ties
+  PreparedJob dots = ExampleJob();
+  dots.cutting.dotPitch = 0.3;
+  dots.cutting.dotStyle = 2;
+  dots.cutting.dotCodeOn = 7;
+  dots.cutting.dotCodeOff = 9;
+  for (const PreparedJob& job : {ExampleJob(), ties, dots}) {
+    for (const double angle : {0.0, 0.3}) {
+      for (const char* text : {"L1L", "", "11"}) {
+        SCOPED_TRACE(text);
+        std::string crlf = "kept\r\n";
+        AppendEngraveMoves(crlf, job, {0.1, 0}, angle, text, *font, LineEnd::CrLf);
+        EXPECT_EQ(crlf, "kept\r\n" + ToCrLf(Moves(job, *font, text, {0.1, 0}, angle)));
+      }
+    }
+    SerialEngraver serials(job, *font, LineEnd::CrLf);
+    for (const char* text : {"11", "1L", "1L1"}) {
+      EXPECT_EQ(serials.Engrave({}, 0, text), ToCrLf(Moves(job, *font, text)));
+    }
+  }
+}
+
+// Text with "\n" line ends and bytes with CR LF ones, mixed, reach every sink in order and as
+// the one file they make; a piece larger than a chunk goes through as it is.
+TEST(ProgramStore, TakesTextAndBytesInOrder) {
+  const std::string large(200 * 1024, 'x');
+  const auto feed = [&](ProgramSink& sink) {
+    sink.Write("a\nb");
+    sink.WriteBytes("c\r\nd\r\n");
+    sink.WriteBytes(large + "\r\n");
+    sink.Write("e\n");
+  };
+  const std::string expected = "a\r\nbc\r\nd\r\n" + large + "\r\ne\r\n";
+  test::TempFolder dir;
+  FileProgramStore files;
+  MemoryProgramStore memory;
+  for (const WriteMode mode : {WriteMode::Create, WriteMode::Append}) {
+    const std::string name = mode == WriteMode::Create ? "new.eia" : "added.eia";
+    for (ProgramStore* store : std::initializer_list<ProgramStore*>{&files, &memory}) {
+      const std::unique_ptr<ProgramFile> file = store->Open(dir.File(name), mode);
+      feed(*file);
+      file->Commit();
+    }
+    EXPECT_EQ(test::ReadBytes(dir.File(name)), expected);
+    EXPECT_EQ(memory.Bytes(dir.File(name)), expected);
+  }
+  MemorySink direct;
+  feed(direct);
+  EXPECT_EQ(direct.Bytes(), expected);
+  MemorySink behind;
+  ProgramText gathered(behind);
+  gathered.Out() += "0\n";
+  gathered.Bytes() += "1\r\n";
+  feed(gathered);
+  gathered.Flush();
+  EXPECT_EQ(behind.Bytes(), "0\r\n1\r\n" + expected);
+  CountingSink counted;
+  feed(counted);
+  EXPECT_EQ(counted.Bytes(), expected.size());
+  // A sink that reads "\n" text gets the bytes with their CR LF turned back.
+  struct TextSink final : ProgramSink {
+    void Write(std::string_view text) override { text_ += text; }
+    std::string text_;
+  } text;
+  feed(text);
+  EXPECT_EQ(text.text_, "a\nbc\nd\n" + large + "\ne\n");
+}
+
 TEST(ProgramStore, WritesCrLfAndNamesFilesItCannotWrite) {
   test::TempFolder dir;
   FileProgramStore files;

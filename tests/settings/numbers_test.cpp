@@ -31,7 +31,8 @@ TEST(FormatFixed, MatchesPrintfRoundingAndSigns) {
       {0.00005, 4, "0.0001"},   {-0.00004, 4, "-0.0000"}, {1.23445, 4, "1.2345"},
       {-0.0, 4, "-0.0000"},     {0.99995, 4, "1.0000"},   {2.00005, 4, "2.0000"},
       {1432.394, 2, "1432.39"}, {25, 2, "25.00"},         {1e15, 4, "1000000000000000.0000"},
-      {1000000, 6, "1000000.000000"},
+      {1000000, 6, "1000000.000000"}, {0.03125, 4, "0.0312"},  {0.09375, 4, "0.0938"},
+      {-0.15625, 4, "-0.1562"}, {0.125, 2, "0.12"},         {0.375, 2, "0.38"},
   };
   for (const FixedCase& c : kCases) {
     SCOPED_TRACE(c.text);
@@ -183,6 +184,21 @@ TEST(FormatFixed, AgreesWithTheFullConversionOnManyValues) {
       auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
                                   decimals);
       ASSERT_EQ(FormatFixed(value, decimals), std::string(buffer, result.ptr)) << value;
+    }
+  }
+  // Exact ties (binary fractions such as 1/32, which go to the even digit) and the values a
+  // hair either side of them, as heights like .125 make them, in both signs.
+  for (int power = 3; power <= 14; ++power) {
+    for (int k = 1; k < 4000; k += 7) {
+      const double tie = std::ldexp(k, -power);
+      for (const double value : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e9), -tie}) {
+        for (int decimals : {2, 4, 6}) {
+          char buffer[400];
+          auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      std::chars_format::fixed, decimals);
+          ASSERT_EQ(FormatFixed(value, decimals), std::string(buffer, result.ptr)) << value;
+        }
+      }
     }
   }
 }

@@ -463,31 +463,54 @@ void MoveBuilder::Finish() {
 
 }  // namespace
 
-void ExpectCharacter(std::string_view& text, char c, std::string_view where) {
+bool ExpectCharacter(std::string_view& text, char c, std::string_view where,
+                     std::string& problem) {
   if (text.empty() || text.front() != c) {
-    throw Error("'" + std::string(1, c) + "' expected " + std::string(where));
+    problem = "'" + std::string(1, c) + "' expected " + std::string(where);
+    return false;
   }
   text.remove_prefix(1);
+  return true;
+}
+
+bool ExpectLineEnd(std::string_view text, std::string& problem) {
+  if (text.find_first_not_of(" \t") != std::string_view::npos) {
+    problem = "unexpected '" + std::string(text.substr(0, 20)) + "'";
+    return false;
+  }
+  return true;
+}
+
+bool TakeNumber(std::string_view& text, std::string_view what, double limit, double& value,
+                std::string& problem) {
+  const ScannedReal number = ScanReal(text);
+  if (number.used == 0) {
+    problem = "no number for the " + std::string(what) + " at '" +
+              std::string(text.substr(0, 20)) + "'";
+    return false;
+  }
+  if (!(std::abs(number.value) <= limit)) {
+    problem = "the " + std::string(what) + " " + FormatGeneral(number.value) +
+              " is out of range (at most " + FormatGeneral(limit) + ")";
+    return false;
+  }
+  text.remove_prefix(number.used);
+  value = number.value;
+  return true;
+}
+
+void ExpectCharacter(std::string_view& text, char c, std::string_view where) {
+  if (std::string problem; !ExpectCharacter(text, c, where, problem)) throw Error(problem);
 }
 
 void ExpectLineEnd(std::string_view text) {
-  if (text.find_first_not_of(" \t") != std::string_view::npos) {
-    throw Error("unexpected '" + std::string(text.substr(0, 20)) + "'");
-  }
+  if (std::string problem; !ExpectLineEnd(text, problem)) throw Error(problem);
 }
 
 double TakeNumber(std::string_view& text, std::string_view what, double limit) {
-  const ScannedReal number = ScanReal(text);
-  if (number.used == 0) {
-    throw Error("no number for the " + std::string(what) + " at '" +
-                std::string(text.substr(0, 20)) + "'");
-  }
-  if (!(std::abs(number.value) <= limit)) {
-    throw Error("the " + std::string(what) + " " + FormatGeneral(number.value) +
-                " is out of range (at most " + FormatGeneral(limit) + ")");
-  }
-  text.remove_prefix(number.used);
-  return number.value;
+  double value = 0;
+  if (std::string problem; !TakeNumber(text, what, limit, value, problem)) throw Error(problem);
+  return value;
 }
 
 LineFont ReadLineFont(std::string_view bytes, const std::string& name,
@@ -498,10 +521,14 @@ LineFont ReadLineFont(std::string_view bytes, const std::string& name,
   LineFont font;
   // Room for what the lines can hold at most, so that the arrays are never copied while they
   // grow; memory is only taken as they fill.
-  const std::size_t lineCount = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) +
-                                static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r')) + 1;
-  const std::size_t cornerCount = lineCount +
-      static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), ';'));
+  std::size_t lineEnds = 0;
+  std::size_t semicolons = 0;
+  for (const char c : bytes) {
+    lineEnds += c == '\n' || c == '\r';
+    semicolons += c == ';';
+  }
+  const std::size_t lineCount = lineEnds + 1;
+  const std::size_t cornerCount = lineCount + semicolons;
   // A line of corners may go past the cap before the cap is looked at.
   font.corners.reserve(std::min(cornerCount, kMaxLineFontItems + kMaxLineFontLineBytes / 4 + 1));
   font.pathEnds.reserve(std::min(lineCount, kMaxLineFontItems + 1));
@@ -556,7 +583,10 @@ LineFont ReadLineFont(std::string_view bytes, const std::string& name,
       try {
         readLine(font, *glyph, line);
       } catch (const Error& reason) {
-        glyph->problem = LineName(lines.Number()) + ": " + reason.what();
+        glyph->problem = reason.what();
+      }
+      if (!glyph->problem.empty()) {
+        glyph->problem = LineName(lines.Number()) + ": " + glyph->problem;
         // The glyph is left out: its strokes are of no use.
         font.pathEnds.resize(glyph->firstPath);
         font.corners.resize(font.pathEnds.empty() ? 0 : font.pathEnds.back());

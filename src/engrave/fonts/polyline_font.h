@@ -93,10 +93,11 @@ constexpr double kMaxBulge = 1000;
 
 /// Reads the lines of an LFF or CXF file: the "#" header metrics, the glyph headers
 /// ("[0041] A", "[#0041]", "[A]") and, for every other line inside a glyph, `readLine`, which
-/// throws Error with the reason when the line does not read; that glyph is then left out. Throws
-/// Error naming the file for binary data, a line over kMaxLineFontLineBytes, lines before the
-/// first glyph, no glyph at all, or more than kMaxLineFontItems or kMaxLineFontGlyphs. A UTF-8
-/// byte order mark before the first line is skipped.
+/// throws Error with the reason when the line does not read, or puts the reason into the
+/// glyph's `problem` (which spares a large font the cost of a throw); that glyph is then left
+/// out. Throws Error naming the file for binary data, a line over kMaxLineFontLineBytes, lines
+/// before the first glyph, no glyph at all, or more than kMaxLineFontItems or
+/// kMaxLineFontGlyphs. A UTF-8 byte order mark before the first line is skipped.
 using GlyphLineReader =
     std::function<void(LineFont& font, LineGlyph& glyph, std::string_view line)>;
 LineFont ReadLineFont(std::string_view bytes, const std::string& name,
@@ -112,6 +113,13 @@ void ExpectCharacter(std::string_view& text, char c, std::string_view where);
 
 /// Throws Error naming what follows when `text` holds more than blanks.
 void ExpectLineEnd(std::string_view text);
+
+/// The same three without a throw: false, with the reason they throw in `problem`.
+bool TakeNumber(std::string_view& text, std::string_view what, double limit, double& value,
+                std::string& problem);
+bool ExpectCharacter(std::string_view& text, char c, std::string_view where,
+                     std::string& problem);
+bool ExpectLineEnd(std::string_view text, std::string& problem);
 
 /// Fills the table from a font read by ReadLineFont, see ParseLffFont. A glyph that does not
 /// read, refers to itself or to a glyph the font lacks, or is over kMaxConvertedMoves is left

@@ -402,6 +402,29 @@ void BatchWriter::WriteRow(std::size_t row, ProgramSink& body) {
   if (!m_job.manyFiles) body.Write(LinesText(m_filled.SeqPostGCodes));
 }
 
+std::optional<std::size_t> BatchWriter::WriteFirstRowSample(ProgramSink& body,
+                                                            std::size_t characters) {
+  FillRow(0);
+  Lines& lines = m_filled.FreeFormTextE;
+  std::size_t used = 0;
+  std::size_t kept = 0;
+  // Counted as EngravedLengths counts a value's line breaks: one character each.
+  while (kept < lines.size() && used < characters) used += lines[kept++].size() + 1;
+  if (OneLineText(m_job.layout) || kept == lines.size()) {
+    WriteRow(0, body);
+    return std::nullopt;
+  }
+  lines.resize(kept);
+  try {
+    WriteRow(0, body);
+  } catch (...) {
+    m_filledRow = static_cast<std::size_t>(-1);
+    throw;
+  }
+  m_filledRow = static_cast<std::size_t>(-1);  // the row is filled again before it is written
+  return used;
+}
+
 void BatchWriter::WriteBody(std::size_t k, ProgramSink& sink) {
   if (m_job.manyFiles) {
     WriteRow(k, sink);
@@ -487,16 +510,20 @@ class BatchPlan final : public JobPlan {
 // The size of a whole batch: the first row's program bytes per engraved character, times the
 // characters of every row (each Many Files program as the whole disk blocks it takes). Making
 // the first row refuses a field that does not convert before the user is asked for a file, as
-// the plain jobs do.
+// the plain jobs do. The bytes are counted, not kept, and a long free-form row is measured by
+// its first lines: a row of 20,000 lines is not engraved twice.
 std::optional<SizeEstimate> BatchPlan::Size() {
+  constexpr std::size_t kSampleCharacters = 4096;
   const ProgramFrame firstFrame = m_writer.Frame(0);
-  MemorySink firstRow;
-  m_writer.WriteRow(0, firstRow);
+  CountingSink firstRow;
+  const std::optional<std::size_t> sampled =
+      m_writer.WriteFirstRowSample(firstRow, kSampleCharacters);
   const double framing = static_cast<double>(ToCrLf(firstFrame.startBlock).size() +
                                              ToCrLf(firstFrame.endBlock).size());
   const std::vector<std::size_t> characters = EngravedLengths(m_job);
-  const double perCharacter = static_cast<double>(firstRow.Bytes().size()) /
-                              static_cast<double>(std::max<std::size_t>(characters.front(), 1));
+  const double perCharacter =
+      static_cast<double>(firstRow.Bytes()) /
+      static_cast<double>(std::max<std::size_t>(sampled.value_or(characters.front()), 1));
   double estimate = framing;
   for (const std::size_t length : characters) {
     const double rowBytes = perCharacter * static_cast<double>(std::max<std::size_t>(length, 1));

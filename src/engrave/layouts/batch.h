@@ -84,6 +84,11 @@ class BatchWriter {
   /// One row as it stands in its program: for One File wrapped in its filled SeqPreGCodes and
   /// SeqPostGCodes lines. Throws what WriteBatchRowBody throws.
   void WriteRow(std::size_t row, ProgramSink& body);
+  /// The first row as WriteRow writes it, but of a free-form row only its first lines, as many
+  /// as hold `characters` engraved characters: the sample a batch's size is estimated from,
+  /// which a row of any length makes in the same time. Returns the characters of the lines
+  /// written when the row was cut, nothing when it was written whole.
+  std::optional<std::size_t> WriteFirstRowSample(ProgramSink& body, std::size_t characters);
 
  private:
   void FillRow(std::size_t row);

@@ -39,7 +39,7 @@ void WriteFreeFormBody(const FreeFormJob& prepared, const StrokeFont& font, Prog
       placements.push_back({point, theta, line});
       continue;
     }
-    AppendEngraveMoves(text.Out(), job, point, theta, line, font);
+    AppendEngraveMoves(text.Bytes(), job, point, theta, line, font, LineEnd::CrLf);
     text.FlushIfLarge();
   }
   if (grouped) AppendEngraveGroup(text.Out(), job, placements, font);

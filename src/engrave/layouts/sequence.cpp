@@ -192,13 +192,14 @@ void RequireNumbers(const SequenceJob& run) {
 }
 
 SequenceWriter::SequenceWriter(const SequenceJob& run, const StrokeFont& font)
-    : m_run(run), m_font(font), m_engraver(run.job, font) {}
+    : m_run(run), m_font(font), m_engraver(run.job, font, LineEnd::CrLf) {}
 
 void SequenceWriter::WriteNumber(std::int64_t k, ProgramSink& body) {
   const PreparedJob& job = m_run.job;
   const std::int32_t number = m_run.Number(k);
   const std::string serial = FormatSerial(m_run.digits, number, m_run.prefix, m_run.suffix);
   // The moves are made before anything of the number is written, so a refusal writes nothing.
+  // Along a line they come with CR LF line ends, around an arc with "\n".
   const std::string* moves = &m_text;
   m_text.clear();
   if (m_run.arc) {
@@ -225,7 +226,8 @@ void SequenceWriter::WriteNumber(std::int64_t k, ProgramSink& body) {
   m_head += '\n';
   m_head += m_run.linesBefore;
   body.Write(m_head);
-  body.Write(*moves);
+  if (m_run.arc) body.Write(*moves);
+  else body.WriteBytes(*moves);
   if (m_run.code) body.Write(m_code);
   if (!m_run.linesAfter.empty()) body.Write(m_run.linesAfter);
 }
