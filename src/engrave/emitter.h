@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,8 +27,11 @@ void CheckEmitterValues(const PreparedJob& job);
 /// Appends to `out` the moves of `text` ("\n" line ends): the opening rapid to `start` at the pen
 /// up level, then every glyph's plunges and plane moves along the baseline angle `angleRad`.
 /// Throws Error (and appends nothing) when a value cannot be written as a machine number.
+/// Under a travel order the opening rapid goes straight to the first path, and the paths are
+/// ordered from `orderFrom` (where the tool stands) when it is given, else from `start`.
 void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
-                        std::string_view text, const StrokeFont& font);
+                        std::string_view text, const StrokeFont& font,
+                        std::optional<Point2> orderFrom = std::nullopt);
 
 /// One text of a job and where it stands.
 struct TextPlacement {
@@ -57,7 +61,9 @@ class SerialEngraver {
   SerialEngraver& operator=(const SerialEngraver&) = delete;
 
   /// The moves of `text` ("\n" line ends), valid until the next call.
-  const std::string& Engrave(Point2 start, double angleRad, std::string_view text);
+  /// `orderFrom` is used only under TravelOrder 2 and 3, as AppendEngraveMoves uses it.
+  const std::string& Engrave(Point2 start, double angleRad, std::string_view text,
+                             std::optional<Point2> orderFrom = std::nullopt);
   void Append(std::string& out, Point2 start, double angleRad, std::string_view text) {
     out += Engrave(start, angleRad, text);
   }

@@ -13,6 +13,7 @@ enum class ActionKind {
   Set,
   Font,
   Job,  // runs the job of the action, as its button does (a batch reads its rows first)
+  JobStats,  // the statistics of a job as it would be written
   SaveMachine,
   OpenMachine,
   OpenOld,
