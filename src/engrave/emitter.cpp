@@ -1,5 +1,6 @@
 #include "engrave/emitter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -271,6 +272,15 @@ class MoveWriter {
       else PlaneMove(move);
     }
     Advance(width, letterGap);
+  }
+
+  /// The moves as given, one plunge and one lift each, whatever the cutting options.
+  void PlainMoves(std::span<const GlyphMove> moves) {
+    FlushOpening();
+    for (const GlyphMove& move : moves) {
+      if (move.zDirection != 0) PlungeMove(move);
+      else PlaneMove(move);
+    }
   }
 
   void Advance(double width, double letterGap) {
@@ -673,6 +683,12 @@ void AppendCutMoves(std::string& out, const PreparedJob& job,
   PreparedJob unscaled = job;
   unscaled.textHeight = 1;
   unscaled.widthRatio = 1;
+  // A code is cut in its own raster order: each stroke is one path, and holding the paths back
+  // for the order of a whole text would leave them unwritten here.
+  unscaled.cutting.travelOrder = std::min(unscaled.cutting.travelOrder, 1);
+  // A dot is one plunge, a dwell at the bottom and a lift, whatever the options for strokes; a
+  // laser switches its beam instead.
+  const bool plainDots = unscaled.cutting.laserMode == 0;
   const auto at = [&](int g, Point2 p) {
     GlyphMove move;
     move.g = g;
@@ -701,13 +717,15 @@ void AppendCutMoves(std::string& out, const PreparedJob& job,
     }
     for (const Point2& dot : dots) {
       const GlyphMove down[] = {at(0, dot), plunge};
-      writer.Glyph(down, 0, 0);
+      if (plainDots) writer.PlainMoves(down);
+      else writer.Glyph(down, 0, 0);
       if (dwellSeconds > 0) {
         out += "G04 P";
         AppendMachineNumber(out, dwellSeconds, 2);
         out += '\n';
       }
-      writer.Glyph(std::span<const GlyphMove>(&lift, 1), 0, 0);
+      if (plainDots) writer.PlainMoves(std::span<const GlyphMove>(&lift, 1));
+      else writer.Glyph(std::span<const GlyphMove>(&lift, 1), 0, 0);
     }
     writer.Close();
   } catch (...) {

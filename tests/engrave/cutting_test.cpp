@@ -225,6 +225,26 @@ TEST(CuttingProgram, LaserPassesStepZLeadInAndAirAssist) {
   EXPECT_THAT(air, testing::EndsWith("M05\nM09\n"));
 }
 
+TEST(CuttingProgram, ACodeKeepsEveryStrokeAndDwellsAtTheBottomOfEachDot) {
+  EngraveSettings settings;
+  settings.PenUpE = "1";
+  settings.PenDownE = "-0.3";
+  settings.TravelOrder = 3;
+  settings.DepthPerPassE = "0.1";
+  const PreparedJob job = PrepareJob(settings);
+  std::string out;
+  AppendCutMoves(out, job, {{{0, 0}, {1, 0}}, {{0, 1}, {1, 1}}}, {{2, 0}}, 0.2);
+  // Both strokes in three passes each: none is held back for an order of the whole text.
+  std::size_t passes = 0;
+  for (std::size_t at = out.find("G01 Z-0.3000"); at != std::string::npos;
+       at = out.find("G01 Z-0.3000", at + 1)) {
+    ++passes;
+  }
+  EXPECT_EQ(passes, 2u + 1u);  // each stroke's last pass, and the dot
+  EXPECT_THAT(out, HasSubstr("Y1.0000"));
+  EXPECT_THAT(out, HasSubstr("G01 Z-0.3000 F25.00\nG04 P0.20\nG00 Z1.0000\n"));
+}
+
 TEST(CuttingProgram, DotsOfEachStyle) {
   const std::string plunge = Program({{"DotPitchE", "0.5"}, {"DotDwellE", "0.2"}}, "L");
   // L: 0,1 -> 0,0 (2 legs) -> 0.6,0 (2 legs): five dots.
