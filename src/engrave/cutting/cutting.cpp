@@ -16,7 +16,7 @@ namespace {
 constexpr double kMaxPasses = 1000;
 // 2-opt and Or-opt stop after this many comparisons of two paths, so that a long job stays fast
 // and the order never depends on the clock.
-constexpr long long kOrderBudget = 40'000;
+constexpr long long kOrderBudget = 20'000;
 // Paths ordered together at most; see OrderPaths.
 constexpr std::size_t kChunk = 200;
 
