@@ -1,5 +1,6 @@
 #include "engrave/emitter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -145,6 +146,16 @@ class ProgramLine {
     *m_end++ = '\n';
     out.append(m_text, static_cast<std::size_t>(m_end - m_text));
   }
+  /// Ends the line with `tail` (words of any length) before its line end.
+  void EndInto(std::string& out, LineEnd lineEnd, std::string_view tail) {
+    if (tail.empty()) {
+      EndInto(out, lineEnd);
+      return;
+    }
+    out.append(m_text, static_cast<std::size_t>(m_end - m_text));
+    out += tail;
+    out += LineEndText(lineEnd);
+  }
 
  private:
   void Letter(char letter) {
@@ -220,21 +231,70 @@ class MoveWriter {
         m_rotary2(IsRotaryLetter(job.axis2)), m_cos(std::cos(angleRad)), m_sin(std::sin(angleRad)),
         m_xScale(job.textHeight * job.widthRatio), m_yScale(job.textHeight),
         m_circumference(2 * job.penDown * kPi), m_plane(start), m_origin(start),
-        m_shown{ShownPosition(start.x), ShownPosition(start.y)}, m_plungeLevel(job.penUp),
+        m_origin0(start), m_shown{ShownPosition(start.x), ShownPosition(start.y)},
+        m_plungeLevel(job.penUp),
         m_degreesAxis(job.g16AxisMarker) {}
 
   /// Carries on into another text (the state stays as it was).
   void SetOut(std::string& out) { m_out = &out; }
   std::string& Out() { return *m_out; }
 
+  /// The rapid to the start at the pen up level. Under a travel order it waits for the first
+  /// path, so that the tool goes straight to where the order begins.
   void OpeningMove() {
+    if (m_job->cutting.travelOrder != 0) {
+      m_openingPending = true;
+      return;
+    }
+    WriteOpening();
+  }
+
+  /// Under a travel order, orders the paths from `at` (where the tool stands) rather than from
+  /// the start; the opening rapid still goes to the first path.
+  void OrderFrom(Point2 at) {
+    if (m_openingPending) m_plane = at;
+  }
+
+  /// Writes the opening rapid to the start when no path took it.
+  void FlushOpening() {
+    if (m_openingPending) OpenAt(m_origin0);
+  }
+
+  /// Ends the text: the opening rapid if no path took it, and the air assist off.
+  void Close() {
+    FlushOpening();
+    if (m_job->cutting.laserMode != 0 && !AirAssistOn(m_job->cutting.airAssist).empty()) {
+      Out() += "M09";
+      Out() += LineEndText(m_lineEnd);
+    }
+  }
+
+ private:
+  void OpenAt(Point2 at) {
+    m_openingPending = false;
+    m_plane = at;
+    m_shown[0] = ShownPosition(at.x);
+    m_shown[1] = ShownPosition(at.y);
+    WriteOpening();
+  }
+
+  void WriteOpening() {
     ProgramLine line;
     line.G(0);
     line.Word(m_job->axis1, OpeningValue(m_job->axis1, m_plane.x));
     line.Word(m_job->axis2, OpeningValue(m_job->axis2, m_plane.y));
     if (m_job->cutting.laserMode == 0) line.Word(m_job->plungeAxis, m_job->penUp);
     line.EndInto(Out(), m_lineEnd);
+    if (m_job->cutting.laserMode != 0) {
+      const std::string_view air = AirAssistOn(m_job->cutting.airAssist);
+      if (!air.empty()) {
+        Out() += air;
+        Out() += LineEndText(m_lineEnd);
+      }
+    }
   }
+
+ public:
 
   /// Moves on to another text of the same job, held back with the ones before.
   void Place(Point2 start, double angleRad) {
@@ -250,6 +310,7 @@ class MoveWriter {
     CutTarget target(*this);
     CutPaths(m_pending, m_job->cutting, m_job->penUp, m_job->penDown, target);
     m_pending.clear();
+    FlushOpening();
   }
 
   /// Cuts a glyph and moves the pen past it: its width and the font's letter gap, in glyph units.
@@ -264,6 +325,15 @@ class MoveWriter {
       else PlaneMove(move);
     }
     Advance(width, letterGap);
+  }
+
+  /// The moves as given, one plunge and one lift each, whatever the cutting options.
+  void PlainMoves(std::span<const GlyphMove> moves) {
+    FlushOpening();
+    for (const GlyphMove& move : moves) {
+      if (move.zDirection != 0) PlungeMove(move);
+      else PlaneMove(move);
+    }
   }
 
   void Advance(double width, double letterGap) {
@@ -316,8 +386,9 @@ class MoveWriter {
     PlaneTo(p.x, p.y, move.g, nullptr);
   }
 
-  // A move in the plane; with `level`, a ramp that moves the plunge axis too.
-  void PlaneTo(double p1, double p2, int moveG, const double* level) {
+  // A move in the plane; with `level`, a ramp that moves the plunge axis too; `tail` ends its
+  // line, which is then written even when nothing moves.
+  void PlaneTo(double p1, double p2, int moveG, const double* level, std::string_view tail = {}) {
     const double d1 = m_plane.x - p1;
     const double d2 = m_plane.y - p2;
     const ShownPosition shown1(p1);
@@ -338,7 +409,7 @@ class MoveWriter {
       if (turns > 0) out1 = p1 - turns * m_circumference;
     }
     const bool changesLevel = level != nullptr && *level != m_plungeLevel;
-    if (!changes1 && !changes2 && !changesLevel) return;
+    if (!changes1 && !changes2 && !changesLevel && tail.empty()) return;
 
     if (m_job->mode->rotaryInDegrees) {
       if (m_rotary1) {
@@ -387,7 +458,7 @@ class MoveWriter {
       line.Feed(FeedText());
     }
     if (m_job->mode->directionCodes && m_direction != m_lastDirection) line.M(m_direction);
-    line.EndInto(Out(), m_lineEnd);
+    line.EndInto(Out(), m_lineEnd, tail);
     Remember(m_feed);
     m_lastDirection = m_direction;
   }
@@ -438,18 +509,28 @@ class MoveWriter {
    public:
     explicit CutTarget(MoveWriter& writer) : m_writer(writer) {}
     Point2 At() const override { return m_writer.m_plane; }
-    void Rapid(Point2 to) override { m_writer.PlaneTo(to.x, to.y, 0, nullptr); }
+    void Rapid(Point2 to) override {
+      if (m_writer.m_openingPending) {
+        m_writer.OpenAt(to);
+        return;
+      }
+      m_writer.PlaneTo(to.x, to.y, 0, nullptr);
+    }
     void Level(double level, bool fed) override {
       if (level != m_writer.m_plungeLevel) m_writer.LevelMove(level, fed ? 1 : 0);
     }
     void Cut(Point2 to, const double* level) override { m_writer.PlaneTo(to.x, to.y, 1, level); }
+    void CutWith(Point2 to, std::string_view words) override {
+      m_writer.PlaneTo(to.x, to.y, 1, nullptr, words);
+    }
     void Line(std::string_view words) override {
       std::string& out = m_writer.Out();
       out += words;
-      out += m_writer.m_lineEnd == LineEnd::CrLf ? "\r\n" : "\n";
+      out += LineEndText(m_writer.m_lineEnd);
     }
     void Cycle(Point2 at, double retract, double depth, double dwell) override {
       // The cycle leaves the tool over the dot at the retract level.
+      if (m_writer.m_openingPending) m_writer.OpenAt(at);
       const MoveWriter& w = m_writer;
       std::string line = dwell > 0 ? "G82" : "G81";
       const auto word = [&line](char letter, double value) {
@@ -514,6 +595,8 @@ class MoveWriter {
   double m_circumference;
   Point2 m_plane;
   Point2 m_origin;
+  Point2 m_origin0;  // the text's start, where the opening rapid goes
+  bool m_openingPending = false;
   ShownPosition m_shown[2];  // per axis: the plane position as the program shows it
   FeedTexts m_feedTexts;
   double m_plungeLevel;
@@ -557,14 +640,17 @@ void CheckEmitterValues(const PreparedJob& job) {
 }
 
 void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
-                        std::string_view text, const StrokeFont& font, LineEnd lineEnd) {
+                        std::string_view text, const StrokeFont& font, LineEnd lineEnd,
+                        std::optional<Point2> orderFrom) {
   CheckEmitterValues(job);
   const std::size_t keep = out.size();
   try {
     MoveWriter writer(out, job, start, angleRad, lineEnd);
     writer.OpeningMove();
+    if (orderFrom) writer.OrderFrom(*orderFrom);
     for (char c : text) WriteCharacter(writer, c, font);
     writer.Finish();
+    writer.Close();
   } catch (...) {
     out.resize(keep);
     throw;
@@ -589,6 +675,7 @@ void AppendEngraveGroup(std::string& out, const PreparedJob& job,
       for (char c : placed.text) WriteCharacter(writer, c, font);
     }
     writer.Finish();
+    writer.Close();
   } catch (...) {
     out.resize(keep);
     throw;
@@ -602,8 +689,8 @@ SerialEngraver::SerialEngraver(const PreparedJob& job, const StrokeFont& font, L
 
 SerialEngraver::~SerialEngraver() = default;
 
-const std::string& SerialEngraver::Engrave(Point2 start, double angleRad,
-                                           std::string_view text) {
+const std::string& SerialEngraver::Engrave(Point2 start, double angleRad, std::string_view text,
+                                           std::optional<Point2> orderFrom) {
   const bool samePlace = !m_states.empty() &&
                          std::bit_cast<std::uint64_t>(start.x) == std::bit_cast<std::uint64_t>(m_start.x) &&
                          std::bit_cast<std::uint64_t>(start.y) == std::bit_cast<std::uint64_t>(m_start.y) &&
@@ -612,7 +699,7 @@ const std::string& SerialEngraver::Engrave(Point2 start, double angleRad,
     // The order of the whole text changes with any character: nothing can be reused.
     m_states.clear();
     m_moves.clear();
-    AppendEngraveMoves(m_moves, m_job, start, angleRad, text, m_font, m_lineEnd);
+    AppendEngraveMoves(m_moves, m_job, start, angleRad, text, m_font, m_lineEnd, orderFrom);
     return m_moves;
   }
   std::size_t kept = 0;
@@ -641,6 +728,9 @@ const std::string& SerialEngraver::Engrave(Point2 start, double angleRad,
       m_states.push_back(writer);
       m_ends.push_back(m_moves.size());
     }
+    // A text with no stroke still has its opening rapid; that and the air assist off are not
+    // kept for the next text.
+    writer.Close();
     m_text.assign(text);
   } catch (...) {
     m_states.clear();  // the next text starts afresh
@@ -661,6 +751,12 @@ void AppendCutMoves(std::string& out, const PreparedJob& job,
   PreparedJob unscaled = job;
   unscaled.textHeight = 1;
   unscaled.widthRatio = 1;
+  // A code is cut in its own raster order: each stroke is one path, and holding the paths back
+  // for the order of a whole text would leave them unwritten here.
+  unscaled.cutting.travelOrder = std::min(unscaled.cutting.travelOrder, 1);
+  // A dot is one plunge, a dwell at the bottom and a lift, whatever the options for strokes; a
+  // laser switches its beam instead.
+  const bool plainDots = unscaled.cutting.laserMode == 0;
   const auto at = [&](int g, Point2 p) {
     GlyphMove move;
     move.g = g;
@@ -689,14 +785,17 @@ void AppendCutMoves(std::string& out, const PreparedJob& job,
     }
     for (const Point2& dot : dots) {
       const GlyphMove down[] = {at(0, dot), plunge};
-      writer.Glyph(down, 0, 0);
+      if (plainDots) writer.PlainMoves(down);
+      else writer.Glyph(down, 0, 0);
       if (dwellSeconds > 0) {
         out += "G04 P";
         AppendMachineNumber(out, dwellSeconds, 2);
         out += '\n';
       }
-      writer.Glyph(std::span<const GlyphMove>(&lift, 1), 0, 0);
+      if (plainDots) writer.PlainMoves(std::span<const GlyphMove>(&lift, 1));
+      else writer.Glyph(std::span<const GlyphMove>(&lift, 1), 0, 0);
     }
+    writer.Close();
   } catch (...) {
     out.resize(keep);
     throw;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,6 +23,10 @@ void AppendMachineNumber(std::string& out, double value, int decimals);
 /// gets them (ProgramSink::WriteBytes), which spares a second pass over the text.
 enum class LineEnd { Lf, CrLf };
 
+inline std::string_view LineEndText(LineEnd lineEnd) {
+  return lineEnd == LineEnd::CrLf ? "\r\n" : "\n";
+}
+
 /// Throws Error when the job's values would divide by zero in the moves: a pen down level of 0
 /// where it is the radius of a rotary surface, equal pen levels in inverse time feed, an engrave
 /// feed of 0 in degrees per minute.
@@ -30,10 +35,13 @@ void CheckEmitterValues(const PreparedJob& job);
 /// Appends to `out` the moves of `text` (line ends as `lineEnd` says): the opening rapid to
 /// `start` at the pen up level, then every glyph's plunges and plane moves along the baseline
 /// angle `angleRad`. Throws Error (and appends nothing) when a value cannot be written as a
-/// machine number.
+/// machine number. Under a travel order the opening rapid goes straight to the first path, and
+/// the paths are ordered from `orderFrom` (where the tool stands) when it is given, else from
+/// `start`.
 void AppendEngraveMoves(std::string& out, const PreparedJob& job, Point2 start, double angleRad,
                         std::string_view text, const StrokeFont& font,
-                        LineEnd lineEnd = LineEnd::Lf);
+                        LineEnd lineEnd = LineEnd::Lf,
+                        std::optional<Point2> orderFrom = std::nullopt);
 
 /// One text of a job and where it stands.
 struct TextPlacement {
@@ -63,7 +71,9 @@ class SerialEngraver {
   SerialEngraver& operator=(const SerialEngraver&) = delete;
 
   /// The moves of `text` (line ends as the constructor says), valid until the next call.
-  const std::string& Engrave(Point2 start, double angleRad, std::string_view text);
+  /// `orderFrom` is used only under TravelOrder 2 and 3, as AppendEngraveMoves uses it.
+  const std::string& Engrave(Point2 start, double angleRad, std::string_view text,
+                             std::optional<Point2> orderFrom = std::nullopt);
   void Append(std::string& out, Point2 start, double angleRad, std::string_view text) {
     out += Engrave(start, angleRad, text);
   }

@@ -107,6 +107,21 @@ ProgramStats PlanStats(JobPlan& plan, const ReaderOptions& options) {
   return total;
 }
 
+// The statistics of every program of a plan and, under a travel order, of the same job in the
+// font's order: `plainPlan` makes the plan of settings.
+template <typename PlainPlan>
+ProgramStats JobPlanStats(JobPlan& plan, const EngraveSettings& settings,
+                          const ReaderOptions& options, PlainPlan&& plainPlan) {
+  ProgramStats stats = PlanStats(plan, options);
+  if (settings.TravelOrder == 0) return stats;
+  EngraveSettings plain = settings;
+  plain.TravelOrder = 0;
+  const std::unique_ptr<JobPlan> fontOrder = plainPlan(plain);
+  const ProgramStats plainStats = PlanStats(*fontOrder, options);
+  stats.fontOrder = FontOrderStats{plainStats.rapidLength, plainStats.feedMinutes};
+  return stats;
+}
+
 // The start point or centre marker of the job, and its circle or ellipse as a guide. The job
 // has read these fields already, so they convert.
 void AddGuide(PreviewScene& scene, const EngraveSettings& settings, TextShape shape) {
@@ -133,8 +148,9 @@ void AddGuide(PreviewScene& scene, const EngraveSettings& settings, TextShape sh
 // Draws item `item` of the plan (the last, past the end) framed as its program file would be,
 // with the job's guide and the item's note; the statistics are those of every program of the
 // plan. A refused plan gives its message, with the guide still drawn.
+template <typename PlainPlan>
 void AddPlan(PreviewScene& scene, JobPlan& plan, const EngraveSettings& settings,
-             std::size_t item) {
+             std::size_t item, PlainPlan&& plainPlan) {
   AddGuide(scene, settings, plan.Shape());
   if (const std::optional<std::string> refusal = plan.Refusal()) {
     scene.message = WithFullStop(*refusal);
@@ -146,7 +162,7 @@ void AddPlan(PreviewScene& scene, JobPlan& plan, const EngraveSettings& settings
                                             [&](ProgramSink& body) { plan.WriteItem(item, body); });
   const ReaderOptions options = ReaderOptionsFrom(settings);
   AddProgram(scene, program, kPreviewFile, options);
-  scene.stats = PlanStats(plan, options);
+  scene.stats = JobPlanStats(plan, settings, options, plainPlan);
 }
 
 void Include(PreviewBounds& bounds, Point2 p) {
@@ -234,7 +250,23 @@ PreviewScene BuildPreview(const EngraveSettings& settings, const StrokeFont& fon
                           const DataTable* rows, std::size_t item, const RowCodes& codes) {
   return GuardedScene(settings, [&](PreviewScene& scene) {
     const std::unique_ptr<JobPlan> plan = MakePlan(job, {settings, font, rows, codes});
-    AddPlan(scene, *plan, settings, item);
+    AddPlan(scene, *plan, settings, item,
+            [&](const EngraveSettings& plain) { return MakePlan(job, {plain, font, rows, codes}); });
+  });
+}
+
+FontOrderStats FontOrderOf(JobKind job, const JobInput& input, const ReaderOptions& options) {
+  EngraveSettings plain = input.settings;
+  plain.TravelOrder = 0;
+  const ProgramStats stats =
+      PlanStats(*MakePlan(job, {plain, input.font, input.rows, input.codes}), options);
+  return {stats.rapidLength, stats.feedMinutes};
+}
+
+ProgramStats JobStats(JobKind job, const JobInput& input, const ReaderOptions& options) {
+  const std::unique_ptr<JobPlan> plan = MakePlan(job, input);
+  return JobPlanStats(*plan, input.settings, options, [&](const EngraveSettings& plain) {
+    return MakePlan(job, {plain, input.font, input.rows, input.codes});
   });
 }
 
@@ -242,7 +274,9 @@ PreviewScene BuildBatchPreview(const EngraveSettings& settings, const DataTable&
                                BatchLayout layout, const StrokeFont& font, std::size_t row) {
   return GuardedScene(settings, [&](PreviewScene& scene) {
     const std::unique_ptr<JobPlan> plan = PlanBatch(settings, table, layout, font);
-    AddPlan(scene, *plan, settings, row);
+    AddPlan(scene, *plan, settings, row, [&](const EngraveSettings& plain) {
+      return PlanBatch(plain, table, layout, font);
+    });
   });
 }
 

@@ -143,6 +143,15 @@ PreviewScene SceneOfProgramFile(const std::string& path, const ReaderOptions& op
 PreviewScene ReadProgramFileSegments(const std::string& path, const ReaderOptions& options,
                                      const SegmentVisitor& segment);
 
+/// The statistics of the whole job as it will be written, every item and every file; under a
+/// TravelOrder with those of the same job in the font's order beside them. Throws Error as the
+/// job's plan does.
+ProgramStats JobStats(JobKind job, const JobInput& input, const ReaderOptions& options);
+
+/// The rapid length and feed time of the whole job cut in the font's order (TravelOrder 0).
+/// Throws Error as the job's plan does.
+FontOrderStats FontOrderOf(JobKind job, const JobInput& input, const ReaderOptions& options);
+
 /// Runs the plan of `job` in memory and reads its program back into a scene with the start
 /// point or centre marker and the arc's circle or the ellipse as a guide. A job that repeats
 /// an item (a number of a run, a row of a batch of `rows`) draws item `item` (past the last,

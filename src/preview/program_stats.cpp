@@ -14,6 +14,12 @@ std::string FormatStatNumber(double value, int decimals) {
   return text;
 }
 
+double MinutesSaved(const ProgramStats& stats, double rapidPerMin) {
+  if (!stats.fontOrder) return 0;
+  return stats.fontOrder->feedMinutes - stats.feedMinutes +
+         (stats.fontOrder->rapidLength - stats.rapidLength) / rapidPerMin;
+}
+
 void AddMove(ProgramStats& stats, const ProgramMove& move) {
   ++stats.moves;
   if (!move.fed) stats.rapidLength += move.length;
@@ -61,6 +67,10 @@ void AddProgramStats(ProgramStats& total, const ProgramStats& other) {
   total.feedMinutes += other.feedMinutes;
   total.untimedMoves += other.untimedMoves;
   total.rapidMinutes += other.rapidMinutes;
+  if (total.fontOrder && other.fontOrder) {
+    total.fontOrder->rapidLength += other.fontOrder->rapidLength;
+    total.fontOrder->feedMinutes += other.fontOrder->feedMinutes;
+  }
   for (const AxisExtent& extent : other.extents) {
     auto same = std::find_if(total.extents.begin(), total.extents.end(),
                              [&](const AxisExtent& e) { return e.letter == extent.letter; });
@@ -111,6 +121,23 @@ ProgramStats StatsSink::Finish() {
   return m_stats;
 }
 
+std::string FormatTravelSaving(const ProgramStats& stats, bool withRapidLength) {
+  if (!stats.fontOrder) return {};
+  std::string out;
+  auto real = [&](const char* name, double value, const char* unit) {
+    out += name;
+    out += ": ";
+    out += FormatStatNumber(value, 4);
+    out += unit;
+    out += '\n';
+  };
+  if (withRapidLength) real("rapid length", stats.rapidLength, "");
+  real("font order rapid length", stats.fontOrder->rapidLength, "");
+  real("rapid length saved", stats.fontOrder->rapidLength - stats.rapidLength, "");
+  real("time saved", MinutesSaved(stats, kRapidPerMin), " min");
+  return out;
+}
+
 std::string FormatStats(const ProgramStats& stats) {
   std::string out;
   auto count = [&](const char* name, std::int64_t value) {
@@ -140,6 +167,7 @@ std::string FormatStats(const ProgramStats& stats) {
   AppendFixed(out, kRapidPerMin, 0);
   out += " per min\n";
   real("total time", stats.feedMinutes + stats.rapidMinutes, " min");
+  out += FormatTravelSaving(stats, false);
   for (const AxisExtent& extent : stats.extents) {
     out += "extent ";
     out += extent.letter;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,12 @@ namespace stylor {
 /// The rate at which statistics time rapid moves, in machine units per minute. Machines differ
 /// widely; a fixed, stated rate keeps the estimate comparable between programs.
 constexpr double kRapidPerMin = 5000;
+
+/// The same job cut in the font's order, which a travel order is measured against.
+struct FontOrderStats {
+  double rapidLength = 0;
+  double feedMinutes = 0;
+};
 
 /// What a program does, added up over its moves. Lengths in machine units (rotary degrees
 /// unrolled on the pen down radius), times in minutes.
@@ -28,7 +35,12 @@ struct ProgramStats {
   std::int64_t untimedMoves = 0;  // feed moves without a usable F
   double rapidMinutes = 0;        // rapidLength at kRapidPerMin
   std::vector<AxisExtent> extents;
+  std::optional<FontOrderStats> fontOrder;  // a job's statistics under a TravelOrder
 };
+
+/// The minutes a travel order saves against the font's order, rapids timed at `rapidPerMin`;
+/// 0 without a comparison.
+double MinutesSaved(const ProgramStats& stats, double rapidPerMin);
 
 /// Adds one move of a program to `stats`, in program order.
 void AddMove(ProgramStats& stats, const ProgramMove& move);
@@ -69,6 +81,10 @@ class StatsSink final : public ProgramSink {
 /// `value` with `decimals` decimals as the program writes it, but a value that rounds to zero
 /// without its sign: a statistic reads "0.0000", never "-0.0000".
 std::string FormatStatNumber(double value, int decimals);
+
+/// Under a travel order, the lines "font order rapid length", "rapid length saved" and "time
+/// saved" (rapids at kRapidPerMin), after "rapid length" when `withRapidLength`; else "".
+std::string FormatTravelSaving(const ProgramStats& stats, bool withRapidLength = true);
 
 /// One "name: value" line per statistic, in a fixed order; lengths and extents with four
 /// decimals as the program writes them, times in minutes.

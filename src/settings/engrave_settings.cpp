@@ -95,6 +95,11 @@ constexpr std::array<std::string_view, 3> kDotStyleMeanings = {
     "Each dot: a rapid over it, a plunge to the pen down level, a dwell of DotDwellE, a lift",
     "Each dot is a G81 (G82 with a dwell) cycle from R at the pen up level to Z at pen down",
     "Each dot: a rapid over it, the first M code of DotCodesE, a dwell, the second M code"};
+constexpr std::array<std::string_view, 3> kAirAssistItems = {"Off", "M7", "M8"};
+constexpr std::array<std::string_view, 3> kAirAssistMeanings = {
+    "No air assist codes are written",
+    "M07 after the opening rapid of each text turns the air on, M09 after its last burn off",
+    "M08 after the opening rapid of each text turns the air on, M09 after its last burn off"};
 
 constexpr std::array<std::string_view, 3> kCodeKindItems = {"None", "Data Matrix", "QR"};
 constexpr std::array<std::string_view, 3> kCodeKindMeanings = {
@@ -329,6 +334,19 @@ const FieldInfo kFields[] = {
     {"DotCodesE", &S::DotCodesE, {}, {}, "",
      "The M codes that fire and release the marker pin of DotStyle 2, as \"M10 M11\"",
      "Dot M Codes"},
+    {"LaserPassesE", &S::LaserPassesE, {}, {}, "",
+     "Burn each character this many times over, for a deeper mark (1: once)", "Laser Passes",
+     Reading::Integer, 30},
+    {"LaserZStepE", &S::LaserZStepE, {}, {}, "length",
+     "With laser passes, each pass burns this much nearer the work than the one before, from the "
+     "pen down level (the focus) on (0: every pass at the focus)",
+     "Z Step per Pass", Reading::Real, 31},
+    {"LaserLeadInE", &S::LaserLeadInE, {}, {}, "length",
+     "Start each burn this far back along its first stroke with the beam at S0, so that the "
+     "burn starts at full speed (0: none)",
+     "Lead-in", Reading::Real, 32},
+    {"AirAssist", &S::AirAssist, kAirAssistItems, kAirAssistMeanings, "",
+     "The M code that turns the air assist of the laser on; M09 turns it off", "Air Assist"},
     {"CodeKind", &S::CodeKind, kCodeKindItems, kCodeKindMeanings, "",
      "The code cut after the free-form text, and after each number or row of a sequence or "
      "batch",

@@ -106,6 +106,11 @@ struct EngraveSettings {
   std::int32_t DotStyle = 0;
   std::string DotDwellE = "0";
   std::string DotCodesE;
+  // Laser extras, read only with a LaserMode.
+  std::string LaserPassesE = "1";
+  std::string LaserZStepE = "0";
+  std::string LaserLeadInE = "0";
+  std::int32_t AirAssist = 0;
   // A Data Matrix or QR code cut after the text (CodeKind 0: none).
   std::int32_t CodeKind = 0;
   std::string CodeText;

@@ -57,6 +57,7 @@ struct KeyedPair {
   std::string_view header;  // the part the key stands in
   std::string_view key;
   FieldRef field;
+  bool onlyWhenSet = false;  // written only when it is not the default (a later addition)
 };
 constexpr std::string_view kCodesHeader = "[Codes]";
 constexpr std::string_view kCuttingHeader = "[Cutting]";
@@ -80,6 +81,10 @@ const KeyedPair kKeyedPairs[] = {
     {kControlHeader, "ControlDialect", &S::ControlDialect},
     {kControlHeader, "CounterVariable", &S::CounterVariable},
     {kControlHeader, "FirstSubprogram", &S::FirstSubprogram},
+    {kCuttingHeader, "LaserPassesE", &S::LaserPassesE, true},
+    {kCuttingHeader, "LaserZStepE", &S::LaserZStepE, true},
+    {kCuttingHeader, "LaserLeadInE", &S::LaserLeadInE, true},
+    {kCuttingHeader, "AirAssist", &S::AirAssist, true},
 };
 constexpr std::string_view kKeyedHeaders[] = {kCodesHeader, kCuttingHeader, kControlHeader};
 
@@ -560,6 +565,9 @@ std::string FormatMachineFile(const EngraveSettings& settings, const std::string
     bytes += kLineEnd;
     for (const KeyedPair& pair : kKeyedPairs) {
       if (!inPart(pair)) continue;
+      if (pair.onlyWhenSet && KeyedValue(settings, pair.field) == KeyedValue(defaults, pair.field)) {
+        continue;
+      }
       bytes += pair.key;
       bytes += '=';
       AppendValueLine(bytes, name, pair.key, KeyedValue(settings, pair.field));

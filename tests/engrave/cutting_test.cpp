@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "engrave/emitter.h"
+#include "engrave/fonts/font_file.h"
+#include "engrave/layouts/sequence.h"
+#include "engrave/job_plan.h"
+#include "engrave/program_store.h"
 #include "engrave/prepared_job.h"
 #include "settings/engrave_settings.h"
 #include "settings/error.h"
@@ -191,6 +195,56 @@ TEST(CuttingProgram, LaserModeSwitchesTheBeamAndNeverMovesZ) {
   EXPECT_THAT(m4, testing::EndsWith("S0\n"));
 }
 
+TEST(CuttingProgram, LaserPassesStepZLeadInAndAirAssist) {
+  const std::vector<std::pair<std::string, std::string>> laser = {{"LaserMode", "1"},
+                                                                  {"LaserPowerE", "750"}};
+  auto with = [&](std::vector<std::pair<std::string, std::string>> more) {
+    more.insert(more.begin(), laser.begin(), laser.end());
+    return Program(more, "L");
+  };
+  // Three passes, each 0.05 nearer the work from the focus at pen down, then back to it.
+  const std::string passes = with({{"LaserPassesE", "3"}, {"LaserZStepE", "0.05"}});
+  EXPECT_THAT(ZWords(passes), ElementsAre(-0.3, -0.35, -0.4, -0.3));
+  std::size_t burns = 0;
+  for (std::size_t at = passes.find("M03 S750\n"); at != std::string::npos;
+       at = passes.find("M03 S750\n", at + 1)) {
+    ++burns;
+  }
+  EXPECT_EQ(burns, 3u);
+  EXPECT_THAT(passes, HasSubstr("M05\nG00 Z-0.3500\nG00 X0.0000 Y1.0000\nM03 S750\n"));
+  // Passes without a step burn again at the focus: still no Z word.
+  EXPECT_TRUE(ZWords(with({{"LaserPassesE", "2"}})).empty());
+  // L starts down its stem from 0,1: the lead-in comes from above with the beam at S0, and the
+  // first move of the stroke carries the power.
+  EXPECT_THAT(with({{"LaserLeadInE", "0.25"}}),
+              HasSubstr("G00 Y1.2500\nM03 S0\nG01 Y1.0000 F50.00\nG01 Y0.0000 S750\n"
+                        "G01 X0.6000\nM05\n"));
+  // Air on after the opening rapid, off after the last burn.
+  const std::string air = with({{"AirAssist", "2"}});
+  EXPECT_THAT(air, testing::StartsWith("G00 X0.0000 Y0.0000\nM08\n"));
+  EXPECT_THAT(air, testing::EndsWith("M05\nM09\n"));
+}
+
+TEST(CuttingProgram, ACodeKeepsEveryStrokeAndDwellsAtTheBottomOfEachDot) {
+  EngraveSettings settings;
+  settings.PenUpE = "1";
+  settings.PenDownE = "-0.3";
+  settings.TravelOrder = 3;
+  settings.DepthPerPassE = "0.1";
+  const PreparedJob job = PrepareJob(settings);
+  std::string out;
+  AppendCutMoves(out, job, {{{0, 0}, {1, 0}}, {{0, 1}, {1, 1}}}, {{2, 0}}, 0.2);
+  // Both strokes in three passes each: none is held back for an order of the whole text.
+  std::size_t passes = 0;
+  for (std::size_t at = out.find("G01 Z-0.3000"); at != std::string::npos;
+       at = out.find("G01 Z-0.3000", at + 1)) {
+    ++passes;
+  }
+  EXPECT_EQ(passes, 2u + 1u);  // each stroke's last pass, and the dot
+  EXPECT_THAT(out, HasSubstr("Y1.0000"));
+  EXPECT_THAT(out, HasSubstr("G01 Z-0.3000 F25.00\nG04 P0.20\nG00 Z1.0000\n"));
+}
+
 TEST(CuttingProgram, DotsOfEachStyle) {
   const std::string plunge = Program({{"DotPitchE", "0.5"}, {"DotDwellE", "0.2"}}, "L");
   // L: 0,1 -> 0,0 (2 legs) -> 0.6,0 (2 legs): five dots.
@@ -204,22 +258,24 @@ TEST(CuttingProgram, DotsOfEachStyle) {
   EXPECT_THAT(pin, HasSubstr("G00 X0.3000\nM7\nG04 P0\nM9\n"));
 }
 
+// The length of the rapids of a program in the plane, from 0, 0.
+double RapidLength(const std::string& program) {
+  double length = 0, x = 0, y = 0;
+  std::istringstream lines(program);
+  for (std::string line; std::getline(lines, line);) {
+    double nx = x, ny = y;
+    if (auto p = line.find(" X"); p != std::string::npos) nx = std::stod(line.substr(p + 2));
+    if (auto p = line.find(" Y"); p != std::string::npos) ny = std::stod(line.substr(p + 2));
+    if (line.starts_with("G00")) length += std::hypot(nx - x, ny - y);
+    x = nx;
+    y = ny;
+  }
+  return length;
+}
+
 TEST(CuttingProgram, TravelOrderShortensTheRapidsOfALine) {
   auto font = FontFromText(kFont);
-  // Travel of the plain program and of each scope, read off the rapids in the plane.
-  const auto rapid = [](const std::string& program) {
-    double length = 0, x = 0, y = 0;
-    std::istringstream lines(program);
-    for (std::string line; std::getline(lines, line);) {
-      double nx = x, ny = y;
-      if (auto p = line.find(" X"); p != std::string::npos) nx = std::stod(line.substr(p + 2));
-      if (auto p = line.find(" Y"); p != std::string::npos) ny = std::stod(line.substr(p + 2));
-      if (line.starts_with("G00")) length += std::hypot(nx - x, ny - y);
-      x = nx;
-      y = ny;
-    }
-    return length;
-  };
+  const auto rapid = RapidLength;
   // The I's bars are drawn top, bottom, then the stem from the top: two long rapids each.
   const double plain = rapid(Program({}, "III"));
   const double character = rapid(Program({{"TravelOrder", "1"}}, "III"));
@@ -250,8 +306,67 @@ TEST(CuttingProgram, TheWholeJobIsOrderedAcrossItsTexts) {
   job.cutting.travelOrder = 2;
   std::string each;
   AppendEngraveGroup(each, job, lines, *font);
-  EXPECT_THAT(each, HasSubstr("G00 X0.0000 Y-2.0000 Z1.0000"));
+  // Each line opens on its own, straight to the first path the order takes.
+  EXPECT_THAT(each, HasSubstr("G00 X0.6000 Y-2.0000 Z1.0000\nG01 Z-0.3000"));
   EXPECT_LE(travel(whole), travel(each));
+}
+
+// The body of a run of 100 serial numbers in one program, cut in the shipped font.
+std::string SerialRun(int travelOrder) {
+  EngraveSettings settings;
+  settings.SeqStart = "1";
+  settings.SeqEnd = "100";
+  settings.SeqPrefix = "SN-";
+  settings.SeqDigits = "6";
+  settings.TravelOrder = travelOrder;
+  StrokeFont font;
+  FontReport report;
+  LoadFont(std::string(STYLOR_SOURCE_DIR) + "/fonts/BasicFont.fnt", font, report);
+  MemorySink body;
+  PlanSequence(settings, font)->WriteBody(0, body);
+  return body.Bytes();
+}
+
+TEST(OrderPaths, ARunOfSerialsTakesAQuarterLessRapidThanTheFontsOrder) {
+  const double plain = RapidLength(SerialRun(0));
+  const std::string whole = SerialRun(3);
+  // Every other number is taken from its far end: the tool no longer goes back across the part.
+  EXPECT_LE(RapidLength(whole), plain * 0.75);
+  EXPECT_LT(RapidLength(SerialRun(2)), plain);
+  EXPECT_EQ(SerialRun(3), whole);
+  // Each number is still cut whole under its own N block, in the run's order.
+  EXPECT_LT(whole.find("N1\r\n"), whole.find("N2\r\n"));
+  EXPECT_EQ(std::count(whole.begin(), whole.end(), 'N'), 100);
+}
+
+TEST(OrderPaths, AScrambledGridComesOutWholeAndNearlyShortest) {
+  // 64 strokes half a unit long on a grid of unit pitch, given in a scrambled order. The
+  // shortest tour runs the rows back and forth: 56 gaps of 0.5 and 7 row changes of 1.
+  std::vector<CutPath> paths;
+  for (int k = 0; k < 64; ++k) {
+    const int cell = k * 37 % 64;
+    const double x = cell % 8, y = cell / 8;
+    paths.push_back({{x, y}, {x + 0.5, y}});
+  }
+  const std::vector<CutPath> given = paths;
+  OrderPaths(paths, {0, 0}, 1e-6);
+  EXPECT_LE(TravelLength(paths, {0, 0}), (56 * 0.5 + 7) * 1.1);
+  // Every stroke once, either way round.
+  const auto key = [](CutPath path) {
+    if (path.back().x < path.front().x) std::reverse(path.begin(), path.end());
+    return std::pair(path.front().y, path.front().x);
+  };
+  std::vector<std::pair<double, double>> in, out;
+  for (const CutPath& path : given) in.push_back(key(path));
+  for (const CutPath& path : paths) out.push_back(key(path));
+  std::sort(in.begin(), in.end());
+  std::sort(out.begin(), out.end());
+  EXPECT_EQ(out, in);
+  // A square entered from its right side starts at the corner nearest the tool.
+  std::vector<CutPath> square = {{{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}}};
+  OrderPaths(square, {3, 1}, 1e-6);
+  EXPECT_THAT(square[0], ElementsAre(Point2{1, 1}, Point2{0, 1}, Point2{0, 0}, Point2{1, 0},
+                                     Point2{1, 1}));
 }
 
 TEST(CuttingOptions, RefusesWhatCannotBeCutNamingTheFieldOrMode) {
@@ -275,6 +390,15 @@ TEST(CuttingOptions, RefusesWhatCannotBeCutNamingTheFieldOrMode) {
        "A canned drilling cycle (DotStyle 1) cannot position the rotary axis A"},
       {{{"IntegrexMode", "2"}, {"RampLengthE", "1"}},
        "The lathe-mill mode Mazak G07.1 (C, Z, X) cannot take a ramped entry (RampLengthE)"},
+      {{{"AirAssist", "1"}}, "AirAssist is for a laser: set LaserMode too, or leave it at 0"},
+      {{{"LaserPassesE", "2"}}, "LaserPassesE is for a laser: set LaserMode too, or leave it at 1"},
+      {{{"LaserMode", "1"}, {"LaserPowerE", "9"}, {"LaserPassesE", "0"}},
+       "LaserPassesE must be from 1 to 1000"},
+      {{{"LaserMode", "1"}, {"LaserPowerE", "9"}, {"LaserZStepE", "0.1"}},
+       "LaserZStepE steps between passes: set LaserPassesE above 1"},
+      {{{"LaserMode", "1"}, {"LaserPowerE", "9"}, {"LaserLeadInE", "-1"}},
+       "LaserLeadInE must not be negative"},
+      {{{"LaserMode", "1"}, {"LaserPowerE", "9"}, {"LaserPassesE", "two"}}, "LaserPassesE: "},
   };
   for (const auto& c : cases) {
     EXPECT_THAT([&] { Program(c.set, "L"); }, ThrowsMessage<Error>(HasSubstr(c.message)))

@@ -56,6 +56,7 @@ int AxisColumn(char letter) { return static_cast<int>(std::string_view("XYZABC")
 
 struct Stats {
   double cutLength = -1;
+  double travelLength = 0;
   std::map<char, std::pair<double, double>> extents;
 };
 
@@ -64,6 +65,7 @@ Stats ParseStats(const std::string& text) {
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
     if (line.rfind("cut length: ", 0) == 0) stats.cutLength = std::stod(line.substr(12));
+    if (line.rfind("travel length: ", 0) == 0) stats.travelLength = std::stod(line.substr(15));
     if (line.rfind("extent ", 0) == 0) {
       std::istringstream values(line.substr(10));
       double min = 0, max = 0;
@@ -87,6 +89,8 @@ struct Case {
   bool noZ = false;
   bool dots = false;
   bool cycles = false;
+  // Laser lead-ins: feeds with the beam at S0, travel to Stylor's reader, feeds to rs274.
+  bool leadIns = false;
 };
 
 const std::vector<std::string> kLinear = {"PenDownE=-0.2", "PenUpE=2", "EngraveFeedE=300"};
@@ -174,6 +178,18 @@ const Case kCases[] = {
      Join(kRotaryA, {"SeqStart=98", "SeqEnd=101", "TextHeightE=3", "LaserMode=2",
                      "LaserPowerE=0.6"}),
      "sequence", false, nullptr, 0, true},
+    {"LaserPassesStepZLinear",
+     Join(kLinear, {"FreeFormTextE=DEEP 8\nO", "TextHeightE=5", "LaserMode=1", "LaserPowerE=800",
+                    "LaserPassesE=3", "LaserZStepE=0.1", "AirAssist=2", "TravelOrder=3"}),
+     "text", false, nullptr, -0.4},
+    {"LaserLeadInM4RotaryA",
+     Join(kRotaryA, {"FreeFormTextE=ROLL 7", "TextHeightE=3", "LaserMode=2", "LaserPowerE=0.6",
+                     "LaserLeadInE=0.5", "AirAssist=1", "TravelOrder=1"}),
+     "text", false, nullptr, 0, true, false, false, true},
+    {"TravelOrderSerialsWholeRun",
+     Join(kLinear, {"SeqStart=8", "SeqEnd=13", "SeqPrefix=SN-", "TextHeightE=3",
+                    "TravelOrder=3"}),
+     "sequence", false, nullptr, -0.2},
     {"DotsPlungeLinear",
      Join(kLinear, {"FreeFormTextE=DOT 7", "TextHeightE=5", "DotPitchE=0.8", "DotDwellE=0.1"}),
      "text", false, nullptr, -0.2, false, true},
@@ -315,7 +331,7 @@ class InterpreterTest : public testing::TestWithParam<Case> {
     if (!c.dots) {
       EXPECT_GT(cut, 0);
     }
-    EXPECT_NEAR(cut, stats.cutLength, 1e-4);
+    EXPECT_NEAR(cut, stats.cutLength + (c.leadIns ? stats.travelLength : 0), 1e-4);
   }
 
   test::TempFolder folder{"stylor-rs274"};

@@ -69,6 +69,34 @@ TEST(BuildPreviewTest, FreeFormTextAsSegments) {
   EXPECT_FALSE(std::filesystem::exists("preview.eia"));
 }
 
+TEST(BuildPreviewTest, UnderATravelOrderTheStatisticsCompareWithTheFontsOrder) {
+  EngraveSettings settings = Example();
+  settings.FreeFormTextE = {"LLL", "LLL"};
+  const PreviewScene plain = BuildPreview(settings, LetterL(), JobKind::FreeFormText);
+  ASSERT_TRUE(plain.stats);
+  EXPECT_FALSE(plain.stats->fontOrder);
+  EXPECT_THAT(FormatStats(*plain.stats), testing::Not(HasSubstr("font order")));
+
+  settings.TravelOrder = 3;
+  const PreviewScene ordered = BuildPreview(settings, LetterL(), JobKind::FreeFormText);
+  ASSERT_TRUE(ordered.stats && ordered.stats->fontOrder);
+  EXPECT_DOUBLE_EQ(ordered.stats->fontOrder->rapidLength, plain.stats->rapidLength);
+  EXPECT_DOUBLE_EQ(ordered.stats->fontOrder->feedMinutes, plain.stats->feedMinutes);
+  EXPECT_LT(ordered.stats->rapidLength, plain.stats->rapidLength);
+  const double saved = MinutesSaved(*ordered.stats, kRapidPerMin);
+  EXPECT_NEAR(saved, (plain.stats->rapidLength - ordered.stats->rapidLength) / kRapidPerMin +
+                         plain.stats->feedMinutes - ordered.stats->feedMinutes,
+              1e-12);
+  EXPECT_GT(saved, 0);
+  const std::string text = FormatStats(*ordered.stats);
+  EXPECT_THAT(text, HasSubstr("\nfont order rapid length: " +
+                              FormatStatNumber(plain.stats->rapidLength, 4) + "\n"));
+  EXPECT_THAT(text, HasSubstr("\ntime saved: " + FormatStatNumber(saved, 4) + " min\n"));
+  // The job's own statistics, as job-stats prints them.
+  const ProgramStats job = JobStats(JobKind::FreeFormText, {settings, LetterL()}, ReaderOptionsFrom(settings));
+  EXPECT_EQ(FormatStats(job), text);
+}
+
 TEST(BuildPreviewTest, StatisticsOfTheProgramItDraws) {
   const PreviewScene scene = BuildPreview(Example(), LetterL(), JobKind::FreeFormText);
   ASSERT_TRUE(scene.stats);

@@ -249,6 +249,14 @@ TEST_F(MachineFileTest, EveryStoredFieldReadsBackAsHeld) {
          s.DotDwellE = "0.2";
          s.DotCodesE = "M10 M11";
        }},
+      {"LaserExtras",
+       [](EngraveSettings& s) {
+         s.LaserMode = 1;
+         s.LaserPassesE = "4";
+         s.LaserZStepE = "0.1";
+         s.LaserLeadInE = "2";
+         s.AirAssist = 2;
+       }},
       {"CuttingAndCodes",
        [](EngraveSettings& s) {
          s.ShiftTable = "A 06:00";
@@ -303,6 +311,12 @@ TEST_F(MachineFileTest, CuttingOptionsStandInTheirOwnPartAndAreCheckedWhenRead) 
                 "LaserMode=0", "LaserPowerE=0", "DotPitchE=0", "DotStyle=0", "DotDwellE=0",
                 "DotCodesE="});
   EXPECT_EQ(Bytes(Path("cut.mch")), WithCrLf(lines));
+  // The laser extras are written only when set, after the others of the part.
+  settings.AirAssist = 1;
+  WriteMachineFile(Path("air.mch"), settings);
+  std::vector<std::string> withAir = lines;
+  withAir.insert(withAir.begin() + 48, "AirAssist=1");
+  EXPECT_EQ(Bytes(Path("air.mch")), WithCrLf(withAir));
 
   // An index beyond its items reads as the last, as the pairs do; one that is no number, or a
   // key of the other part, is not taken.

@@ -14,7 +14,7 @@ namespace {
 
 TEST(EngraveSettings, EveryFieldHasItsNameInTheTable) {
   const EngraveSettings defaults;
-  EXPECT_EQ(AllFields().size(), 87u);
+  EXPECT_EQ(AllFields().size(), 91u);
   for (const FieldInfo& field : AllFields()) {
     SCOPED_TRACE(field.name);
     EXPECT_EQ(FindField(field.name), &field);
@@ -52,7 +52,7 @@ TEST(EngraveSettings, EveryNumberHasItsRuleAndAPlaceOfItsOwnInTheReadingOrder) {
   }
   std::sort(steps.begin(), steps.end());
   EXPECT_EQ(std::adjacent_find(steps.begin(), steps.end()), steps.end());
-  EXPECT_EQ(steps.size(), 31u);
+  EXPECT_EQ(steps.size(), 34u);
   EXPECT_EQ(InfoOf(&EngraveSettings::Axis1StartE).startOf, &EngraveSettings::Axis1E);
   EXPECT_EQ(InfoOf(&EngraveSettings::IntegrexMode).itemMeanings[6],
             "Writes G138; ends with G136");

@@ -1175,7 +1175,7 @@ TEST_F(EngraveFormTest, MenusCarryTheUsualShortcutsAndTheGuideOpensInside) {
   }
   QStringList menus;
   for (QAction* menu : m_form.menuBar()->actions()) menus << menu->text().remove('&');
-  EXPECT_EQ(menus, QStringList({"File", "Units", "Codes", "Help"}));
+  EXPECT_EQ(menus, QStringList({"File", "Units", "Codes", "Cutting", "Help"}));
 
   m_form.findChild<QAction*>("UserGuideAction")->trigger();
   ASSERT_NE(m_form.Guide(), nullptr);

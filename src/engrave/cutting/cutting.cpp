@@ -14,9 +14,9 @@ namespace {
 
 // More passes than this is a depth per pass typed in the wrong unit, not a job.
 constexpr double kMaxPasses = 1000;
-// 2-opt stops after this many comparisons of two paths, so that a long job stays fast and the
-// order never depends on the clock.
-constexpr long long kTwoOptBudget = 40'000;
+// 2-opt and Or-opt stop after this many comparisons of two paths, so that a long job stays fast
+// and the order never depends on the clock.
+constexpr long long kOrderBudget = 20'000;
 // Paths ordered together at most; see OrderPaths.
 constexpr std::size_t kChunk = 200;
 
@@ -85,6 +85,25 @@ CuttingOptions ReadCuttingOptions(const EngraveSettings& settings, double penUp,
   options.dotPitch = ReadField(settings.DotPitchE, "DotPitchE");
   options.dotStyle = std::clamp(settings.DotStyle, 0, 2);
   options.dotDwell = ReadField(settings.DotDwellE, "DotDwellE");
+  try {
+    options.laserPasses = ReadInteger(settings.LaserPassesE);
+  } catch (const Error& error) {
+    throw Error(std::string("LaserPassesE: ") + error.what());
+  }
+  options.laserZStep = ReadField(settings.LaserZStepE, "LaserZStepE");
+  options.laserLeadIn = ReadField(settings.LaserLeadInE, "LaserLeadInE");
+  options.airAssist = std::clamp(settings.AirAssist, 0, 2);
+  if (options.laserMode == 0) {
+    // The laser extras belong to the beam: set alone they would change nothing.
+    const std::pair<bool, const char*> extras[] = {{options.laserPasses != 1, "LaserPassesE"},
+                                                   {options.laserZStep != 0, "LaserZStepE"},
+                                                   {options.laserLeadIn != 0, "LaserLeadInE"},
+                                                   {options.airAssist != 0, "AirAssist"}};
+    for (const auto& [set, field] : extras) {
+      if (set) Refuse(std::string(field) + " is for a laser: set LaserMode too, or leave it " +
+                      (std::string_view(field) == "LaserPassesE" ? "at 1" : "at 0"));
+    }
+  }
   if (!options.Active()) return options;
 
   const auto requireNotNegative = [](double value, const char* field) {
@@ -110,6 +129,15 @@ CuttingOptions ReadCuttingOptions(const EngraveSettings& settings, double penUp,
                  "a dot is made in one plunge");
   if (laser && options.laserPower == 0) {
     Refuse("LaserMode needs a LaserPowerE above 0: the beam would never burn");
+  }
+  if (!(options.laserPower < 1e9)) Refuse("LaserPowerE is too large for an S word");
+  requireNotNegative(options.laserZStep, "LaserZStepE");
+  requireNotNegative(options.laserLeadIn, "LaserLeadInE");
+  if (options.laserPasses < 1 || options.laserPasses > kMaxPasses) {
+    Refuse("LaserPassesE must be from 1 to 1000");
+  }
+  if (options.laserZStep != 0 && options.laserPasses == 1) {
+    Refuse("LaserZStepE steps between passes: set LaserPassesE above 1");
   }
   if (options.depthPerPass != 0) {
     // Passes step down from the work surface at 0 on the plunge axis.
@@ -160,6 +188,35 @@ std::vector<double> PassLevels(double penUp, double penDown, double depthPerPass
   return levels;
 }
 
+std::vector<double> LaserLevels(double penUp, double penDown, int passes, double zStep) {
+  std::vector<double> levels;
+  if (zStep == 0) {
+    // Every pass at the focus: the plunge axis never moves.
+    levels.assign(static_cast<std::size_t>(std::max(passes, 1)), NAN);
+    return levels;
+  }
+  const double sign = penDown <= penUp ? -1 : 1;
+  for (int k = 0; k < passes; ++k) levels.push_back(penDown + sign * zStep * k);
+  return levels;
+}
+
+std::optional<Point2> LeadInStart(const CutPath& path, double length) {
+  if (!(length > 0)) return std::nullopt;
+  for (std::size_t k = 1; k < path.size(); ++k) {
+    const double stroke = Distance(path[0], path[k]);
+    if (stroke == 0) continue;
+    const double t = length / stroke;
+    return Point2{path[0].x - (path[k].x - path[0].x) * t, path[0].y - (path[k].y - path[0].y) * t};
+  }
+  return std::nullopt;
+}
+
+std::string_view AirAssistOn(int airAssist) {
+  if (airAssist == 1) return "M07";
+  if (airAssist == 2) return "M08";
+  return {};
+}
+
 namespace {
 void Reorder(std::vector<CutPath>& paths, Point2 from, double joinTolerance);
 }  // namespace
@@ -204,6 +261,120 @@ void OrderPaths(std::vector<CutPath>& paths, Point2 from, double joinTolerance) 
 
 namespace {
 
+// A path in the order: where the tool enters and leaves it.
+struct Leg {
+  Point2 first;
+  Point2 last;
+  std::size_t path = 0;
+  bool reversed = false;
+  void Turn() {
+    std::swap(first, last);
+    reversed = !reversed;
+  }
+};
+
+// 2-opt (a run of the order turned round, each of its paths reversed) and Or-opt (a run of one to
+// three paths moved elsewhere, either way round), until neither shortens the rapids or the
+// budget of comparisons is spent. There is no chance in it: the same order comes in, the same
+// order goes out.
+void ImproveOrder(std::vector<Leg>& legs, Point2 from) {
+  const std::size_t n = legs.size();
+  if (n < 2) return;
+  long long budget = kOrderBudget;
+  constexpr double kGain = 1e-9;
+  bool improved = true;
+  while (improved && budget > 0) {
+    improved = false;
+    // 2-opt on [i, j]: the rapid into i and the one out of j change.
+    for (std::size_t i = 0; i + 1 < n && budget > 0; ++i) {
+      for (std::size_t j = i + 1; j < n; ++j) {
+        --budget;
+        const Point2 before = i == 0 ? from : legs[i - 1].last;
+        const bool end = j + 1 == n;
+        const double old = Distance(before, legs[i].first) +
+                           (end ? 0 : Distance(legs[j].last, legs[j + 1].first));
+        const double now = Distance(before, legs[j].last) +
+                           (end ? 0 : Distance(legs[i].first, legs[j + 1].first));
+        if (now < old - kGain) {
+          std::reverse(legs.begin() + static_cast<std::ptrdiff_t>(i),
+                       legs.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+          for (std::size_t k = i; k <= j; ++k) legs[k].Turn();
+          improved = true;
+        }
+      }
+    }
+    // Or-opt: the run [i, i + length) taken out and put in after position `to` (before the
+    // first leg when `to` is n).
+    for (std::size_t length = 1; length <= 3 && length < n; ++length) {
+      for (std::size_t i = 0; i + length <= n && budget > 0; ++i) {
+        const std::size_t j = i + length - 1;
+        const Point2 before = i == 0 ? from : legs[i - 1].last;
+        const bool end = j + 1 == n;
+        const double removed = Distance(before, legs[i].first) +
+                               (end ? 0 : Distance(legs[j].last, legs[j + 1].first)) -
+                               (end ? 0 : Distance(before, legs[j + 1].first));
+        for (std::size_t to = 0; to <= n; ++to) {
+          // `to` == n: at the very start; else after legs[to].
+          if (to != n && to + 1 >= i && to <= j) continue;
+          if (to == n && i == 0) continue;
+          --budget;
+          const Point2 a = to == n ? from : legs[to].last;
+          const bool atEnd = to != n && to + 1 == n;
+          const Point2 b = to == n ? legs[0].first : (atEnd ? Point2{} : legs[to + 1].first);
+          const double gap = atEnd ? 0 : Distance(a, b);
+          const double forward = Distance(a, legs[i].first) +
+                                 (atEnd ? 0 : Distance(legs[j].last, b)) - gap;
+          const double backward = Distance(a, legs[j].last) +
+                                  (atEnd ? 0 : Distance(legs[i].first, b)) - gap;
+          const bool turn = backward < forward;
+          if (std::min(forward, backward) >= removed - kGain) continue;
+          std::vector<Leg> run(legs.begin() + static_cast<std::ptrdiff_t>(i),
+                               legs.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+          if (turn) {
+            std::reverse(run.begin(), run.end());
+            for (Leg& leg : run) leg.Turn();
+          }
+          legs.erase(legs.begin() + static_cast<std::ptrdiff_t>(i),
+                     legs.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+          const std::size_t place = to == n ? 0 : (to < i ? to + 1 : to + 1 - length);
+          legs.insert(legs.begin() + static_cast<std::ptrdiff_t>(place), run.begin(), run.end());
+          improved = true;
+          break;
+        }
+      }
+    }
+  }
+}
+
+// A closed path can start at any of its corners: each is entered at the corner that makes the
+// rapids in and out of it shortest, one after another in the order.
+void EnterClosedPathsNearest(std::vector<CutPath>& paths, Point2 from) {
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    CutPath& path = paths[k];
+    if (!(path.size() > 3 && path.front().x == path.back().x && path.front().y == path.back().y)) {
+      continue;
+    }
+    const Point2 before = k == 0 ? from : paths[k - 1].back();
+    const bool last = k + 1 == paths.size();
+    const auto cost = [&](Point2 corner) {
+      return Distance(before, corner) + (last ? 0 : Distance(corner, paths[k + 1].front()));
+    };
+    std::size_t best = 0;
+    double bestCost = cost(path[0]);
+    for (std::size_t v = 1; v + 1 < path.size(); ++v) {
+      const double c = cost(path[v]);
+      if (c < bestCost - 1e-9) {
+        bestCost = c;
+        best = v;
+      }
+    }
+    if (best == 0) continue;
+    CutPath turned(path.begin() + static_cast<std::ptrdiff_t>(best), path.end() - 1);
+    turned.insert(turned.end(), path.begin(), path.begin() + static_cast<std::ptrdiff_t>(best) + 1);
+    path = std::move(turned);
+  }
+}
+
 void Reorder(std::vector<CutPath>& paths, Point2 from, double joinTolerance) {
   const auto closed = [](const CutPath& path) {
     return path.size() > 2 && path.front().x == path.back().x && path.front().y == path.back().y;
@@ -229,15 +400,16 @@ void Reorder(std::vector<CutPath>& paths, Point2 from, double joinTolerance) {
     }
   }
   // Nearest neighbour, open paths entered at whichever end is nearer; ties keep the font's order.
-  std::vector<CutPath> ordered;
-  ordered.reserve(paths.size());
-  std::vector<bool> used(paths.size(), false);
+  const std::size_t n = paths.size();
+  std::vector<Leg> legs;
+  legs.reserve(n);
+  std::vector<bool> used(n, false);
   Point2 at = from;
-  for (std::size_t n = 0; n < paths.size(); ++n) {
+  for (std::size_t step = 0; step < n; ++step) {
     std::size_t best = 0;
     bool reverse = false;
     double bestDistance = INFINITY;
-    for (std::size_t k = 0; k < paths.size(); ++k) {
+    for (std::size_t k = 0; k < n; ++k) {
       if (used[k]) continue;
       const double toStart = Distance(at, paths[k].front());
       if (toStart < bestDistance) {
@@ -253,37 +425,22 @@ void Reorder(std::vector<CutPath>& paths, Point2 from, double joinTolerance) {
       }
     }
     used[best] = true;
-    ordered.push_back(std::move(paths[best]));
-    if (reverse) std::reverse(ordered.back().begin(), ordered.back().end());
-    at = ordered.back().back();
+    Leg leg{paths[best].front(), paths[best].back(), best, false};
+    if (reverse) leg.Turn();
+    legs.push_back(leg);
+    at = leg.last;
   }
-  // 2-opt: reversing a run of the order reverses each of its paths too.
-  const std::size_t n = ordered.size();
-  long long budget = kTwoOptBudget;
-  bool improved = true;
-  while (improved && budget > 0) {
-    improved = false;
-    for (std::size_t i = 0; i < n && budget > 0; ++i) {
-      const Point2 before = i == 0 ? from : ordered[i - 1].back();
-      for (std::size_t j = i + 1; j < n; ++j) {
-        --budget;
-        const bool last = j + 1 == n;
-        const double old = Distance(before, ordered[i].front()) +
-                           (last ? 0 : Distance(ordered[j].back(), ordered[j + 1].front()));
-        const double now = Distance(before, ordered[j].back()) +
-                           (last ? 0 : Distance(ordered[i].front(), ordered[j + 1].front()));
-        if (now < old - 1e-9) {
-          std::reverse(ordered.begin() + static_cast<std::ptrdiff_t>(i),
-                       ordered.begin() + static_cast<std::ptrdiff_t>(j) + 1);
-          for (std::size_t k = i; k <= j; ++k) {
-            std::reverse(ordered[k].begin(), ordered[k].end());
-          }
-          improved = true;
-          break;
-        }
-      }
+  ImproveOrder(legs, from);
+  std::vector<CutPath> ordered;
+  ordered.reserve(n);
+  for (const Leg& leg : legs) {
+    ordered.push_back(std::move(paths[leg.path]));
+    // A closed path is cut the way the font draws it: turning it round saves nothing.
+    if (leg.reversed && !closed(ordered.back())) {
+      std::reverse(ordered.back().begin(), ordered.back().end());
     }
   }
+  EnterClosedPathsNearest(ordered, from);
   paths = std::move(ordered);
 }
 
@@ -363,9 +520,23 @@ void CutDots(const CutPath& path, const CuttingOptions& options, double penUp, d
 }
 
 void CutLaser(const CutPath& path, const CuttingOptions& options, CutTarget& target) {
-  target.Rapid(path.front());
-  target.Line((options.laserMode == 1 ? "M03 S" : "M04 S") + Compact(options.laserPower));
-  for (std::size_t k = 1; k < path.size(); ++k) target.Cut(path[k], nullptr);
+  const std::string power = Compact(options.laserPower);
+  const char* on = options.laserMode == 1 ? "M03 S" : "M04 S";
+  if (const std::optional<Point2> lead = LeadInStart(path, options.laserLeadIn)) {
+    // The head gets up to the engrave feed along the lead-in with the beam enabled at S0; the
+    // first move of the stroke carries the power, so the burn starts without a stop.
+    target.Rapid(*lead);
+    target.Line(std::string(on) + "0");
+    target.Cut(path.front(), nullptr);
+    for (std::size_t k = 1; k < path.size(); ++k) {
+      if (k == 1) target.CutWith(path[k], " S" + power);
+      else target.Cut(path[k], nullptr);
+    }
+  } else {
+    target.Rapid(path.front());
+    target.Line(on + power);
+    for (std::size_t k = 1; k < path.size(); ++k) target.Cut(path[k], nullptr);
+  }
   target.Line(options.laserMode == 1 ? "M05" : "S0");
 }
 
@@ -405,9 +576,17 @@ void CutPass(const CutPath& path, double startLevel, double level, double rampLe
 void CutPaths(const std::vector<CutPath>& paths, const CuttingOptions& options, double penUp,
               double penDown, CutTarget& target) {
   if (options.laserMode != 0) {
-    for (const CutPath& path : paths) {
-      if (!path.empty()) CutLaser(path, options, target);
+    const std::vector<double> levels =
+        LaserLevels(penUp, penDown, options.laserPasses, options.laserZStep);
+    const bool stepped = options.laserZStep != 0;
+    for (const double level : levels) {
+      if (stepped) target.Level(level, false);
+      for (const CutPath& path : paths) {
+        if (!path.empty()) CutLaser(path, options, target);
+      }
     }
+    // Back to the focus for what follows, with the beam off.
+    if (stepped) target.Level(penDown, false);
     return;
   }
   if (options.dotPitch > 0) {

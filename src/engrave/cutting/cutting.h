@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct CuttingOptions {
   double dotDwell = 0;      // DotDwellE: seconds
   int dotCodeOn = 0;        // DotCodesE: the M codes that fire and release a marker pin
   int dotCodeOff = 0;
+  int laserPasses = 1;      // LaserPassesE: burns of each character
+  double laserZStep = 0;    // LaserZStepE: each pass this much nearer the work
+  double laserLeadIn = 0;   // LaserLeadInE: beam at S0 along this much before each burn
+  int airAssist = 0;        // AirAssist: 0 off, 1 M7, 2 M8; M9 off
   bool Active() const {
     return depthPerPass != 0 || springPass || rampLength != 0 || travelOrder != 0 ||
            laserMode != 0 || dotPitch != 0;
@@ -67,6 +72,18 @@ std::vector<RampPoint> RampAlong(const CutPath& path, double fromLevel, double t
 /// than the pitch.
 std::vector<Point2> DotsAlong(const CutPath& path, double pitch);
 
+/// The laser passes' plunge-axis levels, one per pass, first to last: from penDown (the focus)
+/// each `zStep` nearer the work, away from penUp; NaN for every pass when `zStep` is 0 (the beam
+/// burns where the focus was set and Z never moves).
+std::vector<double> LaserLevels(double penUp, double penDown, int passes, double zStep);
+
+/// Where the lead-in of `path` starts: `length` back from its first point against its first
+/// stroke that goes somewhere; nothing for 0 or a path that never moves.
+std::optional<Point2> LeadInStart(const CutPath& path, double length);
+
+/// The M code that turns the air assist on ("M07", "M08"), "" when it is off.
+std::string_view AirAssistOn(int airAssist);
+
 /// What the cutting strategy writes through: the move writer's primitives.
 class CutTarget {
  public:
@@ -78,6 +95,9 @@ class CutTarget {
   virtual void Level(double level, bool fed) = 0;
   /// A cutting move in the plane at the engrave feed, with the plunge axis when `level` is set.
   virtual void Cut(Point2 to, const double* level) = 0;
+  /// A cutting move in the plane at the engrave feed with more words on its line (" S750"),
+  /// written even when it does not move.
+  virtual void CutWith(Point2 to, std::string_view words) = 0;
   /// A line of its own (M codes, dwells, canned cycles); `words` has no line end.
   virtual void Line(std::string_view words) = 0;
   /// A drilling cycle line: "G82" with the plane words, R, Z, and P.

@@ -207,13 +207,22 @@ void SequenceWriter::WriteNumber(std::int64_t k, ProgramSink& body) {
                    m_run.alignment, m_font);
   } else {
     Point2 point = job.start;
+    const bool fromFarEnd = job.cutting.travelOrder == 3 && !m_run.manyFiles && k % 2 == 1;
+    double width = 0;
+    if (m_run.alignment != TextAlignment::Left || fromFarEnd) {
+      width = TextWidth(m_font, serial, job.textHeight, job.widthRatio, job.spacingRatio);
+    }
     if (m_run.alignment != TextAlignment::Left) {
-      const double width =
-          TextWidth(m_font, serial, job.textHeight, job.widthRatio, job.spacingRatio);
       point = RotatePoint(AlignmentShift(m_run.alignment, width), 0, job.textAngleRad,
                           job.start.x, job.start.y);
     }
-    moves = &m_engraver.Engrave(point, job.textAngleRad, serial);
+    std::optional<Point2> orderFrom;
+    if (fromFarEnd) {
+      // The whole run in one program: the number before ends at the far end of the text, so
+      // every other number is ordered from there and the tool does not cross the part empty.
+      orderFrom = RotatePoint(width, 0, job.textAngleRad, point.x, point.y);
+    }
+    moves = &m_engraver.Engrave(point, job.textAngleRad, serial, orderFrom);
   }
   if (m_run.code) {
     m_code.clear();

@@ -29,6 +29,10 @@ constexpr ActionInfo kOtherActions[] = {
     {"stats", ActionKind::Stats, "FILE",
      "print lines, lengths, plunges, times (rapids at 5000 per min) and extents of the program "
      "FILE, read with the axes, pen levels and modes of the fields"},
+    {"job-stats", ActionKind::JobStats, "JOB",
+     "print the statistics of the job JOB (text, arc, ellipse or sequence) as it would be "
+     "written, read like stats; under a TravelOrder also the rapid length of the font's order, "
+     "the rapid length saved and the time saved"},
     {"counter", ActionKind::Counter, "NAME",
      "print the next value of the counter NAME of {Counter:NAME}; \"counter NAME VALUE\" sets it "
      "(a new counter counts up by 1 from VALUE, unpadded); the counters live in CountersFile"},

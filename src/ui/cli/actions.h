@@ -14,6 +14,7 @@ enum class ActionKind {
   Var,  // --var N=VALUE: a variable of the macro programs that stats and preview read
   Font,
   Job,  // runs the job of the action, as its button does (a batch reads its rows first)
+  JobStats,  // the statistics of a job as it would be written
   SaveMachine,
   OpenMachine,
   OpenOld,

@@ -198,6 +198,12 @@ Invocation Parse(const std::vector<std::string>& args) {
       CheckSetValue(*action.field, action.value);
     } else if (info->kind == ActionKind::Var) {
       action.preset = ReadPreset(action.argument);
+    } else if (info->kind == ActionKind::JobStats) {
+      const ActionInfo* job = FindAction(action.argument);
+      if (job == nullptr || job->kind != ActionKind::Job || job->job == JobKind::Batch) {
+        throw UsageError("job-stats takes the job text, arc, ellipse or sequence, not '" +
+                         action.argument + "'");
+      }
     } else if (info->kind == ActionKind::Show) {
       action.field = &RequireField(action.argument);
     } else if (info->kind == ActionKind::Counter && pos + 1 < args.size() &&
@@ -345,6 +351,13 @@ void RunAction(EngraveFormModel& model, CommandLineHost& host, const Action& act
       ReaderOptions options = ReaderOptionsFrom(model.Settings());
       options.variables = presets;
       out << FormatStats(StatsOfProgramFile(action.argument, options));
+      break;
+    }
+    case ActionKind::JobStats: {
+      const EngraveSettings& settings = model.Settings();
+      out << FormatStats(JobStats(*FindAction(action.argument)->job,
+                                  {settings, model.Font(), model.DataRows()},
+                                  ReaderOptionsFrom(settings)));
       break;
     }
     case ActionKind::Counter:

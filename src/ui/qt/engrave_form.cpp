@@ -47,6 +47,7 @@
 #include "settings/numbers.h"
 #include "ui/qt/first_setup_dialog.h"
 #include "ui/qt/codes_section.h"
+#include "ui/qt/cutting_section.h"
 #include "ui/qt/form_widgets.h"
 #include "ui/qt/tooltips.h"
 #include "ui/qt/user_guide.h"
@@ -191,6 +192,7 @@ void TEngraveForm::BuildMenus() {
                     "no number that is written");
 
   AddCodesMenu(menuBar(), m_model, this);
+  AddCuttingMenu(menuBar(), m_model, this, [this] { return m_unit; });
   QMenu* help = menuBar()->addMenu("&Help");
   QAction* guide = help->addAction("&User Guide", this, [this] { ShowUserGuide(); });
   guide->setObjectName("UserGuideAction");

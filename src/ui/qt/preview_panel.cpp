@@ -106,6 +106,10 @@ std::vector<StatRow> StatRows(const ProgramStats& stats, ProgramUnit unit,
                       FeedSuffix(unit),
                   Minutes(rapidMinutes)});
   rows.push_back({"Estimated time", Minutes(stats.feedMinutes + rapidMinutes)});
+  if (stats.fontOrder) {
+    rows.push_back({"Rapid length in the font's order", fixed4(stats.fontOrder->rapidLength) + length});
+    rows.push_back({"Saved by the travel order", Minutes(MinutesSaved(stats, rapidPerMin))});
+  }
   if (stats.untimedMoves > 0) rows.push_back({"Moves without feed", Count(stats.untimedMoves)});
   for (const AxisExtent& extent : stats.extents) {
     const bool degrees = mode.rotaryInDegrees && IsRotaryLetter(extent.letter);
