@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QImage>
 #include <QGroupBox>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
@@ -35,6 +37,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -864,6 +867,70 @@ TEST_F(EngraveFormTest, SequencePageContinuesFromTheCounterOfTheCodesSection) {
   EXPECT_THAT(Text("SeqCounterNext").toStdString(), StartsWith("not in "));
   box->clear();
   EXPECT_EQ(Text("SeqCounterNext"), "");
+}
+
+// The captions the window shows for the control `box`: its own text (a check box), its title (a
+// group of radio buttons), else the labels just above it or just left of it, its form label
+// and the title of the group it sits in. "Caption (example)" names the box by its words too.
+QStringList CaptionsOf(const QWidget* box) {
+  QStringList captions;
+  const auto add = [&](QString caption) {
+    caption.remove(u'&');
+    caption = caption.simplified();
+    if (caption.endsWith(u':')) caption.chop(1);
+    if (caption.isEmpty()) return;
+    captions << caption;
+    const qsizetype example = caption.indexOf(QStringLiteral(" ("));
+    if (example > 0) captions << caption.left(example);
+  };
+  if (const auto* button = qobject_cast<const QAbstractButton*>(box)) add(button->text());
+  if (const auto* group = qobject_cast<const QGroupBox*>(box)) add(group->title());
+  const QWidget* parent = box->parentWidget();
+  const QRect place = box->geometry();
+  for (const QLabel* label : parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    const QRect at = label->geometry();
+    const bool above = at.bottom() <= place.top() + 2 && place.top() - at.bottom() < 30 &&
+                       at.left() >= place.left() - 4 && at.left() < place.right();
+    const bool left = std::abs(at.center().y() - place.center().y()) < 12 &&
+                      at.right() <= place.left() && place.left() - at.right() < 40;
+    if (above || left) add(label->text());
+  }
+  for (const QFormLayout* form : parent->findChildren<QFormLayout*>()) {
+    if (const auto* label = qobject_cast<const QLabel*>(form->labelForField(const_cast<QWidget*>(box)))) {
+      add(label->text());
+    }
+  }
+  if (const auto* group = qobject_cast<const QGroupBox*>(parent)) add(group->title());
+  return captions;
+}
+
+// The guide names a box as the window captions it, its field after it in brackets: every
+// "Caption (`Field`)" of the guide whose field has a control in the window ends with a caption
+// of that control.
+TEST_F(EngraveFormTest, TheGuideNamesBoxesAsTheWindowCaptionsThem) {
+  QFile guide(QStringLiteral(STYLOR_SOURCE_DIR "/docs/guide.md"));
+  ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(guide.readAll());
+  CodesSection codes(m_form.Model(), nullptr);
+  const QRegularExpression named(QStringLiteral("([^.:;|]{1,60}?)\\s*\\(`(\\w+)`\\)"));
+  int checked = 0;
+  for (QRegularExpressionMatchIterator it = named.globalMatch(text); it.hasNext();) {
+    const QRegularExpressionMatch match = it.next();
+    const QString field = match.captured(2);
+    const QWidget* box = m_form.findChild<QWidget*>(field);
+    if (box == nullptr) box = codes.findChild<QWidget*>(field);
+    if (box == nullptr) continue;  // a command or a field without a box
+    QString before = match.captured(1).simplified();
+    before.remove(u'"');
+    const QStringList captions = CaptionsOf(box);
+    const bool captioned = std::any_of(captions.begin(), captions.end(), [&](const QString& c) {
+      return before == c || before.endsWith(u' ' + c);
+    });
+    EXPECT_TRUE(captioned) << field.toStdString() << " after \"" << before.toStdString()
+                           << "\"; the window: " << captions.join(" | ").toStdString();
+    ++checked;
+  }
+  EXPECT_GT(checked, 30) << "the guide's boxes were found";
 }
 
 TEST_F(EngraveFormTest, FormNeverScrollsSidewaysOnSmallScreens) {
