@@ -267,10 +267,10 @@ const FieldInfo kFields[] = {
     {"CounterVariable", &S::CounterVariable, {}, {}, "",
      "On the control: the kept variable (macro) or parameter (LinuxCNC) that holds the next "
      "serial number; set it to the first number on the control",
-     "Counter Variable", Reading::Integer, 30},
+     "Counter Variable", Reading::Integer, 33},
     {"FirstSubprogram", &S::FirstSubprogram, {}, {}, "",
      "On the control: the number of the first subprogram; the glyphs take the numbers after it",
-     "First Subprogram", Reading::Integer, 31},
+     "First Subprogram", Reading::Integer, 34},
     {"BatchTextKind", &S::BatchTextKind, kBatchTextItems, kBatchTextMeanings, "",
      "The text job written once per row of the data file, with the settings of its page",
      "Text Job"},

@@ -26,6 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// rs274 keeps its tool table in $HOME/.tool.mmap, truncated and mapped shared by every run: two
+// runs at once (ctest runs tests side by side) would end one with a bus error. Each run here is
+// given its own folder as HOME.
 const fs::path kInterpreter = fs::path(STYLOR_SOURCE_DIR) / ".cache" / "linuxcnc-uspace";
 
 // One canonical position: X Y Z A B C, as rs274 prints them.
@@ -258,7 +261,7 @@ class InterpreterTest : public testing::TestWithParam<Case> {
     const fs::path canon = program.string() + ".canon";
     const fs::path log = program.string() + ".log";
     const std::string command =
-        "cd '" + folder.Path().string() + "' && LD_LIBRARY_PATH='" +
+        "cd '" + folder.Path().string() + "' && HOME=\"$PWD\" LD_LIBRARY_PATH='" +
         (kInterpreter / "usr" / "lib").string() + "' '" +
         (kInterpreter / "usr" / "bin" / "rs274").string() + "' -v empty.var -t empty.tbl '" +
         program.string() + "' '" + canon.string() + "' < /dev/null > '" + log.string() + "' 2>&1";
@@ -425,7 +428,7 @@ TEST_P(SetupTemplateTest, ReadsTheBlocksOfTheFirstSetUp) {
   EXPECT_EQ(err.str(), "") << "no warning of the set-up's own blocks";
 
   const std::string command =
-      "cd '" + folder.Path().string() + "' && LD_LIBRARY_PATH='" +
+      "cd '" + folder.Path().string() + "' && HOME=\"$PWD\" LD_LIBRARY_PATH='" +
       (kInterpreter / "usr" / "lib").string() + "' '" +
       (kInterpreter / "usr" / "bin" / "rs274").string() + "' -v empty.var -t tool.tbl '" +
       program + "' canon.txt < /dev/null > log.txt 2>&1";
@@ -506,7 +509,7 @@ class ControlInterpreterTest : public testing::TestWithParam<ControlCase> {
                                   const fs::path& canon) {
     const fs::path log = program.string() + ".log";
     const std::string command =
-        "cd '" + folder.Path().string() + "' && LD_LIBRARY_PATH='" +
+        "cd '" + folder.Path().string() + "' && HOME=\"$PWD\" LD_LIBRARY_PATH='" +
         (kInterpreter / "usr" / "lib").string() + "' '" +
         (kInterpreter / "usr" / "bin" / "rs274").string() + "' -v " + parameters +
         " -t empty.tbl '" + program.string() + "' '" + canon.string() + "' < /dev/null > '" +
@@ -600,7 +603,7 @@ TEST(ControlInterpreter, AParameterBelowTheStartStopsBeforeAnyMove) {
   args.insert(args.end(), {"sequence", program});
   ASSERT_EQ(RunCommandLine(args, out, err), 0) << err.str();
   const std::string command =
-      "cd '" + folder.Path().string() + "' && LD_LIBRARY_PATH='" +
+      "cd '" + folder.Path().string() + "' && HOME=\"$PWD\" LD_LIBRARY_PATH='" +
       (kInterpreter / "usr" / "lib").string() + "' '" +
       (kInterpreter / "usr" / "bin" / "rs274").string() +
       "' -v params.var -t empty.tbl control.ngc canon.txt < /dev/null > log.txt 2>&1";

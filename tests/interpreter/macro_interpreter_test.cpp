@@ -23,6 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// rs274 keeps its tool table in $HOME/.tool.mmap, truncated and mapped shared by every run: two
+// runs at once (ctest runs tests side by side) would end one with a bus error. Each run here is
+// given its own folder as HOME.
 const fs::path kInterpreter = fs::path(STYLOR_SOURCE_DIR) / ".cache" / "linuxcnc-uspace";
 
 // The end of a move: X, Y, Z, and whether it is fed.
@@ -168,7 +171,7 @@ class MacroInterpreterTest : public testing::TestWithParam<Case> {
     }
     folder.Write("p.var", parameters);
     const std::string command =
-        "cd '" + folder.Path().string() + "' && LD_LIBRARY_PATH='" +
+        "cd '" + folder.Path().string() + "' && HOME=\"$PWD\" LD_LIBRARY_PATH='" +
         (kInterpreter / "usr" / "lib").string() + "' '" +
         (kInterpreter / "usr" / "bin" / "rs274").string() +
         "' -v p.var -t empty.tbl p.ngc p.canon < /dev/null > p.log 2>&1";

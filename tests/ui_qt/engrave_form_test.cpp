@@ -48,6 +48,7 @@
 #include "settings/marking/marking_run.h"
 #include "ui/qt/appearance.h"
 #include "ui/qt/codes_section.h"
+#include "ui/qt/cutting_section.h"
 #include "ui/qt/engrave_form.h"
 #include "ui/qt/first_setup_dialog.h"
 #include "ui/qt/form_widgets.h"
@@ -912,6 +913,7 @@ TEST_F(EngraveFormTest, TheGuideNamesBoxesAsTheWindowCaptionsThem) {
   ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(guide.readAll());
   CodesSection codes(m_form.Model(), nullptr);
+  CuttingSection cutting(m_form.Model(), ProgramUnit::Millimetres, nullptr);
   const QRegularExpression named(QStringLiteral("([^.:;|]{1,60}?)\\s*\\(`(\\w+)`\\)"));
   int checked = 0;
   for (QRegularExpressionMatchIterator it = named.globalMatch(text); it.hasNext();) {
@@ -919,6 +921,7 @@ TEST_F(EngraveFormTest, TheGuideNamesBoxesAsTheWindowCaptionsThem) {
     const QString field = match.captured(2);
     const QWidget* box = m_form.findChild<QWidget*>(field);
     if (box == nullptr) box = codes.findChild<QWidget*>(field);
+    if (box == nullptr) box = cutting.findChild<QWidget*>(field);
     if (box == nullptr) continue;  // a command or a field without a box
     QString before = match.captured(1).simplified();
     before.remove(u'"');

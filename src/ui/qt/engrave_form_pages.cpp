@@ -266,7 +266,7 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
   AddMemo(page, &S::SeqPostGCodes, {384, 128, 369, 72});
 
   // Files "On the control": the control's dialect, its counter and the first subprogram.
-  AddRadioGroup(page, &S::ControlDialect, "On the &control: dialect", 2, {8, 206, 369, 44});
+  AddRadioGroup(page, &S::ControlDialect, "&Control dialect", 2, {8, 206, 369, 44});
   AddLabel(page, "Counter Variable", 384, 206);
   AddEdit(page, &S::CounterVariable, {384, 222, 97, kEditHeight});
   AddLabel(page, "First Subprogram", 496, 206);
