@@ -81,6 +81,9 @@ char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 constexpr std::string_view kArgumentLetters("ABCIJKDEF\0H\0M\0\0\0QRSTUVWXYZ", 26);
 
 // One kept line: its text in upper case without blanks and comments, and its first comment.
+// The label of a call whose subroutine number is worked out when it runs (o[..] call).
+constexpr std::int32_t kWorkedOutLabel = -2;
+
 struct Line {
   std::uint32_t text = 0;
   std::uint32_t size = 0;
@@ -90,6 +93,7 @@ struct Line {
   Kind kind = Kind::Plain;
   std::uint32_t rest = 0;    // where the words after the o-word or WHILE begin, in the text
   std::int32_t label = -1;   // o-word label (index into the names), O number, or DO number
+  std::uint32_t labelAt = 0; // a call whose label is worked out (o[..] call): where [..] begins
   std::int32_t partner = -1; // the other end of a structure; for if branches the next branch
   std::int64_t n = -1;       // N number at the start
 };
@@ -161,6 +165,8 @@ struct MacroProgram::State {
   void Execute(const MacroBlockVisitor& visit);
   int Step(int at, const MacroBlockVisitor& visit, bool& ended);
   int RunBlock(int at, std::string_view body, const MacroBlockVisitor& visit, bool& ended);
+  /// The label a call names: its own, or the one its o[..] works out to.
+  int CalledLabel(const Line& line);
   int Call(int at, int target, std::int64_t repeats, bool newLocals);
   int Return(bool& ended);
   int GotoLabel(std::int64_t n) const;
@@ -518,6 +524,20 @@ void MacroProgram::State::Classify(Line& line) {
       if (close == std::string_view::npos) return;  // refused when run
       label = std::string(body.substr(2, close - 2));
       end = close + 1;
+    } else if (body.size() > 1 && body[1] == '[') {
+      // o[expression] call: the subroutine's number is worked out when the call runs.
+      int depth = 0;
+      for (end = 1; end < body.size(); ++end) {
+        if (body[end] == '[') ++depth;
+        if (body[end] == ']' && --depth == 0) break;
+      }
+      linuxCncSeen = true;
+      if (end >= body.size() || !body.substr(end + 1).starts_with("CALL")) return;  // refused when run
+      line.kind = Kind::Call;
+      line.label = kWorkedOutLabel;
+      line.labelAt = static_cast<std::uint32_t>(at + 1);
+      line.rest = static_cast<std::uint32_t>(at + end + 1 + 4);
+      return;
     } else {
       while (end < body.size() && IsDigit(body[end])) ++end;
       if (end == 1) return;
@@ -951,9 +971,9 @@ int MacroProgram::State::Step(int at, const MacroBlockVisitor& visit, bool& ende
       return Return(ended);
     }
     case Kind::Call: {
-      const auto found = subs.find(line.label);
+      const auto found = subs.find(CalledLabel(line));
       if (found == subs.end()) {
-        Refuse("calls the subroutine '" + labels[static_cast<std::size_t>(line.label)] +
+        Refuse("calls the subroutine '" + labels[static_cast<std::size_t>(CalledLabel(line))] +
                "', which the program does not define");
       }
       Expression reader(t, line.rest, dialect, this);
@@ -1018,6 +1038,22 @@ int MacroProgram::State::Step(int at, const MacroBlockVisitor& visit, bool& ende
     case Kind::Plain: break;
   }
   return RunBlock(at, t.substr(line.rest), visit, ended);
+}
+
+int MacroProgram::State::CalledLabel(const Line& line) {
+  if (line.label != kWorkedOutLabel) return line.label;
+  Expression reader(TextOf(line), line.labelAt, dialect, this);
+  const double value = reader.Value();
+  if (!(std::abs(value - std::round(value)) < 1e-6) || value < 0 || value > 99999) {
+    Refuse("calls a subroutine by a number that is no whole number from 0 to 99999");
+  }
+  std::string label;
+  AppendInteger(label, static_cast<long long>(std::llround(value)));
+  const auto found = labelIndex.find(label);
+  if (found == labelIndex.end()) {
+    Refuse("calls the subroutine '" + label + "', which the program does not define");
+  }
+  return found->second;
 }
 
 int MacroProgram::State::RunBlock(int at, std::string_view body, const MacroBlockVisitor& visit,

@@ -233,6 +233,8 @@ const HostileCase kHostile[] = {
      "ends the program inside the subprogram O1000 of line 4, which no M99 closes"},
     {"MissingProgram", "M98 P5", "calls the program O5, which the file does not hold"},
     {"MissingSub", "o<nope> call", "calls the subroutine 'NOPE', which the program does not define"},
+    {"MissingWorkedOutSub", "#<n>=7\no[#<n>+1] call", "calls the subroutine '8', which the program does not define"},
+    {"WorkedOutSubNoWholeNumber", "o[10**20] call", "calls a subroutine by a number that is no whole number"},
     {"Alarm", "#500=#500+1\nIF [#500 GT 3] THEN #3000=1 (SERIAL RUN ENDED)\nM30",
      "Line 3 of the program 'p.nc' stops with the alarm 1: SERIAL RUN ENDED"},
     {"HugeAlarmNumber", "#3000=[10*10**29] (TOO FAR)", "stops with the alarm 1E30: TOO FAR"},
