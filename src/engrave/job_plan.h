@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engrave/framing.h"
@@ -69,6 +70,11 @@ class JobPlan {
   virtual std::string ItemNote(std::size_t /*item*/) const { return {}; }
   /// The line the text follows.
   virtual TextShape Shape() const { return TextShape::Line; }
+  /// For a program that reads its number from the control: the values the control's kept
+  /// variables hold when it cuts item `item`, as (variable, value). None for any other job.
+  virtual std::vector<std::pair<int, double>> ItemVariables(std::size_t /*item*/) const {
+    return {};
+  }
 };
 
 /// Writes every program of a plan through the host: asks for the file (or, for a series, the

@@ -160,7 +160,10 @@ void AddPlan(PreviewScene& scene, JobPlan& plan, const EngraveSettings& settings
   scene.note = plan.ItemNote(item);
   const std::string program = FramedProgram(plan.Frame(plan.ProgramOfItem(item)),
                                             [&](ProgramSink& body) { plan.WriteItem(item, body); });
-  const ReaderOptions options = ReaderOptionsFrom(settings);
+  ReaderOptions options = ReaderOptionsFrom(settings);
+  for (const auto& [variable, value] : plan.ItemVariables(item)) {
+    options.variables.push_back({variable, value});
+  }
   AddProgram(scene, program, kPreviewFile, options);
   scene.stats = JobPlanStats(plan, settings, options, plainPlan);
 }
@@ -265,7 +268,12 @@ FontOrderStats FontOrderOf(JobKind job, const JobInput& input, const ReaderOptio
 
 ProgramStats JobStats(JobKind job, const JobInput& input, const ReaderOptions& options) {
   const std::unique_ptr<JobPlan> plan = MakePlan(job, input);
-  return JobPlanStats(*plan, input.settings, options, [&](const EngraveSettings& plain) {
+  // A program that counts on the control: one cycle, with the counter at the run's first number.
+  ReaderOptions withCounter = options;
+  for (const auto& [variable, value] : plan->ItemVariables(0)) {
+    withCounter.variables.push_back({variable, value});
+  }
+  return JobPlanStats(*plan, input.settings, withCounter, [&](const EngraveSettings& plain) {
     return MakePlan(job, {plain, input.font, input.rows, input.codes});
   });
 }

@@ -248,10 +248,15 @@ TEST(ControlProgram, OnTheControlIsOneProgramNotManyFiles) {
   EXPECT_EQ(plan->Programs(), 1u);
   EXPECT_FALSE(plan->Series());
   EXPECT_THAT(plan->EngravedText(), HasSubstr("0123456789"));
-  // The preview draws the first number as the plain program cuts it.
-  MemorySink item;
-  plan->WriteItem(0, item);
-  EXPECT_EQ(item.Bytes().rfind("N998\r\n", 0), 0u) << item.Bytes().substr(0, 40);
+  // Each number of the run is an item: the whole cycle, run with the counter at that number.
+  EXPECT_EQ(plan->Items(), 1200u - 998u + 1u);
+  MemorySink item, body;
+  plan->WriteItem(2, item);
+  plan->WriteBody(0, body);
+  EXPECT_EQ(item.Bytes(), body.Bytes());
+  const std::vector<std::pair<int, double>> counter = {{3100, 1000.0}};
+  EXPECT_EQ(plan->ItemVariables(2), counter);
+  EXPECT_THAT(plan->ItemNote(2), HasSubstr("counter at 1000"));
 }
 
 struct RefusalCase {

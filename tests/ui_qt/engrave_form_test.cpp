@@ -26,6 +26,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -1270,8 +1271,11 @@ TEST_F(EngraveFormTest, EveryControlSaysWhatItDoes) {
                        qobject_cast<QGroupBox*>(control) || dynamic_cast<UpDown*>(control) ||
                        (qobject_cast<QAbstractButton*>(control) &&
                         !qobject_cast<QToolButton*>(control));
-    // The line edits inside the combo boxes speak through their combo box.
-    if (!input || qobject_cast<QComboBox*>(control->parentWidget())) continue;
+    // The line edits inside the combo and spin boxes speak through their box.
+    if (!input || qobject_cast<QComboBox*>(control->parentWidget()) ||
+        qobject_cast<QAbstractSpinBox*>(control->parentWidget())) {
+      continue;
+    }
     // Groups that only frame other controls need no words of their own.
     if (qobject_cast<QGroupBox*>(control) && control->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly).isEmpty()) {
       continue;
@@ -1491,6 +1495,19 @@ TEST_F(EngraveFormTest, SequencePageOffersOnTheControlWithItsFields) {
   Find<QLineEdit>("CounterVariable")->setText("3100");
   EXPECT_EQ(m_form.Model().Settings().CounterVariable, "3100");
   EXPECT_TRUE(Find<QLineEdit>("FirstSubprogram")->isVisible());
+  // The preview runs the cycle as the control does, with the counter at the serial chosen.
+  Find<QLineEdit>("SeqStart")->setText("41");
+  Find<QLineEdit>("SeqEnd")->setText("45");
+  Idle();
+  auto* shown = Find<QSpinBox>("ShowSerial");
+  EXPECT_EQ(shown->value(), 41);
+  const int rebuilds = m_form.Preview()->Rebuilds();
+  shown->setValue(43);
+  ASSERT_TRUE(RebuiltSince(rebuilds));
+  const PreviewScene& scene = m_form.Preview()->View()->Scene();
+  EXPECT_EQ(scene.message, "");
+  EXPECT_THAT(scene.note, testing::HasSubstr("counter at 43 (3 of 5 numbers)"));
+  EXPECT_FALSE(scene.segments.empty());
   for (const char* group : {"Files", "ControlDialect"}) {
     for (QRadioButton* button : Find<QGroupBox>(group)->findChildren<QRadioButton*>()) {
       SCOPED_TRACE(button->text().toStdString());

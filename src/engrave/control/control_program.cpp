@@ -621,13 +621,25 @@ class ControlPlan final : public JobPlan {
   ProgramFrame Frame(std::size_t) override { return m_frame; }
   void WriteBody(std::size_t, ProgramSink& body) override { body.Write(m_program.beforeCycle); }
   std::string EngravedText() const override { return m_engraved; }
-  // The preview draws the first number as the plain program cuts it.
-  void WriteItem(std::size_t, ProgramSink& body) override {
-    SequenceWriter writer(m_job.run, m_font);
-    writer.WriteNumber(0, body);
+  // Each number of the run is an item: the preview runs the cycle with the control's counter
+  // holding that number, and draws what the control cuts.
+  std::size_t Items() const override {
+    return static_cast<std::size_t>(std::max<std::int64_t>(m_job.run.Count(), 1));
   }
-  std::string ItemNote(std::size_t) const override {
-    return "the first number; the control cuts the number its counter holds";
+  std::size_t ProgramOfItem(std::size_t) const override { return 0; }
+  void WriteItem(std::size_t, ProgramSink& body) override { body.Write(m_program.beforeCycle); }
+  std::vector<std::pair<int, double>> ItemVariables(std::size_t item) const override {
+    return {{m_job.counterVariable, m_job.run.Number(static_cast<std::int64_t>(item))}};
+  }
+  std::string ItemNote(std::size_t item) const override {
+    std::string note = "one cycle, with the counter at ";
+    AppendInteger(note, m_job.run.Number(static_cast<std::int64_t>(item)));
+    note += " (";
+    AppendInteger(note, static_cast<long long>(item + 1));
+    note += " of ";
+    AppendInteger(note, static_cast<long long>(Items()));
+    note += " numbers)";
+    return note;
   }
   TextShape Shape() const override { return m_job.run.arc ? TextShape::Circle : TextShape::Line; }
 

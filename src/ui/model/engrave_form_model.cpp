@@ -905,6 +905,31 @@ void EngraveFormModel::SetPreviewRow(std::size_t row) {
   m_host.ViewChanged();
 }
 
+std::optional<std::int64_t> EngraveFormModel::ShownSerial() const {
+  try {
+    const SequenceJob run = PrepareSequenceJob(m_settings);
+    if (run.Count() == 0) return std::nullopt;
+    return run.Number(std::min<std::int64_t>(static_cast<std::int64_t>(m_previewRow), run.Count() - 1));
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+}
+
+void EngraveFormModel::ShowSerial(std::int64_t serial) {
+  std::size_t item = 0;
+  try {
+    const SequenceJob run = PrepareSequenceJob(m_settings);
+    if (run.Count() == 0) return;
+    const std::int64_t k = (serial - run.first) / run.step;
+    item = static_cast<std::size_t>(std::clamp<std::int64_t>(k, 0, run.Count() - 1));
+  } catch (const Error&) {
+    return;  // the run's own boxes say what is wrong
+  }
+  if (item == m_previewRow) return;
+  m_previewRow = item;
+  m_host.ViewChanged();
+}
+
 void EngraveFormModel::DataFileClick() {
   const std::optional<std::string> path = m_host.AskDataFile(m_workingDirectory);
   if (path) ReadDataFileAt(*path);

@@ -87,6 +87,12 @@ class EngraveFormModel final : public SettingsEditor {
   /// Chooses the row to preview (the row list's current row); a row past the last, or any row
   /// before a data file is read, is ignored.
   void SetPreviewRow(std::size_t row);
+  /// The number of the run whose cut the Sequence page previews ("Show serial"): the run's
+  /// first until another is chosen; nothing while the run does not read.
+  std::optional<std::int64_t> ShownSerial() const;
+  /// Previews the cut of `serial` on the Sequence page (the nearest number of the run, for one
+  /// between or past its ends): for On the control, the cycle with the counter at that number.
+  void ShowSerial(std::int64_t serial);
   const std::string& WorkingDirectory() const { return m_workingDirectory; }
   /// The machine file last opened or saved (default.mch at start-up included); empty before.
   const std::string& MachineFile() const { return m_machineFile; }

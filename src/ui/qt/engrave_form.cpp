@@ -480,6 +480,7 @@ void TEngraveForm::ViewChanged() {
   m_pages->setCurrentIndex(static_cast<int>(m_model.CurrentPage()));
   ShowDataRows();
   ShowPreviewRow();
+  ShowShownSerial();
   ShowMachineFile();
   ShowSetupWarnings();
   m_undoReset->setEnabled(m_model.CanUndoReset());

@@ -22,6 +22,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QSpinBox;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
@@ -158,6 +159,8 @@ class TEngraveForm : public QMainWindow, public FormHost {
   void ShowDataRows();
   /// Makes the model's preview row the row list's current row.
   void ShowPreviewRow();
+  /// The Sequence page's "Show serial" box, as the model holds the previewed number.
+  void ShowShownSerial();
   void BuildMachinePage(QWidget* page);
   void BuildAdvancedPage(QWidget* page);
   void BuildAboutPage(QWidget* page);
@@ -231,6 +234,7 @@ class TEngraveForm : public QMainWindow, public FormHost {
   QLabel* m_blockWidth = nullptr;
   QLabel* m_seqExample = nullptr;
   QLabel* m_seqCounterNext = nullptr;
+  QSpinBox* m_showSerial = nullptr;
   QPlainTextEdit* m_memo1 = nullptr;
   QLineEdit* m_filePrefix = nullptr;
   QLabel* m_filePrefixLabel = nullptr;

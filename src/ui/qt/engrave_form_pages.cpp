@@ -30,6 +30,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QScopedValueRollback>
 #include <QSettings>
 #include <QSplitter>
@@ -38,6 +39,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QUrl>
+#include <limits>
 #include <utility>
 #include "preview/program_reader.h"
 #include "preview/program_stats.h"
@@ -271,6 +273,18 @@ void TEngraveForm::BuildSequencePage(QWidget* page) {
   AddEdit(page, &S::CounterVariable, {384, 222, 97, kEditHeight});
   AddLabel(page, "First Subprogram", 496, 206);
   AddEdit(page, &S::FirstSubprogram, {496, 222, 97, kEditHeight});
+  // Which number of the run the preview cuts: for On the control, one cycle with the counter
+  // at that number, run as the control runs it.
+  AddLabel(page, "Show serial", 608, 206);
+  m_showSerial = new QSpinBox(page);
+  m_showSerial->setObjectName("ShowSerial");
+  m_showSerial->setGeometry(608, 222, 97, kEditHeight);
+  m_showSerial->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+  m_showSerial->setToolTip("The number of the run the preview shows cut; for On the control, the "
+                           "cycle the control runs with its counter at this number");
+  connect(m_showSerial, &QSpinBox::valueChanged, this, [this](int serial) {
+    if (!m_showingModel) m_model.ShowSerial(serial);
+  });
 
   // The same field as in the Codes section, so that both show what the run will do.
   AddLabel(page, "Continue from counter:", 8, 259);
@@ -375,6 +389,14 @@ void TEngraveForm::ShowDataRows() {
                                            value.data(), static_cast<qsizetype>(value.size()))));
     }
   }
+}
+
+void TEngraveForm::ShowShownSerial() {
+  const std::optional<std::int64_t> serial = m_model.ShownSerial();
+  m_showSerial->setEnabled(serial.has_value());
+  if (!serial || m_showSerial->value() == *serial) return;
+  QScopedValueRollback<bool> showing(m_showingModel, true);
+  m_showSerial->setValue(static_cast<int>(*serial));
 }
 
 void TEngraveForm::ShowPreviewRow() {
