@@ -40,14 +40,6 @@ with open("large.lff", "w", newline="\n") as f:
 EOF
 "$cli" --font large.lff show TextHeightE >/dev/null
 
-both() {
-  local name=$1; shift
-  hyperfine --warmup 3 --min-runs 20 -N --export-json "$name.json" "$@" >/dev/null 2>&1
-  python3 -c "
-import json
-r = json.load(open('$name.json'))['results']
-print(*(f\"{x['mean']} {x['user'] + x['system']}\" for x in r))"
-}
 
 read -r c_w c_c f_w f_c < <(both large "cp large.lff copy.lff" "$cli --font large.lff show TextHeightE")
 report "large LFF font made here ($(( $(stat -c %s large.lff) / 1000 )) kB)" "$f_w" "$c_w" 3.0

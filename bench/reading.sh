@@ -10,6 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/timing.sh
+MIN_RUNS=15
 enter_work_folder "${1:-build-release}"
 
 line=$(printf 'THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789 ABCDE')
@@ -20,21 +21,7 @@ lines2000=$(for _ in $(seq 2000); do echo "$line"; done)
 printf '%-44s %d MB of program, %d MB of SVG\n' "2000 lines" \
   $(( $(stat -c %s big.eia) / 1000000 )) $(( $(stat -c %s big.svg) / 1000000 ))
 
-# Mean wall and CPU seconds of the commands of one hyperfine run.
-both() {
-  local name=$1; shift
-  hyperfine --warmup 3 --min-runs 15 -N --export-json "$name.json" "$@" >/dev/null 2>&1
-  python3 -c "
-import json
-r = json.load(open('$name.json'))['results']
-print(*(f\"{x['mean']} {x['user'] + x['system']}\" for x in r))"
-}
 
-# name, measured wall, measured cpu, limit wall, limit cpu, target
-report_both() {
-  report "$1" "$2" "$4" "$6"
-  report "  the same in CPU time" "$3" "$5" "$6"
-}
 
 read -r cp_w cp_c stats_w stats_c < <(both stats "cp big.eia copy.eia" "$cli stats big.eia")
 report_both "stats of the 2000-line program" "$stats_w" "$stats_c" "$cp_w" "$cp_c" 3.0

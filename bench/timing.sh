@@ -25,3 +25,20 @@ report() {  # name, measured, limit, target
 m, l, t = $2, $3, $4
 print(f'{\"$1\":52s} {m*1000:9.2f} ms  limit {l*1000:8.2f} ms  ratio {m/l:5.2f}  target <= {t}  {\"ok\" if m/l <= t else \"OVER\"}')"
 }
+
+# Mean wall and CPU seconds of each command of one hyperfine run, "wall cpu" per command,
+# separated by spaces; MIN_RUNS (default 20) runs at least.
+both() {
+  local name=$1; shift
+  hyperfine --warmup 3 --min-runs "${MIN_RUNS:-20}" -N --export-json "$name.json" "$@" >/dev/null 2>&1
+  python3 -c "
+import json
+r = json.load(open('$name.json'))['results']
+print(*(f\"{x['mean']} {x['user'] + x['system']}\" for x in r))"
+}
+
+# A measured time beside its limit, in wall time and in CPU time.
+report_both() {  # name, measured wall, measured cpu, limit wall, limit cpu, target
+  report "$1" "$2" "$4" "$6"
+  report "  the same in CPU time" "$3" "$5" "$6"
+}

@@ -46,21 +46,7 @@ eval "\"$cli\" $text2000 text big.eia" 2>/dev/null
 eval "\"$cli\" $plate batch text plates.csv rows.eia" 2>/dev/null
 [[ -n "$keep" ]] && mkdir -p "$keep" && cp b.eia one.eia big.eia rows.eia "$keep/"
 
-# Mean wall and CPU seconds of the commands of one hyperfine run.
-both() {
-  local name=$1; shift
-  hyperfine --warmup 3 --min-runs 20 -N --export-json "$name.json" "$@" >/dev/null 2>&1
-  python3 -c "
-import json
-r = json.load(open('$name.json'))['results']
-print(*(f\"{x['mean']} {x['user'] + x['system']}\" for x in r))"
-}
 
-# name, measured wall, measured cpu, limit wall, limit cpu, target
-report_both() {
-  report "$1" "$2" "$4" "$6"
-  report "  the same in CPU time" "$3" "$5" "$6"
-}
 
 read -r t_w t_c b_w b_c < <(both job /bin/true "$cli $text20 text b.eia")
 report_both "job (b), 20 lines of 60 characters" "$b_w" "$b_c" "$t_w" "$t_c" 2.0
